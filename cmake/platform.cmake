@@ -1,0 +1,12 @@
+# platform.cmake: picks each platform's sources by file and sets how Windows
+# binaries are linked.
+if(WIN32)
+  set(VK_COMMON_PLATFORM_SOURCES common/IniFileWin.cpp common/ExeDirWin.cpp)
+  add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0A00 WINVER=0x0A00)
+  if(MINGW)
+    # No runtime DLL beyond the system's: libgcc, libstdc++ and winpthread inside.
+    add_link_options(-static -static-libgcc -static-libstdc++)
+  endif()
+else()
+  set(VK_COMMON_PLATFORM_SOURCES common/IniFilePortable.cpp common/ExeDirPosix.cpp)
+endif()

@@ -1,0 +1,32 @@
+// Common.h: the program's shared helpers (unit Common): where the program
+// lives and how the settings file is read and written. Text is ANSI text in
+// the system's code page.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// The directory of the running executable, with its trailing separator.
+std::string GetExeDir();
+
+// Reads one value; a missing file, section or key leaves Value as it was.
+// Values of any length are read whole.
+void ReadIniString(const std::string& FileName, const std::string& Section,
+                   const std::string& Key, std::string& Value);
+
+// Writes one value; an empty Value keeps the key with nothing after '='.
+// Returns false when the file could not be written.
+[[nodiscard]] bool WriteIniString(const std::string& FileName, const std::string& Section,
+                                  const std::string& Key, const std::string& Value);
+
+// The names of the file's sections, in file order.
+std::vector<std::string> ReadIniSectionNames(const std::string& FileName);
+
+// Saving goes through a copy beside the file, so that an interrupted save
+// leaves either the old file or the new one. CopyIniFile starts the copy from
+// the current file (or from nothing when there is none yet); ReplaceIniFile
+// puts the finished copy in the file's place in one step; DiscardIniFile
+// removes a copy that is not wanted.
+[[nodiscard]] bool CopyIniFile(const std::string& From, const std::string& To);
+[[nodiscard]] bool ReplaceIniFile(const std::string& From, const std::string& To);
+void DiscardIniFile(const std::string& FileName);

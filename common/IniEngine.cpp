@@ -1,0 +1,253 @@
+// IniEngine.cpp: the portable INI engine. Every rule here mirrors what the
+// system's profile functions do, so that a file written by either engine reads
+// the same through the other.
+#include "IniEngine.h"
+
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <sys/stat.h>
+
+namespace ini {
+
+bool isLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+
+namespace {
+
+bool isTrailByte(unsigned char c) { return (c >= 0x40 && c <= 0x7E) || (c >= 0x80 && c <= 0xFC); }
+
+// Length of the character starting at s[i]: 2 for a double-byte character.
+size_t charLen(const std::string& s, size_t i) {
+  const auto c = static_cast<unsigned char>(s[i]);
+  if (isLeadByte(c) && i + 1 < s.size() && isTrailByte(static_cast<unsigned char>(s[i + 1])))
+    return 2;
+  return 1;
+}
+
+// White space as the system sees it: the C blanks, ^Z (DOS end of file) and
+// U+001C..U+001F. The ideographic space (0x81 0x40) is text.
+bool isSpaceAt(const std::string& s, size_t i, size_t len) {
+  if (len == 2) return false;
+  const auto c = static_cast<unsigned char>(s[i]);
+  return c == ' ' || (c >= 0x09 && c <= 0x0D) || c == 0x1A || (c >= 0x1C && c <= 0x1F);
+}
+
+// Strips white space at both ends, walking characters, never splitting a
+// double-byte character.
+std::string trim(const std::string& s, bool front = true, bool back = true) {
+  size_t begin = 0, end = 0, i = 0;
+  bool seen = false;
+  while (i < s.size()) {
+    const size_t len = charLen(s, i);
+    if (!isSpaceAt(s, i, len)) {
+      if (!seen) begin = i;
+      seen = true;
+      end = i + len;
+    }
+    i += len;
+  }
+  if (!seen) return front || back ? std::string() : s;
+  if (!front) begin = 0;
+  if (!back) end = s.size();
+  return s.substr(begin, end - begin);
+}
+
+char foldAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
+// Letter case is ignored for single-byte letters; double-byte characters
+// compare exactly.
+bool equalsNoCase(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size();) {
+    const size_t len = charLen(a, i);
+    if (len == 2) {
+      if (a.compare(i, 2, b, i, 2) != 0) return false;
+    } else if (foldAscii(a[i]) != foldAscii(b[i]) || charLen(b, i) != 1) {
+      return false;
+    }
+    i += len;
+  }
+  return true;
+}
+
+// Position of the last ']' that is a character of its own, or npos.
+size_t lastCloseBracket(const std::string& s) {
+  size_t found = std::string::npos;
+  for (size_t i = 0; i < s.size(); i += charLen(s, i))
+    if (s[i] == ']') found = i;
+  return found;
+}
+
+std::string stripQuotes(const std::string& v) {
+  if (v.size() >= 2 && (v[0] == '"' || v[0] == '\'') && v.back() == v[0])
+    return v.substr(1, v.size() - 2);
+  return v;
+}
+
+void cutAtNul(std::string& s) {
+  const size_t nul = s.find('\0');
+  if (nul != std::string::npos) s.resize(nul);
+}
+
+const char kUtf8Bom[] = "\xEF\xBB\xBF";
+
+}  // namespace
+
+Profile Profile::parse(const std::string& bytes) {
+  Profile p;
+  size_t pos = 0;
+  if (bytes.compare(0, 3, kUtf8Bom) == 0) {
+    p.utf8Bom_ = true;
+    pos = 3;
+  }
+  while (pos < bytes.size()) {
+    // CR, LF and CR LF all end a line.
+    size_t nl = bytes.find_first_of("\r\n", pos);
+    if (nl == std::string::npos) nl = bytes.size();
+    const std::string line = trim(bytes.substr(pos, nl - pos));
+    pos = nl + 1;
+    if (line.empty()) continue;
+
+    if (line[0] == '[') {
+      const size_t close = lastCloseBracket(line);
+      if (close != std::string::npos) {
+        std::string name = line.substr(1, close - 1);
+        cutAtNul(name);
+        p.sections_.push_back(Section{std::move(name), {}});
+        continue;
+      }
+    }
+    Key key;
+    const size_t eq = line.find('=');  // '=' is never the second byte of a character
+    if (eq == std::string::npos) {
+      key.name = line;
+    } else {
+      key.name = trim(line.substr(0, eq), false, true);
+      key.value = trim(line.substr(eq + 1), true, false);
+    }
+    // Names and values end at a NUL byte, as C strings do in the system.
+    cutAtNul(key.name);
+    if (key.value) cutAtNul(*key.value);
+    auto& keys = p.sections_.back().keys;
+    // Consecutive lines with an empty name collapse into one, as the system does.
+    if (key.name.empty() && !keys.empty() && keys.back().name.empty()) continue;
+    keys.push_back(std::move(key));
+  }
+  return p;
+}
+
+std::string Profile::serialize() const {
+  std::string out;
+  if (utf8Bom_) out += kUtf8Bom;
+  for (const auto& section : sections_) {
+    if (!section.name.empty()) out += "[" + section.name + "]\r\n";
+    for (const auto& key : section.keys) {
+      out += key.name;
+      if (key.value) out += "=" + *key.value;
+      out += "\r\n";
+    }
+  }
+  return out;
+}
+
+const Key* Profile::find(const std::string& section, const std::string& key) const {
+  const std::string s = trim(section), k = trim(key);
+  // An empty section name finds the lines before the first header.
+  for (const auto& sec : sections_) {
+    if (!equalsNoCase(sec.name, s)) continue;
+    for (const auto& candidate : sec.keys)
+      if (equalsNoCase(candidate.name, k)) return &candidate;
+    return nullptr;  // only the first section of that name counts
+  }
+  return nullptr;
+}
+
+std::string Profile::get(const std::string& section, const std::string& key,
+                         const std::string& defaultValue) const {
+  const Key* found = find(section, key);
+  if (found && found->value) return stripQuotes(*found->value);
+  std::string def = defaultValue;
+  while (!def.empty() && def.back() == ' ') def.pop_back();
+  return stripQuotes(def);
+}
+
+bool Profile::set(const std::string& section, const std::string& key, const std::string& value) {
+  const std::string s = trim(section, true, false), k = trim(key, true, false);
+  const std::string v = trim(value);
+  Section* target = nullptr;
+  for (auto& sec : sections_)
+    if (equalsNoCase(sec.name, trim(section))) {
+      target = &sec;
+      break;
+    }
+  if (!target) {
+    sections_.push_back(Section{s, {}});
+    target = &sections_.back();
+  }
+  for (auto& candidate : target->keys)
+    if (equalsNoCase(candidate.name, trim(key))) {
+      if (candidate.value && *candidate.value == v) return false;
+      candidate.value = v;
+      return true;
+    }
+  target->keys.push_back(Key{k, v});
+  return true;
+}
+
+std::vector<std::string> Profile::sectionNames() const {
+  std::vector<std::string> names;
+  for (const auto& sec : sections_)
+    if (!sec.name.empty()) names.push_back(sec.name);
+  return names;
+}
+
+std::string protectValue(const std::string& value) {
+  if (value.empty()) return value;
+  if (trim(value) != value || stripQuotes(value) != value) return '"' + value + '"';
+  return value;
+}
+
+namespace {
+
+enum class FileState { Missing, Readable, Unreadable };
+
+FileState readFile(const std::string& path, std::string& bytes) {
+  struct stat st {};
+  if (stat(path.c_str(), &st) != 0) return FileState::Missing;
+  if (!S_ISREG(st.st_mode)) return FileState::Unreadable;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return FileState::Unreadable;
+  bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return in.bad() ? FileState::Unreadable : FileState::Readable;
+}
+
+}  // namespace
+
+std::string readString(const std::string& path, const std::string& section,
+                       const std::string& key, const std::string& defaultValue) {
+  std::string bytes;
+  if (readFile(path, bytes) == FileState::Unreadable) bytes.clear();
+  return Profile::parse(bytes).get(section, key, defaultValue);
+}
+
+bool writeString(const std::string& path, const std::string& section, const std::string& key,
+                 const std::string& value) {
+  std::string bytes;
+  if (readFile(path, bytes) == FileState::Unreadable) return false;
+  Profile profile = Profile::parse(bytes);
+  if (!profile.set(section, key, value)) return true;
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  if (!out) return false;
+  const std::string text = profile.serialize();
+  out.write(text.data(), static_cast<std::streamsize>(text.size()));
+  out.close();
+  return static_cast<bool>(out);
+}
+
+std::vector<std::string> sectionNames(const std::string& path) {
+  std::string bytes;
+  if (readFile(path, bytes) == FileState::Unreadable) bytes.clear();
+  return Profile::parse(bytes).sectionNames();
+}
+
+}  // namespace ini

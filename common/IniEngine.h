@@ -1,0 +1,59 @@
+// IniEngine.h: a portable reader and writer of INI files that behaves like the
+// system's profile functions for the files this program writes and the files a
+// user may edit by hand. Used where those functions do not exist.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace ini {
+
+struct Key {
+  std::string name;
+  std::optional<std::string> value;  // empty optional: a line without '='
+};
+
+struct Section {
+  std::string name;  // the first section has no name: lines before any header
+  std::vector<Key> keys;
+};
+
+// The parsed form of one file. Text is kept as bytes in code page 932.
+class Profile {
+ public:
+  static Profile parse(const std::string& bytes);
+  std::string serialize() const;
+
+  // The value of Key in Section (first match of each, letter case ignored),
+  // or Default; surrounding quotes are stripped from either.
+  std::string get(const std::string& section, const std::string& key,
+                  const std::string& defaultValue) const;
+  // Sets a value, adding the section or the key after the existing ones.
+  // Returns whether anything changed.
+  bool set(const std::string& section, const std::string& key, const std::string& value);
+  std::vector<std::string> sectionNames() const;
+
+ private:
+  const Key* find(const std::string& section, const std::string& key) const;
+
+  bool utf8Bom_ = false;
+  std::vector<Section> sections_{Section{}};
+};
+
+// File-level calls, each a complete read (and, for a write, rewrite) of the file.
+std::string readString(const std::string& path, const std::string& section,
+                       const std::string& key, const std::string& defaultValue);
+[[nodiscard]] bool writeString(const std::string& path, const std::string& section,
+                               const std::string& key, const std::string& value);
+std::vector<std::string> sectionNames(const std::string& path);
+
+// The form in which Value must be written so that it reads back unchanged:
+// the system drops blanks at either end of a value and a pair of quotes around
+// it, so such a value is written inside one more pair of quotes.
+std::string protectValue(const std::string& value);
+
+// Code page 932 helpers shared with the tests.
+bool isLeadByte(unsigned char c);
+
+}  // namespace ini

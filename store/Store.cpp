@@ -1,0 +1,169 @@
+// Store.cpp: see Store.h. Every file access goes through ReadIniString and
+// WriteIniString, so the store runs on either settings engine.
+#include "Store.h"
+
+#include <algorithm>
+#include <new>
+
+#include "Common.h"
+#include "IntText.h"
+
+std::string IniFileName;
+std::string SQLPlusPath;
+std::vector<std::string> Users, Passes, Hosts;
+
+namespace {
+
+bool loadFailed = false;
+
+const char kPathSection[] = "SQL*Plus";
+const char kListSection[] = "List";
+
+void setSlotCount(size_t n) {
+  Users.resize(n);
+  Passes.resize(n);
+  Hosts.resize(n);
+}
+
+// The slot numbers present in the file, up to Highest, in increasing order.
+// Only sections named by a number in plain decimal are slots.
+std::vector<int32_t> slotSections(int32_t Highest) {
+  std::vector<int32_t> slots;
+  for (const auto& name : ReadIniSectionNames(IniFileName)) {
+    if (name.empty() || name.size() > 10 || (name.size() > 1 && name[0] == '0')) continue;
+    if (!std::all_of(name.begin(), name.end(), [](char c) { return c >= '0' && c <= '9'; }))
+      continue;
+    const long long n = std::stoll(name);
+    if (n <= Highest) slots.push_back(static_cast<int32_t>(n));
+  }
+  std::sort(slots.begin(), slots.end());
+  slots.erase(std::unique(slots.begin(), slots.end()), slots.end());
+  return slots;
+}
+
+}  // namespace
+
+const char* LoadResult::messageFormat() const {
+  switch (status) {
+    case NotAnInteger: return "'%s' は整数ではありません";
+    case RangeError: return "範囲チェックエラー";
+    case OutOfMemory: return "メモリが足りません";
+    case Ok: break;
+  }
+  return "";
+}
+
+LoadResult LoadIniFile() {
+  LoadResult result;
+  ReadIniString(IniFileName, kPathSection, "Path", SQLPlusPath);
+
+  std::string countText;
+  ReadIniString(IniFileName, kListSection, "COUNT", countText);
+  if (countText.empty()) countText = "0";
+  int32_t highest = 0;
+  if (!ParseInt32(countText, highest)) {
+    result.status = LoadResult::NotAnInteger;
+  } else if (highest < -1 || highest == INT32_MAX) {
+    result.status = LoadResult::RangeError;  // no slot count fits
+  }
+  if (!result.ok()) {
+    result.countText = countText;
+    loadFailed = true;
+    return result;
+  }
+
+  try {
+    // Slots whose section is absent would read as empty and be dropped, so
+    // only the sections present are read: a "COUNT" far above them costs
+    // nothing.
+    setSlotCount(0);
+    std::string placeholderPass, placeholderHost;
+    for (const int32_t i : slotSections(highest)) {
+      const std::string section = std::to_string(i);
+      std::string user, pass, host;
+      ReadIniString(IniFileName, section, "User", user);
+      ReadIniString(IniFileName, section, "Pass", pass);
+      ReadIniString(IniFileName, section, "Host", host);
+      if (!user.empty()) {
+        Users.push_back(std::move(user));
+        Passes.push_back(std::move(pass));
+        Hosts.push_back(std::move(host));
+      } else if (i == 0) {
+        placeholderPass = std::move(pass);
+        placeholderHost = std::move(host);
+      }
+    }
+    // A file without logons keeps its one empty slot, as it was written.
+    if (Users.empty() && highest >= 0) {
+      Users.emplace_back();
+      Passes.push_back(std::move(placeholderPass));
+      Hosts.push_back(std::move(placeholderHost));
+    }
+  } catch (const std::bad_alloc&) {
+    setSlotCount(0);
+    result.status = LoadResult::OutOfMemory;
+    result.countText = countText;
+    loadFailed = true;
+  }
+  return result;
+}
+
+SaveResult SaveIniFile() {
+  if (loadFailed) return SaveResult::Skipped;
+  const std::string copy = IniFileName + ".new";
+  bool ok = CopyIniFile(IniFileName, copy);
+  ok = ok && WriteIniString(copy, kPathSection, "Path", SQLPlusPath);
+  ok = ok && WriteIniString(copy, kListSection, "COUNT", std::to_string(StoreCount() - 1));
+  for (int i = 0; ok && i < StoreCount(); ++i) {
+    const std::string section = std::to_string(i);
+    ok = WriteIniString(copy, section, "User", Users[i]) &&
+         WriteIniString(copy, section, "Pass", Passes[i]) &&
+         WriteIniString(copy, section, "Host", Hosts[i]);
+  }
+  ok = ok && ReplaceIniFile(copy, IniFileName);
+  if (!ok) DiscardIniFile(copy);
+  return ok ? SaveResult::Saved : SaveResult::Failed;
+}
+
+std::string DisplayText(int i) { return Users[i] + " / " + Passes[i] + " @ " + Hosts[i]; }
+
+std::vector<std::string> ListTexts() {
+  std::vector<std::string> texts;
+  for (int i = 0; i < StoreCount(); ++i)
+    if (!Users[i].empty()) texts.push_back(DisplayText(i));
+  return texts;
+}
+
+bool StoreContains(const std::string& User, const std::string& Pass, const std::string& Host) {
+  for (int i = 0; i < StoreCount(); ++i)
+    if (Users[i] == User && Hosts[i] == Host && Passes[i] == Pass) return true;
+  return false;
+}
+
+std::optional<int> StoreInsert(const std::string& User, const std::string& Pass,
+                               const std::string& Host) {
+  if (User.empty() || StoreContains(User, Pass, Host)) return std::nullopt;
+  const int k = StoreIsEmpty() ? 0 : StoreCount();
+  setSlotCount(static_cast<size_t>(k) + 1);
+  Users[k] = User;
+  Passes[k] = Pass;
+  Hosts[k] = Host;
+  return k;
+}
+
+void StoreDelete(int Index) {
+  if (Index < 0 || Index >= StoreCount()) return;
+  Users.erase(Users.begin() + Index);
+  Passes.erase(Passes.begin() + Index);
+  Hosts.erase(Hosts.begin() + Index);
+}
+
+bool StoreIsEmpty() { return Users.empty() || (Users.size() == 1 && Users[0].empty()); }
+
+int StoreCount() { return static_cast<int>(Users.size()); }
+
+void ResetStore() {
+  SQLPlusPath.clear();
+  setSlotCount(0);
+  loadFailed = false;
+}

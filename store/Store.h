@@ -1,0 +1,56 @@
+// Store.h: the connection store: the client path and the numbered logons,
+// loaded from the settings file and saved back to it. Portable: no window
+// system is needed to build or exercise it.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+// Program-wide state, alive from window creation to process exit.
+extern std::string IniFileName;  // full path of the settings file
+extern std::string SQLPlusPath;  // full path of the client executable
+extern std::vector<std::string> Users, Passes, Hosts;  // parallel, one entry per slot
+
+struct LoadResult {
+  enum Status { Ok, NotAnInteger, RangeError, OutOfMemory };
+  Status status = Ok;
+  std::string countText;  // the "COUNT" text that could not be loaded
+
+  bool ok() const { return status == Ok; }
+  // The message for the error box, UTF-8, with "%s" standing for countText
+  // (which is ANSI text and is put in by the caller that shows it).
+  const char* messageFormat() const;
+};
+
+enum class SaveResult { Saved, Failed, Skipped };
+
+// Fills SQLPlusPath and the slots from IniFileName. A file whose "COUNT"
+// cannot be loaded is reported, and from then on never written by SaveIniFile:
+// the user's logons are still in it, to be repaired by hand. Slots with an
+// empty user are dropped while loading (but for the one placeholder slot of a
+// file without logons), so that the listed item i is always slot i.
+LoadResult LoadIniFile();
+
+// Writes the path and every slot to IniFileName. Failed when any write
+// failed: the old file is then left as it was.
+SaveResult SaveIniFile();
+
+// The text the list box shows for slot i: "user / pass @ host".
+std::string DisplayText(int i);
+// The display texts of every slot with a user, in slot order.
+std::vector<std::string> ListTexts();
+
+// Stores a logon unless User is empty or the triple is already stored (exact
+// byte comparison). Returns the slot that received it.
+std::optional<int> StoreInsert(const std::string& User, const std::string& Pass,
+                               const std::string& Host);
+bool StoreContains(const std::string& User, const std::string& Pass, const std::string& Host);
+// Removes slot Index, closing the gap; an index outside the store is ignored.
+void StoreDelete(int Index);
+// Empty: no slots, or only the placeholder slot with an empty user.
+bool StoreIsEmpty();
+int StoreCount();
+
+// Back to the state at program start (no slots, empty path, loaded fine).
+void ResetStore();

@@ -1,0 +1,151 @@
+// Differential test, Windows only: the portable INI engine against the
+// system's profile functions, on hand-made files and on random store runs.
+// Whatever one reads or writes, the other must read or write byte for byte.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "Common.h"
+#include "IniEngine.h"
+#include "StoreTrace.h"
+#include "TestFiles.h"
+
+namespace {
+
+using testfiles::readBytes;
+using testfiles::writeBytes;
+
+// Files a user may meet: what the program writes, and what an editor makes of it.
+const std::vector<std::string> kHandMadeFiles = {
+    "",
+    "[SQL*Plus]\r\nPath=C:\\Program Files\\sqlplus.exe\r\n[List]\r\nCOUNT=1\r\n"
+    "[0]\r\nUser=scott\r\nPass=tiger\r\nHost=orcl\r\n[1]\r\nUser=sys\r\nPass=\r\nHost=\r\n",
+    " [List] \n  COUNT =  2  \n[0]\nUser = a b \n",
+    ";comment\n[List]\n;COUNT=5\nCOUNT=1\n# hash\n[0]\nUser=a\n",
+    "[0]\nUser=a\nUser=b\n[0]\nUser=c\nPass=d\n",
+    "[list]\ncount=0\n[0]\nuser=x\nPASS=y\n",
+    "[List]\nCOUNT=0\n[0]\nUser=no-final-newline",
+    "[0]\rUser=a\rPass=b\r",
+    "[0]\r\n\r\n\r\nUser=a\r\n\r\n",
+    "[0]\nUser=\x83\x86\x81\x5B\x83\x55\nPass=\x95\x5C\x83\x5C\nHost=\x83\x5D]\n[\x83\x5D]\nk=v\n",
+    "[0]\nUser=" + std::string(5000, 'u') + "\nHost=(DESCRIPTION=(ADDRESS=(HOST=h)(PORT=1521)))\n",
+    "[0]\nPass=\"quoted\"\nHost='single'\nUser=\"half\n",
+    "[0]\n=v\n=w\nUser=a\n=x\n",
+    "[0]\n\tUser\t=\ttab\t\n\x81\x40Pass=\x81\x40wide\x81\x40\n",
+    "\xEF\xBB\xBF[0]\r\nUser=bom\r\n",  // the system transcodes this one: see kUtf8File
+    "[0]\nUser=a\nHost=b\n\x1a",
+    "[0]\nUser\nPass=p\n",
+    std::string("[0]\nUser=a\0b\nPass=c\n", 21),
+    "no header=1\n[0]\nUser=a\n[1]x\nUser=b\n[2\nUser=c\n",
+    "[SQL*Plus]\nPath=C:\\x.exe\n[List]\nCOUNT=abc\n[0]\nUser=a\n",
+};
+
+// A file with a UTF-8 byte-order mark is read and written by the system as
+// UTF-8, converting from and to the program's code page; the portable engine
+// keeps the bytes. Reads of ASCII text agree; rewrites with other text do not.
+const size_t kUtf8File = 14;
+
+// The first place two texts differ, with some context, instead of both whole.
+std::string firstDifference(const std::string& a, const std::string& b) {
+  size_t i = 0;
+  while (i < a.size() && i < b.size() && a[i] == b[i]) ++i;
+  const size_t from = i > 80 ? i - 80 : 0;
+  return "at byte " + std::to_string(i) + ":\n ours:   " + a.substr(from, 160) +
+         "\n system: " + b.substr(from, 160);
+}
+
+struct Query {
+  const char* section;
+  const char* key;
+};
+const Query kQueries[] = {{"SQL*Plus", "Path"}, {"List", "COUNT"}, {"0", "User"}, {"0", "Pass"},
+                          {"0", "Host"},        {"1", "User"},     {"list", "count"},
+                          {" 0 ", " user "},    {"0", ""},         {"\x83\x5D", "k"},
+                          {"1]x", "User"},      {"2", "User"},     {"", "no header"}};
+
+class EngineDiff : public ::testing::Test {
+ protected:
+  // A new file name per use: the system caches files it has read.
+  std::string freshFile(const std::string& bytes) {
+    const std::string f = dir.file("f" + std::to_string(counter++) + ".ini");
+    writeBytes(f, bytes);
+    return f;
+  }
+  testfiles::ScratchDir dir;
+  int counter = 0;
+};
+
+TEST_F(EngineDiff, HandMadeFilesReadTheSame) {
+  for (size_t i = 0; i < kHandMadeFiles.size(); ++i) {
+    const std::string f = freshFile(kHandMadeFiles[i]);
+    for (const Query& q : kQueries) {
+      std::string system = "dflt ";
+      ReadIniString(f, q.section, q.key, system);
+      EXPECT_EQ(ini::readString(f, q.section, q.key, "dflt "), system)
+          << "file " << i << " [" << q.section << "] " << q.key;
+    }
+    EXPECT_EQ(ini::sectionNames(f), ReadIniSectionNames(f)) << "file " << i;
+  }
+}
+
+TEST_F(EngineDiff, HandMadeFilesAreRewrittenTheSame) {
+  struct Write {
+    const char* section;
+    const char* key;
+    std::string value;
+  };
+  const std::vector<Write> writes = {
+      {"SQL*Plus", "Path", "C:\\Program Files\\sqlplus.exe"},
+      {"List", "COUNT", "1"},
+      {"0", "User", "scott"},
+      {"0", "Pass", ""},
+      {"0", "Host", "  padded  "},
+      {"list", "count", "2"},
+      {"1", "User", "\x83\x86\x81\x5B\x83\x55"},
+      {"1", "Pass", "\"q\""},
+      {"New Section", "New Key", "\x81\x40v"},
+      {"0", "User", "scott"},  // unchanged: no rewrite
+  };
+  for (size_t i = 0; i < kHandMadeFiles.size(); ++i) {
+    const std::string ours = freshFile(kHandMadeFiles[i]);
+    const std::string system = freshFile(kHandMadeFiles[i]);
+    for (const Write& w : writes) {
+      EXPECT_TRUE(ini::writeString(ours, w.section, w.key, w.value));
+      EXPECT_TRUE(WritePrivateProfileStringA(w.section, w.key, w.value.c_str(), system.c_str()));
+    }
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, system.c_str());  // flush
+    if (i == kUtf8File) continue;
+    EXPECT_TRUE(readBytes(ours) == readBytes(system))
+        << "file " << i << " " << firstDifference(readBytes(ours), readBytes(system));
+  }
+}
+
+TEST_F(EngineDiff, RandomStoreRunsWriteAndReadTheSame) {
+  char self[MAX_PATH];
+  GetModuleFileNameA(nullptr, self, MAX_PATH);
+  std::string tool = self;
+  tool = tool.substr(0, tool.find_last_of('\\') + 1) + "store_trace_portable.exe";
+  for (unsigned seed = 1; seed <= 12; ++seed) {
+    const std::string systemTrace = RunStoreTrace(seed, 120, dir.file("sys" + std::to_string(seed) + ".ini"));
+    const std::string out = dir.file("trace" + std::to_string(seed) + ".txt");
+    std::string cmd = "\"" + tool + "\" " + std::to_string(seed) + " 120 \"" +
+                      dir.file("own" + std::to_string(seed) + ".ini") + "\" \"" + out + "\"";
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    ASSERT_TRUE(CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                               &si, &pi));
+    WaitForSingleObject(pi.hProcess, 60000);
+    DWORD code = 1;
+    GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    ASSERT_EQ(code, 0u);
+    const std::string ownTrace = readBytes(out);
+    ASSERT_FALSE(systemTrace.empty());
+    EXPECT_TRUE(ownTrace == systemTrace) << "seed " << seed << " "
+                                         << firstDifference(ownTrace, systemTrace);
+  }
+}
+
+}  // namespace

@@ -1,0 +1,235 @@
+// The connection store against the settings file. The same source runs
+// natively (portable engine) and under Wine (the system's profile functions):
+// the expectations, bytes included, hold on both.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <random>
+
+#include "Store.h"
+#include "TestFiles.h"
+
+namespace {
+
+using testfiles::readBytes;
+using testfiles::writeBytes;
+
+class StoreTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetStore();
+    IniFileName = dir.file("Vostrelk.ini");
+  }
+  void TearDown() override { ResetStore(); }
+
+  // Saves, forgets everything and loads the file again.
+  void saveAndReload() {
+    ASSERT_EQ(SaveIniFile(), SaveResult::Saved);
+    ResetStore();
+    ASSERT_TRUE(LoadIniFile().ok());
+  }
+  void loadFile(const std::string& bytes) {
+    writeBytes(IniFileName, bytes);
+    ASSERT_TRUE(LoadIniFile().ok());
+  }
+
+  testfiles::ScratchDir dir;
+};
+
+using Slots = std::vector<std::string>;
+
+TEST_F(StoreTest, NoFileGivesOnePlaceholderSlotAndSavesItsSkeleton) {
+  ASSERT_TRUE(LoadIniFile().ok());
+  EXPECT_EQ(Users, Slots{""});
+  EXPECT_TRUE(StoreIsEmpty());
+  EXPECT_TRUE(ListTexts().empty());
+  EXPECT_EQ(SQLPlusPath, "");
+  ASSERT_EQ(SaveIniFile(), SaveResult::Saved);
+  EXPECT_EQ(readBytes(IniFileName),
+            "[SQL*Plus]\r\nPath=\r\n[List]\r\nCOUNT=0\r\n[0]\r\nUser=\r\nPass=\r\nHost=\r\n");
+  EXPECT_FALSE(std::filesystem::exists(IniFileName + ".new"));
+}
+
+TEST_F(StoreTest, FirstInsertFillsThePlaceholderThenAppends) {
+  ASSERT_TRUE(LoadIniFile().ok());
+  EXPECT_EQ(StoreInsert("scott", "tiger", "orcl"), 0);
+  EXPECT_EQ(StoreCount(), 1);
+  EXPECT_EQ(StoreInsert("system", "manager", "prod"), 1);
+  SQLPlusPath = "C:\\oracle\\bin\\sqlplus.exe";
+  ASSERT_EQ(SaveIniFile(), SaveResult::Saved);
+  EXPECT_EQ(readBytes(IniFileName),
+            "[SQL*Plus]\r\nPath=C:\\oracle\\bin\\sqlplus.exe\r\n[List]\r\nCOUNT=1\r\n"
+            "[0]\r\nUser=scott\r\nPass=tiger\r\nHost=orcl\r\n"
+            "[1]\r\nUser=system\r\nPass=manager\r\nHost=prod\r\n");
+  ResetStore();
+  ASSERT_TRUE(LoadIniFile().ok());
+  EXPECT_EQ(ListTexts(), (Slots{"scott / tiger @ orcl", "system / manager @ prod"}));
+  EXPECT_EQ(SQLPlusPath, "C:\\oracle\\bin\\sqlplus.exe");
+}
+
+TEST_F(StoreTest, InsertRefusesEmptyUserAndExactDuplicatesOnly) {
+  ASSERT_TRUE(LoadIniFile().ok());
+  EXPECT_EQ(StoreInsert("", "p", "h"), std::nullopt);
+  EXPECT_EQ(StoreInsert("u", "p", "h"), 0);
+  EXPECT_EQ(StoreInsert("u", "p", "h"), std::nullopt);
+  EXPECT_EQ(StoreInsert("u", "q", "h"), 1);  // another password
+  EXPECT_EQ(StoreInsert("U", "p", "h"), 2);  // letter case counts
+  EXPECT_EQ(StoreInsert("u", "p", "H"), 3);
+  EXPECT_EQ(StoreInsert("u", "", ""), 4);
+  EXPECT_EQ(StoreInsert("u", "", ""), std::nullopt);  // two empty texts are equal
+  EXPECT_EQ(DisplayText(4), "u /  @ ");
+}
+
+TEST_F(StoreTest, DeletingTheOnlyLogonWritesMinusOneAndLoadsEmpty) {
+  ASSERT_TRUE(LoadIniFile().ok());
+  ASSERT_EQ(StoreInsert("u", "p", "h"), 0);
+  StoreDelete(0);
+  EXPECT_EQ(StoreCount(), 0);
+  saveAndReload();
+  EXPECT_EQ(StoreCount(), 0);
+  EXPECT_TRUE(ListTexts().empty());
+  EXPECT_NE(readBytes(IniFileName).find("COUNT=-1\r\n"), std::string::npos);
+  EXPECT_EQ(StoreInsert("v", "p", "h"), 0);
+}
+
+TEST_F(StoreTest, DeleteClosesTheGapAndLeavesTheOldLastSectionUnread) {
+  ASSERT_TRUE(LoadIniFile().ok());
+  for (const char* u : {"a", "b", "c"}) ASSERT_TRUE(StoreInsert(u, "p", "h"));
+  saveAndReload();
+  StoreDelete(1);
+  StoreDelete(7);  // outside the store: ignored
+  EXPECT_EQ(Users, (Slots{"a", "c"}));
+  saveAndReload();
+  EXPECT_EQ(Users, (Slots{"a", "c"}));
+  const std::string text = readBytes(IniFileName);
+  EXPECT_NE(text.find("COUNT=1\r\n"), std::string::npos);
+  EXPECT_NE(text.find("[1]\r\nUser=c\r\n"), std::string::npos);
+  EXPECT_NE(text.find("[2]\r\nUser=c\r\n"), std::string::npos);  // stays, unread
+}
+
+TEST_F(StoreTest, ValuesOfAnyLengthAndBytesLoadBackWhole) {
+  ASSERT_TRUE(LoadIniFile().ok());
+  const std::string v255(255, 'a'), v256(256, 'b'), descriptor =
+      "(DESCRIPTION=(ADDRESS=(PROTOCOL=TCP)(HOST=db.example)(PORT=1521))(CONNECT_DATA=" +
+      std::string(4000, 'x') + "))";
+  const std::string sjis = "\x83\x86\x81\x5B\x83\x55\x95\x5C\x83\x5C";  // ユーザ表ソ
+  ASSERT_TRUE(StoreInsert(v255, v256, descriptor));
+  ASSERT_TRUE(StoreInsert(sjis, " spaced ", "\"quoted\""));
+  ASSERT_TRUE(StoreInsert("u", "\x81\x40pw", "'h'"));
+  SQLPlusPath = "C:\\" + std::string(600, 'p') + "\\sqlplus.exe";
+  const Slots users = Users, passes = Passes, hosts = Hosts;
+  const std::string path = SQLPlusPath;
+  saveAndReload();
+  EXPECT_EQ(Users, users);
+  EXPECT_EQ(Passes, passes);
+  EXPECT_EQ(Hosts, hosts);
+  EXPECT_EQ(SQLPlusPath, path);
+}
+
+TEST_F(StoreTest, CountDefaultsToZeroAndAcceptsTheRuntimesForms) {
+  loadFile("[0]\nUser=a\n[1]\nUser=b\n");
+  EXPECT_EQ(Users, Slots{"a"});  // no COUNT: one slot
+  for (const char* count : {"$1", " +1", "0x1", "x1"}) {
+    ResetStore();
+    loadFile(std::string("[List]\nCOUNT=") + count + "\n[0]\nUser=a\n[1]\nUser=b\n");
+    EXPECT_EQ(Users, (Slots{"a", "b"})) << count;
+  }
+}
+
+TEST_F(StoreTest, CountErrorsAreReportedAndTheFileIsNeverOverwritten) {
+  struct Case {
+    const char* count;
+    LoadResult::Status status;
+    const char* format;
+  };
+  for (const Case& c : {Case{"abc", LoadResult::NotAnInteger, "'%s' は整数ではありません"},
+                        Case{"1.5", LoadResult::NotAnInteger, "'%s' は整数ではありません"},
+                        Case{"-2", LoadResult::RangeError, "範囲チェックエラー"},
+                        Case{"2147483647", LoadResult::RangeError, "範囲チェックエラー"}}) {
+    ResetStore();
+    const std::string file =
+        std::string("[SQL*Plus]\nPath=C:\\x.exe\n[List]\nCOUNT=") + c.count + "\n[0]\nUser=keep\n";
+    writeBytes(IniFileName, file);
+    const LoadResult r = LoadIniFile();
+    EXPECT_EQ(r.status, c.status) << c.count;
+    EXPECT_STREQ(r.messageFormat(), c.format);
+    EXPECT_EQ(r.countText, c.count);
+    StoreInsert("new", "p", "h");
+    EXPECT_EQ(SaveIniFile(), SaveResult::Skipped);
+    EXPECT_EQ(readBytes(IniFileName), file) << c.count;
+  }
+}
+
+TEST_F(StoreTest, HandEditedGapsAndEmptyUsersAreClosedUp) {
+  // "COUNT" says three slots; slot 1 is missing and slot 2's user is empty.
+  loadFile("[List]\nCOUNT=3\n[0]\nUser=a\nPass=1\n[2]\nPass=x\n[3]\nUser=d\nHost=4\n");
+  EXPECT_EQ(Users, (Slots{"a", "d"}));
+  EXPECT_EQ(Passes, (Slots{"1", ""}));
+  EXPECT_EQ(Hosts, (Slots{"", "4"}));
+  EXPECT_EQ(ListTexts(), (Slots{"a / 1 @ ", "d /  @ 4"}));
+
+  ResetStore();
+  loadFile("[List]\nCOUNT=1\n[0]\nPass=orphan\n[1]\nUser=b\n");
+  EXPECT_EQ(Users, Slots{"b"});  // list item 0 is slot 0 is "b"
+  EXPECT_EQ(StoreInsert("c", "", ""), 1);
+}
+
+TEST_F(StoreTest, FileWithoutLogonsKeepsItsPlaceholderAsWritten) {
+  loadFile("[List]\nCOUNT=0\n[0]\nUser=\nPass=p\nHost=h\n");
+  EXPECT_EQ(Users, Slots{""});
+  EXPECT_EQ(Passes, Slots{"p"});
+  loadFile("[List]\nCOUNT=-1\n[0]\nUser=ignored\n");
+  EXPECT_EQ(StoreCount(), 0);
+}
+
+TEST_F(StoreTest, CountFarAboveTheSectionsReadsOnlyThoseThere) {
+  loadFile("[List]\nCOUNT=2147483646\n[0]\nUser=a\n[00]\nUser=x\n[5]\nUser=b\n[99999999999]\nUser=y\n");
+  EXPECT_EQ(Users, (Slots{"a", "b"}));
+}
+
+TEST_F(StoreTest, SaveThatCannotWriteFailsAndKeepsTheOldFile) {
+  IniFileName = dir.file("missing-dir/Vostrelk.ini");
+  ASSERT_TRUE(LoadIniFile().ok());
+  StoreInsert("u", "p", "h");
+  EXPECT_EQ(SaveIniFile(), SaveResult::Failed);
+
+  ResetStore();
+  IniFileName = dir.file("Vostrelk.ini");
+  std::filesystem::create_directory(IniFileName);  // a folder where the file should be
+  ASSERT_TRUE(LoadIniFile().ok());
+  StoreInsert("u", "p", "h");
+  EXPECT_EQ(SaveIniFile(), SaveResult::Failed);
+  EXPECT_TRUE(std::filesystem::is_directory(IniFileName));
+  EXPECT_FALSE(std::filesystem::exists(IniFileName + ".new"));
+}
+
+TEST_F(StoreTest, RandomEditsSurviveSaveAndLoad) {
+  std::mt19937 rng(20261207);
+  const std::vector<std::string> pieces = {"a", "B", "\x83\x5C", " ", "\"", "x@y", "/", ""};
+  auto text = [&](bool nonEmpty) {
+    std::string s;
+    const int n = static_cast<int>(rng() % 4) + (nonEmpty ? 1 : 0);
+    for (int i = 0; i < n; ++i) s += pieces[rng() % pieces.size()];
+    return s.empty() && nonEmpty ? std::string("u") : s;
+  };
+  ASSERT_TRUE(LoadIniFile().ok());
+  for (int round = 0; round < 20; ++round) {
+    for (int op = 0; op < 6; ++op) {
+      if (rng() % 3 == 0 && StoreCount() > 0)
+        StoreDelete(static_cast<int>(rng() % StoreCount()));
+      else
+        StoreInsert(text(true), text(false), text(false));
+    }
+    const Slots users = Users, passes = Passes, hosts = Hosts;
+    saveAndReload();
+    if (users.empty()) {
+      EXPECT_EQ(StoreCount(), 0);
+    } else {
+      EXPECT_EQ(Users, users);
+      EXPECT_EQ(Passes, passes);
+      EXPECT_EQ(Hosts, hosts);
+    }
+  }
+}
+
+}  // namespace

@@ -1,0 +1,71 @@
+# tools/env.sh: shared set-up for the scripts in tools/ (sourced, not run).
+# Installs what a fresh Debian machine lacks, prepares the ja_JP.UTF-8 locale
+# and exports the environment every Wine process of this project runs with.
+
+VOSTRELK_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+export VOSTRELK_ROOT
+
+vk_packages=(cmake ninja-build g++ googletest g++-mingw-w64-x86-64-posix wine64 wine
+             xvfb xdotool x11-utils imagemagick fonts-ipafont-gothic locales liblnk-utils
+             clang libclang-rt-14-dev)
+
+vk_install() {
+  local missing=()
+  for p in "${vk_packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  done
+  if ((${#missing[@]})); then
+    echo "installing: ${missing[*]}"
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq
+    apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  fi
+  if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
+    sed -i 's/^# *\(ja_JP.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+    grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen || echo 'ja_JP.UTF-8 UTF-8' >>/etc/locale.gen
+    locale-gen >/dev/null
+  fi
+}
+
+# Debian's wine64 package keeps its loader and server off the PATH.
+vk_wine_tools() {
+  WINE_LOADER=$(dpkg -L wine64 | grep -m1 -E '/lib/wine/wine64$')
+  WINESERVER=$(dpkg -L wine64 | grep -m1 -E '/lib/wine/wineserver(64)?$')
+  export WINE_LOADER WINESERVER
+}
+
+# vk_wine_env PREFIX: the environment for every Wine process; HOME is a scratch
+# folder with a Desktop/ so that shortcuts land somewhere disposable.
+vk_wine_env() {
+  export WINEPREFIX=$1
+  export WINEDEBUG=-all
+  export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+  export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
+  export HOME=$WINEPREFIX.home
+  mkdir -p "$HOME/Desktop"
+  vk_wine_tools
+}
+
+# Creates the prefix once; later runs reuse it.
+vk_wine_prefix() {
+  vk_wine_env "$1"
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    echo "creating Wine prefix (once)"
+    "$WINE_LOADER" wineboot -i >/dev/null 2>&1 </dev/null
+    "$WINESERVER" -w
+    # Without a window manager Wine draws its own caption only when told to.
+    "$WINE_LOADER" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N /f >/dev/null 2>&1 </dev/null
+    "$WINESERVER" -w
+  fi
+}
+
+# A display for the tests that show windows.
+vk_xvfb() {
+  if [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
+    local n=${VK_DISPLAY_NUM:-97}
+    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    VK_XVFB_PID=$!
+    export DISPLAY=":$n"
+    for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+  fi
+}
