@@ -19,6 +19,10 @@ void ReadIniString(const std::string& FileName, const std::string& Section,
 [[nodiscard]] bool WriteIniString(const std::string& FileName, const std::string& Section,
                                   const std::string& Key, const std::string& Value);
 
+// Makes the next read see the file as it is on disk now: the system keeps
+// files it has read in a cache that does not always notice a change.
+void RefreshIniFile(const std::string& FileName);
+
 // The names of the file's sections, in file order.
 std::vector<std::string> ReadIniSectionNames(const std::string& FileName);
 

@@ -15,6 +15,8 @@ bool WriteIniString(const std::string& FileName, const std::string& Section,
   return ini::writeString(FileName, Section, Key, ini::protectValue(Value));
 }
 
+void RefreshIniFile(const std::string&) {}  // every call reads the file anew
+
 std::vector<std::string> ReadIniSectionNames(const std::string& FileName) {
   return ini::sectionNames(FileName);
 }

@@ -63,6 +63,8 @@ void releaseProfileCache(const std::string& FileName) {
 
 }  // namespace
 
+void RefreshIniFile(const std::string& FileName) { releaseProfileCache(FileName); }
+
 bool CopyIniFile(const std::string& From, const std::string& To) {
   releaseProfileCache(To);
   if (GetFileAttributesA(From.c_str()) == INVALID_FILE_ATTRIBUTES &&

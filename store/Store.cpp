@@ -55,6 +55,7 @@ const char* LoadResult::messageFormat() const {
 
 LoadResult LoadIniFile() {
   LoadResult result;
+  RefreshIniFile(IniFileName);
   ReadIniString(IniFileName, kPathSection, "Path", SQLPlusPath);
 
   std::string countText;
@@ -125,7 +126,12 @@ SaveResult SaveIniFile() {
   return ok ? SaveResult::Saved : SaveResult::Failed;
 }
 
-std::string DisplayText(int i) { return Users[i] + " / " + Passes[i] + " @ " + Hosts[i]; }
+std::string DisplayTextOf(const std::string& User, const std::string& Pass,
+                          const std::string& Host) {
+  return User + " / " + Pass + " @ " + Host;
+}
+
+std::string DisplayText(int i) { return DisplayTextOf(Users[i], Passes[i], Hosts[i]); }
 
 std::vector<std::string> ListTexts() {
   std::vector<std::string> texts;

@@ -36,7 +36,10 @@ LoadResult LoadIniFile();
 // failed: the old file is then left as it was.
 SaveResult SaveIniFile();
 
-// The text the list box shows for slot i: "user / pass @ host".
+// The text the list box shows for a logon: "user / pass @ host".
+std::string DisplayTextOf(const std::string& User, const std::string& Pass,
+                          const std::string& Host);
+// The display text of slot i.
 std::string DisplayText(int i);
 // The display texts of every slot with a user, in slot order.
 std::vector<std::string> ListTexts();

@@ -53,11 +53,29 @@ vk_wine_prefix() {
     echo "creating Wine prefix (once)"
     "$WINE_LOADER" wineboot -i >/dev/null 2>&1 </dev/null
     "$WINESERVER" -w
+  fi
+  local marker="$WINEPREFIX/.vostrelk-setup-2"
+  if [ ! -f "$marker" ]; then
     # Without a window manager Wine draws its own caption only when told to.
-    "$WINE_LOADER" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N /f >/dev/null 2>&1 </dev/null
-    "$WINESERVER" -w
+    vk_reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N /f
+    # Unmanaged windows: with no window manager to answer, hiding a managed
+    # window waits two seconds for it.
+    vk_reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f
+    # The window's font and the system's Japanese UI fonts, by the metric-compatible
+    # IPA fonts, as on a Japanese Windows.
+    local r='HKCU\Software\Wine\Fonts\Replacements'
+    vk_reg add "$r" /v 'ＭＳ Ｐゴシック' /t REG_SZ /d IPAPGothic /f
+    vk_reg add "$r" /v 'MS PGothic' /t REG_SZ /d IPAPGothic /f
+    vk_reg add "$r" /v 'ＭＳ ゴシック' /t REG_SZ /d IPAGothic /f
+    vk_reg add "$r" /v 'MS Gothic' /t REG_SZ /d IPAGothic /f
+    vk_reg add "$r" /v 'MS UI Gothic' /t REG_SZ /d IPAPGothic /f
+    vk_reg add "$r" /v 'Meiryo UI' /t REG_SZ /d IPAPGothic /f
+    vk_reg add "$r" /v 'Yu Gothic UI' /t REG_SZ /d IPAPGothic /f
+    touch "$marker"
   fi
 }
+
+vk_reg() { "$WINE_LOADER" reg "$@" >/dev/null 2>&1 </dev/null; }
 
 # A display for the tests that show windows.
 vk_xvfb() {

@@ -1,0 +1,25 @@
+// Vostrelk.cpp: the program entry: one instance per session, then the main
+// window and its message loop; the store is saved by the window as it closes.
+#include <windows.h>
+
+#include "Application.h"
+#include "Raii.h"
+#include "Unit1.h"
+
+int WINAPI wWinMain(HINSTANCE Instance, HINSTANCE, PWSTR, int ShowCommand) {
+  // Another copy holds the mutex: end silently, telling it nothing.
+  if (UniqueHandle other{OpenMutexA(MUTEX_ALL_ACCESS, FALSE, "Vostrelk")}) return 0;
+  UniqueHandle mutex{CreateMutexA(nullptr, FALSE, "Vostrelk")};
+  // Two copies started at once can both miss the other's mutex when opening
+  // it; only one of them creates it.
+  if (GetLastError() == ERROR_ALREADY_EXISTS) return 0;
+
+  ComInit com;
+  Application::Title = L"Vostrelk";
+  TForm1* form = TForm1::Create(Instance);
+  if (!form) return 1;
+  const int code = Application::Run(form->Handle, ShowCommand);
+  delete form;
+  if (mutex) ReleaseMutex(mutex.get());
+  return code;
+}

@@ -1,0 +1,88 @@
+// Raii.h: owners for Windows handles and COM pointers, each released by its
+// destructor, so that no function needs a clean-up path of its own.
+#pragma once
+
+#include <windows.h>
+#include <objbase.h>
+
+#include <utility>
+
+// A handle of type T closed by Close; Empty is its "no handle" value.
+template <typename T, auto Close, T Empty = T{}>
+class UniqueAny {
+ public:
+  UniqueAny() = default;
+  explicit UniqueAny(T value) : value_(value) {}
+  ~UniqueAny() { reset(); }
+  UniqueAny(UniqueAny&& other) noexcept : value_(std::exchange(other.value_, Empty)) {}
+  UniqueAny& operator=(UniqueAny&& other) noexcept {
+    if (this != &other) reset(std::exchange(other.value_, Empty));
+    return *this;
+  }
+  UniqueAny(const UniqueAny&) = delete;
+  UniqueAny& operator=(const UniqueAny&) = delete;
+
+  void reset(T value = Empty) {
+    if (value_ != Empty) Close(value_);
+    value_ = value;
+  }
+  T get() const { return value_; }
+  T* put() {
+    reset();
+    return &value_;
+  }
+  explicit operator bool() const { return value_ != Empty; }
+
+ private:
+  T value_ = Empty;
+};
+
+inline void closeHandle(HANDLE h) { ::CloseHandle(h); }
+inline void deleteGdiObject(HGDIOBJ h) { ::DeleteObject(h); }
+inline void destroyIcon(HICON h) { ::DestroyIcon(h); }
+inline void freeCoTaskMem(void* p) { ::CoTaskMemFree(p); }
+
+using UniqueHandle = UniqueAny<HANDLE, closeHandle>;
+using UniqueFont = UniqueAny<HFONT, deleteGdiObject>;
+using UniqueIcon = UniqueAny<HICON, destroyIcon>;
+template <typename T>
+using UniqueCoTaskMem = UniqueAny<T*, freeCoTaskMem>;
+
+// A COM interface pointer, released when it goes.
+template <typename T>
+class ComPtr {
+ public:
+  ComPtr() = default;
+  ~ComPtr() { reset(); }
+  ComPtr(const ComPtr&) = delete;
+  ComPtr& operator=(const ComPtr&) = delete;
+
+  void reset() {
+    if (p_) p_->Release();
+    p_ = nullptr;
+  }
+  T* get() const { return p_; }
+  T* operator->() const { return p_; }
+  void** putVoid() {
+    reset();
+    return reinterpret_cast<void**>(&p_);
+  }
+  explicit operator bool() const { return p_ != nullptr; }
+
+ private:
+  T* p_ = nullptr;
+};
+
+// COM for the current thread, from construction to destruction.
+class ComInit {
+ public:
+  ComInit() : ok_(SUCCEEDED(::CoInitialize(nullptr))) {}
+  ~ComInit() {
+    if (ok_) ::CoUninitialize();
+  }
+  ComInit(const ComInit&) = delete;
+  ComInit& operator=(const ComInit&) = delete;
+
+ private:
+  bool ok_;
+};

@@ -1,0 +1,39 @@
+// Logon.cpp: see Logon.h.
+#include "Logon.h"
+
+#include <cstring>
+
+#include "IniEngine.h"
+
+std::string LogonString(const std::string& User, const std::string& Pass, const std::string& Host) {
+  return User + "/" + Pass + "@" + Host;
+}
+
+std::string QuotedClientPath(const std::string& Path) {
+  const bool quoted = Path.size() >= 2 && Path.front() == '"' && Path.back() == '"';
+  if (quoted || Path.find_first_of(" \t") == std::string::npos) return Path;
+  return "\"" + Path + "\"";
+}
+
+std::string ClientCommandLine(const std::string& Path, const std::string& User,
+                              const std::string& Pass, const std::string& Host) {
+  return QuotedClientPath(Path) + " " + LogonString(User, Pass, Host);
+}
+
+std::string ShortcutFileName(const std::string& User, const std::string& Pass,
+                             const std::string& Host) {
+  return User + "_" + Pass + "@" + Host + ".lnk";
+}
+
+bool IsValidFileName(const std::string& Name) {
+  if (Name.empty()) return false;
+  for (size_t i = 0; i < Name.size(); ++i) {
+    const auto c = static_cast<unsigned char>(Name[i]);
+    if (ini::isLeadByte(c) && i + 1 < Name.size()) {
+      ++i;  // the second byte of a double-byte character may be anything
+      continue;
+    }
+    if (c < 0x20 || std::strchr("\\/:*?\"<>|", c) != nullptr) return false;
+  }
+  return true;
+}

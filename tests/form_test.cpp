@@ -1,0 +1,453 @@
+// The main window in-process under Wine: created as the program creates it,
+// driven with the messages Windows sends for a user's clicks, keys and typing.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <optional>
+
+#include "Application.h"
+#include "Common.h"
+#include "Store.h"
+#include "TestFiles.h"
+#include "Text.h"
+#include "Unit1.h"
+#include "WindowTestUtils.h"
+
+namespace {
+
+using namespace ui_test;
+using testfiles::readBytes;
+using testfiles::writeBytes;
+
+const char kThreeLogons[] =
+    "[SQL*Plus]\r\nPath=C:\\oracle\\bin\\sqlplus.exe\r\n[List]\r\nCOUNT=2\r\n"
+    "[0]\r\nUser=scott\r\nPass=tiger\r\nHost=orcl\r\n"
+    "[1]\r\nUser=system\r\nPass=manager\r\nHost=prod\r\n"
+    "[2]\r\nUser=hr\r\nPass=\r\nHost=\r\n";
+
+class FormTest : public ::testing::Test {
+ protected:
+  static std::string iniPath() { return GetExeDir() + "Vostrelk.ini"; }
+
+  // Starts the window as the program does, on the settings file Ini (none: no file).
+  void start(const std::optional<std::string>& Ini, int Show = SW_SHOWNORMAL) {
+    ResetStore();
+    DeleteFileA(iniPath().c_str());
+    if (Ini) writeBytes(iniPath(), *Ini);
+    form = TForm1::Create(GetModuleHandleW(nullptr));
+    ASSERT_NE(form, nullptr);
+    Application::ShowMainWindow(form->Handle, Show);
+    pump();
+  }
+  void TearDown() override {
+    delete form;
+    pump();  // takes the quit message the window posted as it went
+    Application::OnMinimize = nullptr;
+    Application::KeyPreview = nullptr;
+    DeleteFileA(iniPath().c_str());
+    ResetStore();
+    SetEnvironmentVariableA("VK_RECORD", nullptr);
+  }
+  // Closes the window as the title bar's close button does.
+  void closeWindow() {
+    SendMessageW(form->Handle, WM_CLOSE, 0, 0);
+    pump();
+  }
+
+  static std::wstring text(HWND Wnd) {
+    wchar_t buf[1024] = {};
+    GetWindowTextW(Wnd, buf, 1024);
+    return buf;
+  }
+  static int selected(HWND List) { return static_cast<int>(SendMessageW(List, LB_GETCURSEL, 0, 0)); }
+  static int itemCount(HWND List) { return static_cast<int>(SendMessageW(List, LB_GETCOUNT, 0, 0)); }
+  static std::wstring item(HWND List, int I) {
+    wchar_t buf[1024] = {};
+    SendMessageW(List, LB_GETTEXT, static_cast<WPARAM>(I), reinterpret_cast<LPARAM>(buf));
+    return buf;
+  }
+  // Which of the four action buttons are enabled: insert, launch, delete, shortcut.
+  std::string actionButtons() const {
+    std::string s;
+    for (HWND b : {form->btnInsert, form->btnShell, form->btnDelete, form->btnShortCut})
+      s += IsWindowEnabled(b) ? '1' : '0';
+    return s;
+  }
+
+  // The command line the recording client was started with, waiting for it.
+  // With Expected false, waits a short while only: nothing should come.
+  std::string launchAndRecord(const std::function<void()>& Action, bool Expected = true) {
+    const std::string record = scratch.file("record.txt");
+    DeleteFileA(record.c_str());
+    SetEnvironmentVariableA("VK_RECORD", record.c_str());
+    Action();
+    for (int i = 0; i < (Expected ? 300 : 30) && GetFileAttributesA(record.c_str()) == INVALID_FILE_ATTRIBUTES; ++i)
+      pump(50);
+    return readBytes(record);
+  }
+  // The recording client, copied to a folder whose name has a blank.
+  std::string recorderWithBlank() {
+    const std::string dir = scratch.file("my client");
+    CreateDirectoryA(dir.c_str(), nullptr);
+    const std::string exe = dir + "\\rec.exe";
+    CopyFileA((GetExeDir() + "vk_recorder.exe").c_str(), exe.c_str(), FALSE);
+    return exe;
+  }
+  void useClient(const std::string& Path) {
+    SQLPlusPath = Path;
+    SetTextA(form->edtSQLPlus, Path);
+    pump();
+  }
+
+  TForm1* form = nullptr;
+  testfiles::ScratchDir scratch;
+};
+
+TEST_F(FormTest, StartsWithEmptyLogonNothingSelectedAndButtonsOff) {
+  start(kThreeLogons);
+  EXPECT_EQ(text(form->Handle), L"Vostrelk");
+  EXPECT_TRUE(IsWindowVisible(form->Handle));
+  EXPECT_EQ(text(form->edtSQLPlus), L"C:\\oracle\\bin\\sqlplus.exe");
+  EXPECT_TRUE(GetWindowLongW(form->edtSQLPlus, GWL_STYLE) & ES_READONLY);
+  for (HWND e : {form->edtUser, form->edtPass, form->edtHost}) EXPECT_EQ(text(e), L"");
+  ASSERT_EQ(itemCount(form->lstLogin), 3);
+  EXPECT_EQ(item(form->lstLogin, 0), L"scott / tiger @ orcl");
+  EXPECT_EQ(item(form->lstLogin, 2), L"hr /  @ ");
+  EXPECT_EQ(selected(form->lstLogin), -1);
+  EXPECT_EQ(actionButtons(), "0000");
+  EXPECT_EQ(GetFocus(), form->lstLogin);
+  EXPECT_TRUE(form->TrayIconShown);
+}
+
+TEST_F(FormTest, LayoutStandsWhereTheTablePutsItAt96Dpi) {
+  start(std::nullopt);
+  ASSERT_EQ(form->Dpi(), 96u);
+  RECT client{};
+  GetClientRect(form->Handle, &client);
+  EXPECT_EQ(client.right, 368);
+  EXPECT_EQ(client.bottom, 206);
+  const LONG style = GetWindowLongW(form->Handle, GWL_STYLE);
+  EXPECT_TRUE(style & WS_MINIMIZEBOX);
+  EXPECT_FALSE(style & WS_MAXIMIZEBOX);
+  EXPECT_FALSE(style & WS_THICKFRAME);
+  struct Expected {
+    HWND wnd;
+    RECT r;  // left, top, right, bottom in the window's client area
+    const wchar_t* text;
+  };
+  for (const Expected& e : std::initializer_list<Expected>{
+           {form->gpbSQLPlus, {4, 0, 365, 41}, L" Orcle SQL*Plus "},
+           {form->edtSQLPlus, {16, 14, 309, 34}, nullptr},
+           {form->btnFileOpen, {312, 14, 357, 35}, L"参照..."},
+           {form->gpbLogin, {172, 44, 365, 141}, L" ログオン "},
+           {form->edtUser, {248, 60, 357, 80}, nullptr},
+           {form->edtPass, {248, 84, 357, 104}, nullptr},
+           {form->edtHost, {248, 109, 357, 129}, nullptr},
+           {form->gpbList, {4, 44, 169, 201}, L" 接続先リスト "},
+           {form->lstLogin, {10, 60, 161, 193}, nullptr},
+           {form->btnInsert, {172, 144, 265, 169}, L"登録(&A)"},
+           {form->btnShell, {272, 144, 365, 169}, L"起動(&E)"},
+           {form->btnDelete, {172, 176, 265, 201}, L"削除(&D)"},
+           {form->btnShortCut, {272, 176, 365, 201}, L"ｼｮｰﾄｶｯﾄ作成(&S)"}}) {
+    RECT r{};
+    GetWindowRect(e.wnd, &r);
+    MapWindowPoints(nullptr, form->Handle, reinterpret_cast<POINT*>(&r), 2);
+    EXPECT_EQ(r.left, e.r.left) << text(e.wnd);
+    EXPECT_EQ(r.top, e.r.top) << text(e.wnd);
+    EXPECT_EQ(r.right, e.r.right) << text(e.wnd);
+    EXPECT_EQ(r.bottom, e.r.bottom) << text(e.wnd);
+    if (e.text) EXPECT_EQ(text(e.wnd), e.text);
+  }
+  // Labels keep their right edge and row (they may grow leftwards to fit a substitute font).
+  for (auto [label, right, top, caption] :
+       {std::tuple{form->lblUser, 227, 64, L"ユーザＩＤ"}, std::tuple{form->lblPass, 233, 88, L"パスワード"},
+        std::tuple{form->lblHost, 245, 112, L"ホスト文字列"}}) {
+    RECT r{};
+    GetWindowRect(label, &r);
+    MapWindowPoints(nullptr, form->Handle, reinterpret_cast<POINT*>(&r), 2);
+    EXPECT_EQ(r.right, right);
+    EXPECT_EQ(r.top, top);
+    EXPECT_EQ(text(label), caption);
+  }
+  LOGFONTW lf{};
+  GetObjectW(reinterpret_cast<HFONT>(SendMessageW(form->lstLogin, WM_GETFONT, 0, 0)), sizeof lf, &lf);
+  EXPECT_STREQ(lf.lfFaceName, L"ＭＳ Ｐゴシック");
+  EXPECT_EQ(lf.lfHeight, -12);
+  EXPECT_EQ(lf.lfCharSet, SHIFTJIS_CHARSET);
+  EXPECT_EQ(SendMessageW(form->lstLogin, LB_GETITEMHEIGHT, 0, 0), 12);
+}
+
+TEST_F(FormTest, TabOrderFollowsTheLayout) {
+  start(kThreeLogons);
+  clickItem(form->lstLogin, 0);
+  typeInto(form->edtUser, L"scott");  // the rule runs with an item selected: all four on
+  ASSERT_EQ(actionButtons(), "1111");
+  std::vector<HWND> order;
+  HWND at = form->edtSQLPlus;
+  for (int i = 0; i < 10; ++i) {
+    order.push_back(at);
+    at = GetNextDlgTabItem(form->Handle, at, FALSE);
+  }
+  const std::vector<HWND> expected = {form->edtSQLPlus, form->btnFileOpen, form->edtUser,
+                                      form->edtPass,    form->edtHost,     form->lstLogin,
+                                      form->btnInsert,  form->btnShell,    form->btnDelete,
+                                      form->btnShortCut};
+  EXPECT_EQ(order, expected);
+  EXPECT_EQ(GetNextDlgTabItem(form->Handle, form->btnShortCut, FALSE), form->edtSQLPlus);
+}
+
+TEST_F(FormTest, EnablingRuleRunsOnPathAndUserChangesNotOnSelection) {
+  start(std::nullopt);
+  typeInto(form->edtUser, L"u");
+  EXPECT_EQ(actionButtons(), "0000");  // no client path yet
+  useClient("C:\\x.exe");
+  EXPECT_EQ(actionButtons(), "1101");  // nothing selected: no delete
+  typeInto(form->edtPass, L"p");
+  typeInto(form->edtHost, L"h");
+  EXPECT_EQ(actionButtons(), "1101");  // password and host take no part
+  click(form->btnInsert);
+  EXPECT_EQ(selected(form->lstLogin), 0);
+  EXPECT_EQ(actionButtons(), "1111");  // the insertion ran the rule with an item selected
+  SendMessageW(form->lstLogin, LB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+  EXPECT_EQ(actionButtons(), "1111");  // selection alone changes nothing
+  typeInto(form->edtUser, L"v");
+  EXPECT_EQ(actionButtons(), "1101");
+  typeInto(form->edtUser, L"");
+  EXPECT_EQ(actionButtons(), "0000");
+}
+
+TEST_F(FormTest, ChoosingAnItemCopiesItsSlotIntoTheBoxes) {
+  start(kThreeLogons);
+  clickItem(form->lstLogin, 1);
+  EXPECT_EQ(text(form->edtUser), L"system");
+  EXPECT_EQ(text(form->edtPass), L"manager");
+  EXPECT_EQ(text(form->edtHost), L"prod");
+  EXPECT_EQ(actionButtons(), "1111");
+  SetFocus(form->lstLogin);
+  pressKey(form->lstLogin, VK_DOWN);  // the keyboard selects too
+  EXPECT_EQ(selected(form->lstLogin), 2);
+  EXPECT_EQ(text(form->edtUser), L"hr");
+  EXPECT_EQ(text(form->edtPass), L"");
+}
+
+TEST_F(FormTest, InsertAppendsSelectsAndRefusesExactDuplicates) {
+  start(kThreeLogons);
+  typeInto(form->edtUser, L"scott");
+  typeInto(form->edtPass, L"tiger");
+  typeInto(form->edtHost, L"orcl");
+  click(form->btnInsert);  // already stored: nothing changes
+  EXPECT_EQ(itemCount(form->lstLogin), 3);
+  EXPECT_EQ(selected(form->lstLogin), -1);
+  EXPECT_EQ(actionButtons(), "1101");
+
+  typeInto(form->edtUser, L"SCOTT");  // letter case counts
+  click(form->btnInsert);
+  ASSERT_EQ(itemCount(form->lstLogin), 4);
+  EXPECT_EQ(item(form->lstLogin, 3), L"SCOTT / tiger @ orcl");
+  EXPECT_EQ(selected(form->lstLogin), 3);
+  EXPECT_EQ(GetFocus(), form->lstLogin);
+  EXPECT_EQ(Users.back(), "SCOTT");
+
+  typeInto(form->edtUser, L"ユーザ");
+  click(form->btnInsert);
+  EXPECT_EQ(Users.back(), "\x83\x86\x81\x5B\x83\x55");  // stored as ANSI (code page 932)
+  EXPECT_EQ(item(form->lstLogin, 4), L"ユーザ / tiger @ orcl");
+}
+
+TEST_F(FormTest, FirstInsertWithoutSettingsFileFillsSlotZero) {
+  start(std::nullopt);
+  typeInto(form->edtUser, L"a");
+  form->btnInsertClick();  // without a path the button is off; the method still stores
+  EXPECT_EQ(StoreCount(), 1);
+  EXPECT_EQ(item(form->lstLogin, 0), L"a /  @ ");
+  EXPECT_EQ(selected(form->lstLogin), 0);
+}
+
+TEST_F(FormTest, DeleteEmptiesTheBoxesAndTurnsTheButtonsOff) {
+  start(kThreeLogons);
+  clickItem(form->lstLogin, 1);
+  click(form->btnDelete);
+  EXPECT_EQ(itemCount(form->lstLogin), 2);
+  EXPECT_EQ(item(form->lstLogin, 1), L"hr /  @ ");
+  EXPECT_EQ(Users, (std::vector<std::string>{"scott", "hr"}));
+  EXPECT_EQ(selected(form->lstLogin), -1);
+  for (HWND e : {form->edtUser, form->edtPass, form->edtHost}) EXPECT_EQ(text(e), L"");
+  EXPECT_EQ(actionButtons(), "0000");
+  EXPECT_EQ(GetFocus(), form->lstLogin);  // not left on the disabled button
+
+  typeInto(form->edtUser, L"x");
+  ASSERT_TRUE(IsWindowEnabled(form->btnDelete) == FALSE);
+  EnableWindow(form->btnDelete, TRUE);
+  click(form->btnDelete);  // nothing selected: the button turns itself off
+  EXPECT_FALSE(IsWindowEnabled(form->btnDelete));
+  EXPECT_EQ(itemCount(form->lstLogin), 2);
+}
+
+TEST_F(FormTest, LaunchStartsTheClientWithQuotedPathAndLogon) {
+  start(kThreeLogons);
+  useClient(recorderWithBlank());
+  clickItem(form->lstLogin, 0);
+  const std::string line = launchAndRecord([&] { click(form->btnShell); });
+  EXPECT_EQ(line, "\"" + SQLPlusPath + "\" scott/tiger@orcl");
+
+  clickItem(form->lstLogin, 2);  // empty password and host keep both separators
+  EXPECT_EQ(launchAndRecord([&] { click(form->btnShell); }), "\"" + SQLPlusPath + "\" hr/@");
+
+  // The boxes are used as they stand, registered or not.
+  typeInto(form->edtUser, L"ユーザ");
+  EXPECT_EQ(launchAndRecord([&] { click(form->btnShell); }),
+            "\"" + SQLPlusPath + "\" \x83\x86\x81\x5B\x83\x55/@");
+}
+
+TEST_F(FormTest, EnterLaunchesFromListAndBoxesButClicksAFocusedButton) {
+  start(kThreeLogons);
+  useClient(recorderWithBlank());
+  clickItem(form->lstLogin, 0);
+  SetFocus(form->lstLogin);
+  EXPECT_EQ(launchAndRecord([&] { pressKey(form->lstLogin, VK_RETURN); }),
+            "\"" + SQLPlusPath + "\" scott/tiger@orcl");
+  SetFocus(form->edtHost);
+  EXPECT_EQ(launchAndRecord([&] { pressKey(form->edtHost, VK_RETURN); }),
+            "\"" + SQLPlusPath + "\" scott/tiger@orcl");
+  EXPECT_EQ(text(form->edtHost), L"orcl");  // no carriage return typed into the box
+
+  // Enter on the focused delete button deletes and does not launch.
+  clickItem(form->lstLogin, 1);
+  typeInto(form->edtUser, L"system");  // the rule runs with the item selected: delete on
+  ASSERT_TRUE(IsWindowEnabled(form->btnDelete));
+  SetFocus(form->btnDelete);
+  EXPECT_EQ(launchAndRecord([&] { pressKey(form->btnDelete, VK_RETURN); }, false), "");
+  EXPECT_EQ(itemCount(form->lstLogin), 2);
+
+  // With the launch button off, Enter does nothing.
+  SetFocus(form->lstLogin);
+  EXPECT_EQ(launchAndRecord([&] { pressKey(form->lstLogin, VK_RETURN); }, false), "");
+}
+
+TEST_F(FormTest, AccessKeysClickTheirButtons) {
+  start(kThreeLogons);
+  useClient("C:\\x.exe");
+  typeInto(form->edtUser, L"new");
+  pressAltKey(form->edtUser, L'a');
+  EXPECT_EQ(itemCount(form->lstLogin), 4);
+  SetFocus(form->btnInsert);
+  pump();
+  PostMessageW(form->btnInsert, WM_CHAR, L'd', 0);  // the letter alone, on a button
+  pump();
+  EXPECT_EQ(itemCount(form->lstLogin), 3);
+}
+
+TEST_F(FormTest, DoubleClickLaunchesEvenWithoutPathAndReportsFailure) {
+  start(kThreeLogons);
+  useClient("");
+  EXPECT_EQ(actionButtons(), "0000");
+  DialogCatcher boxes;
+  doubleClickItem(form->lstLogin, 0);
+  pump(300);
+  ASSERT_EQ(boxes.boxes.size(), 1u);
+  EXPECT_EQ(boxes.boxes[0].text, L"起動に失敗しました。");
+  EXPECT_EQ(boxes.boxes[0].caption, L"Vostrelk");
+  EXPECT_FALSE(boxes.boxes[0].hasIcon);
+  EXPECT_EQ(text(form->edtUser), L"scott");
+}
+
+TEST_F(FormTest, ClientThatCannotStartIsReported) {
+  start(kThreeLogons);
+  useClient(scratch.file("no such\\client.exe"));
+  clickItem(form->lstLogin, 0);
+  DialogCatcher boxes;
+  click(form->btnShell);
+  pump(300);
+  ASSERT_EQ(boxes.boxes.size(), 1u);
+  EXPECT_EQ(boxes.boxes[0].text, L"起動に失敗しました。");
+}
+
+TEST_F(FormTest, FileDialogSetsThePathAndCancelKeepsIt) {
+  start(kThreeLogons);
+  typeInto(form->edtUser, L"u");
+  {
+    DialogCatcher cancel([](HWND dlg) { PostMessageW(dlg, WM_COMMAND, IDCANCEL, 0); });
+    click(form->btnFileOpen);
+    ASSERT_EQ(cancel.boxes.size(), 1u);
+  }
+  EXPECT_EQ(SQLPlusPath, "C:\\oracle\\bin\\sqlplus.exe");
+  EXPECT_EQ(text(form->edtSQLPlus), L"C:\\oracle\\bin\\sqlplus.exe");
+
+  const std::wstring chosen = FromAnsi(scratch.file("new client.exe"));
+  {
+    DialogCatcher choose([&](HWND dlg) {
+      SetDlgItemTextW(dlg, 0x47C, chosen.c_str());  // the file name box
+      PostMessageW(dlg, WM_COMMAND, IDOK, 0);
+    });
+    click(form->btnFileOpen);
+  }
+  EXPECT_EQ(FromAnsi(SQLPlusPath), chosen);  // a name that does not exist is accepted
+  EXPECT_EQ(text(form->edtSQLPlus), chosen);
+  EXPECT_EQ(actionButtons(), "1101");
+}
+
+TEST_F(FormTest, CloseSavesTheStoreAndRemovesTheIcon) {
+  start(std::nullopt);
+  useClient("C:\\x.exe");
+  typeInto(form->edtUser, L"u");
+  typeInto(form->edtPass, L" p ");
+  click(form->btnInsert);
+  closeWindow();
+  EXPECT_FALSE(form->TrayIconShown);
+  EXPECT_FALSE(IsWindow(form->Handle));
+  EXPECT_EQ(readBytes(iniPath()),
+            "[SQL*Plus]\r\nPath=C:\\x.exe\r\n[List]\r\nCOUNT=0\r\n[0]\r\nUser=u\r\nPass=\" p \"\r\nHost=\r\n");
+}
+
+TEST_F(FormTest, SessionEndSavesAsCloseDoes) {
+  start(kThreeLogons);
+  clickItem(form->lstLogin, 0);
+  click(form->btnDelete);
+  EXPECT_TRUE(SendMessageW(form->Handle, WM_QUERYENDSESSION, 0, 0));
+  SendMessageW(form->Handle, WM_ENDSESSION, TRUE, 0);
+  ResetStore();
+  IniFileName = iniPath();
+  ASSERT_TRUE(LoadIniFile().ok());
+  EXPECT_EQ(Users, (std::vector<std::string>{"system", "hr"}));
+}
+
+TEST_F(FormTest, CountErrorIsShownAndTheFileIsKeptByteForByte) {
+  const std::string file = "[SQL*Plus]\r\nPath=C:\\x.exe\r\n[List]\r\nCOUNT=abc\r\n[0]\r\nUser=keep\r\n";
+  {
+    DialogCatcher boxes;
+    start(file);
+    pump(300);
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].text, L"'abc' は整数ではありません.");
+    EXPECT_EQ(boxes.boxes[0].caption, L"Vostrelk");
+    EXPECT_TRUE(boxes.boxes[0].hasIcon);
+  }
+  // The window opens and works.
+  EXPECT_TRUE(IsWindowVisible(form->Handle));
+  EXPECT_EQ(text(form->edtSQLPlus), L"C:\\x.exe");
+  typeInto(form->edtUser, L"new");
+  EXPECT_EQ(actionButtons(), "1101");
+  click(form->btnInsert);
+  EXPECT_EQ(itemCount(form->lstLogin), 1);
+  closeWindow();
+  EXPECT_EQ(readBytes(iniPath()), file);
+}
+
+TEST_F(FormTest, ErrorBoxAddsAPeriodByTheRuntimesRule) {
+  EXPECT_EQ(Application::ErrorBoxText(L"範囲チェックエラー"), L"範囲チェックエラー.");
+  EXPECT_EQ(Application::ErrorBoxText(L"done."), L"done.");
+  EXPECT_EQ(Application::ErrorBoxText(L"(x)"), L"(x)");  // ')' sorts below '.'
+  EXPECT_EQ(Application::ErrorBoxText(L""), L"");
+}
+
+TEST_F(FormTest, StartedMinimisedLeavesOnlyTheIcon) {
+  start(kThreeLogons, SW_SHOWMINNOACTIVE);
+  EXPECT_FALSE(IsWindowVisible(form->Handle));
+  EXPECT_TRUE(form->TrayIconShown);
+  SendMessageW(form->Handle, WM_TRAYICON, 1, WM_LBUTTONDOWN);
+  pump();
+  EXPECT_TRUE(IsWindowVisible(form->Handle));
+}
+
+}  // namespace

@@ -1,0 +1,513 @@
+// Unit1.cpp: the main window TForm1: layout, message routing and the
+// handlers that tie the controls to the store, the launch and the shortcut.
+#include "Unit1.h"
+
+#include <commdlg.h>
+#include <shlobj.h>
+
+#include <new>
+
+#include "Application.h"
+#include "Common.h"
+#include "Logon.h"
+#include "Shortcut.h"
+#include "Store.h"
+#include "Text.h"
+#include "resource.h"
+
+TForm1* Form1 = nullptr;
+
+namespace {
+
+const wchar_t kClassName[] = L"TForm1";
+const DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+const DWORD kWindowExStyle = WS_EX_CONTROLPARENT;
+const int kClientWidth = 368, kClientHeight = 206;  // at 96 pixels per inch
+const int kLeft = 192, kTop = 107;
+const int kFontHeight = 12, kItemHeight = 12;
+
+// The layout at 96 pixels per inch. Places are within the parent: the window's
+// client area, or the group box named. Controls are siblings in the window
+// (a group box does not pass on its children's notifications), created in
+// tab order.
+struct ControlLayout {
+  HWND TForm1::*field;
+  HWND TForm1::*group;  // nullptr: placed in the window itself
+  int id;
+  const wchar_t* className;
+  const wchar_t* text;
+  DWORD style;
+  DWORD exStyle;
+  int left, top, width, height;
+};
+
+const DWORD kEdit = WS_TABSTOP | WS_GROUP | ES_AUTOHSCROLL;
+const DWORD kButton = WS_TABSTOP | WS_GROUP | BS_PUSHBUTTON;
+const DWORD kLabel = SS_RIGHT | SS_NOPREFIX;
+
+const ControlLayout kLayout[] = {
+    {&TForm1::gpbSQLPlus, nullptr, IDC_GPBSQLPLUS, L"BUTTON", L" Orcle SQL*Plus ", BS_GROUPBOX, 0, 4, 0, 361, 41},
+    {&TForm1::edtSQLPlus, &TForm1::gpbSQLPlus, IDC_EDTSQLPLUS, L"EDIT", L"edtSQLPlus", kEdit, WS_EX_CLIENTEDGE, 12, 14, 293, 20},
+    {&TForm1::btnFileOpen, &TForm1::gpbSQLPlus, IDC_BTNFILEOPEN, L"BUTTON", L"参照...", kButton, 0, 308, 14, 45, 21},
+    {&TForm1::gpbLogin, nullptr, IDC_GPBLOGIN, L"BUTTON", L" ログオン ", BS_GROUPBOX, 0, 172, 44, 193, 97},
+    {&TForm1::lblUser, &TForm1::gpbLogin, IDC_LBLUSER, L"STATIC", L"ユーザＩＤ", kLabel, 0, 7, 20, 48, 12},
+    {&TForm1::lblPass, &TForm1::gpbLogin, IDC_LBLPASS, L"STATIC", L"パスワード", kLabel, 0, 7, 44, 54, 12},
+    {&TForm1::lblHost, &TForm1::gpbLogin, IDC_LBLHOST, L"STATIC", L"ホスト文字列", kLabel, 0, 7, 68, 66, 12},
+    {&TForm1::edtUser, &TForm1::gpbLogin, IDC_EDTUSER, L"EDIT", L"edtUser", kEdit, WS_EX_CLIENTEDGE, 76, 16, 109, 20},
+    {&TForm1::edtPass, &TForm1::gpbLogin, IDC_EDTPASS, L"EDIT", L"edtPass", kEdit, WS_EX_CLIENTEDGE, 76, 40, 109, 20},
+    {&TForm1::edtHost, &TForm1::gpbLogin, IDC_EDTHOST, L"EDIT", L"edtHost", kEdit, WS_EX_CLIENTEDGE, 76, 65, 109, 20},
+    {&TForm1::gpbList, nullptr, IDC_GPBLIST, L"BUTTON", L" 接続先リスト ", BS_GROUPBOX, 0, 4, 44, 165, 157},
+    {&TForm1::lstLogin, &TForm1::gpbList, IDC_LSTLOGIN, L"LISTBOX", L"",
+     WS_TABSTOP | WS_GROUP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT, WS_EX_CLIENTEDGE, 6, 16, 151, 133},
+    {&TForm1::btnInsert, nullptr, IDC_BTNINSERT, L"BUTTON", L"登録(&A)", kButton, 0, 172, 144, 93, 25},
+    {&TForm1::btnShell, nullptr, IDC_BTNSHELL, L"BUTTON", L"起動(&E)", kButton, 0, 272, 144, 93, 25},
+    {&TForm1::btnDelete, nullptr, IDC_BTNDELETE, L"BUTTON", L"削除(&D)", kButton, 0, 172, 176, 93, 25},
+    {&TForm1::btnShortCut, nullptr, IDC_BTNSHORTCUT, L"BUTTON", L"ｼｮｰﾄｶｯﾄ作成(&S)", kButton, 0, 272, 176, 93, 25},
+};
+
+// Where a control stands in the window's client area at 96 pixels per inch.
+RECT placeOf(const ControlLayout& c) {
+  int left = c.left, top = c.top;
+  if (c.group) {
+    for (const auto& g : kLayout)
+      if (g.field == c.group) {
+        left += g.left;
+        top += g.top;
+      }
+  }
+  return RECT{left, top, left + c.width, top + c.height};
+}
+
+int scale(int value, UINT dpi) { return MulDiv(value, static_cast<int>(dpi), 96); }
+
+int textWidth(HWND wnd, HFONT font, const wchar_t* text) {
+  const HDC dc = GetDC(wnd);
+  const HGDIOBJ old = SelectObject(dc, font);
+  SIZE size{};
+  GetTextExtentPoint32W(dc, text, lstrlenW(text), &size);
+  SelectObject(dc, old);
+  ReleaseDC(wnd, dc);
+  return size.cx;
+}
+
+bool isPushButton(HWND wnd) {
+  wchar_t cls[16] = {};
+  GetClassNameW(wnd, cls, 16);
+  if (lstrcmpiW(cls, L"Button") != 0) return false;
+  const LONG type = GetWindowLongW(wnd, GWL_STYLE) & BS_TYPEMASK;
+  return type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON;
+}
+
+bool modifierDown() {
+  return GetKeyState(VK_SHIFT) < 0 || GetKeyState(VK_CONTROL) < 0 || GetKeyState(VK_MENU) < 0;
+}
+
+// A chosen path as ANSI text; a name the code page cannot hold is replaced by
+// its short form, which it can. False when neither fits.
+bool toAnsiPath(const std::wstring& path, std::string& out) {
+  auto exact = [](const std::wstring& w, std::string& a) {
+    BOOL lossy = FALSE;
+    const int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, w.c_str(), -1, nullptr, 0,
+                                      nullptr, &lossy);
+    if (n <= 0 || lossy) return false;
+    a.assign(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, w.c_str(), -1, a.data(), n, nullptr, nullptr);
+    a.resize(static_cast<size_t>(n) - 1);
+    return true;
+  };
+  if (exact(path, out)) return true;
+  std::wstring shortPath(MAX_PATH, L'\0');
+  const DWORD n = GetShortPathNameW(path.c_str(), shortPath.data(), MAX_PATH);
+  if (n == 0 || n >= MAX_PATH) return false;
+  shortPath.resize(n);
+  return exact(shortPath, out);
+}
+
+// Runs a handler outside the window procedure with the same error handling.
+template <typename F>
+void guarded(F&& f) {
+  try {
+    f();
+  } catch (const AppError& e) {
+    Application::ShowErrorBox(e.message);
+  } catch (const std::bad_alloc&) {
+    Application::ShowErrorBox(L"メモリが足りません");
+  } catch (const std::exception& e) {
+    Application::ShowErrorBox(FromUtf8(e.what()));
+  }
+}
+
+}  // namespace
+
+TForm1* TForm1::Create(HINSTANCE Instance) {
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = StaticWndProc;
+  wc.hInstance = Instance;
+  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  wc.lpszClassName = kClassName;
+  wc.hIcon = static_cast<HICON>(LoadImageW(Instance, MAKEINTRESOURCEW(IDI_VOSTRELK), IMAGE_ICON, 0,
+                                           0, LR_DEFAULTSIZE | LR_SHARED));
+  wc.hIconSm = static_cast<HICON>(LoadImageW(Instance, MAKEINTRESOURCEW(IDI_VOSTRELK), IMAGE_ICON,
+                                             GetSystemMetrics(SM_CXSMICON),
+                                             GetSystemMetrics(SM_CYSMICON), LR_SHARED));
+  RegisterClassExW(&wc);  // fails harmlessly when a test creates the window again
+
+  auto* form = new TForm1();
+  Form1 = form;
+  CreateWindowExW(kWindowExStyle, kClassName, L"Form1", kWindowStyle, kLeft, kTop, kClientWidth,
+                  kClientHeight, nullptr, nullptr, Instance, form);
+  if (!form->Handle) {
+    Form1 = nullptr;
+    delete form;
+    return nullptr;
+  }
+  return form;
+}
+
+TForm1::~TForm1() {
+  if (Handle) {
+    RemoveTrayIcon();
+    DestroyWindow(Handle);
+  }
+  if (Form1 == this) Form1 = nullptr;
+  if (Application::MainWindow == Handle) Application::MainWindow = nullptr;
+}
+
+LRESULT CALLBACK TForm1::StaticWndProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam) {
+  if (Msg == WM_NCCREATE) {
+    auto* form = static_cast<TForm1*>(reinterpret_cast<CREATESTRUCTW*>(LParam)->lpCreateParams);
+    form->Handle = Wnd;
+    SetWindowLongPtrW(Wnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
+  }
+  auto* form = reinterpret_cast<TForm1*>(GetWindowLongPtrW(Wnd, GWLP_USERDATA));
+  if (!form) return DefWindowProcW(Wnd, Msg, WParam, LParam);
+  return form->WndProc(Msg, WParam, LParam);
+}
+
+// Every handler runs from here; an error raised in one is shown in the error
+// box and the handler's remaining steps are skipped.
+LRESULT TForm1::WndProc(UINT Msg, WPARAM WParam, LPARAM LParam) {
+  LRESULT result = 0;
+  bool failed = true;
+  guarded([&] {
+    result = handle(Msg, WParam, LParam);
+    failed = false;
+  });
+  return failed ? 0 : result;
+}
+
+LRESULT TForm1::handle(UINT Msg, WPARAM WParam, LPARAM LParam) {
+  switch (Msg) {
+    case WM_CREATE:
+      Application::MainWindow = Handle;
+      Application::KeyPreview = [this](MSG& m) { return previewKey(m); };
+      taskbarCreated_ = RegisterWindowMessageW(L"TaskbarCreated");
+      createControls();
+      applyLayout(GetDpiForWindow(Handle));
+      FormCreate();
+      return 0;
+    case WM_COMMAND:
+      onCommand(LOWORD(WParam), HIWORD(WParam));
+      return 0;
+    case WM_SHOWWINDOW:
+      if (WParam) FormShow();
+      break;
+    case WM_ACTIVATE:
+      // The focus returns to the control that had it, as in a dialog.
+      if (LOWORD(WParam) == WA_INACTIVE) {
+        const HWND focus = GetFocus();
+        if (focus && IsChild(Handle, focus)) lastFocus_ = focus;
+      } else if (lastFocus_ && IsWindow(lastFocus_)) {
+        SetFocus(lastFocus_);
+      }
+      return 0;
+    case WM_SIZE:
+      if (WParam == SIZE_MINIMIZED && Application::OnMinimize) Application::OnMinimize();
+      return 0;
+    case WM_TRAYICON:
+      onTrayIcon(static_cast<UINT>(LOWORD(LParam)));
+      return 0;  // never passed on
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORSTATIC:
+      if (reinterpret_cast<HWND>(LParam) == edtSQLPlus) {
+        SetBkColor(reinterpret_cast<HDC>(WParam), GetSysColor(COLOR_BTNFACE));
+        SetTextColor(reinterpret_cast<HDC>(WParam), GetSysColor(COLOR_WINDOWTEXT));
+        return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+      }
+      break;
+    case WM_DPICHANGED: {
+      applyLayout(HIWORD(WParam));
+      const auto* suggested = reinterpret_cast<const RECT*>(LParam);
+      SetWindowPos(Handle, nullptr, suggested->left, suggested->top, 0, 0,
+                   SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOSIZE);
+      return 0;
+    }
+    case WM_CLOSE:
+      FormClose();
+      DestroyWindow(Handle);
+      return 0;
+    case WM_QUERYENDSESSION:
+      return TRUE;
+    case WM_ENDSESSION:
+      // The session ends without closing the window: save as a close would.
+      if (WParam) {
+        saveOnExit();
+        RemoveTrayIcon();
+      }
+      return 0;
+    case WM_DESTROY:
+      RemoveTrayIcon();
+      PostQuitMessage(0);
+      return 0;
+    default:
+      if (Msg == taskbarCreated_ && taskbarCreated_ != 0) {
+        // The shell restarted and forgot the icon; the hidden window's only way back is it.
+        if (TrayIconShown) {
+          TrayIconShown = false;
+          AddTrayIcon();
+        }
+        return 0;
+      }
+      break;
+  }
+  return DefWindowProcW(Handle, Msg, WParam, LParam);
+}
+
+void TForm1::createControls() {
+  const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(Handle, GWLP_HINSTANCE));
+  for (const auto& c : kLayout) {
+    const RECT r = placeOf(c);
+    this->*c.field = CreateWindowExW(c.exStyle, c.className, c.text, WS_CHILD | WS_VISIBLE | c.style,
+                                     r.left, r.top, c.width, c.height, Handle,
+                                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), instance,
+                                     nullptr);
+  }
+}
+
+// Places every control, the font and the window's size for Dpi pixels per inch.
+void TForm1::applyLayout(UINT Dpi) {
+  dpi_ = Dpi ? Dpi : 96;
+  font_.reset(CreateFontW(-scale(kFontHeight, dpi_), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                          SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                          DEFAULT_PITCH | FF_DONTCARE, L"ＭＳ Ｐゴシック"));
+  for (const auto& c : kLayout) {
+    const RECT r = placeOf(c);
+    const HWND wnd = this->*c.field;
+    int left = scale(r.left, dpi_), width = scale(c.width, dpi_);
+    if (c.style & SS_RIGHT) {
+      // Labels size themselves to their text, keeping their right edge, so
+      // that a substitute font a little wider than the original is not cut.
+      const int needed = textWidth(wnd, font_.get(), c.text);
+      if (needed > width) {
+        left -= needed - width;
+        width = needed;
+      }
+    }
+    SetWindowPos(wnd, nullptr, left, scale(r.top, dpi_), width, scale(c.height, dpi_),
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    SendMessageW(wnd, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+  }
+  SendMessageW(lstLogin, LB_SETITEMHEIGHT, 0, scale(kItemHeight, dpi_));
+  RECT frame{0, 0, scale(kClientWidth, dpi_), scale(kClientHeight, dpi_)};
+  AdjustWindowRectExForDpi(&frame, kWindowStyle, FALSE, kWindowExStyle, dpi_);
+  SetWindowPos(Handle, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  InvalidateRect(Handle, nullptr, TRUE);
+}
+
+void TForm1::onCommand(int Id, int Code) {
+  switch (Id) {
+    case IDC_EDTSQLPLUS:
+      if (Code == EN_CHANGE) edtSQLPlusChange();
+      break;
+    case IDC_EDTUSER:
+      if (Code == EN_CHANGE) edtUserChange();
+      break;
+    case IDC_LSTLOGIN:
+      if (Code == LBN_SELCHANGE) lstLoginClick();
+      if (Code == LBN_DBLCLK) lstLoginDblClick();
+      break;
+    case IDC_BTNFILEOPEN:
+      if (Code == BN_CLICKED) btnFileOpenClick();
+      break;
+    case IDC_BTNINSERT:
+      if (Code == BN_CLICKED) btnInsertClick();
+      break;
+    case IDC_BTNSHELL:
+      if (Code == BN_CLICKED) btnShellClick();
+      break;
+    case IDC_BTNDELETE:
+      if (Code == BN_CLICKED) btnDeleteClick();
+      break;
+    case IDC_BTNSHORTCUT:
+      if (Code == BN_CLICKED) btnShortCutClick();
+      break;
+    default:
+      break;  // IDOK and IDCANCEL from the dialog manager: nothing to do
+  }
+}
+
+// Key preview: Enter reaches FormKeyDown from the list box and the edit boxes;
+// on a focused button, Enter without Shift, Ctrl or Alt clicks that button.
+bool TForm1::previewKey(MSG& Msg) {
+  if (Msg.message != WM_KEYDOWN) return false;
+  const auto key = static_cast<WORD>(Msg.wParam);
+  if (key == VK_RETURN && isPushButton(Msg.hwnd) && !modifierDown()) {
+    SendMessageW(Msg.hwnd, BM_CLICK, 0, 0);
+    return true;
+  }
+  guarded([&] { FormKeyDown(key); });
+  if (key != VK_RETURN) return false;
+  // The control still gets the key, but not the character: a single-line
+  // edit box beeps at a carriage return.
+  DispatchMessageW(&Msg);
+  return true;
+}
+
+void TForm1::FormCreate() {
+  IniFileName = GetExeDir() + "Vostrelk" + ".ini";
+  const LoadResult loaded = LoadIniFile();
+  SetWindowTextW(Handle, Application::Title.c_str());
+  SetWindowTextW(edtSQLPlus, L"");  // its colour is the button face (WM_CTLCOLOR*)
+  SetWindowTextW(edtUser, L"");
+  SetWindowTextW(edtPass, L"");
+  SetWindowTextW(edtHost, L"");
+  SendMessageW(edtSQLPlus, EM_SETREADONLY, TRUE, 0);
+  SetTextA(edtSQLPlus, SQLPlusPath);
+  Init_lstLogin();
+  Chage_Btn_Enabled();
+  HideToTray();
+  Application::OnMinimize = [this] { AppMinimize(); };
+  if (!loaded.ok()) {
+    // Reported once the window is complete: it opens and works, and the file
+    // keeps the user's logons untouched for repair.
+    std::wstring message = FromUtf8(loaded.messageFormat());
+    const size_t at = message.find(L"%s");
+    if (at != std::wstring::npos) message.replace(at, 2, FromAnsi(loaded.countText));
+    throw AppError{message};
+  }
+}
+
+void TForm1::FormShow() {
+  lastFocus_ = lstLogin;
+  SetFocus(lstLogin);
+}
+
+void TForm1::saveOnExit() {
+  if (saved_) return;
+  saved_ = true;
+  if (SaveIniFile() == SaveResult::Failed) Application::ShowMessage(L"設定の保存に失敗しました。");
+}
+
+void TForm1::FormClose() {
+  saveOnExit();
+  RemoveTrayIcon();
+}
+
+void TForm1::FormKeyDown(WORD Key) {
+  if (Key == VK_RETURN && IsWindowEnabled(btnShell)) btnShellClick();
+}
+
+void TForm1::edtSQLPlusChange() { Chage_Btn_Enabled(); }
+void TForm1::edtUserChange() { Chage_Btn_Enabled(); }
+
+void TForm1::Chage_Btn_Enabled() {
+  const HWND focus = GetFocus();
+  for (HWND b : {btnShortCut, btnInsert, btnShell, btnDelete}) EnableWindow(b, TRUE);
+  if (GetWindowTextLengthW(edtSQLPlus) == 0 || GetWindowTextLengthW(edtUser) == 0)
+    for (HWND b : {btnShortCut, btnInsert, btnShell, btnDelete}) EnableWindow(b, FALSE);
+  if (SendMessageW(lstLogin, LB_GETCURSEL, 0, 0) < 0) EnableWindow(btnDelete, FALSE);
+  // A disabled button cannot keep the keyboard: hand it to the list.
+  if (focus && !IsWindowEnabled(focus) && IsChild(Handle, focus)) SetFocus(lstLogin);
+}
+
+void TForm1::Init_lstLogin() {
+  const std::vector<std::string> texts = ListTexts();
+  SendMessageW(lstLogin, WM_SETREDRAW, FALSE, 0);
+  SendMessageW(lstLogin, LB_INITSTORAGE, texts.size(), texts.size() * 32);
+  for (const auto& t : texts)
+    SendMessageW(lstLogin, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(FromAnsi(t).c_str()));
+  SendMessageW(lstLogin, WM_SETREDRAW, TRUE, 0);
+  InvalidateRect(lstLogin, nullptr, TRUE);
+}
+
+void TForm1::lstLoginClick() {
+  const auto i = static_cast<int>(SendMessageW(lstLogin, LB_GETCURSEL, 0, 0));
+  if (i < 0 || i >= StoreCount()) return;
+  SetTextA(edtUser, Users[i]);
+  SetTextA(edtPass, Passes[i]);
+  SetTextA(edtHost, Hosts[i]);
+}
+
+void TForm1::lstLoginDblClick() { Shell_SQL(); }
+
+void TForm1::btnShellClick() { Shell_SQL(); }
+
+void TForm1::btnInsertClick() { Insert_ListBox(); }
+
+void TForm1::Insert_ListBox() {
+  const std::string user = GetTextA(edtUser), pass = GetTextA(edtPass), host = GetTextA(edtHost);
+  if (user.empty() || StoreContains(user, pass, host)) return;
+  SendMessageW(lstLogin, LB_ADDSTRING, 0,
+               reinterpret_cast<LPARAM>(FromAnsi(DisplayTextOf(user, pass, host)).c_str()));
+  const std::optional<int> k = StoreInsert(user, pass, host);
+  SendMessageW(lstLogin, LB_SETCURSEL, static_cast<WPARAM>(k.value_or(-1)), 0);
+  SetFocus(lstLogin);
+  Chage_Btn_Enabled();
+}
+
+void TForm1::btnDeleteClick() {
+  Delete_List(static_cast<int>(SendMessageW(lstLogin, LB_GETCURSEL, 0, 0)));
+}
+
+void TForm1::Delete_List(int Index) {
+  if (Index < 0) {
+    EnableWindow(btnDelete, FALSE);
+    return;
+  }
+  StoreDelete(Index);
+  SendMessageW(lstLogin, LB_DELETESTRING, static_cast<WPARAM>(Index), 0);
+  SetWindowTextW(edtUser, L"");
+  SetWindowTextW(edtPass, L"");
+  SetWindowTextW(edtHost, L"");
+}
+
+void TForm1::btnFileOpenClick() {
+  std::wstring file = lastOpenFile_;
+  file.resize(32768, L'\0');
+  OPENFILENAMEW ofn{};
+  ofn.lStructSize = sizeof ofn;
+  ofn.hwndOwner = Handle;
+  ofn.lpstrFilter = L"実行ファイル (*.exe)\0*.exe\0";
+  ofn.lpstrFile = file.data();
+  ofn.nMaxFile = static_cast<DWORD>(file.size());
+  ofn.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_ENABLESIZING | OFN_NOCHANGEDIR;
+  if (!GetOpenFileNameW(&ofn)) return;  // cancelled: the path stays as it was
+  file.resize(wcslen(file.c_str()));
+  lastOpenFile_ = file;
+  std::string path;
+  if (!toAnsiPath(file, path))
+    throw AppError{L"このパスは現在のコード ページで表せません: " + file};
+  SQLPlusPath = path;
+  SetTextA(edtSQLPlus, SQLPlusPath);
+}
+
+void TForm1::Shell_SQL() {
+  const std::string command = ClientCommandLine(GetTextA(edtSQLPlus), GetTextA(edtUser),
+                                                GetTextA(edtPass), GetTextA(edtHost));
+  if (WinExec(command.c_str(), SW_SHOW) <= 31) Application::ShowMessage(L"起動に失敗しました。");
+}
+
+void TForm1::btnShortCutClick() {
+  const std::string user = GetTextA(edtUser), pass = GetTextA(edtPass), host = GetTextA(edtHost);
+  const std::string name = ShortcutFileName(user, pass, host);
+  std::string dir;
+  // A name the file system would take apart (a separator, a stream colon) or
+  // a desktop that cannot be found fails before anything is written.
+  const bool ok = IsValidFileName(name) && GetDesktopFolder(dir) &&
+                  CreateShortcut(dir + name, GetTextA(edtSQLPlus), LogonString(user, pass, host),
+                                 "C:\\", WindowState::Normal);
+  Application::ShowMessage(ok ? L"デスクトップに作成しました。" : L"ショートカット作成に失敗しました。");
+}
