@@ -47,7 +47,7 @@ class FormTest : public ::testing::Test {
     Application::KeyPreview = nullptr;
     DeleteFileA(iniPath().c_str());
     ResetStore();
-    SetEnvironmentVariableA("VK_RECORD", nullptr);
+    SetEnvironmentVariableA("VOSTRELK_RECORD", nullptr);
   }
   // Closes the window as the title bar's close button does.
   void closeWindow() {
@@ -80,7 +80,7 @@ class FormTest : public ::testing::Test {
   std::string launchAndRecord(const std::function<void()>& Action, bool Expected = true) {
     const std::string record = scratch.file("record.txt");
     DeleteFileA(record.c_str());
-    SetEnvironmentVariableA("VK_RECORD", record.c_str());
+    SetEnvironmentVariableA("VOSTRELK_RECORD", record.c_str());
     Action();
     for (int i = 0; i < (Expected ? 300 : 30) && GetFileAttributesA(record.c_str()) == INVALID_FILE_ATTRIBUTES; ++i)
       pump(50);

@@ -1,5 +1,5 @@
 // recorder.cpp: a stand-in for the database client. It writes the command
-// line it was started with to the file named by VK_RECORD, in one step.
+// line it was started with to the file named by VOSTRELK_RECORD, in one step.
 #include <windows.h>
 
 #include <cstring>
@@ -7,7 +7,7 @@
 
 int main() {
   char target[MAX_PATH] = {};
-  if (!GetEnvironmentVariableA("VK_RECORD", target, MAX_PATH)) return 1;
+  if (!GetEnvironmentVariableA("VOSTRELK_RECORD", target, MAX_PATH)) return 1;
   const std::string temp = std::string(target) + ".part";
   HANDLE f = CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                          FILE_ATTRIBUTE_NORMAL, nullptr);

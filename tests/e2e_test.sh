@@ -1,0 +1,142 @@
+#!/usr/bin/env bash
+# e2e_test.sh VOSTRELK_EXE RECORDER_EXE OUT_DIR: the real program under Wine
+# and Xvfb, driven with real input (xdotool): launch by click and Enter,
+# register, close and check the settings file, a second instance, a start
+# minimised and the way back through the tray icon, and 144 DPI. Leaves
+# screenshots in OUT_DIR.
+set -u
+exe=$1 recorder=$2 out=$(realpath -m "$3")
+source "$(dirname "$0")/../tools/env.sh"
+vk_wine_prefix "${VOSTRELK_WINEPREFIX:-$VOSTRELK_ROOT/build/wine/prefix}"
+
+passed=0 failed=0
+check() {  # check NAME COMMAND...: one named expectation
+  if "${@:2}"; then passed=$((passed + 1)); echo "ok   $1"; else failed=$((failed + 1)); echo "FAIL $1"; fi
+}
+winpath() { local p=$1; echo "Z:${p//\//\\}"; }
+
+work=$out/e2e
+rm -rf "$work" && mkdir -p "$work/my client" "$out"
+cp "$exe" "$work/Vostrelk.exe"
+cp "$recorder" "$work/my client/rec.exe"
+export VOSTRELK_RECORD
+VOSTRELK_RECORD=$(winpath "$work/record.txt")
+client=$(winpath "$work/my client/rec.exe")
+printf '[SQL*Plus]\r\nPath=%s\r\n[List]\r\nCOUNT=2\r\n[0]\r\nUser=scott\r\nPass=tiger\r\nHost=orcl\r\n[1]\r\nUser=system\r\nPass=manager\r\nHost=prod\r\n[2]\r\nUser=ユーザ\r\nPass=表ソ\r\nHost=開発DB\r\n' "$client" |
+  iconv -f UTF-8 -t CP932 >"$work/Vostrelk.ini"
+
+pid=
+start_program() {  # start_program [wine start options]: starts a copy in the background
+  ( cd "$work" && exec "$WINE_LOADER" "$@" Vostrelk.exe ) >>"$work/wine.log" 2>&1 </dev/null &
+  pid=$!
+}
+main_window() { xdotool search --onlyvisible --name '^Vostrelk$' 2>/dev/null | head -n1; }
+wait_for() {  # wait_for SECONDS COMMAND...: until the command succeeds
+  local end=$((SECONDS + $1))
+  until "${@:2}"; do [ $SECONDS -ge $end ] && return 1; sleep 0.2; done
+}
+has_window() { [ -n "$(main_window)" ]; }
+no_window() { [ -z "$(main_window)" ]; }
+process_ended() { ! kill -0 "$1" 2>/dev/null; }
+
+# Client-area origin of the main window: the frame is the same width on every
+# side, the caption adds to the top.
+origin() {
+  local wid=$1 X Y WIDTH HEIGHT
+  eval "$(xdotool getwindowgeometry --shell "$wid")"
+  local client_w=$2 client_h=$3
+  local border=$(((WIDTH - client_w) / 2))
+  local caption=$((HEIGHT - client_h - 2 * border))
+  OX=$((X + border)) OY=$((Y + border + caption)) WIN_W=$WIDTH WIN_H=$HEIGHT
+}
+click_at() {  # click_at X Y in client coordinates
+  xdotool mousemove $((OX + $1)) $((OY + $2)) click 1
+  sleep 0.6  # longer than the double-click time between separate clicks
+}
+key() { xdotool key --delay 80 "$@"; sleep 0.4; }
+recorded() { [ -f "$work/record.txt" ] && cat "$work/record.txt"; }
+file_has() { iconv -f CP932 -t UTF-8 "$work/Vostrelk.ini" | tr -d '\r' | grep -qxF "$1"; }
+
+# --- launch, register and close -------------------------------------------
+start_program
+check "window appears" wait_for 30 has_window
+wid=$(main_window)
+origin "$wid" 368 206
+sleep 1
+import -window root "$out/main.png"
+W96=$WIN_W H96=$WIN_H
+
+click_at 60 68   # list item 0
+rm -f "$work/record.txt"
+key Return
+check "Enter launches the chosen logon" wait_for 15 test -f "$work/record.txt"
+check "command line quotes the path" [ "$(recorded)" = "\"$client\" scott/tiger@orcl" ]
+
+click_at 60 80   # list item 1, then the launch button
+rm -f "$work/record.txt"
+click_at 318 156
+check "launch button starts the client" wait_for 15 test -f "$work/record.txt"
+check "with the second logon" [ "$(recorded)" = "\"$client\" system/manager@prod" ]
+
+click_at 300 70  # the user box: replace its text with a new user
+key End $(printf 'BackSpace %.0s' {1..10})
+xdotool type --delay 60 e2e
+sleep 0.3
+click_at 218 156  # register
+import -window root "$out/registered.png"
+key alt+F4
+check "closing ends the program" wait_for 20 process_ended "$pid"
+check "the new logon is saved" file_has "User=e2e"
+check "COUNT is the highest index" file_has "COUNT=3"
+check "Japanese logons survive the round trip" file_has "User=ユーザ"
+
+# --- a second instance ends at once, with no window --------------------------
+start_program
+first=$pid
+wait_for 30 has_window
+start_program
+second=$pid
+check "second copy ends by itself" wait_for 15 process_ended "$second"
+check "only one window" [ "$(xdotool search --onlyvisible --name '^Vostrelk$' | wc -l)" -eq 1 ]
+wid=$(main_window)
+xdotool mousemove --window "$wid" 40 40
+key alt+F4
+check "first copy closes" wait_for 20 process_ended "$first"
+
+# --- started minimised: only the tray icon; a left click brings it back ------
+start_program start /min /wait
+sleep 4
+check "started minimised: no window, only the icon" no_window
+tray=$(xdotool search --name 'Wine System Tray' 2>/dev/null | head -n1)
+if [ -n "$tray" ]; then
+  import -window root "$out/tray.png"
+  eval "$(xdotool getwindowgeometry --shell "$tray")"
+  # The stand-alone tray shows each icon in a 20x20 cell below its caption.
+  xdotool mousemove $((X + 10)) $((Y + HEIGHT - 10)) click 1
+  check "left click on the tray icon shows the window" wait_for 10 has_window
+else
+  check "Wine's tray window is there" false
+fi
+wid=$(main_window)
+[ -n "$wid" ] && xdotool mousemove --window "$wid" 40 40 && key alt+F4
+check "closes from the tray" wait_for 20 process_ended "$pid"
+
+# --- 144 pixels per inch: everything scales by one and a half ---------------
+vk_reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 144 /f
+start_program
+check "window appears at 144 DPI" wait_for 30 has_window
+wid=$(main_window)
+sleep 1
+eval "$(xdotool getwindowgeometry --shell "$wid")"
+import -window root "$out/dpi144.png"
+# The client area grows by half of 368x206; the frame's own growth is a few pixels.
+dw=$((WIDTH - W96)) dh=$((HEIGHT - H96))
+grew_by_half() { [ "$dw" -ge 184 ] && [ "$dw" -le 192 ] && [ "$dh" -ge 103 ] && [ "$dh" -le 115 ]; }
+check "window grows by half at 144 DPI (by ${dw}x${dh})" grew_by_half
+xdotool mousemove --window "$wid" 40 40
+key alt+F4
+wait_for 20 process_ended "$pid"
+vk_reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 96 /f
+
+echo "e2e: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]
