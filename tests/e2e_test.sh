@@ -78,6 +78,25 @@ click_at 318 156
 check "launch button starts the client" wait_for 15 test -f "$work/record.txt"
 check "with the second logon" [ "$(recorded)" = "\"$client\" system/manager@prod" ]
 
+# --- a desktop shortcut, read back by an independent parser ------------------
+desktop=$HOME/Desktop
+rm -f "$desktop/scott_tiger@orcl.lnk"
+click_at 60 68    # list item 0
+click_at 318 188  # the shortcut button
+sleep 1
+import -window root "$out/shortcut.png"
+xdotool mousemove 512 384  # the message box stands in the middle of the screen
+key Return
+lnk=$desktop/scott_tiger@orcl.lnk
+check "shortcut file is on the desktop" test -f "$lnk"
+lnkinfo "$lnk" >"$work/lnkinfo.txt" 2>&1
+lnk_field() { grep -m1 "$1" "$work/lnkinfo.txt" | sed 's/^[^:]*: *//'; }
+check "shortcut targets the client" [ "$(lnk_field 'Local path')" = "$client" ]
+check "shortcut passes the logon" [ "$(lnk_field 'Command line arguments')" = "scott/tiger@orcl" ]
+check "shortcut starts in the root of C:" [ "$(lnk_field 'Working directory')" = 'C:\' ]
+# lnkinfo prints the show command as 0: read it from the header (offset 0x3C).
+check "shortcut opens a normal window" [ "$(od -An -tu4 -j60 -N4 "$lnk" | tr -d ' ')" = 1 ]
+
 click_at 300 70  # the user box: replace its text with a new user
 key End $(printf 'BackSpace %.0s' {1..10})
 xdotool type --delay 60 e2e

@@ -1,108 +1,10 @@
 // The main window in-process under Wine: created as the program creates it,
 // driven with the messages Windows sends for a user's clicks, keys and typing.
-#include <windows.h>
-
-#include <gtest/gtest.h>
-
-#include <optional>
-
-#include "Application.h"
-#include "Common.h"
-#include "Store.h"
-#include "TestFiles.h"
-#include "Text.h"
-#include "Unit1.h"
-#include "WindowTestUtils.h"
+#include "FormFixture.h"
 
 namespace {
 
 using namespace ui_test;
-using testfiles::readBytes;
-using testfiles::writeBytes;
-
-const char kThreeLogons[] =
-    "[SQL*Plus]\r\nPath=C:\\oracle\\bin\\sqlplus.exe\r\n[List]\r\nCOUNT=2\r\n"
-    "[0]\r\nUser=scott\r\nPass=tiger\r\nHost=orcl\r\n"
-    "[1]\r\nUser=system\r\nPass=manager\r\nHost=prod\r\n"
-    "[2]\r\nUser=hr\r\nPass=\r\nHost=\r\n";
-
-class FormTest : public ::testing::Test {
- protected:
-  static std::string iniPath() { return GetExeDir() + "Vostrelk.ini"; }
-
-  // Starts the window as the program does, on the settings file Ini (none: no file).
-  void start(const std::optional<std::string>& Ini, int Show = SW_SHOWNORMAL) {
-    ResetStore();
-    DeleteFileA(iniPath().c_str());
-    if (Ini) writeBytes(iniPath(), *Ini);
-    form = TForm1::Create(GetModuleHandleW(nullptr));
-    ASSERT_NE(form, nullptr);
-    Application::ShowMainWindow(form->Handle, Show);
-    pump();
-  }
-  void TearDown() override {
-    delete form;
-    pump();  // takes the quit message the window posted as it went
-    Application::OnMinimize = nullptr;
-    Application::KeyPreview = nullptr;
-    DeleteFileA(iniPath().c_str());
-    ResetStore();
-    SetEnvironmentVariableA("VOSTRELK_RECORD", nullptr);
-  }
-  // Closes the window as the title bar's close button does.
-  void closeWindow() {
-    SendMessageW(form->Handle, WM_CLOSE, 0, 0);
-    pump();
-  }
-
-  static std::wstring text(HWND Wnd) {
-    wchar_t buf[1024] = {};
-    GetWindowTextW(Wnd, buf, 1024);
-    return buf;
-  }
-  static int selected(HWND List) { return static_cast<int>(SendMessageW(List, LB_GETCURSEL, 0, 0)); }
-  static int itemCount(HWND List) { return static_cast<int>(SendMessageW(List, LB_GETCOUNT, 0, 0)); }
-  static std::wstring item(HWND List, int I) {
-    wchar_t buf[1024] = {};
-    SendMessageW(List, LB_GETTEXT, static_cast<WPARAM>(I), reinterpret_cast<LPARAM>(buf));
-    return buf;
-  }
-  // Which of the four action buttons are enabled: insert, launch, delete, shortcut.
-  std::string actionButtons() const {
-    std::string s;
-    for (HWND b : {form->btnInsert, form->btnShell, form->btnDelete, form->btnShortCut})
-      s += IsWindowEnabled(b) ? '1' : '0';
-    return s;
-  }
-
-  // The command line the recording client was started with, waiting for it.
-  // With Expected false, waits a short while only: nothing should come.
-  std::string launchAndRecord(const std::function<void()>& Action, bool Expected = true) {
-    const std::string record = scratch.file("record.txt");
-    DeleteFileA(record.c_str());
-    SetEnvironmentVariableA("VOSTRELK_RECORD", record.c_str());
-    Action();
-    for (int i = 0; i < (Expected ? 300 : 30) && GetFileAttributesA(record.c_str()) == INVALID_FILE_ATTRIBUTES; ++i)
-      pump(50);
-    return readBytes(record);
-  }
-  // The recording client, copied to a folder whose name has a blank.
-  std::string recorderWithBlank() {
-    const std::string dir = scratch.file("my client");
-    CreateDirectoryA(dir.c_str(), nullptr);
-    const std::string exe = dir + "\\rec.exe";
-    CopyFileA((GetExeDir() + "vk_recorder.exe").c_str(), exe.c_str(), FALSE);
-    return exe;
-  }
-  void useClient(const std::string& Path) {
-    SQLPlusPath = Path;
-    SetTextA(form->edtSQLPlus, Path);
-    pump();
-  }
-
-  TForm1* form = nullptr;
-  testfiles::ScratchDir scratch;
-};
 
 TEST_F(FormTest, StartsWithEmptyLogonNothingSelectedAndButtonsOff) {
   start(kThreeLogons);

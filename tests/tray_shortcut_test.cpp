@@ -1,0 +1,214 @@
+// The notification-area icon and the desktop shortcut, in-process under Wine.
+// Icons are counted in Wine's own tray window; shortcuts are read back
+// through the shell link object.
+#include <shlobj.h>
+
+#include <filesystem>
+
+#include "FormFixture.h"
+#include "Raii.h"
+#include "Shortcut.h"
+
+namespace {
+
+using namespace ui_test;
+namespace fs = std::filesystem;
+
+// Icons shown in Wine's stand-alone tray window (no tray manager under Xvfb).
+int trayIcons() {
+  const HWND tray = FindWindowW(L"__winex11_standalone_tray", nullptr);
+  int n = 0;
+  for (HWND c = tray ? GetWindow(tray, GW_CHILD) : nullptr; c; c = GetWindow(c, GW_HWNDNEXT)) ++n;
+  return n;
+}
+
+void trayMessage(TForm1* Form, UINT Mouse) {
+  SendMessageW(Form->Handle, WM_TRAYICON, 1, Mouse);
+  pump(100);
+}
+
+class TrayTest : public FormTest {};
+
+TEST_F(TrayTest, IconRecordIsFilledAsTheShellExpects) {
+  start(kThreeLogons);
+  const NOTIFYICONDATAA& d = form->TrayIconData;
+  EXPECT_EQ(d.cbSize, NOTIFYICONDATAA_V1_SIZE);
+  EXPECT_EQ(d.hWnd, form->Handle);
+  EXPECT_EQ(d.uID, 1u);
+  EXPECT_EQ(d.uFlags, 7u);
+  EXPECT_EQ(d.uCallbackMessage, 0x464u);
+  EXPECT_NE(d.hIcon, nullptr);
+  EXPECT_STREQ(d.szTip, "Vostrelk");
+}
+
+TEST_F(TrayTest, MinimiseHidesLeftButtonBringsBackRightButtonHides) {
+  const int before = trayIcons();
+  start(kThreeLogons);
+  EXPECT_EQ(trayIcons(), before + 1);
+  for (int round = 0; round < 3; ++round) {
+    SendMessageW(form->Handle, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    pump(100);
+    EXPECT_FALSE(IsWindowVisible(form->Handle));
+    EXPECT_TRUE(form->TrayIconShown);
+    trayMessage(form, WM_LBUTTONDOWN);
+    EXPECT_TRUE(IsWindowVisible(form->Handle));
+    EXPECT_FALSE(IsIconic(form->Handle));
+  }
+  EXPECT_EQ(trayIcons(), before + 1);  // never a second icon
+
+  trayMessage(form, WM_LBUTTONDOWN);  // already visible: stays, comes to the front
+  EXPECT_TRUE(IsWindowVisible(form->Handle));
+  trayMessage(form, WM_RBUTTONDOWN);
+  EXPECT_FALSE(IsWindowVisible(form->Handle));
+  trayMessage(form, WM_RBUTTONDOWN);  // hidden already: nothing changes
+  EXPECT_FALSE(IsWindowVisible(form->Handle));
+  for (UINT ignored : {WM_MOUSEMOVE, WM_LBUTTONUP, WM_RBUTTONUP, WM_MBUTTONDOWN, WM_LBUTTONDBLCLK})
+    trayMessage(form, ignored);
+  EXPECT_FALSE(IsWindowVisible(form->Handle));
+  trayMessage(form, WM_LBUTTONDOWN);
+  EXPECT_TRUE(IsWindowVisible(form->Handle));
+  for (UINT ignored : {WM_RBUTTONUP, WM_MBUTTONDOWN, WM_RBUTTONDBLCLK}) trayMessage(form, ignored);
+  EXPECT_TRUE(IsWindowVisible(form->Handle));
+  EXPECT_EQ(trayIcons(), before + 1);
+}
+
+TEST_F(TrayTest, ShellRestartRegistersTheIconAgainAndCloseRemovesIt) {
+  const int before = trayIcons();
+  start(kThreeLogons);
+  NOTIFYICONDATAA gone = form->TrayIconData;
+  Shell_NotifyIconA(NIM_DELETE, &gone);  // what a restarted shell has forgotten
+  pump(100);
+  ASSERT_EQ(trayIcons(), before);
+  SendMessageW(form->Handle, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+  pump(100);
+  EXPECT_EQ(trayIcons(), before + 1);
+  closeWindow();
+  pump(100);
+  EXPECT_EQ(trayIcons(), before);
+}
+
+class ShortcutTest : public FormTest {
+ protected:
+  void SetUp() override {
+    std::string desktop;
+    ASSERT_TRUE(GetDesktopFolder(desktop));
+    dir = desktop;
+  }
+  // Fills the boxes and clicks the shortcut button; returns the message shown.
+  std::wstring makeShortcut(const std::wstring& User, const std::wstring& Pass,
+                            const std::wstring& Host) {
+    typeInto(form->edtUser, User);
+    typeInto(form->edtPass, Pass);
+    typeInto(form->edtHost, Host);
+    DialogCatcher boxes;
+    click(form->btnShortCut);
+    pump(200);
+    EXPECT_EQ(boxes.boxes.size(), 1u);
+    if (boxes.boxes.empty()) return L"";
+    EXPECT_EQ(boxes.boxes[0].caption, L"Vostrelk");
+    EXPECT_FALSE(boxes.boxes[0].hasIcon);
+    return boxes.boxes[0].text;
+  }
+  // The shell refuses a shortcut to a file that does not exist: point the
+  // client path at one that does.
+  void startWithClient() {
+    start(kThreeLogons);
+    client = GetExeDir() + "vk_recorder.exe";
+    useClient(client);
+  }
+  std::vector<std::string> desktopFiles() const {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir)) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+  std::string dir, client;
+};
+
+struct Link {
+  std::string path, arguments, workDir;
+  int showCmd = -1;
+};
+
+Link readLink(const std::string& File) {
+  Link l;
+  ComPtr<IShellLinkA> link;
+  ComPtr<IPersistFile> file;
+  EXPECT_EQ(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                             link.putVoid()),
+            S_OK);
+  if (!link || link->QueryInterface(IID_IPersistFile, file.putVoid()) != S_OK) return l;
+  if (file->Load(FromAnsi(File).c_str(), STGM_READ) != S_OK) return l;
+  char buf[MAX_PATH * 2] = {};
+  link->GetPath(buf, sizeof buf, nullptr, SLGP_RAWPATH);
+  l.path = buf;
+  link->GetArguments(buf, sizeof buf);
+  l.arguments = buf;
+  link->GetWorkingDirectory(buf, sizeof buf);
+  l.workDir = buf;
+  link->GetShowCmd(&l.showCmd);
+  return l;
+}
+
+TEST_F(ShortcutTest, WritesALinkThatStartsTheClientWithTheLogon) {
+  ComInit com;
+  startWithClient();
+  EXPECT_EQ(makeShortcut(L"scott", L"tiger", L"orcl"), L"デスクトップに作成しました。");
+  const std::string file = dir + "scott_tiger@orcl.lnk";
+  ASSERT_TRUE(fs::exists(file));
+  const Link l = readLink(file);
+  EXPECT_EQ(l.path, client);
+  EXPECT_EQ(l.arguments, "scott/tiger@orcl");
+  EXPECT_EQ(l.workDir, "C:\\");
+  EXPECT_EQ(l.showCmd, SW_SHOWNORMAL);
+  fs::remove(file);
+}
+
+TEST_F(ShortcutTest, EmptyPasswordLeavesNothingBetweenTheSeparators) {
+  ComInit com;
+  startWithClient();
+  EXPECT_EQ(makeShortcut(L"u", L"", L"h"), L"デスクトップに作成しました。");
+  const std::string file = dir + "u_@h.lnk";
+  ASSERT_TRUE(fs::exists(file));
+  EXPECT_EQ(readLink(file).arguments, "u/@h");
+  fs::remove(file);
+}
+
+TEST_F(ShortcutTest, NamesTheFileSystemRejectsFailAndLeaveNothing) {
+  ComInit com;
+  startWithClient();
+  const auto before = desktopFiles();
+  for (const wchar_t* bad : {L":", L"?", L"*", L"\"", L"<", L">", L"|", L"/", L"\\"}) {
+    EXPECT_EQ(makeShortcut(std::wstring(L"u") + bad + L"x", L"p", L"h"),
+              L"ショートカット作成に失敗しました。")
+        << bad;
+    EXPECT_EQ(makeShortcut(L"u", L"p", std::wstring(L"h") + bad), L"ショートカット作成に失敗しました。")
+        << bad;
+  }
+  EXPECT_EQ(desktopFiles(), before);
+  // A double-byte character whose second byte is 0x5C is no separator.
+  EXPECT_EQ(makeShortcut(L"表", L"ソ", L"h"), L"デスクトップに作成しました。");
+  const std::string file = dir + "\x95\x5C_\x83\x5C@h.lnk";  // ANSI: not for std::filesystem
+  EXPECT_NE(GetFileAttributesA(file.c_str()), INVALID_FILE_ATTRIBUTES);
+  DeleteFileA(file.c_str());
+}
+
+TEST_F(ShortcutTest, TargetThatDoesNotExistIsRefused) {
+  ComInit com;
+  start(kThreeLogons);  // C:\oracle\bin\sqlplus.exe is not there
+  const auto before = desktopFiles();
+  EXPECT_EQ(makeShortcut(L"scott", L"tiger", L"orcl"), L"ショートカット作成に失敗しました。");
+  EXPECT_EQ(desktopFiles(), before);
+}
+
+TEST(SpecialFolder, EndsWithABackslashAndFailsWithoutAPath) {
+  std::string path = "unchanged";
+  ASSERT_TRUE(GetSpecialFolder(CSIDL_DESKTOPDIRECTORY, path));
+  EXPECT_EQ(path.back(), '\\');
+  EXPECT_TRUE(fs::is_directory(path));
+  path = "unchanged";
+  EXPECT_FALSE(GetSpecialFolder(0x00FF, path));  // no such folder
+  EXPECT_EQ(path, "unchanged");
+}
+
+}  // namespace
