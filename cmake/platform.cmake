@@ -6,7 +6,11 @@ if(WIN32)
   if(MINGW)
     # No runtime DLL beyond the system's: libgcc, libstdc++ and winpthread inside.
     add_link_options(-static -static-libgcc -static-libstdc++)
+    # Unused functions of the static runtime stay out of the program.
+    add_compile_options(-ffunction-sections -fdata-sections)
+    add_link_options(-Wl,--gc-sections)
   endif()
 else()
-  set(VK_COMMON_PLATFORM_SOURCES common/IniFilePortable.cpp common/ExeDirPosix.cpp)
+  set(VK_COMMON_PLATFORM_SOURCES common/IniEngineFile.cpp common/IniFilePortable.cpp
+      common/ExeDirPosix.cpp)
 endif()

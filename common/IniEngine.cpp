@@ -3,11 +3,6 @@
 // the same through the other.
 #include "IniEngine.h"
 
-#include <fstream>
-#include <iterator>
-#include <sstream>
-#include <sys/stat.h>
-
 namespace ini {
 
 bool isLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
@@ -205,49 +200,6 @@ std::string protectValue(const std::string& value) {
   if (value.empty()) return value;
   if (trim(value) != value || stripQuotes(value) != value) return '"' + value + '"';
   return value;
-}
-
-namespace {
-
-enum class FileState { Missing, Readable, Unreadable };
-
-FileState readFile(const std::string& path, std::string& bytes) {
-  struct stat st {};
-  if (stat(path.c_str(), &st) != 0) return FileState::Missing;
-  if (!S_ISREG(st.st_mode)) return FileState::Unreadable;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return FileState::Unreadable;
-  bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return in.bad() ? FileState::Unreadable : FileState::Readable;
-}
-
-}  // namespace
-
-std::string readString(const std::string& path, const std::string& section,
-                       const std::string& key, const std::string& defaultValue) {
-  std::string bytes;
-  if (readFile(path, bytes) == FileState::Unreadable) bytes.clear();
-  return Profile::parse(bytes).get(section, key, defaultValue);
-}
-
-bool writeString(const std::string& path, const std::string& section, const std::string& key,
-                 const std::string& value) {
-  std::string bytes;
-  if (readFile(path, bytes) == FileState::Unreadable) return false;
-  Profile profile = Profile::parse(bytes);
-  if (!profile.set(section, key, value)) return true;
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (!out) return false;
-  const std::string text = profile.serialize();
-  out.write(text.data(), static_cast<std::streamsize>(text.size()));
-  out.close();
-  return static_cast<bool>(out);
-}
-
-std::vector<std::string> sectionNames(const std::string& path) {
-  std::string bytes;
-  if (readFile(path, bytes) == FileState::Unreadable) bytes.clear();
-  return Profile::parse(bytes).sectionNames();
 }
 
 }  // namespace ini

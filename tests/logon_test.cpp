@@ -1,0 +1,35 @@
+// The texts built from a logon: what the client's command line and the
+// shortcut's file name are made of.
+#include <gtest/gtest.h>
+
+#include "Logon.h"
+
+namespace {
+
+TEST(Logon, SeparatorsAreAlwaysThere) {
+  EXPECT_EQ(LogonString("scott", "tiger", "orcl"), "scott/tiger@orcl");
+  EXPECT_EQ(LogonString("u", "", ""), "u/@");
+  EXPECT_EQ(ShortcutFileName("u", "", "h"), "u_@h.lnk");
+  EXPECT_EQ(ShortcutFileName("scott", "tiger", "orcl"), "scott_tiger@orcl.lnk");
+}
+
+TEST(Logon, CommandLineQuotesAPathWithBlanksOnly) {
+  EXPECT_EQ(ClientCommandLine("C:\\ora\\sqlplus.exe", "u", "p", "h"), "C:\\ora\\sqlplus.exe u/p@h");
+  EXPECT_EQ(ClientCommandLine("C:\\Program Files\\ora\\sqlplus.exe", "u", "p", "h"),
+            "\"C:\\Program Files\\ora\\sqlplus.exe\" u/p@h");
+  EXPECT_EQ(ClientCommandLine("\"C:\\Program Files\\sqlplus.exe\"", "u", "p", "h"),
+            "\"C:\\Program Files\\sqlplus.exe\" u/p@h");  // already quoted: as it is
+  EXPECT_EQ(ClientCommandLine("", "u", "p", "h"), " u/p@h");  // begins with the blank
+  // The logon string is never quoted, whatever it holds.
+  EXPECT_EQ(ClientCommandLine("C:\\x.exe", "a b", "p q", "(DESCRIPTION=(A= B))"),
+            "C:\\x.exe a b/p q@(DESCRIPTION=(A= B))");
+}
+
+TEST(Logon, FileNamesTheFileSystemWouldTakeApartAreRefused) {
+  EXPECT_TRUE(IsValidFileName("scott_tiger@orcl.lnk"));
+  EXPECT_TRUE(IsValidFileName("\x95\x5C_\x83\x5C@h.lnk"));  // 表_ソ@h: 0x5C ends a character
+  for (const char* bad : {"a:b", "a?b", "a*b", "a\"b", "a<b", "a>b", "a|b", "a/b", "a\\b", "a\tb", ""})
+    EXPECT_FALSE(IsValidFileName(bad)) << bad;
+}
+
+}  // namespace
