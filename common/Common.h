@@ -23,6 +23,11 @@ void ReadIniString(const std::string& FileName, const std::string& Section,
 // files it has read in a cache that does not always notice a change.
 void RefreshIniFile(const std::string& FileName);
 
+enum class IniFile { Missing, Readable, Unreadable };
+// Whether the file is there and can be read: a folder of that name, or a file
+// another program holds locked, is Unreadable.
+IniFile IniFileState(const std::string& FileName);
+
 // The names of the file's sections, in file order.
 std::vector<std::string> ReadIniSectionNames(const std::string& FileName);
 

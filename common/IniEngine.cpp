@@ -20,30 +20,20 @@ size_t charLen(const std::string& s, size_t i) {
 }
 
 // White space as the system sees it: the C blanks, ^Z (DOS end of file) and
-// U+001C..U+001F. The ideographic space (0x81 0x40) is text.
-bool isSpaceAt(const std::string& s, size_t i, size_t len) {
-  if (len == 2) return false;
-  const auto c = static_cast<unsigned char>(s[i]);
+// U+001C..U+001F. The ideographic space (0x81 0x40) is text. Every such byte
+// is below 0x40, so it is never the second byte of a double-byte character
+// and the ends of a text can be trimmed byte by byte.
+bool isSpace(char ch) {
+  const auto c = static_cast<unsigned char>(ch);
   return c == ' ' || (c >= 0x09 && c <= 0x0D) || c == 0x1A || (c >= 0x1C && c <= 0x1F);
 }
 
-// Strips white space at both ends, walking characters, never splitting a
-// double-byte character.
 std::string trim(const std::string& s, bool front = true, bool back = true) {
-  size_t begin = 0, end = 0, i = 0;
-  bool seen = false;
-  while (i < s.size()) {
-    const size_t len = charLen(s, i);
-    if (!isSpaceAt(s, i, len)) {
-      if (!seen) begin = i;
-      seen = true;
-      end = i + len;
-    }
-    i += len;
-  }
-  if (!seen) return front || back ? std::string() : s;
-  if (!front) begin = 0;
-  if (!back) end = s.size();
+  size_t begin = 0, end = s.size();
+  if (front)
+    while (begin < end && isSpace(s[begin])) ++begin;
+  if (back)
+    while (end > begin && isSpace(s[end - 1])) --end;
   return s.substr(begin, end - begin);
 }
 

@@ -41,6 +41,9 @@ class Profile {
   std::vector<Section> sections_{Section{}};
 };
 
+enum class FileState { Missing, Readable, Unreadable };
+FileState fileState(const std::string& path);
+
 // File-level calls, each a complete read (and, for a write, rewrite) of the file.
 std::string readString(const std::string& path, const std::string& section,
                        const std::string& key, const std::string& defaultValue);

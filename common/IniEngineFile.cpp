@@ -2,7 +2,6 @@
 // the whole file, and a write that changes something rewrites it whole, as
 // the system's profile functions do.
 #include <fstream>
-#include <iterator>
 #include <sys/stat.h>
 
 #include "IniEngine.h"
@@ -11,19 +10,24 @@ namespace ini {
 
 namespace {
 
-enum class FileState { Missing, Readable, Unreadable };
-
 FileState readFile(const std::string& path, std::string& bytes) {
   struct stat st {};
   if (stat(path.c_str(), &st) != 0) return FileState::Missing;
   if (!S_ISREG(st.st_mode)) return FileState::Unreadable;
   std::ifstream in(path, std::ios::binary);
   if (!in) return FileState::Unreadable;
-  bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  bytes.resize(static_cast<size_t>(st.st_size));
+  in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  bytes.resize(static_cast<size_t>(in.gcount()));
   return in.bad() ? FileState::Unreadable : FileState::Readable;
 }
 
 }  // namespace
+
+FileState fileState(const std::string& path) {
+  std::string bytes;
+  return readFile(path, bytes);
+}
 
 std::string readString(const std::string& path, const std::string& section,
                        const std::string& key, const std::string& defaultValue) {

@@ -15,6 +15,15 @@ bool WriteIniString(const std::string& FileName, const std::string& Section,
   return ini::writeString(FileName, Section, Key, ini::protectValue(Value));
 }
 
+IniFile IniFileState(const std::string& FileName) {
+  switch (ini::fileState(FileName)) {
+    case ini::FileState::Missing: return IniFile::Missing;
+    case ini::FileState::Readable: return IniFile::Readable;
+    case ini::FileState::Unreadable: break;
+  }
+  return IniFile::Unreadable;
+}
+
 void RefreshIniFile(const std::string&) {}  // every call reads the file anew
 
 std::vector<std::string> ReadIniSectionNames(const std::string& FileName) {

@@ -5,6 +5,7 @@
 
 #include "Common.h"
 #include "IniEngine.h"
+#include "Raii.h"
 
 void ReadIniString(const std::string& FileName, const std::string& Section,
                    const std::string& Key, std::string& Value) {
@@ -62,6 +63,20 @@ void releaseProfileCache(const std::string& FileName) {
 }
 
 }  // namespace
+
+IniFile IniFileState(const std::string& FileName) {
+  const DWORD attributes = GetFileAttributesA(FileName.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    const DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? IniFile::Missing
+                                                                          : IniFile::Unreadable;
+  }
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return IniFile::Unreadable;
+  const UniqueHandle file = ownFile(CreateFileA(FileName.c_str(), GENERIC_READ,
+                                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  return file ? IniFile::Readable : IniFile::Unreadable;
+}
 
 void RefreshIniFile(const std::string& FileName) { releaseProfileCache(FileName); }
 

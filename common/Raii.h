@@ -45,6 +45,10 @@ inline void freeCoTaskMem(void* p) { ::CoTaskMemFree(p); }
 using UniqueHandle = UniqueAny<HANDLE, closeHandle>;
 using UniqueFont = UniqueAny<HFONT, deleteGdiObject>;
 using UniqueIcon = UniqueAny<HICON, destroyIcon>;
+// File handles say "none" with INVALID_HANDLE_VALUE, not null.
+inline UniqueHandle ownFile(HANDLE h) {
+  return UniqueHandle(h == INVALID_HANDLE_VALUE ? nullptr : h);
+}
 template <typename T>
 using UniqueCoTaskMem = UniqueAny<T*, freeCoTaskMem>;
 

@@ -48,6 +48,7 @@ const char* LoadResult::messageFormat() const {
     case NotAnInteger: return "'%s' は整数ではありません";
     case RangeError: return "範囲チェックエラー";
     case OutOfMemory: return "メモリが足りません";
+    case Unreadable: return "設定ファイル %s を読み込めませんでした";
     case Ok: break;
   }
   return "";
@@ -56,6 +57,14 @@ const char* LoadResult::messageFormat() const {
 LoadResult LoadIniFile() {
   LoadResult result;
   RefreshIniFile(IniFileName);
+  // The profile functions read a locked file as an empty one; the store would
+  // then overwrite the user's logons with nothing at exit.
+  if (IniFileState(IniFileName) == IniFile::Unreadable) {
+    result.status = LoadResult::Unreadable;
+    result.detail = IniFileName;
+    loadFailed = true;
+    return result;
+  }
   ReadIniString(IniFileName, kPathSection, "Path", SQLPlusPath);
 
   std::string countText;
@@ -68,7 +77,7 @@ LoadResult LoadIniFile() {
     result.status = LoadResult::RangeError;  // no slot count fits
   }
   if (!result.ok()) {
-    result.countText = countText;
+    result.detail = countText;
     loadFailed = true;
     return result;
   }
@@ -103,7 +112,7 @@ LoadResult LoadIniFile() {
   } catch (const std::bad_alloc&) {
     setSlotCount(0);
     result.status = LoadResult::OutOfMemory;
-    result.countText = countText;
+    result.detail = countText;
     loadFailed = true;
   }
   return result;

@@ -13,12 +13,13 @@ extern std::string SQLPlusPath;  // full path of the client executable
 extern std::vector<std::string> Users, Passes, Hosts;  // parallel, one entry per slot
 
 struct LoadResult {
-  enum Status { Ok, NotAnInteger, RangeError, OutOfMemory };
+  // Unreadable: the file is there but cannot be read (locked, a folder).
+  enum Status { Ok, NotAnInteger, RangeError, OutOfMemory, Unreadable };
   Status status = Ok;
-  std::string countText;  // the "COUNT" text that could not be loaded
+  std::string detail;  // the "COUNT" text that could not be loaded, or the file
 
   bool ok() const { return status == Ok; }
-  // The message for the error box, UTF-8, with "%s" standing for countText
+  // The message for the error box, UTF-8, with "%s" standing for detail
   // (which is ANSI text and is put in by the caller that shows it).
   const char* messageFormat() const;
 };
@@ -26,8 +27,8 @@ struct LoadResult {
 enum class SaveResult { Saved, Failed, Skipped };
 
 // Fills SQLPlusPath and the slots from IniFileName. A file whose "COUNT"
-// cannot be loaded is reported, and from then on never written by SaveIniFile:
-// the user's logons are still in it, to be repaired by hand. Slots with an
+// cannot be loaded, or that is there but cannot be read, is reported, and from
+// then on never written by SaveIniFile: the user's logons are still in it. Slots with an
 // empty user are dropped while loading (but for the one placeholder slot of a
 // file without logons), so that the listed item i is always slot i.
 LoadResult LoadIniFile();

@@ -1,6 +1,7 @@
 // The main window in-process under Wine: created as the program creates it,
 // driven with the messages Windows sends for a user's clicks, keys and typing.
 #include "FormFixture.h"
+#include "Raii.h"
 
 namespace {
 
@@ -350,6 +351,52 @@ TEST_F(FormTest, StartedMinimisedLeavesOnlyTheIcon) {
   SendMessageW(form->Handle, WM_TRAYICON, 1, WM_LBUTTONDOWN);
   pump();
   EXPECT_TRUE(IsWindowVisible(form->Handle));
+}
+
+}  // namespace
+
+namespace {
+
+using namespace ui_test;
+
+TEST_F(FormTest, LockedSettingsFileIsReportedAndKeptWhole) {
+  writeBytes(iniPath(), kThreeLogons);
+  UniqueHandle lock = ownFile(CreateFileA(iniPath().c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_TRUE(lock);
+  {
+    DialogCatcher boxes;
+    // start() would rewrite the file: create the window on it as it is.
+    ResetStore();
+    form = TForm1::Create(GetModuleHandleW(nullptr));
+    ASSERT_NE(form, nullptr);
+    Application::ShowMainWindow(form->Handle, SW_SHOWNORMAL);
+    pump(300);
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].text, L"設定ファイル " + FromAnsi(iniPath()) + L" を読み込めませんでした.");
+    EXPECT_TRUE(boxes.boxes[0].hasIcon);
+  }
+  lock.reset();  // the other program lets go before we close
+  closeWindow();
+  EXPECT_EQ(readBytes(iniPath()), kThreeLogons);
+}
+
+TEST_F(FormTest, SaveThatFailsAtCloseIsReported) {
+  start(kThreeLogons);
+  const std::string blocker = iniPath() + ".new";
+  CreateDirectoryA(blocker.c_str(), nullptr);  // the copy cannot be written
+  clickItem(form->lstLogin, 0);
+  click(form->btnDelete);
+  {
+    DialogCatcher boxes;
+    closeWindow();
+    pump(300);
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].text, L"設定の保存に失敗しました。");
+    EXPECT_FALSE(boxes.boxes[0].hasIcon);
+  }
+  RemoveDirectoryA(blocker.c_str());
+  EXPECT_EQ(readBytes(iniPath()), kThreeLogons);
 }
 
 }  // namespace

@@ -153,7 +153,7 @@ TEST_F(StoreTest, CountErrorsAreReportedAndTheFileIsNeverOverwritten) {
     const LoadResult r = LoadIniFile();
     EXPECT_EQ(r.status, c.status) << c.count;
     EXPECT_STREQ(r.messageFormat(), c.format);
-    EXPECT_EQ(r.countText, c.count);
+    EXPECT_EQ(r.detail, c.count);
     StoreInsert("new", "p", "h");
     EXPECT_EQ(SaveIniFile(), SaveResult::Skipped);
     EXPECT_EQ(readBytes(IniFileName), file) << c.count;
@@ -193,12 +193,26 @@ TEST_F(StoreTest, SaveThatCannotWriteFailsAndKeepsTheOldFile) {
   StoreInsert("u", "p", "h");
   EXPECT_EQ(SaveIniFile(), SaveResult::Failed);
 
+  // The copy cannot be written (here: a folder stands in its way).
   ResetStore();
   IniFileName = dir.file("Vostrelk.ini");
-  std::filesystem::create_directory(IniFileName);  // a folder where the file should be
+  const std::string old = "[List]\r\nCOUNT=0\r\n[0]\r\nUser=old\r\n";
+  writeBytes(IniFileName, old);
+  std::filesystem::create_directory(IniFileName + ".new");
   ASSERT_TRUE(LoadIniFile().ok());
   StoreInsert("u", "p", "h");
   EXPECT_EQ(SaveIniFile(), SaveResult::Failed);
+  EXPECT_EQ(readBytes(IniFileName), old);
+}
+
+TEST_F(StoreTest, FileThatCannotBeReadIsReportedAndNeverWritten) {
+  std::filesystem::create_directory(IniFileName);  // a folder where the file should be
+  const LoadResult r = LoadIniFile();
+  EXPECT_EQ(r.status, LoadResult::Unreadable);
+  EXPECT_EQ(r.detail, IniFileName);
+  EXPECT_STREQ(r.messageFormat(), "設定ファイル %s を読み込めませんでした");
+  StoreInsert("u", "p", "h");
+  EXPECT_EQ(SaveIniFile(), SaveResult::Skipped);
   EXPECT_TRUE(std::filesystem::is_directory(IniFileName));
   EXPECT_FALSE(std::filesystem::exists(IniFileName + ".new"));
 }

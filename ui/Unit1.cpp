@@ -385,7 +385,7 @@ void TForm1::FormCreate() {
     // keeps the user's logons untouched for repair.
     std::wstring message = FromUtf8(loaded.messageFormat());
     const size_t at = message.find(L"%s");
-    if (at != std::wstring::npos) message.replace(at, 2, FromAnsi(loaded.countText));
+    if (at != std::wstring::npos) message.replace(at, 2, FromAnsi(loaded.detail));
     throw AppError{message};
   }
 }
