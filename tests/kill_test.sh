@@ -1,0 +1,89 @@
+#!/usr/bin/env bash
+# kill_test.sh VOSTRELK_EXE OUT_DIR: kills the real program under Wine at
+# points spread over its save at exit, then checks the settings file: it must
+# be the old file or the new one, byte for byte, never a mixture with fewer
+# logons, and the program must load it again.
+set -u
+exe=$1 out=$(realpath -m "$2")
+source "$(dirname "$0")/../tools/env.sh"
+vk_wine_prefix "${VOSTRELK_WINEPREFIX:-$VOSTRELK_ROOT/build/wine/prefix}"
+
+work=$out/kill
+rm -rf "$work" && mkdir -p "$work"
+cp "$exe" "$work/Vostrelk.exe"
+# 400 logons in LF lines: every save rewrites them with CR LF, so the old
+# and the new file differ in every line.
+{
+  printf '[SQL*Plus]\nPath=C:\\x.exe\n[List]\nCOUNT=399\n'
+  for i in $(seq 0 399); do printf '[%d]\nUser=user%d\nPass=pass%d\nHost=host%d\n' "$i" "$i" "$i" "$i"; done
+} >"$work/old.ini"
+
+pid=
+start_program() {  # start_program [keep]: from the old file, or from what is there
+  if [ "${1:-}" != keep ]; then
+    cp "$work/old.ini" "$work/Vostrelk.ini"
+    rm -f "$work/Vostrelk.ini.new"
+  fi
+  ( cd "$work" && exec "$WINE_LOADER" Vostrelk.exe ) >>"$work/wine.log" 2>&1 </dev/null &
+  pid=$!
+  local end=$((SECONDS + 60))
+  until [ -n "$(xdotool search --onlyvisible --name '^Vostrelk$' 2>/dev/null)" ]; do
+    [ $SECONDS -ge $end ] && return 1
+    sleep 0.2
+  done
+}
+# Deletes the first logon with the keyboard (the list has the focus: Down
+# selects it, Alt+D deletes it), so that every slot moves and the save
+# rewrites the whole file; then closes the window.
+close_program() {
+  local wid
+  wid=$(xdotool search --onlyvisible --name '^Vostrelk$' | head -n1)
+  xdotool mousemove --window "$wid" 40 40 sleep 0.3 key Down sleep 0.3 key alt+d sleep 0.3 key alt+F4
+}
+# Logons the file holds: its COUNT plus one.
+logons() { echo $(($(grep -m1 '^COUNT=' "$1" | tr -d '\r' | cut -d= -f2) + 1)); }
+
+# One save left alone gives the new file.
+start_program || { echo "kill: the program did not start"; exit 1; }
+t0=$(date +%s%N)
+close_program
+wait "$pid"
+save_ms=$((($(date +%s%N) - t0) / 1000000))
+cp "$work/Vostrelk.ini" "$work/new.ini"
+echo "an undisturbed run (keys, delete, save of 399 logons) took ${save_ms} ms"
+if cmp -s "$work/new.ini" "$work/old.ini" || [ "$(logons "$work/new.ini")" -ne 399 ]; then
+  echo "kill: FAIL the undisturbed run did not save the deletion"
+  exit 1
+fi
+
+passed=0 failed=0 olds=0 news=0
+for tenth in 1 2 4 6 7 8 9 10 11 12; do
+  delay=$((save_ms * tenth / 10))  # spread over the save and its end
+  start_program || { failed=$((failed + 1)); continue; }
+  close_program
+  sleep "$(awk "BEGIN { print $delay / 1000 }")"
+  kill -9 "$pid" 2>/dev/null
+  wait "$pid" 2>/dev/null
+  if cmp -s "$work/Vostrelk.ini" "$work/old.ini"; then
+    olds=$((olds + 1)) passed=$((passed + 1)); state=old
+  elif cmp -s "$work/Vostrelk.ini" "$work/new.ini"; then
+    news=$((news + 1)) passed=$((passed + 1)); state=new
+  else
+    failed=$((failed + 1)); state="MIXED ($(logons "$work/Vostrelk.ini") logons)"
+  fi
+  echo "killed ${delay} ms after close: file is $state$([ -f "$work/Vostrelk.ini.new" ] && echo ', a partial Vostrelk.ini.new beside it')"
+done
+
+# The program starts on what is left, and a stale partial copy beside the file
+# is simply replaced by the next save.
+before=$(logons "$work/Vostrelk.ini")
+head -c 5000 "$work/new.ini" >"$work/Vostrelk.ini.new"
+start_program keep && close_program && wait "$pid"
+if [ "$(logons "$work/Vostrelk.ini")" -eq $((before - 1)) ] && [ ! -e "$work/Vostrelk.ini.new" ]; then
+  passed=$((passed + 1))
+else
+  failed=$((failed + 1)); echo "FAIL the next run did not load and save all logons"
+fi
+echo "kill: old file $olds times, new file $news times"
+echo "kill: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]
