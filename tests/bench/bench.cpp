@@ -1,0 +1,292 @@
+// bench.cpp: Vostrelk's speed and size against the platform's own floor,
+// measured side by side in one run under the same conditions. Prints a table.
+//   vk_bench VOSTRELK_EXE MINIMAL_EXE RECORDER_EXE WORK_DIR
+#include <windows.h>
+#include <psapi.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "Application.h"
+#include "Common.h"
+#include "Store.h"
+#include "Text.h"
+#include "Unit1.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double msSince(Clock::time_point t0) {
+  return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
+}
+
+double median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v[v.size() / 2];
+}
+
+std::string settingsFile(int logons) {
+  std::string s = "[SQL*Plus]\r\nPath=C:\\oracle\\bin\\sqlplus.exe\r\n[List]\r\nCOUNT=" +
+                  std::to_string(logons == 0 ? 0 : logons - 1) + "\r\n";
+  for (int i = 0; i < logons; ++i) {
+    const std::string n = std::to_string(i);
+    s += "[" + n + "]\r\nUser=user" + n + "\r\nPass=pass" + n + "\r\nHost=host" + n + ".example\r\n";
+  }
+  if (logons == 0) s += "[0]\r\nUser=\r\nPass=\r\nHost=\r\n";
+  return s;
+}
+
+void writeFile(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+struct WindowOf {
+  DWORD pid;
+  const wchar_t* title;
+  HWND found = nullptr;
+};
+
+BOOL CALLBACK findVisible(HWND w, LPARAM p) {
+  auto* want = reinterpret_cast<WindowOf*>(p);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(w, &pid);
+  wchar_t title[64] = {};
+  GetWindowTextW(w, title, 64);
+  if (pid == want->pid && IsWindowVisible(w) && lstrcmpW(title, want->title) == 0) {
+    want->found = w;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+struct StartFigures {
+  double ms = 0;
+  size_t peakBytes = 0;
+};
+
+// Starts Exe in Dir and times the way to its visible main window; closes it.
+StartFigures startToWindow(const std::string& exe, const std::string& dir, const wchar_t* title) {
+  STARTUPINFOA si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  std::string cmd = "\"" + exe + "\"";
+  const auto t0 = Clock::now();
+  if (!CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(), &si,
+                      &pi))
+    return {};
+  WindowOf want{pi.dwProcessId, title};
+  while (!want.found && msSince(t0) < 60000) {
+    EnumWindows(findVisible, reinterpret_cast<LPARAM>(&want));
+    if (!want.found) Sleep(1);
+  }
+  StartFigures f;
+  f.ms = msSince(t0);
+  Sleep(300);  // let it settle before its memory is read
+  PROCESS_MEMORY_COUNTERS pmc{};
+  pmc.cb = sizeof pmc;
+  if (GetProcessMemoryInfo(pi.hProcess, &pmc, sizeof pmc)) f.peakBytes = pmc.PeakWorkingSetSize;
+  PostMessageW(want.found, WM_CLOSE, 0, 0);
+  WaitForSingleObject(pi.hProcess, 120000);
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  return f;
+}
+
+// The profile calls the file format needs, made bare: the floor for loading.
+void bareLoad(const std::string& file, int logons) {
+  char buf[256];
+  WritePrivateProfileStringA(nullptr, nullptr, nullptr, file.c_str());
+  GetPrivateProfileStringA("SQL*Plus", "Path", "", buf, sizeof buf, file.c_str());
+  GetPrivateProfileStringA("List", "COUNT", "", buf, sizeof buf, file.c_str());
+  for (int i = 0; i < logons; ++i) {
+    const std::string s = std::to_string(i);
+    for (const char* key : {"User", "Pass", "Host"})
+      GetPrivateProfileStringA(s.c_str(), key, "", buf, sizeof buf, file.c_str());
+  }
+}
+
+// ... and for saving, into a new file.
+void bareSave(const std::string& file, int logons) {
+  WritePrivateProfileStringA("SQL*Plus", "Path", "C:\\oracle\\bin\\sqlplus.exe", file.c_str());
+  WritePrivateProfileStringA("List", "COUNT", std::to_string(logons - 1).c_str(), file.c_str());
+  for (int i = 0; i < logons; ++i) {
+    const std::string s = std::to_string(i);
+    WritePrivateProfileStringA(s.c_str(), "User", ("user" + s).c_str(), file.c_str());
+    WritePrivateProfileStringA(s.c_str(), "Pass", ("pass" + s).c_str(), file.c_str());
+    WritePrivateProfileStringA(s.c_str(), "Host", ("host" + s + ".example").c_str(), file.c_str());
+  }
+  WritePrivateProfileStringA(nullptr, nullptr, nullptr, file.c_str());
+}
+
+double timeIt(const std::function<void()>& f, int runs) {
+  std::vector<double> t;
+  for (int i = 0; i < runs; ++i) {
+    const auto t0 = Clock::now();
+    f();
+    t.push_back(msSince(t0));
+  }
+  return median(t);
+}
+
+void pump() {
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) Application::ProcessMessage(msg);
+}
+
+bool waitForFile(const std::string& path, double limitMs) {
+  const auto t0 = Clock::now();
+  while (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    if (msSince(t0) > limitMs) return false;
+    pump();
+    Sleep(1);
+  }
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 5) {
+    std::printf("usage: vk_bench VOSTRELK_EXE MINIMAL_EXE RECORDER_EXE WORK_DIR\n");
+    return 2;
+  }
+  const std::string vostrelk = argv[1], minimal = argv[2], recorder = argv[3], work = argv[4];
+  CreateDirectoryA(work.c_str(), nullptr);
+  const int runs = 5;
+
+  std::printf("## Start to window ready (median of %d)\n\n", runs);
+  std::printf("| program | logons | ms | ratio to minimal | peak working set |\n|---|---|---|---|---|\n");
+  std::vector<double> floor;
+  size_t floorPeak = 0;
+  for (int i = 0; i < runs; ++i) {
+    const StartFigures f = startToWindow(minimal, work, L"Minimal");
+    floor.push_back(f.ms);
+    floorPeak = std::max(floorPeak, f.peakBytes);
+  }
+  const double minimalMs = median(floor);
+  std::printf("| minimal window | - | %.0f | 1.00 | %.1f MB |\n", minimalMs, floorPeak / 1048576.0);
+  for (int logons : {0, 50, 1000}) {
+    const std::string dir = work + "\\start" + std::to_string(logons);
+    CreateDirectoryA(dir.c_str(), nullptr);
+    CopyFileA(vostrelk.c_str(), (dir + "\\Vostrelk.exe").c_str(), FALSE);
+    std::vector<double> t;
+    size_t peak = 0;
+    for (int i = 0; i < runs; ++i) {
+      writeFile(dir + "\\Vostrelk.ini", settingsFile(logons));
+      const StartFigures f = startToWindow(dir + "\\Vostrelk.exe", dir, L"Vostrelk");
+      t.push_back(f.ms);
+      peak = std::max(peak, f.peakBytes);
+    }
+    std::printf("| Vostrelk.exe | %d | %.0f | %.2f | %.1f MB |\n", logons, median(t),
+                median(t) / minimalMs, peak / 1048576.0);
+  }
+
+  std::printf("\n## Settings file: the store against the bare profile calls it needs\n\n");
+  std::printf("| logons | LoadIniFile ms | bare reads ms | ratio | SaveIniFile ms | bare writes ms | ratio |\n");
+  std::printf("|---|---|---|---|---|---|---|\n");
+  struct Row {
+    int n;
+    double load, bareLoad, save, bareSave;
+  };
+  std::vector<Row> rows;
+  for (int logons : {10, 100, 1000, 5000}) {
+    const int r = logons >= 1000 ? 1 : 3;
+    const std::string file = work + "\\bench" + std::to_string(logons) + ".ini";
+    writeFile(file, settingsFile(logons));
+    Row row{logons, 0, 0, 0, 0};
+    row.load = timeIt(
+        [&] {
+          ResetStore();
+          IniFileName = file;
+          (void)LoadIniFile();
+        },
+        r);
+    row.bareLoad = timeIt([&] { bareLoad(file, logons); }, r);
+    const std::string saved = work + "\\saved" + std::to_string(logons) + ".ini";
+    row.save = timeIt(
+        [&] {
+          DeleteFileA(saved.c_str());
+          IniFileName = saved;
+          (void)SaveIniFile();
+        },
+        r);
+    const std::string bare = work + "\\bare" + std::to_string(logons) + ".ini";
+    row.bareSave = timeIt(
+        [&] {
+          WritePrivateProfileStringA(nullptr, nullptr, nullptr, bare.c_str());
+          DeleteFileA(bare.c_str());
+          bareSave(bare, logons);
+        },
+        r);
+    rows.push_back(row);
+    std::printf("| %d | %.1f | %.1f | %.2f | %.1f | %.1f | %.2f |\n", logons, row.load, row.bareLoad,
+                row.load / row.bareLoad, row.save, row.bareSave, row.save / row.bareSave);
+    std::fflush(stdout);
+  }
+  std::printf("\nGrowth, as the exponent k in time ~ logons^k between neighbouring rows:\n\n");
+  std::printf("| from | to | load k | bare reads k | save k | bare writes k |\n|---|---|---|---|---|---|\n");
+  for (size_t i = 1; i < rows.size(); ++i) {
+    const double n = std::log(double(rows[i].n) / rows[i - 1].n);
+    auto k = [&](double a, double b) { return std::log(b / a) / n; };
+    std::printf("| %d | %d | %.2f | %.2f | %.2f | %.2f |\n", rows[i - 1].n, rows[i].n,
+                k(rows[i - 1].load, rows[i].load), k(rows[i - 1].bareLoad, rows[i].bareLoad),
+                k(rows[i - 1].save, rows[i].save), k(rows[i - 1].bareSave, rows[i].bareSave));
+  }
+
+  std::printf("\n## Enter pressed to the client started (median of %d)\n\n", runs);
+  const std::string record = work + "\\record.txt";
+  SetEnvironmentVariableA("VOSTRELK_RECORD", record.c_str());
+  std::vector<double> bare, viaEnter;
+  for (int i = 0; i < runs; ++i) {
+    DeleteFileA(record.c_str());
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    std::string cmd = "\"" + recorder + "\" user0/pass0@host0";
+    const auto t0 = Clock::now();
+    if (CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+      waitForFile(record, 30000);
+      bare.push_back(msSince(t0));
+      WaitForSingleObject(pi.hProcess, 10000);
+      CloseHandle(pi.hThread);
+      CloseHandle(pi.hProcess);
+    }
+  }
+  // The window in this process, on a settings file beside this program.
+  writeFile(GetExeDir() + "Vostrelk.ini", settingsFile(50));
+  ResetStore();
+  TForm1* form = TForm1::Create(GetModuleHandleW(nullptr));
+  Application::ShowMainWindow(form->Handle, SW_SHOWNORMAL);
+  pump();
+  SQLPlusPath = recorder;
+  SetTextA(form->edtSQLPlus, recorder);
+  SendMessageW(form->lstLogin, LB_SETCURSEL, 0, 0);
+  form->lstLoginClick();
+  for (int i = 0; i < runs; ++i) {
+    DeleteFileA(record.c_str());
+    SetFocus(form->lstLogin);
+    const auto t0 = Clock::now();
+    PostMessageW(form->lstLogin, WM_KEYDOWN, VK_RETURN, 1);
+    waitForFile(record, 30000);
+    viaEnter.push_back(msSince(t0));
+  }
+  delete form;
+  DeleteFileA((GetExeDir() + "Vostrelk.ini").c_str());
+  std::printf("| path | ms | ratio |\n|---|---|---|\n");
+  std::printf("| CreateProcess of the client, bare | %.0f | 1.00 |\n", median(bare));
+  std::printf("| Enter in the list to the client running | %.0f | %.2f |\n", median(viaEnter),
+              median(viaEnter) / median(bare));
+
+  WIN32_FILE_ATTRIBUTE_DATA attr{};
+  GetFileAttributesExA(vostrelk.c_str(), GetFileExInfoStandard, &attr);
+  std::printf("\n## Size\n\nVostrelk.exe: %lu bytes (statically linked; imports only system DLLs)\n",
+              attr.nFileSizeLow);
+  return 0;
+}
