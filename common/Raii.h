@@ -41,10 +41,12 @@ inline void closeHandle(HANDLE h) { ::CloseHandle(h); }
 inline void deleteGdiObject(HGDIOBJ h) { ::DeleteObject(h); }
 inline void destroyIcon(HICON h) { ::DestroyIcon(h); }
 inline void freeCoTaskMem(void* p) { ::CoTaskMemFree(p); }
+inline void freeLibrary(HMODULE m) { ::FreeLibrary(m); }
 
 using UniqueHandle = UniqueAny<HANDLE, closeHandle>;
 using UniqueFont = UniqueAny<HFONT, deleteGdiObject>;
 using UniqueIcon = UniqueAny<HICON, destroyIcon>;
+using UniqueModule = UniqueAny<HMODULE, freeLibrary>;
 // File handles say "none" with INVALID_HANDLE_VALUE, not null.
 inline UniqueHandle ownFile(HANDLE h) {
   return UniqueHandle(h == INVALID_HANDLE_VALUE ? nullptr : h);

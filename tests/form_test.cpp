@@ -60,7 +60,9 @@ TEST_F(FormTest, LayoutStandsWhereTheTablePutsItAt96Dpi) {
     EXPECT_EQ(r.top, e.r.top) << text(e.wnd);
     EXPECT_EQ(r.right, e.r.right) << text(e.wnd);
     EXPECT_EQ(r.bottom, e.r.bottom) << text(e.wnd);
-    if (e.text) EXPECT_EQ(text(e.wnd), e.text);
+    if (e.text) {
+      EXPECT_EQ(text(e.wnd), e.text);
+    }
   }
   // Labels keep their right edge and row (they may grow leftwards to fit a substitute font).
   for (auto [label, right, top, caption] :

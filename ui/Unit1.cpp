@@ -484,7 +484,14 @@ void TForm1::btnFileOpenClick() {
   ofn.lpstrFile = file.data();
   ofn.nMaxFile = static_cast<DWORD>(file.size());
   ofn.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_ENABLESIZING | OFN_NOCHANGEDIR;
-  if (!GetOpenFileNameW(&ofn)) return;  // cancelled: the path stays as it was
+  // The dialog's library is loaded when it is first needed: linked to the
+  // program, it slows every start for a button used once.
+  const UniqueModule dialogs{LoadLibraryW(L"comdlg32.dll")};
+  const auto open = dialogs ? reinterpret_cast<decltype(&GetOpenFileNameW)>(
+                                  reinterpret_cast<void*>(GetProcAddress(dialogs.get(), "GetOpenFileNameW")))
+                            : nullptr;
+  if (!open) throw AppError{L"comdlg32.dll を読み込めませんでした"};
+  if (!open(&ofn)) return;  // cancelled: the path stays as it was
   file.resize(wcslen(file.c_str()));
   lastOpenFile_ = file;
   std::string path;

@@ -43,8 +43,23 @@ std::string settingsFile(int logons) {
   return s;
 }
 
+// Writes a settings file dated an hour back: the profile functions read a
+// file changed in the last moments again on every call, which no user's file
+// (written at the last exit) is.
 void writeFile(const std::string& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+  HANDLE h = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr,
+                         OPEN_EXISTING, 0, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return;
+  FILETIME now{};
+  GetSystemTimeAsFileTime(&now);
+  ULARGE_INTEGER t{};
+  t.LowPart = now.dwLowDateTime;
+  t.HighPart = now.dwHighDateTime;
+  t.QuadPart -= 36000000000ull;  // one hour in 100 ns units
+  FILETIME past{t.LowPart, t.HighPart};
+  SetFileTime(h, nullptr, nullptr, &past);
+  CloseHandle(h);
 }
 
 struct WindowOf {
