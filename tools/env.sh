@@ -78,12 +78,16 @@ vk_wine_prefix() {
 vk_reg() { "$WINE_LOADER" reg "$@" >/dev/null 2>&1 </dev/null; }
 
 # A display for the tests that show windows.
+# Xvfb picks a free display number itself and tells it through a file.
 vk_xvfb() {
   if [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
-    local n=${VK_DISPLAY_NUM:-97}
-    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    local fd_file
+    fd_file=$(mktemp)
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fd_file" >/dev/null 2>&1 &
     VK_XVFB_PID=$!
-    export DISPLAY=":$n"
+    for _ in $(seq 100); do [ -s "$fd_file" ] && break; sleep 0.1; done
+    export DISPLAY=":$(tr -d '[:space:]' <"$fd_file")"
+    rm -f "$fd_file"
     for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
   fi
 }
