@@ -169,10 +169,9 @@ TForm1* TForm1::Create(HINSTANCE Instance) {
 TForm1::~TForm1() {
   if (Handle) {
     RemoveTrayIcon();
-    DestroyWindow(Handle);
+    DestroyWindow(Handle);  // WM_NCDESTROY lets go of the application's hooks
   }
   if (Form1 == this) Form1 = nullptr;
-  if (Application::MainWindow == Handle) Application::MainWindow = nullptr;
 }
 
 LRESULT CALLBACK TForm1::StaticWndProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam) {
@@ -261,6 +260,18 @@ LRESULT TForm1::handle(UINT Msg, WPARAM WParam, LPARAM LParam) {
       RemoveTrayIcon();
       PostQuitMessage(0);
       return 0;
+    case WM_NCDESTROY: {
+      // The last message: nothing may reach this object through the window now.
+      const HWND wnd = Handle;
+      SetWindowLongPtrW(wnd, GWLP_USERDATA, 0);
+      if (Application::MainWindow == wnd) {
+        Application::MainWindow = nullptr;
+        Application::KeyPreview = nullptr;
+        Application::OnMinimize = nullptr;
+      }
+      Handle = nullptr;
+      return DefWindowProcW(wnd, Msg, WParam, LParam);
+    }
     default:
       if (Msg == taskbarCreated_ && taskbarCreated_ != 0) {
         // The shell restarted and forgot the icon; the hidden window's only way back is it.
