@@ -11,8 +11,8 @@ std::string GetExeDir();
 
 // Reads one value; a missing file, section or key leaves Value as it was.
 // Values of any length are read whole.
-void ReadIniString(const std::string& FileName, const std::string& Section,
-                   const std::string& Key, std::string& Value);
+void ReadIniString(const std::string& FileName, const std::string& Section, const std::string& Key,
+                   std::string& Value);
 
 // Writes one value; an empty Value keeps the key with nothing after '='.
 // Returns false when the file could not be written.

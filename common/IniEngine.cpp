@@ -5,11 +5,15 @@
 
 namespace ini {
 
-bool isLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+bool isLeadByte(unsigned char c) {
+  return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+}
 
 namespace {
 
-bool isTrailByte(unsigned char c) { return (c >= 0x40 && c <= 0x7E) || (c >= 0x80 && c <= 0xFC); }
+bool isTrailByte(unsigned char c) {
+  return (c >= 0x40 && c <= 0x7E) || (c >= 0x80 && c <= 0xFC);
+}
 
 // Length of the character starting at s[i]: 2 for a double-byte character.
 size_t charLen(const std::string& s, size_t i) {
@@ -37,7 +41,9 @@ std::string trim(const std::string& s, bool front = true, bool back = true) {
   return s.substr(begin, end - begin);
 }
 
-char foldAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+char foldAscii(char c) {
+  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
 
 // Letter case is ignored for single-byte letters; double-byte characters
 // compare exactly.

@@ -45,8 +45,8 @@ enum class FileState { Missing, Readable, Unreadable };
 FileState fileState(const std::string& path);
 
 // File-level calls, each a complete read (and, for a write, rewrite) of the file.
-std::string readString(const std::string& path, const std::string& section,
-                       const std::string& key, const std::string& defaultValue);
+std::string readString(const std::string& path, const std::string& section, const std::string& key,
+                       const std::string& defaultValue);
 [[nodiscard]] bool writeString(const std::string& path, const std::string& section,
                                const std::string& key, const std::string& value);
 std::vector<std::string> sectionNames(const std::string& path);

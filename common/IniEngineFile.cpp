@@ -29,8 +29,8 @@ FileState fileState(const std::string& path) {
   return readFile(path, bytes);
 }
 
-std::string readString(const std::string& path, const std::string& section,
-                       const std::string& key, const std::string& defaultValue) {
+std::string readString(const std::string& path, const std::string& section, const std::string& key,
+                       const std::string& defaultValue) {
   std::string bytes;
   if (readFile(path, bytes) == FileState::Unreadable) bytes.clear();
   return Profile::parse(bytes).get(section, key, defaultValue);

@@ -5,21 +5,24 @@
 #include "Common.h"
 #include "IniEngine.h"
 
-void ReadIniString(const std::string& FileName, const std::string& Section,
-                   const std::string& Key, std::string& Value) {
+void ReadIniString(const std::string& FileName, const std::string& Section, const std::string& Key,
+                   std::string& Value) {
   Value = ini::readString(FileName, Section, Key, Value);
 }
 
-bool WriteIniString(const std::string& FileName, const std::string& Section,
-                    const std::string& Key, const std::string& Value) {
+bool WriteIniString(const std::string& FileName, const std::string& Section, const std::string& Key,
+                    const std::string& Value) {
   return ini::writeString(FileName, Section, Key, ini::protectValue(Value));
 }
 
 IniFile IniFileState(const std::string& FileName) {
   switch (ini::fileState(FileName)) {
-    case ini::FileState::Missing: return IniFile::Missing;
-    case ini::FileState::Readable: return IniFile::Readable;
-    case ini::FileState::Unreadable: break;
+    case ini::FileState::Missing:
+      return IniFile::Missing;
+    case ini::FileState::Readable:
+      return IniFile::Readable;
+    case ini::FileState::Unreadable:
+      break;
   }
   return IniFile::Unreadable;
 }

@@ -7,15 +7,15 @@
 #include "IniEngine.h"
 #include "Raii.h"
 
-void ReadIniString(const std::string& FileName, const std::string& Section,
-                   const std::string& Key, std::string& Value) {
+void ReadIniString(const std::string& FileName, const std::string& Section, const std::string& Key,
+                   std::string& Value) {
   // The function cuts a value that does not fit and then returns size - 1:
   // grow the buffer until the value fits, so that long values load whole.
   std::string buf(256, '\0');
   for (;;) {
-    const DWORD n = GetPrivateProfileStringA(Section.c_str(), Key.c_str(), Value.c_str(),
-                                             buf.data(), static_cast<DWORD>(buf.size()),
-                                             FileName.c_str());
+    const DWORD n =
+        GetPrivateProfileStringA(Section.c_str(), Key.c_str(), Value.c_str(), buf.data(),
+                                 static_cast<DWORD>(buf.size()), FileName.c_str());
     if (n + 1 < buf.size()) {
       buf.resize(n);
       break;
@@ -29,8 +29,8 @@ void ReadIniString(const std::string& FileName, const std::string& Section,
   Value = std::move(buf);
 }
 
-bool WriteIniString(const std::string& FileName, const std::string& Section,
-                    const std::string& Key, const std::string& Value) {
+bool WriteIniString(const std::string& FileName, const std::string& Section, const std::string& Key,
+                    const std::string& Value) {
   const std::string stored = ini::protectValue(Value);
   return WritePrivateProfileStringA(Section.c_str(), Key.c_str(), stored.c_str(),
                                     FileName.c_str()) != FALSE;
@@ -72,13 +72,15 @@ IniFile IniFileState(const std::string& FileName) {
                                                                           : IniFile::Unreadable;
   }
   if (attributes & FILE_ATTRIBUTE_DIRECTORY) return IniFile::Unreadable;
-  const UniqueHandle file = ownFile(CreateFileA(FileName.c_str(), GENERIC_READ,
-                                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  const UniqueHandle file = ownFile(CreateFileA(
+      FileName.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   return file ? IniFile::Readable : IniFile::Unreadable;
 }
 
-void RefreshIniFile(const std::string& FileName) { releaseProfileCache(FileName); }
+void RefreshIniFile(const std::string& FileName) {
+  releaseProfileCache(FileName);
+}
 
 bool CopyIniFile(const std::string& From, const std::string& To) {
   releaseProfileCache(To);

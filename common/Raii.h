@@ -37,11 +37,21 @@ class UniqueAny {
   T value_ = Empty;
 };
 
-inline void closeHandle(HANDLE h) { ::CloseHandle(h); }
-inline void deleteGdiObject(HGDIOBJ h) { ::DeleteObject(h); }
-inline void destroyIcon(HICON h) { ::DestroyIcon(h); }
-inline void freeCoTaskMem(void* p) { ::CoTaskMemFree(p); }
-inline void freeLibrary(HMODULE m) { ::FreeLibrary(m); }
+inline void closeHandle(HANDLE h) {
+  ::CloseHandle(h);
+}
+inline void deleteGdiObject(HGDIOBJ h) {
+  ::DeleteObject(h);
+}
+inline void destroyIcon(HICON h) {
+  ::DestroyIcon(h);
+}
+inline void freeCoTaskMem(void* p) {
+  ::CoTaskMemFree(p);
+}
+inline void freeLibrary(HMODULE m) {
+  ::FreeLibrary(m);
+}
 
 using UniqueHandle = UniqueAny<HANDLE, closeHandle>;
 using UniqueFont = UniqueAny<HFONT, deleteGdiObject>;

@@ -21,7 +21,9 @@ bool GetSpecialFolder(int FolderId, std::string& Path) {
   return true;
 }
 
-bool GetDesktopFolder(std::string& Path) { return GetSpecialFolder(CSIDL_DESKTOPDIRECTORY, Path); }
+bool GetDesktopFolder(std::string& Path) {
+  return GetSpecialFolder(CSIDL_DESKTOPDIRECTORY, Path);
+}
 
 bool CreateShortcut(const std::string& LinkFile, const std::string& Target,
                     const std::string& Arguments, const std::string& WorkDir,

@@ -45,11 +45,16 @@ std::vector<int32_t> slotSections(int32_t Highest) {
 
 const char* LoadResult::messageFormat() const {
   switch (status) {
-    case NotAnInteger: return "'%s' は整数ではありません";
-    case RangeError: return "範囲チェックエラー";
-    case OutOfMemory: return "メモリが足りません";
-    case Unreadable: return "設定ファイル %s を読み込めませんでした";
-    case Ok: break;
+    case NotAnInteger:
+      return "'%s' は整数ではありません";
+    case RangeError:
+      return "範囲チェックエラー";
+    case OutOfMemory:
+      return "メモリが足りません";
+    case Unreadable:
+      return "設定ファイル %s を読み込めませんでした";
+    case Ok:
+      break;
   }
   return "";
 }
@@ -140,7 +145,9 @@ std::string DisplayTextOf(const std::string& User, const std::string& Pass,
   return User + " / " + Pass + " @ " + Host;
 }
 
-std::string DisplayText(int i) { return DisplayTextOf(Users[i], Passes[i], Hosts[i]); }
+std::string DisplayText(int i) {
+  return DisplayTextOf(Users[i], Passes[i], Hosts[i]);
+}
 
 std::vector<std::string> ListTexts() {
   std::vector<std::string> texts;
@@ -173,9 +180,13 @@ void StoreDelete(int Index) {
   Hosts.erase(Hosts.begin() + Index);
 }
 
-bool StoreIsEmpty() { return Users.empty() || (Users.size() == 1 && Users[0].empty()); }
+bool StoreIsEmpty() {
+  return Users.empty() || (Users.size() == 1 && Users[0].empty());
+}
 
-int StoreCount() { return static_cast<int>(Users.size()); }
+int StoreCount() {
+  return static_cast<int>(Users.size());
+}
 
 void ResetStore() {
   SQLPlusPath.clear();

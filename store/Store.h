@@ -8,8 +8,8 @@
 #include <vector>
 
 // Program-wide state, alive from window creation to process exit.
-extern std::string IniFileName;  // full path of the settings file
-extern std::string SQLPlusPath;  // full path of the client executable
+extern std::string IniFileName;                        // full path of the settings file
+extern std::string SQLPlusPath;                        // full path of the client executable
 extern std::vector<std::string> Users, Passes, Hosts;  // parallel, one entry per slot
 
 struct LoadResult {

@@ -62,8 +62,12 @@ class FormTest : public ::testing::Test {
     GetWindowTextW(Wnd, buf, 1024);
     return buf;
   }
-  static int selected(HWND List) { return static_cast<int>(SendMessageW(List, LB_GETCURSEL, 0, 0)); }
-  static int itemCount(HWND List) { return static_cast<int>(SendMessageW(List, LB_GETCOUNT, 0, 0)); }
+  static int selected(HWND List) {
+    return static_cast<int>(SendMessageW(List, LB_GETCURSEL, 0, 0));
+  }
+  static int itemCount(HWND List) {
+    return static_cast<int>(SendMessageW(List, LB_GETCOUNT, 0, 0));
+  }
   static std::wstring item(HWND List, int I) {
     wchar_t buf[1024] = {};
     SendMessageW(List, LB_GETTEXT, static_cast<WPARAM>(I), reinterpret_cast<LPARAM>(buf));
@@ -84,7 +88,9 @@ class FormTest : public ::testing::Test {
     DeleteFileA(record.c_str());
     SetEnvironmentVariableA("VOSTRELK_RECORD", record.c_str());
     Action();
-    for (int i = 0; i < (Expected ? 300 : 30) && GetFileAttributesA(record.c_str()) == INVALID_FILE_ATTRIBUTES; ++i)
+    for (int i = 0;
+         i < (Expected ? 300 : 30) && GetFileAttributesA(record.c_str()) == INVALID_FILE_ATTRIBUTES;
+         ++i)
       pump(50);
     return readBytes(record);
   }

@@ -65,9 +65,9 @@ TEST_F(FormTest, LayoutStandsWhereTheTablePutsItAt96Dpi) {
     }
   }
   // Labels keep their right edge and row (they may grow leftwards to fit a substitute font).
-  for (auto [label, right, top, caption] :
-       {std::tuple{form->lblUser, 227, 64, L"ユーザＩＤ"}, std::tuple{form->lblPass, 233, 88, L"パスワード"},
-        std::tuple{form->lblHost, 245, 112, L"ホスト文字列"}}) {
+  for (auto [label, right, top, caption] : {std::tuple{form->lblUser, 227, 64, L"ユーザＩＤ"},
+                                            std::tuple{form->lblPass, 233, 88, L"パスワード"},
+                                            std::tuple{form->lblHost, 245, 112, L"ホスト文字列"}}) {
     RECT r{};
     GetWindowRect(label, &r);
     MapWindowPoints(nullptr, form->Handle, reinterpret_cast<POINT*>(&r), 2);
@@ -76,7 +76,8 @@ TEST_F(FormTest, LayoutStandsWhereTheTablePutsItAt96Dpi) {
     EXPECT_EQ(text(label), caption);
   }
   LOGFONTW lf{};
-  GetObjectW(reinterpret_cast<HFONT>(SendMessageW(form->lstLogin, WM_GETFONT, 0, 0)), sizeof lf, &lf);
+  GetObjectW(reinterpret_cast<HFONT>(SendMessageW(form->lstLogin, WM_GETFONT, 0, 0)), sizeof lf,
+             &lf);
   EXPECT_STREQ(lf.lfFaceName, L"ＭＳ Ｐゴシック");
   EXPECT_EQ(lf.lfHeight, -12);
   EXPECT_EQ(lf.lfCharSet, SHIFTJIS_CHARSET);
@@ -94,10 +95,9 @@ TEST_F(FormTest, TabOrderFollowsTheLayout) {
     order.push_back(at);
     at = GetNextDlgTabItem(form->Handle, at, FALSE);
   }
-  const std::vector<HWND> expected = {form->edtSQLPlus, form->btnFileOpen, form->edtUser,
-                                      form->edtPass,    form->edtHost,     form->lstLogin,
-                                      form->btnInsert,  form->btnShell,    form->btnDelete,
-                                      form->btnShortCut};
+  const std::vector<HWND> expected = {
+      form->edtSQLPlus, form->btnFileOpen, form->edtUser,  form->edtPass,   form->edtHost,
+      form->lstLogin,   form->btnInsert,   form->btnShell, form->btnDelete, form->btnShortCut};
   EXPECT_EQ(order, expected);
   EXPECT_EQ(GetNextDlgTabItem(form->Handle, form->btnShortCut, FALSE), form->edtSQLPlus);
 }
@@ -302,7 +302,8 @@ TEST_F(FormTest, CloseSavesTheStoreAndRemovesTheIcon) {
   EXPECT_FALSE(form->TrayIconShown);
   EXPECT_FALSE(IsWindow(form->Handle));
   EXPECT_EQ(readBytes(iniPath()),
-            "[SQL*Plus]\r\nPath=C:\\x.exe\r\n[List]\r\nCOUNT=0\r\n[0]\r\nUser=u\r\nPass=\" p \"\r\nHost=\r\n");
+            "[SQL*Plus]\r\nPath=C:\\x.exe\r\n[List]\r\nCOUNT=0\r\n[0]\r\nUser=u\r\nPass=\" p "
+            "\"\r\nHost=\r\n");
 }
 
 TEST_F(FormTest, SessionEndSavesAsCloseDoes) {
@@ -318,7 +319,8 @@ TEST_F(FormTest, SessionEndSavesAsCloseDoes) {
 }
 
 TEST_F(FormTest, CountErrorIsShownAndTheFileIsKeptByteForByte) {
-  const std::string file = "[SQL*Plus]\r\nPath=C:\\x.exe\r\n[List]\r\nCOUNT=abc\r\n[0]\r\nUser=keep\r\n";
+  const std::string file =
+      "[SQL*Plus]\r\nPath=C:\\x.exe\r\n[List]\r\nCOUNT=abc\r\n[0]\r\nUser=keep\r\n";
   {
     DialogCatcher boxes;
     start(file);
@@ -364,7 +366,7 @@ using namespace ui_test;
 TEST_F(FormTest, LockedSettingsFileIsReportedAndKeptWhole) {
   writeBytes(iniPath(), kThreeLogons);
   UniqueHandle lock = ownFile(CreateFileA(iniPath().c_str(), GENERIC_READ | GENERIC_WRITE, 0,
-                                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+                                          nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   ASSERT_TRUE(lock);
   {
     DialogCatcher boxes;
@@ -375,7 +377,8 @@ TEST_F(FormTest, LockedSettingsFileIsReportedAndKeptWhole) {
     Application::ShowMainWindow(form->Handle, SW_SHOWNORMAL);
     pump(300);
     ASSERT_EQ(boxes.boxes.size(), 1u);
-    EXPECT_EQ(boxes.boxes[0].text, L"設定ファイル " + FromAnsi(iniPath()) + L" を読み込めませんでした.");
+    EXPECT_EQ(boxes.boxes[0].text,
+              L"設定ファイル " + FromAnsi(iniPath()) + L" を読み込めませんでした.");
     EXPECT_TRUE(boxes.boxes[0].hasIcon);
   }
   lock.reset();  // the other program lets go before we close

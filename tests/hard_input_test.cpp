@@ -84,9 +84,9 @@ TEST_F(HardInput, HundredThousandSectionsOfOtherThingsLoadTheSlots) {
   const auto t0 = std::chrono::steady_clock::now();
   ASSERT_TRUE(load(file).ok());
   EXPECT_EQ(Users, (Slots{"a", "b", "c"}));
-  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-                      std::chrono::steady_clock::now() - t0)
-                      .count();
+  const auto ms =
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0)
+          .count();
   RecordProperty("load_ms", static_cast<int>(ms));  // a figure, not a limit
 }
 

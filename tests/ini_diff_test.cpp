@@ -58,10 +58,10 @@ struct Query {
   const char* section;
   const char* key;
 };
-const Query kQueries[] = {{"SQL*Plus", "Path"}, {"List", "COUNT"}, {"0", "User"}, {"0", "Pass"},
-                          {"0", "Host"},        {"1", "User"},     {"list", "count"},
-                          {" 0 ", " user "},    {"0", ""},         {"\x83\x5D", "k"},
-                          {"1]x", "User"},      {"2", "User"},     {"", "no header"}};
+const Query kQueries[] = {
+    {"SQL*Plus", "Path"}, {"List", "COUNT"}, {"0", "User"},     {"0", "Pass"}, {"0", "Host"},
+    {"1", "User"},        {"list", "count"}, {" 0 ", " user "}, {"0", ""},     {"\x83\x5D", "k"},
+    {"1]x", "User"},      {"2", "User"},     {"", "no header"}};
 
 class EngineDiff : public ::testing::Test {
  protected:
@@ -126,7 +126,8 @@ TEST_F(EngineDiff, RandomStoreRunsWriteAndReadTheSame) {
   std::string tool = self;
   tool = tool.substr(0, tool.find_last_of('\\') + 1) + "store_trace_portable.exe";
   for (unsigned seed = 1; seed <= 12; ++seed) {
-    const std::string systemTrace = RunStoreTrace(seed, 120, dir.file("sys" + std::to_string(seed) + ".ini"));
+    const std::string systemTrace =
+        RunStoreTrace(seed, 120, dir.file("sys" + std::to_string(seed) + ".ini"));
     const std::string out = dir.file("trace" + std::to_string(seed) + ".txt");
     std::string cmd = "\"" + tool + "\" " + std::to_string(seed) + " 120 \"" +
                       dir.file("own" + std::to_string(seed) + ".ini") + "\" \"" + out + "\"";
@@ -143,8 +144,8 @@ TEST_F(EngineDiff, RandomStoreRunsWriteAndReadTheSame) {
     ASSERT_EQ(code, 0u);
     const std::string ownTrace = readBytes(out);
     ASSERT_FALSE(systemTrace.empty());
-    EXPECT_TRUE(ownTrace == systemTrace) << "seed " << seed << " "
-                                         << firstDifference(ownTrace, systemTrace);
+    EXPECT_TRUE(ownTrace == systemTrace)
+        << "seed " << seed << " " << firstDifference(ownTrace, systemTrace);
   }
 }
 

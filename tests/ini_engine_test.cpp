@@ -36,14 +36,14 @@ TEST(IniRead, FirstSectionAndFirstKeyOfAName) {
 
 TEST(IniRead, LineEndsCommentsAndOddLines) {
   EXPECT_EQ(get("[s]\r\nk=v\r\n", "s", "k"), "v");
-  EXPECT_EQ(get("[s]\nk=v", "s", "k"), "v");                       // no final newline
+  EXPECT_EQ(get("[s]\nk=v", "s", "k"), "v");  // no final newline
   EXPECT_EQ(get("[s]\n;k=c\nk=v\n", "s", "k"), "v");
-  EXPECT_EQ(get("[s]\n;k=c\n", "s", ";k"), "c");                   // a comment is a key
-  EXPECT_EQ(get("k=top\n[s]\n", "", "k"), "top");                 // keys before any header
-  EXPECT_EQ(get("[s]\rk=cr\r", "s", "k"), "cr");                   // CR alone ends a line too
-  EXPECT_EQ(get("[s\nk=v\n", "s", "k"), "<none>");                 // no ']': not a header
-  EXPECT_EQ(get("[s]x]\nk=v\n", "s]x", "k"), "v");                 // the last ']' closes
-  EXPECT_EQ(get("[s]\nk\n", "s", "k", "d"), "d");                  // no '=': no value
+  EXPECT_EQ(get("[s]\n;k=c\n", "s", ";k"), "c");    // a comment is a key
+  EXPECT_EQ(get("k=top\n[s]\n", "", "k"), "top");   // keys before any header
+  EXPECT_EQ(get("[s]\rk=cr\r", "s", "k"), "cr");    // CR alone ends a line too
+  EXPECT_EQ(get("[s\nk=v\n", "s", "k"), "<none>");  // no ']': not a header
+  EXPECT_EQ(get("[s]x]\nk=v\n", "s]x", "k"), "v");  // the last ']' closes
+  EXPECT_EQ(get("[s]\nk\n", "s", "k", "d"), "d");   // no '=': no value
   EXPECT_EQ(get("", "s", "k", "d"), "d");
 }
 
@@ -95,8 +95,8 @@ TEST(IniWrite, ByteOrderMarkIsKept) {
 }
 
 TEST(IniWrite, ProtectedValuesReadBackUnchanged) {
-  for (const std::string v : {" lead", "trail ", "\"quoted\"", "'q'", "\x81\x40wide", "plain",
-                              "\"", "a\"b\"", ""}) {
+  for (const std::string v :
+       {" lead", "trail ", "\"quoted\"", "'q'", "\x81\x40wide", "plain", "\"", "a\"b\"", ""}) {
     Profile p;
     p.set("s", "k", ini::protectValue(v));
     EXPECT_EQ(Profile::parse(p.serialize()).get("s", "k", "<none>"), v) << v;

@@ -18,14 +18,15 @@ TEST_P(ParseInt32Accepts, GivesTheValue) {
   EXPECT_EQ(v, GetParam().value) << GetParam().text;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Texts, ParseInt32Accepts,
-    ::testing::Values(Accepted{"0", 0}, Accepted{"-1", -1}, Accepted{"+7", 7},
-                      Accepted{"   42", 42}, Accepted{"007", 7}, Accepted{"$1F", 31},
-                      Accepted{"x10", 16}, Accepted{"X10", 16}, Accepted{"0x10", 16},
-                      Accepted{"-$10", -16}, Accepted{"$FFFFFFFF", -1},
-                      Accepted{"$7FFFFFFF", 2147483647}, Accepted{"2147483647", 2147483647},
-                      Accepted{"-2147483648", INT32_MIN}, Accepted{" -0", 0}));
+INSTANTIATE_TEST_SUITE_P(Texts, ParseInt32Accepts,
+                         ::testing::Values(Accepted{"0", 0}, Accepted{"-1", -1}, Accepted{"+7", 7},
+                                           Accepted{"   42", 42}, Accepted{"007", 7},
+                                           Accepted{"$1F", 31}, Accepted{"x10", 16},
+                                           Accepted{"X10", 16}, Accepted{"0x10", 16},
+                                           Accepted{"-$10", -16}, Accepted{"$FFFFFFFF", -1},
+                                           Accepted{"$7FFFFFFF", 2147483647},
+                                           Accepted{"2147483647", 2147483647},
+                                           Accepted{"-2147483648", INT32_MIN}, Accepted{" -0", 0}));
 
 class ParseInt32Rejects : public ::testing::TestWithParam<const char*> {};
 
@@ -36,8 +37,8 @@ TEST_P(ParseInt32Rejects, LeavesTheValue) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Texts, ParseInt32Rejects,
-                         ::testing::Values("", " ", "-", "+", "$", "0x", "abc", "1 ", "1a",
-                                           "\t1", "2147483648", "-2147483649", "$100000000",
-                                           "0X10", "1.0", "--1", "+-1", "$-1", "１"));
+                         ::testing::Values("", " ", "-", "+", "$", "0x", "abc", "1 ", "1a", "\t1",
+                                           "2147483648", "-2147483649", "$100000000", "0X10", "1.0",
+                                           "--1", "+-1", "$-1", "１"));
 
 }  // namespace

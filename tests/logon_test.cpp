@@ -18,7 +18,7 @@ TEST(Logon, CommandLineQuotesAPathWithBlanksOnly) {
   EXPECT_EQ(ClientCommandLine("C:\\Program Files\\ora\\sqlplus.exe", "u", "p", "h"),
             "\"C:\\Program Files\\ora\\sqlplus.exe\" u/p@h");
   EXPECT_EQ(ClientCommandLine("\"C:\\Program Files\\sqlplus.exe\"", "u", "p", "h"),
-            "\"C:\\Program Files\\sqlplus.exe\" u/p@h");  // already quoted: as it is
+            "\"C:\\Program Files\\sqlplus.exe\" u/p@h");      // already quoted: as it is
   EXPECT_EQ(ClientCommandLine("", "u", "p", "h"), " u/p@h");  // begins with the blank
   // The logon string is never quoted, whatever it holds.
   EXPECT_EQ(ClientCommandLine("C:\\x.exe", "a b", "p q", "(DESCRIPTION=(A= B))"),
@@ -28,7 +28,8 @@ TEST(Logon, CommandLineQuotesAPathWithBlanksOnly) {
 TEST(Logon, FileNamesTheFileSystemWouldTakeApartAreRefused) {
   EXPECT_TRUE(IsValidFileName("scott_tiger@orcl.lnk"));
   EXPECT_TRUE(IsValidFileName("\x95\x5C_\x83\x5C@h.lnk"));  // 表_ソ@h: 0x5C ends a character
-  for (const char* bad : {"a:b", "a?b", "a*b", "a\"b", "a<b", "a>b", "a|b", "a/b", "a\\b", "a\tb", ""})
+  for (const char* bad :
+       {"a:b", "a?b", "a*b", "a\"b", "a<b", "a>b", "a|b", "a/b", "a\\b", "a\tb", ""})
     EXPECT_FALSE(IsValidFileName(bad)) << bad;
 }
 

@@ -109,9 +109,10 @@ TEST_F(StoreTest, DeleteClosesTheGapAndLeavesTheOldLastSectionUnread) {
 
 TEST_F(StoreTest, ValuesOfAnyLengthAndBytesLoadBackWhole) {
   ASSERT_TRUE(LoadIniFile().ok());
-  const std::string v255(255, 'a'), v256(256, 'b'), descriptor =
-      "(DESCRIPTION=(ADDRESS=(PROTOCOL=TCP)(HOST=db.example)(PORT=1521))(CONNECT_DATA=" +
-      std::string(4000, 'x') + "))";
+  const std::string v255(255, 'a'), v256(256, 'b'),
+      descriptor =
+          "(DESCRIPTION=(ADDRESS=(PROTOCOL=TCP)(HOST=db.example)(PORT=1521))(CONNECT_DATA=" +
+          std::string(4000, 'x') + "))";
   const std::string sjis = "\x83\x86\x81\x5B\x83\x55\x95\x5C\x83\x5C";  // ユーザ表ソ
   ASSERT_TRUE(StoreInsert(v255, v256, descriptor));
   ASSERT_TRUE(StoreInsert(sjis, " spaced ", "\"quoted\""));
@@ -183,7 +184,8 @@ TEST_F(StoreTest, FileWithoutLogonsKeepsItsPlaceholderAsWritten) {
 }
 
 TEST_F(StoreTest, CountFarAboveTheSectionsReadsOnlyThoseThere) {
-  loadFile("[List]\nCOUNT=2147483646\n[0]\nUser=a\n[00]\nUser=x\n[5]\nUser=b\n[99999999999]\nUser=y\n");
+  loadFile(
+      "[List]\nCOUNT=2147483646\n[0]\nUser=a\n[00]\nUser=x\n[5]\nUser=b\n[99999999999]\nUser=y\n");
   EXPECT_EQ(Users, (Slots{"a", "b"}));
 }
 

@@ -182,7 +182,8 @@ TEST_F(ShortcutTest, NamesTheFileSystemRejectsFailAndLeaveNothing) {
     EXPECT_EQ(makeShortcut(std::wstring(L"u") + bad + L"x", L"p", L"h"),
               L"ショートカット作成に失敗しました。")
         << bad;
-    EXPECT_EQ(makeShortcut(L"u", L"p", std::wstring(L"h") + bad), L"ショートカット作成に失敗しました。")
+    EXPECT_EQ(makeShortcut(L"u", L"p", std::wstring(L"h") + bad),
+              L"ショートカット作成に失敗しました。")
         << bad;
   }
   EXPECT_EQ(desktopFiles(), before);

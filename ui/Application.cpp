@@ -10,7 +10,9 @@ std::function<void()> OnMinimize;
 
 namespace {
 
-HWND boxOwner() { return MainWindow && IsWindowVisible(MainWindow) ? MainWindow : nullptr; }
+HWND boxOwner() {
+  return MainWindow && IsWindowVisible(MainWindow) ? MainWindow : nullptr;
+}
 
 }  // namespace
 
@@ -29,8 +31,7 @@ void ShowErrorBox(std::wstring Message) {
 }
 
 void ProcessMessage(MSG& Msg) {
-  const bool forMain =
-      MainWindow && (Msg.hwnd == MainWindow || IsChild(MainWindow, Msg.hwnd));
+  const bool forMain = MainWindow && (Msg.hwnd == MainWindow || IsChild(MainWindow, Msg.hwnd));
   if (forMain) {
     if ((Msg.message == WM_KEYDOWN || Msg.message == WM_SYSKEYDOWN) && KeyPreview &&
         KeyPreview(Msg))

@@ -45,6 +45,8 @@ const DWORD kEdit = WS_TABSTOP | WS_GROUP | ES_AUTOHSCROLL;
 const DWORD kButton = WS_TABSTOP | WS_GROUP | BS_PUSHBUTTON;
 const DWORD kLabel = SS_RIGHT | SS_NOPREFIX;
 
+// One control a line, as in the layout table.
+// clang-format off
 const ControlLayout kLayout[] = {
     {&TForm1::gpbSQLPlus, nullptr, IDC_GPBSQLPLUS, L"BUTTON", L" Orcle SQL*Plus ", BS_GROUPBOX, 0, 4, 0, 361, 41},
     {&TForm1::edtSQLPlus, &TForm1::gpbSQLPlus, IDC_EDTSQLPLUS, L"EDIT", L"edtSQLPlus", kEdit, WS_EX_CLIENTEDGE, 12, 14, 293, 20},
@@ -64,6 +66,7 @@ const ControlLayout kLayout[] = {
     {&TForm1::btnDelete, nullptr, IDC_BTNDELETE, L"BUTTON", L"削除(&D)", kButton, 0, 172, 176, 93, 25},
     {&TForm1::btnShortCut, nullptr, IDC_BTNSHORTCUT, L"BUTTON", L"ｼｮｰﾄｶｯﾄ作成(&S)", kButton, 0, 272, 176, 93, 25},
 };
+// clang-format on
 
 // Where a control stands in the window's client area at 96 pixels per inch.
 RECT placeOf(const ControlLayout& c) {
@@ -78,7 +81,9 @@ RECT placeOf(const ControlLayout& c) {
   return RECT{left, top, left + c.width, top + c.height};
 }
 
-int scale(int value, UINT dpi) { return MulDiv(value, static_cast<int>(dpi), 96); }
+int scale(int value, UINT dpi) {
+  return MulDiv(value, static_cast<int>(dpi), 96);
+}
 
 int textWidth(HWND wnd, HFONT font, const wchar_t* text) {
   const HDC dc = GetDC(wnd);
@@ -290,10 +295,9 @@ void TForm1::createControls() {
   const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(Handle, GWLP_HINSTANCE));
   for (const auto& c : kLayout) {
     const RECT r = placeOf(c);
-    this->*c.field = CreateWindowExW(c.exStyle, c.className, c.text, WS_CHILD | WS_VISIBLE | c.style,
-                                     r.left, r.top, c.width, c.height, Handle,
-                                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), instance,
-                                     nullptr);
+    this->*c.field = CreateWindowExW(
+        c.exStyle, c.className, c.text, WS_CHILD | WS_VISIBLE | c.style, r.left, r.top, c.width,
+        c.height, Handle, reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), instance, nullptr);
   }
 }
 
@@ -301,8 +305,8 @@ void TForm1::createControls() {
 void TForm1::applyLayout(UINT Dpi) {
   dpi_ = Dpi ? Dpi : 96;
   font_.reset(CreateFontW(-scale(kFontHeight, dpi_), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
-                          SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                          DEFAULT_PITCH | FF_DONTCARE, L"ＭＳ Ｐゴシック"));
+                          SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                          DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"ＭＳ Ｐゴシック"));
   for (const auto& c : kLayout) {
     const RECT r = placeOf(c);
     const HWND wnd = this->*c.field;
@@ -421,8 +425,12 @@ void TForm1::FormKeyDown(WORD Key) {
   if (Key == VK_RETURN && IsWindowEnabled(btnShell)) btnShellClick();
 }
 
-void TForm1::edtSQLPlusChange() { Chage_Btn_Enabled(); }
-void TForm1::edtUserChange() { Chage_Btn_Enabled(); }
+void TForm1::edtSQLPlusChange() {
+  Chage_Btn_Enabled();
+}
+void TForm1::edtUserChange() {
+  Chage_Btn_Enabled();
+}
 
 void TForm1::Chage_Btn_Enabled() {
   const HWND focus = GetFocus();
@@ -452,11 +460,17 @@ void TForm1::lstLoginClick() {
   SetTextA(edtHost, Hosts[i]);
 }
 
-void TForm1::lstLoginDblClick() { Shell_SQL(); }
+void TForm1::lstLoginDblClick() {
+  Shell_SQL();
+}
 
-void TForm1::btnShellClick() { Shell_SQL(); }
+void TForm1::btnShellClick() {
+  Shell_SQL();
+}
 
-void TForm1::btnInsertClick() { Insert_ListBox(); }
+void TForm1::btnInsertClick() {
+  Insert_ListBox();
+}
 
 void TForm1::Insert_ListBox() {
   const std::string user = GetTextA(edtUser), pass = GetTextA(edtPass), host = GetTextA(edtHost);
@@ -498,8 +512,8 @@ void TForm1::btnFileOpenClick() {
   // The dialog's library is loaded when it is first needed: linked to the
   // program, it slows every start for a button used once.
   const UniqueModule dialogs{LoadLibraryW(L"comdlg32.dll")};
-  const auto open = dialogs ? reinterpret_cast<decltype(&GetOpenFileNameW)>(
-                                  reinterpret_cast<void*>(GetProcAddress(dialogs.get(), "GetOpenFileNameW")))
+  const auto open = dialogs ? reinterpret_cast<decltype(&GetOpenFileNameW)>(reinterpret_cast<void*>(
+                                  GetProcAddress(dialogs.get(), "GetOpenFileNameW")))
                             : nullptr;
   if (!open) throw AppError{L"comdlg32.dll を読み込めませんでした"};
   if (!open(&ofn)) return;  // cancelled: the path stays as it was
@@ -527,5 +541,6 @@ void TForm1::btnShortCutClick() {
   const bool ok = IsValidFileName(name) && GetDesktopFolder(dir) &&
                   CreateShortcut(dir + name, GetTextA(edtSQLPlus), LogonString(user, pass, host),
                                  "C:\\", WindowState::Normal);
-  Application::ShowMessage(ok ? L"デスクトップに作成しました。" : L"ショートカット作成に失敗しました。");
+  Application::ShowMessage(ok ? L"デスクトップに作成しました。"
+                              : L"ショートカット作成に失敗しました。");
 }

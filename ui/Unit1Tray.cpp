@@ -31,7 +31,9 @@ void TForm1::HideToTray() {
   ShowWindow(Handle, SW_HIDE);
 }
 
-void TForm1::AppMinimize() { HideToTray(); }
+void TForm1::AppMinimize() {
+  HideToTray();
+}
 
 void TForm1::onTrayIcon(UINT MouseMsg) {
   switch (MouseMsg) {

@@ -37,7 +37,8 @@ std::string settingsFile(int logons) {
                   std::to_string(logons == 0 ? 0 : logons - 1) + "\r\n";
   for (int i = 0; i < logons; ++i) {
     const std::string n = std::to_string(i);
-    s += "[" + n + "]\r\nUser=user" + n + "\r\nPass=pass" + n + "\r\nHost=host" + n + ".example\r\n";
+    s +=
+        "[" + n + "]\r\nUser=user" + n + "\r\nPass=pass" + n + "\r\nHost=host" + n + ".example\r\n";
   }
   if (logons == 0) s += "[0]\r\nUser=\r\nPass=\r\nHost=\r\n";
   return s;
@@ -177,7 +178,8 @@ int main(int argc, char** argv) {
   const int runs = 5;
 
   std::printf("## Start to window ready (median of %d)\n\n", runs);
-  std::printf("| program | logons | ms | ratio to minimal | peak working set |\n|---|---|---|---|---|\n");
+  std::printf(
+      "| program | logons | ms | ratio to minimal | peak working set |\n|---|---|---|---|---|\n");
   std::vector<double> floor;
   size_t floorPeak = 0;
   for (int i = 0; i < runs; ++i) {
@@ -204,7 +206,9 @@ int main(int argc, char** argv) {
   }
 
   std::printf("\n## Settings file: the store against the bare profile calls it needs\n\n");
-  std::printf("| logons | LoadIniFile ms | bare reads ms | ratio | SaveIniFile ms | bare writes ms | ratio |\n");
+  std::printf(
+      "| logons | LoadIniFile ms | bare reads ms | ratio | SaveIniFile ms | bare writes ms | ratio "
+      "|\n");
   std::printf("|---|---|---|---|---|---|---|\n");
   struct Row {
     int n;
@@ -241,12 +245,15 @@ int main(int argc, char** argv) {
         },
         r);
     rows.push_back(row);
-    std::printf("| %d | %.1f | %.1f | %.2f | %.1f | %.1f | %.2f |\n", logons, row.load, row.bareLoad,
-                row.load / row.bareLoad, row.save, row.bareSave, row.save / row.bareSave);
+    std::printf("| %d | %.1f | %.1f | %.2f | %.1f | %.1f | %.2f |\n", logons, row.load,
+                row.bareLoad, row.load / row.bareLoad, row.save, row.bareSave,
+                row.save / row.bareSave);
     std::fflush(stdout);
   }
   std::printf("\nGrowth, as the exponent k in time ~ logons^k between neighbouring rows:\n\n");
-  std::printf("| from | to | load k | bare reads k | save k | bare writes k |\n|---|---|---|---|---|---|\n");
+  std::printf(
+      "| from | to | load k | bare reads k | save k | bare writes k "
+      "|\n|---|---|---|---|---|---|\n");
   for (size_t i = 1; i < rows.size(); ++i) {
     const double n = std::log(double(rows[i].n) / rows[i - 1].n);
     auto k = [&](double a, double b) { return std::log(b / a) / n; };
@@ -266,7 +273,8 @@ int main(int argc, char** argv) {
     PROCESS_INFORMATION pi{};
     std::string cmd = "\"" + recorder + "\" user0/pass0@host0";
     const auto t0 = Clock::now();
-    if (CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+    if (CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                       &pi)) {
       waitForFile(record, 30000);
       bare.push_back(msSince(t0));
       WaitForSingleObject(pi.hProcess, 10000);
@@ -301,7 +309,8 @@ int main(int argc, char** argv) {
 
   WIN32_FILE_ATTRIBUTE_DATA attr{};
   GetFileAttributesExA(vostrelk.c_str(), GetFileExInfoStandard, &attr);
-  std::printf("\n## Size\n\nVostrelk.exe: %lu bytes (statically linked; imports only system DLLs)\n",
-              attr.nFileSizeLow);
+  std::printf(
+      "\n## Size\n\nVostrelk.exe: %lu bytes (statically linked; imports only system DLLs)\n",
+      attr.nFileSizeLow);
   return 0;
 }

@@ -10,8 +10,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
   wc.hInstance = instance;
   wc.lpszClassName = L"Minimal";
   RegisterClassW(&wc);
-  HWND wnd = CreateWindowW(L"Minimal", L"Minimal", WS_OVERLAPPEDWINDOW, 192, 107, 384, 245,
-                           nullptr, nullptr, instance, nullptr);
+  HWND wnd = CreateWindowW(L"Minimal", L"Minimal", WS_OVERLAPPEDWINDOW, 192, 107, 384, 245, nullptr,
+                           nullptr, instance, nullptr);
   ShowWindow(wnd, show);
   MSG msg;
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchMessageW(&msg);
