@@ -300,7 +300,7 @@ TEST_F(FormTest, CloseSavesTheStoreAndRemovesTheIcon) {
   click(form->btnInsert);
   closeWindow();
   EXPECT_FALSE(form->TrayIconShown);
-  EXPECT_FALSE(IsWindow(form->Handle));
+  EXPECT_EQ(form->Handle, nullptr);  // the window is gone
   EXPECT_EQ(readBytes(iniPath()),
             "[SQL*Plus]\r\nPath=C:\\x.exe\r\n[List]\r\nCOUNT=0\r\n[0]\r\nUser=u\r\nPass=\" p "
             "\"\r\nHost=\r\n");

@@ -75,7 +75,6 @@ class TForm1 {
 
   UINT dpi_ = 96;
   UniqueFont font_;
-  UniqueIcon icon_, smallIcon_;
   HWND lastFocus_ = nullptr;
   std::wstring lastOpenFile_;  // the file chosen last in this run, offered again
   UINT taskbarCreated_ = 0;
