@@ -45,8 +45,6 @@ class FormTest : public ::testing::Test {
   void TearDown() override {
     delete form;
     pump();  // takes the quit message the window posted as it went
-    Application::OnMinimize = nullptr;
-    Application::KeyPreview = nullptr;
     DeleteFileA(iniPath().c_str());
     ResetStore();
     SetEnvironmentVariableA("VOSTRELK_RECORD", nullptr);

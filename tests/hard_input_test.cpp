@@ -6,21 +6,15 @@
 #include <chrono>
 #include <random>
 
-#include "Store.h"
-#include "TestFiles.h"
+#include "StoreFixture.h"
 
 namespace {
 
 using testfiles::readBytes;
 using testfiles::writeBytes;
 
-class HardInput : public ::testing::Test {
+class HardInput : public StoreFixture {
  protected:
-  void SetUp() override {
-    ResetStore();
-    IniFileName = dir.file("Vostrelk.ini");
-  }
-  void TearDown() override { ResetStore(); }
   LoadResult load(const std::string& Bytes) {
     writeBytes(IniFileName, Bytes);
     return LoadIniFile();
@@ -32,7 +26,6 @@ class HardInput : public ::testing::Test {
     EXPECT_TRUE(LoadIniFile().ok());
     return Users;
   }
-  testfiles::ScratchDir dir;
 };
 
 using Slots = std::vector<std::string>;

@@ -6,22 +6,15 @@
 #include <filesystem>
 #include <random>
 
-#include "Store.h"
-#include "TestFiles.h"
+#include "StoreFixture.h"
 
 namespace {
 
 using testfiles::readBytes;
 using testfiles::writeBytes;
 
-class StoreTest : public ::testing::Test {
+class StoreTest : public StoreFixture {
  protected:
-  void SetUp() override {
-    ResetStore();
-    IniFileName = dir.file("Vostrelk.ini");
-  }
-  void TearDown() override { ResetStore(); }
-
   // Saves, forgets everything and loads the file again.
   void saveAndReload() {
     ASSERT_EQ(SaveIniFile(), SaveResult::Saved);
@@ -32,8 +25,6 @@ class StoreTest : public ::testing::Test {
     writeBytes(IniFileName, bytes);
     ASSERT_TRUE(LoadIniFile().ok());
   }
-
-  testfiles::ScratchDir dir;
 };
 
 using Slots = std::vector<std::string>;

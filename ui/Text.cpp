@@ -14,14 +14,32 @@ std::wstring toWide(UINT codePage, const std::string& text) {
 
 }  // namespace
 
-std::string ToAnsi(const std::wstring& Text) {
-  if (Text.empty()) return {};
-  const int n = WideCharToMultiByte(CP_ACP, 0, Text.data(), static_cast<int>(Text.size()), nullptr,
-                                    0, nullptr, nullptr);
+namespace {
+
+// Text in the system's code page; Lossy, when given, tells whether a character
+// had no equivalent there (no best-fit look-alikes are taken then).
+std::string toAnsi(const std::wstring& text, BOOL* lossy) {
+  if (text.empty()) return {};
+  const DWORD flags = lossy ? WC_NO_BEST_FIT_CHARS : 0;
+  const int len = static_cast<int>(text.size());
+  const int n = WideCharToMultiByte(CP_ACP, flags, text.data(), len, nullptr, 0, nullptr, lossy);
   std::string out(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(CP_ACP, 0, Text.data(), static_cast<int>(Text.size()), out.data(), n, nullptr,
-                      nullptr);
+  WideCharToMultiByte(CP_ACP, flags, text.data(), len, out.data(), n, nullptr, nullptr);
   return out;
+}
+
+}  // namespace
+
+std::string ToAnsi(const std::wstring& Text) {
+  return toAnsi(Text, nullptr);
+}
+
+bool ToAnsiExact(const std::wstring& Text, std::string& Ansi) {
+  BOOL lossy = FALSE;
+  std::string converted = toAnsi(Text, &lossy);
+  if (lossy) return false;
+  Ansi = std::move(converted);
+  return true;
 }
 
 std::wstring FromAnsi(const std::string& Text) {

@@ -7,6 +7,8 @@
 #include <string>
 
 std::string ToAnsi(const std::wstring& Text);
+// False, and Ansi unchanged, when a character has no equivalent in the code page.
+bool ToAnsiExact(const std::wstring& Text, std::string& Ansi);
 std::wstring FromAnsi(const std::string& Text);
 std::wstring FromUtf8(const std::string& Text);
 

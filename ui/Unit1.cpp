@@ -110,22 +110,12 @@ bool modifierDown() {
 // A chosen path as ANSI text; a name the code page cannot hold is replaced by
 // its short form, which it can. False when neither fits.
 bool toAnsiPath(const std::wstring& path, std::string& out) {
-  auto exact = [](const std::wstring& w, std::string& a) {
-    BOOL lossy = FALSE;
-    const int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, w.c_str(), -1, nullptr, 0,
-                                      nullptr, &lossy);
-    if (n <= 0 || lossy) return false;
-    a.assign(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, w.c_str(), -1, a.data(), n, nullptr, nullptr);
-    a.resize(static_cast<size_t>(n) - 1);
-    return true;
-  };
-  if (exact(path, out)) return true;
+  if (ToAnsiExact(path, out)) return true;
   std::wstring shortPath(MAX_PATH, L'\0');
   const DWORD n = GetShortPathNameW(path.c_str(), shortPath.data(), MAX_PATH);
   if (n == 0 || n >= MAX_PATH) return false;
   shortPath.resize(n);
-  return exact(shortPath, out);
+  return ToAnsiExact(shortPath, out);
 }
 
 // Runs a handler outside the window procedure with the same error handling.
@@ -172,10 +162,8 @@ TForm1* TForm1::Create(HINSTANCE Instance) {
 }
 
 TForm1::~TForm1() {
-  if (Handle) {
-    RemoveTrayIcon();
-    DestroyWindow(Handle);  // WM_NCDESTROY lets go of the application's hooks
-  }
+  // WM_DESTROY removes the icon, WM_NCDESTROY lets go of the application's hooks.
+  if (Handle) DestroyWindow(Handle);
   if (Form1 == this) Form1 = nullptr;
 }
 
