@@ -1,7 +1,7 @@
 # platform.cmake: picks each platform's sources by file and sets how Windows
 # binaries are linked.
 if(WIN32)
-  set(VK_COMMON_PLATFORM_SOURCES common/IniFileWin.cpp common/ExeDirWin.cpp)
+  set(VK_COMMON_PLATFORM_SOURCES common/IniFileWin.cpp common/ExeDirWin.cpp common/CodePageWin.cpp)
   add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0A00 WINVER=0x0A00)
   if(MINGW)
     # No runtime DLL beyond the system's: libgcc, libstdc++ and winpthread inside.

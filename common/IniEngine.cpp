@@ -3,25 +3,13 @@
 // the same through the other.
 #include "IniEngine.h"
 
-namespace ini {
+#include "CodePage.h"
 
-bool isLeadByte(unsigned char c) {
-  return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
-}
+namespace ini {
 
 namespace {
 
-bool isTrailByte(unsigned char c) {
-  return (c >= 0x40 && c <= 0x7E) || (c >= 0x80 && c <= 0xFC);
-}
-
-// Length of the character starting at s[i]: 2 for a double-byte character.
-size_t charLen(const std::string& s, size_t i) {
-  const auto c = static_cast<unsigned char>(s[i]);
-  if (isLeadByte(c) && i + 1 < s.size() && isTrailByte(static_cast<unsigned char>(s[i + 1])))
-    return 2;
-  return 1;
-}
+using codepage::charLength;
 
 // White space as the system sees it: the C blanks, ^Z (DOS end of file) and
 // U+001C..U+001F. The ideographic space (0x81 0x40) is text. Every such byte
@@ -50,10 +38,10 @@ char foldAscii(char c) {
 bool equalsNoCase(const std::string& a, const std::string& b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size();) {
-    const size_t len = charLen(a, i);
+    const size_t len = charLength(a, i);
     if (len == 2) {
       if (a.compare(i, 2, b, i, 2) != 0) return false;
-    } else if (foldAscii(a[i]) != foldAscii(b[i]) || charLen(b, i) != 1) {
+    } else if (foldAscii(a[i]) != foldAscii(b[i]) || charLength(b, i) != 1) {
       return false;
     }
     i += len;
@@ -64,7 +52,7 @@ bool equalsNoCase(const std::string& a, const std::string& b) {
 // Position of the last ']' that is a character of its own, or npos.
 size_t lastCloseBracket(const std::string& s) {
   size_t found = std::string::npos;
-  for (size_t i = 0; i < s.size(); i += charLen(s, i))
+  for (size_t i = 0; i < s.size(); i += charLength(s, i))
     if (s[i] == ']') found = i;
   return found;
 }
@@ -102,7 +90,8 @@ Profile Profile::parse(const std::string& bytes) {
     if (line[0] == '[') {
       const size_t close = lastCloseBracket(line);
       if (close != std::string::npos) {
-        std::string name = line.substr(1, close - 1);
+        // "[ 1 ]" is section "1": the system drops the blanks inside the brackets.
+        std::string name = trim(line.substr(1, close - 1));
         cutAtNul(name);
         p.sections_.push_back(Section{std::move(name), {}});
         continue;

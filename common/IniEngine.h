@@ -56,7 +56,4 @@ std::vector<std::string> sectionNames(const std::string& path);
 // it, so such a value is written inside one more pair of quotes.
 std::string protectValue(const std::string& value);
 
-// Code page 932 helpers shared with the tests.
-bool isLeadByte(unsigned char c);
-
 }  // namespace ini

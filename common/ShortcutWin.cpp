@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include "CodePage.h"
 #include "Raii.h"
 
 const int ShowCmdTable[3] = {SW_SHOWNORMAL, SW_MINIMIZE, SW_SHOWMAXIMIZED};
@@ -15,9 +16,9 @@ bool GetSpecialFolder(int FolderId, std::string& Path) {
   char buf[MAX_PATH + 1] = {};
   if (!SHGetPathFromIDListA(items.get(), buf) || buf[0] == '\0') return false;
   Path = buf;
-  // The last byte decides, as the path is ANSI text: a path whose last
-  // double-byte character ends in 0x5C gets no second backslash.
-  if (Path.back() != '\\') Path += '\\';
+  // The last character decides, not the last byte: a folder named "表"
+  // (0x95 0x5C) still needs its separator.
+  if (!codepage::endsWithChar(Path, '\\')) Path += '\\';
   return true;
 }
 
@@ -39,8 +40,5 @@ bool CreateShortcut(const std::string& LinkFile, const std::string& Target,
   ComPtr<IPersistFile> file;
   if (link->QueryInterface(IID_IPersistFile, file.putVoid()) != S_OK) return false;
 
-  const int n = MultiByteToWideChar(CP_ACP, 0, LinkFile.c_str(), -1, nullptr, 0);
-  std::wstring wide(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, LinkFile.c_str(), -1, wide.data(), n);
-  return file->Save(wide.c_str(), FALSE) == S_OK;
+  return file->Save(FromAnsi(LinkFile).c_str(), FALSE) == S_OK;
 }

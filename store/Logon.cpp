@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "IniEngine.h"
+#include "CodePage.h"
 
 std::string LogonString(const std::string& User, const std::string& Pass, const std::string& Host) {
   return User + "/" + Pass + "@" + Host;
@@ -29,8 +29,8 @@ bool IsValidFileName(const std::string& Name) {
   if (Name.empty()) return false;
   for (size_t i = 0; i < Name.size(); ++i) {
     const auto c = static_cast<unsigned char>(Name[i]);
-    if (ini::isLeadByte(c) && i + 1 < Name.size()) {
-      ++i;  // the second byte of a double-byte character may be anything
+    if (codepage::charLength(Name, i) == 2) {
+      ++i;  // a double-byte character whose second byte is 0x5C is no separator
       continue;
     }
     if (c < 0x20 || std::strchr("\\/:*?\"<>|", c) != nullptr) return false;

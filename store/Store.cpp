@@ -16,6 +16,17 @@ namespace {
 
 bool loadFailed = false;
 
+// The store as the load left it; a save compares against it.
+struct Snapshot {
+  std::string path;
+  std::vector<std::string> users, passes, hosts;
+};
+Snapshot loaded;
+
+void takeSnapshot() {
+  loaded = Snapshot{SQLPlusPath, Users, Passes, Hosts};
+}
+
 const char kPathSection[] = "SQL*Plus";
 const char kListSection[] = "List";
 
@@ -59,7 +70,9 @@ const char* LoadResult::messageFormat() const {
   return "";
 }
 
-LoadResult LoadIniFile() {
+namespace {
+
+LoadResult loadFile() {
   LoadResult result;
   RefreshIniFile(IniFileName);
   // The profile functions read a locked file as an empty one; the store would
@@ -123,8 +136,31 @@ LoadResult LoadIniFile() {
   return result;
 }
 
+}  // namespace
+
+LoadResult LoadIniFile() {
+  LoadResult result = loadFile();
+  takeSnapshot();
+  return result;
+}
+
+bool StoreChanged() {
+  return SQLPlusPath != loaded.path || Users != loaded.users || Passes != loaded.passes ||
+         Hosts != loaded.hosts;
+}
+
+bool IsStorableValue(const std::string& Value) {
+  return Value.find_first_of(std::string("\r\n\0", 3)) == std::string::npos;
+}
+
 SaveResult SaveIniFile() {
-  if (loadFailed) return SaveResult::Skipped;
+  if (!StoreChanged() && (loadFailed || IniFileState(IniFileName) == IniFile::Readable))
+    return SaveResult::Unchanged;
+  if (loadFailed) return SaveResult::NotLoaded;
+  bool storable = IsStorableValue(SQLPlusPath);
+  for (int i = 0; storable && i < StoreCount(); ++i)
+    storable = IsStorableValue(Users[i]) && IsStorableValue(Passes[i]) && IsStorableValue(Hosts[i]);
+  if (!storable) return SaveResult::Failed;
   const std::string copy = IniFileName + ".new";
   bool ok = CopyIniFile(IniFileName, copy);
   ok = ok && WriteIniString(copy, kPathSection, "Path", SQLPlusPath);
@@ -136,8 +172,12 @@ SaveResult SaveIniFile() {
          WriteIniString(copy, section, "Host", Hosts[i]);
   }
   ok = ok && ReplaceIniFile(copy, IniFileName);
-  if (!ok) DiscardIniFile(copy);
-  return ok ? SaveResult::Saved : SaveResult::Failed;
+  if (!ok) {
+    DiscardIniFile(copy);
+    return SaveResult::Failed;
+  }
+  takeSnapshot();
+  return SaveResult::Saved;
 }
 
 std::string DisplayTextOf(const std::string& User, const std::string& Pass,
@@ -165,6 +205,8 @@ bool StoreContains(const std::string& User, const std::string& Pass, const std::
 std::optional<int> StoreInsert(const std::string& User, const std::string& Pass,
                                const std::string& Host) {
   if (User.empty() || StoreContains(User, Pass, Host)) return std::nullopt;
+  if (!IsStorableValue(User) || !IsStorableValue(Pass) || !IsStorableValue(Host))
+    return std::nullopt;
   const int k = StoreIsEmpty() ? 0 : StoreCount();
   setSlotCount(static_cast<size_t>(k) + 1);
   Users[k] = User;
@@ -192,4 +234,5 @@ void ResetStore() {
   SQLPlusPath.clear();
   setSlotCount(0);
   loadFailed = false;
+  takeSnapshot();
 }

@@ -24,7 +24,12 @@ struct LoadResult {
   const char* messageFormat() const;
 };
 
-enum class SaveResult { Saved, Failed, Skipped };
+enum class SaveResult {
+  Saved,
+  Unchanged,  // the file holds what the store holds: not touched at all
+  Failed,     // a write failed, or a value cannot be stored: the old file stays
+  NotLoaded,  // the file could not be loaded: the store's changes were not written
+};
 
 // Fills SQLPlusPath and the slots from IniFileName. A file whose "COUNT"
 // cannot be loaded, or that is there but cannot be read, is reported, and from
@@ -33,9 +38,17 @@ enum class SaveResult { Saved, Failed, Skipped };
 // file without logons), so that the listed item i is always slot i.
 LoadResult LoadIniFile();
 
-// Writes the path and every slot to IniFileName. Failed when any write
-// failed: the old file is then left as it was.
+// Writes the path and every slot to IniFileName, unless the file is there and
+// the store is as the load left it: a settings file on a read-only share is
+// then never opened for writing. Failed when any write failed: the old file
+// is then left as it was.
 SaveResult SaveIniFile();
+// Whether the path or a slot differs from what the load produced.
+bool StoreChanged();
+
+// Whether Value can stand in the settings file: a line break would end the
+// value and start another key, a NUL would cut it short.
+bool IsStorableValue(const std::string& Value);
 
 // The text the list box shows for a logon: "user / pass @ host".
 std::string DisplayTextOf(const std::string& User, const std::string& Pass,
@@ -45,8 +58,8 @@ std::string DisplayText(int i);
 // The display texts of every slot with a user, in slot order.
 std::vector<std::string> ListTexts();
 
-// Stores a logon unless User is empty or the triple is already stored (exact
-// byte comparison). Returns the slot that received it.
+// Stores a logon unless User is empty, the triple is already stored (exact
+// byte comparison) or a value cannot be stored. Returns the slot that received it.
 std::optional<int> StoreInsert(const std::string& User, const std::string& Pass,
                                const std::string& Host);
 bool StoreContains(const std::string& User, const std::string& Pass, const std::string& Host);

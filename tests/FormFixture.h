@@ -33,11 +33,13 @@ class FormTest : public ::testing::Test {
   static std::string iniPath() { return GetExeDir() + "Vostrelk.ini"; }
 
   // Starts the window as the program does, on the settings file Ini (none: no file).
-  void start(const std::optional<std::string>& Ini, int Show = SW_SHOWNORMAL) {
+  // Shell stands in for the shell's icon registration.
+  void start(const std::optional<std::string>& Ini, int Show = SW_SHOWNORMAL,
+             TrayIcon::ShellFn Shell = Shell_NotifyIconA) {
     ResetStore();
     DeleteFileA(iniPath().c_str());
     if (Ini) writeBytes(iniPath(), *Ini);
-    form = TForm1::Create(GetModuleHandleW(nullptr));
+    form = TForm1::Create(GetModuleHandleW(nullptr), Shell);
     ASSERT_NE(form, nullptr);
     Application::ShowMainWindow(form->Handle, Show);
     pump();

@@ -140,4 +140,21 @@ class DialogCatcher {
   std::vector<HWND> handled_;
 };
 
+// The message boxes Action opens, each answered with OK.
+inline std::vector<CaughtBox> boxesFrom(const std::function<void()>& Action) {
+  DialogCatcher catcher;
+  Action();
+  pump(300);
+  return catcher.boxes;
+}
+
+// The text of the one message dialog Action opens: no icon, the program's
+// caption, one OK button. Anything else is described instead.
+inline std::wstring messageFrom(const std::function<void()>& Action) {
+  const std::vector<CaughtBox> boxes = boxesFrom(Action);
+  if (boxes.size() != 1) return std::to_wstring(boxes.size()) + L" boxes";
+  const CaughtBox& b = boxes[0];
+  return b.caption == L"Vostrelk" && !b.hasIcon ? b.text : L"(" + b.caption + L", icon) " + b.text;
+}
+
 }  // namespace ui_test

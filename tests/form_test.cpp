@@ -1,5 +1,7 @@
 // The main window in-process under Wine: created as the program creates it,
 // driven with the messages Windows sends for a user's clicks, keys and typing.
+#include <oleacc.h>
+
 #include "FormFixture.h"
 #include "Raii.h"
 
@@ -20,7 +22,7 @@ TEST_F(FormTest, StartsWithEmptyLogonNothingSelectedAndButtonsOff) {
   EXPECT_EQ(selected(form->lstLogin), -1);
   EXPECT_EQ(actionButtons(), "0000");
   EXPECT_EQ(GetFocus(), form->lstLogin);
-  EXPECT_TRUE(form->TrayIconShown);
+  EXPECT_TRUE(form->Tray.TrayIconShown());
 }
 
 TEST_F(FormTest, LayoutStandsWhereTheTablePutsItAt96Dpi) {
@@ -100,6 +102,22 @@ TEST_F(FormTest, TabOrderFollowsTheLayout) {
       form->lstLogin,   form->btnInsert,   form->btnShell, form->btnDelete, form->btnShortCut};
   EXPECT_EQ(order, expected);
   EXPECT_EQ(GetNextDlgTabItem(form->Handle, form->btnShortCut, FALSE), form->edtSQLPlus);
+
+  // Each label comes just before its box: screen readers name a box after it.
+  // IID_IAccessible itself is in two of MinGW's libraries at once.
+  const IID accessible = {0x618736e0, 0x3c3d, 0x11cf, {0x81, 0x0c, 0, 0xaa, 0, 0x38, 0x9b, 0x71}};
+  for (auto [label, box] :
+       {std::pair{form->lblUser, form->edtUser}, std::pair{form->lblPass, form->edtPass},
+        std::pair{form->lblHost, form->edtHost}}) {
+    EXPECT_EQ(GetWindow(label, GW_HWNDNEXT), box);
+    ComPtr<IAccessible> acc;
+    BSTR name = nullptr;
+    if (AccessibleObjectFromWindow(box, OBJID_CLIENT, accessible, acc.putVoid()) == S_OK &&
+        acc->get_accName(VARIANT{{{VT_I4, 0, 0, 0, {CHILDID_SELF}}}}, &name) == S_OK) {
+      EXPECT_EQ(std::wstring(name ? name : L""), text(label));
+      SysFreeString(name);
+    }
+  }
 }
 
 TEST_F(FormTest, EnablingRuleRunsOnPathAndUserChangesNotOnSelection) {
@@ -118,6 +136,9 @@ TEST_F(FormTest, EnablingRuleRunsOnPathAndUserChangesNotOnSelection) {
   EXPECT_EQ(actionButtons(), "1111");  // selection alone changes nothing
   typeInto(form->edtUser, L"v");
   EXPECT_EQ(actionButtons(), "1101");
+  typeInto(form->edtUser, L"u");
+  clickItem(form->lstLogin, 0);        // the same user again: no change, no rule
+  EXPECT_EQ(actionButtons(), "1101");  // so delete stays off
   typeInto(form->edtUser, L"");
   EXPECT_EQ(actionButtons(), "0000");
 }
@@ -216,6 +237,13 @@ TEST_F(FormTest, EnterLaunchesFromListAndBoxesButClicksAFocusedButton) {
   EXPECT_EQ(launchAndRecord([&] { pressKey(form->edtHost, VK_RETURN); }),
             "\"" + SQLPlusPath + "\" scott/tiger@orcl");
   EXPECT_EQ(text(form->edtHost), L"orcl");  // no carriage return typed into the box
+  // Alt+Enter too, also on a button, which it does not click.
+  for (HWND wnd : {form->edtHost, form->btnInsert}) {
+    SetFocus(wnd);
+    EXPECT_EQ(launchAndRecord([&] { PostMessageW(wnd, WM_SYSKEYDOWN, VK_RETURN, 0x201C0001); }),
+              "\"" + SQLPlusPath + "\" scott/tiger@orcl");
+  }
+  EXPECT_EQ(itemCount(form->lstLogin), 3);
 
   // Enter on the focused delete button deletes and does not launch.
   clickItem(form->lstLogin, 1);
@@ -247,13 +275,7 @@ TEST_F(FormTest, DoubleClickLaunchesEvenWithoutPathAndReportsFailure) {
   start(kThreeLogons);
   useClient("");
   EXPECT_EQ(actionButtons(), "0000");
-  DialogCatcher boxes;
-  doubleClickItem(form->lstLogin, 0);
-  pump(300);
-  ASSERT_EQ(boxes.boxes.size(), 1u);
-  EXPECT_EQ(boxes.boxes[0].text, L"起動に失敗しました。");
-  EXPECT_EQ(boxes.boxes[0].caption, L"Vostrelk");
-  EXPECT_FALSE(boxes.boxes[0].hasIcon);
+  EXPECT_EQ(messageFrom([&] { doubleClickItem(form->lstLogin, 0); }), L"起動に失敗しました。");
   EXPECT_EQ(text(form->edtUser), L"scott");
 }
 
@@ -261,11 +283,7 @@ TEST_F(FormTest, ClientThatCannotStartIsReported) {
   start(kThreeLogons);
   useClient(scratch.file("no such\\client.exe"));
   clickItem(form->lstLogin, 0);
-  DialogCatcher boxes;
-  click(form->btnShell);
-  pump(300);
-  ASSERT_EQ(boxes.boxes.size(), 1u);
-  EXPECT_EQ(boxes.boxes[0].text, L"起動に失敗しました。");
+  EXPECT_EQ(messageFrom([&] { click(form->btnShell); }), L"起動に失敗しました。");
 }
 
 TEST_F(FormTest, FileDialogSetsThePathAndCancelKeepsIt) {
@@ -299,7 +317,7 @@ TEST_F(FormTest, CloseSavesTheStoreAndRemovesTheIcon) {
   typeInto(form->edtPass, L" p ");
   click(form->btnInsert);
   closeWindow();
-  EXPECT_FALSE(form->TrayIconShown);
+  EXPECT_FALSE(form->Tray.TrayIconShown());
   EXPECT_EQ(form->Handle, nullptr);  // the window is gone
   EXPECT_EQ(readBytes(iniPath()),
             "[SQL*Plus]\r\nPath=C:\\x.exe\r\n[List]\r\nCOUNT=0\r\n[0]\r\nUser=u\r\nPass=\" p "
@@ -321,15 +339,7 @@ TEST_F(FormTest, SessionEndSavesAsCloseDoes) {
 TEST_F(FormTest, CountErrorIsShownAndTheFileIsKeptByteForByte) {
   const std::string file =
       "[SQL*Plus]\r\nPath=C:\\x.exe\r\n[List]\r\nCOUNT=abc\r\n[0]\r\nUser=keep\r\n";
-  {
-    DialogCatcher boxes;
-    start(file);
-    pump(300);
-    ASSERT_EQ(boxes.boxes.size(), 1u);
-    EXPECT_EQ(boxes.boxes[0].text, L"'abc' は整数ではありません.");
-    EXPECT_EQ(boxes.boxes[0].caption, L"Vostrelk");
-    EXPECT_TRUE(boxes.boxes[0].hasIcon);
-  }
+  EXPECT_EQ(messageFrom([&] { start(file); }), L"(Vostrelk, icon) 'abc' は整数ではありません.");
   // The window opens and works.
   EXPECT_TRUE(IsWindowVisible(form->Handle));
   EXPECT_EQ(text(form->edtSQLPlus), L"C:\\x.exe");
@@ -337,7 +347,8 @@ TEST_F(FormTest, CountErrorIsShownAndTheFileIsKeptByteForByte) {
   EXPECT_EQ(actionButtons(), "1101");
   click(form->btnInsert);
   EXPECT_EQ(itemCount(form->lstLogin), 1);
-  closeWindow();
+  EXPECT_EQ(messageFrom([&] { closeWindow(); }),  // the new logon is not dropped without a word
+            L"設定ファイルを読み込めなかったため、変更は保存しませんでした。");
   EXPECT_EQ(readBytes(iniPath()), file);
 }
 
@@ -348,10 +359,23 @@ TEST_F(FormTest, ErrorBoxAddsAPeriodByTheRuntimesRule) {
   EXPECT_EQ(Application::ErrorBoxText(L""), L"");
 }
 
+TEST_F(FormTest, StartShowsWithoutActivatingWhenToldTo) {
+  const HWND other = CreateWindowExW(0, L"STATIC", L"other", WS_POPUP | WS_VISIBLE, 0, 0, 9, 9,
+                                     nullptr, nullptr, nullptr, nullptr);
+  for (int show : {SW_SHOWNOACTIVATE, SW_SHOWNA}) {
+    SetActiveWindow(other);
+    start(kThreeLogons, show);
+    EXPECT_TRUE(IsWindowVisible(form->Handle));
+    EXPECT_EQ(GetActiveWindow(), other) << show;
+    delete std::exchange(form, nullptr);
+  }
+  DestroyWindow(other);
+}
+
 TEST_F(FormTest, StartedMinimisedLeavesOnlyTheIcon) {
   start(kThreeLogons, SW_SHOWMINNOACTIVE);
   EXPECT_FALSE(IsWindowVisible(form->Handle));
-  EXPECT_TRUE(form->TrayIconShown);
+  EXPECT_TRUE(form->Tray.TrayIconShown());
   SendMessageW(form->Handle, WM_TRAYICON, 1, WM_LBUTTONDOWN);
   pump();
   EXPECT_TRUE(IsWindowVisible(form->Handle));
@@ -368,22 +392,49 @@ TEST_F(FormTest, LockedSettingsFileIsReportedAndKeptWhole) {
   UniqueHandle lock = ownFile(CreateFileA(iniPath().c_str(), GENERIC_READ | GENERIC_WRITE, 0,
                                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   ASSERT_TRUE(lock);
-  {
-    DialogCatcher boxes;
-    // start() would rewrite the file: create the window on it as it is.
-    ResetStore();
-    form = TForm1::Create(GetModuleHandleW(nullptr));
-    ASSERT_NE(form, nullptr);
-    Application::ShowMainWindow(form->Handle, SW_SHOWNORMAL);
-    pump(300);
-    ASSERT_EQ(boxes.boxes.size(), 1u);
-    EXPECT_EQ(boxes.boxes[0].text,
-              L"設定ファイル " + FromAnsi(iniPath()) + L" を読み込めませんでした.");
-    EXPECT_TRUE(boxes.boxes[0].hasIcon);
-  }
+  // start() would rewrite the file: create the window on it as it is.
+  ResetStore();
+  EXPECT_EQ(messageFrom([&] {
+              form = TForm1::Create(GetModuleHandleW(nullptr));
+              Application::ShowMainWindow(form->Handle, SW_SHOWNORMAL);
+            }),
+            L"(Vostrelk, icon) 設定ファイル " + FromAnsi(iniPath()) + L" を読み込めませんでした.");
   lock.reset();  // the other program lets go before we close
   closeWindow();
   EXPECT_EQ(readBytes(iniPath()), kThreeLogons);
+}
+
+TEST_F(FormTest, CloseWithNothingToSaveTouchesNothing) {
+  start(kThreeLogons);
+  clickItem(form->lstLogin, 0);  // looking at a logon changes nothing
+  // As on a read-only share: the file can be read, not replaced.
+  const UniqueHandle readOnly = ownFile(CreateFileA(
+      iniPath().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(readOnly);
+  EXPECT_TRUE(boxesFrom([&] { closeWindow(); }).empty());
+  EXPECT_EQ(readBytes(iniPath()), kThreeLogons);
+}
+
+TEST_F(FormTest, TextTheCodePageCannotHoldIsRefusedByEveryAction) {
+  start(kThreeLogons);
+  useClient(GetExeDir() + "vk_recorder.exe");
+  typeInto(form->edtUser, L"scott");
+  typeInto(form->edtPass, L"p\u00e9");  // é: the conversion would make it "pe"
+  const auto refused = [&](const std::function<void()>& Action, const wchar_t* Label) {
+    EXPECT_EQ(messageFrom([&] { EXPECT_EQ(launchAndRecord(Action, false), ""); }),
+              std::wstring(Label) + L"に使えない文字があります。");
+  };
+  for (HWND action : {form->btnInsert, form->btnShell, form->btnShortCut})
+    refused([&] { click(action); }, L"パスワード");
+  typeInto(form->edtHost, L"\u2014");  // no equivalent at all
+  refused([&] { pressKey(form->edtHost, VK_RETURN); }, L"パスワード");
+  typeInto(form->edtPass, L"p");
+  refused([&] { pressKey(form->lstLogin, VK_RETURN); }, L"ホスト文字列");
+  typeInto(form->edtUser, L"\u00fc");  // the first box in order is named
+  typeInto(form->edtHost, L"\u2014");
+  refused([&] { click(form->btnInsert); }, L"ユーザＩＤ");
+  EXPECT_EQ(itemCount(form->lstLogin), 3);
+  EXPECT_EQ(StoreCount(), 3);
 }
 
 TEST_F(FormTest, SaveThatFailsAtCloseIsReported) {
@@ -392,14 +443,7 @@ TEST_F(FormTest, SaveThatFailsAtCloseIsReported) {
   CreateDirectoryA(blocker.c_str(), nullptr);  // the copy cannot be written
   clickItem(form->lstLogin, 0);
   click(form->btnDelete);
-  {
-    DialogCatcher boxes;
-    closeWindow();
-    pump(300);
-    ASSERT_EQ(boxes.boxes.size(), 1u);
-    EXPECT_EQ(boxes.boxes[0].text, L"設定の保存に失敗しました。");
-    EXPECT_FALSE(boxes.boxes[0].hasIcon);
-  }
+  EXPECT_EQ(messageFrom([&] { closeWindow(); }), L"設定の保存に失敗しました。");
   RemoveDirectoryA(blocker.c_str());
   EXPECT_EQ(readBytes(iniPath()), kThreeLogons);
 }

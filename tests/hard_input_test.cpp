@@ -89,7 +89,7 @@ TEST_F(HardInput, CountFarAboveTheSectionsAndAtTheLimit) {
   ResetStore();
   const std::string limit = "[List]\nCOUNT=2147483647\n[0]\nUser=keep\n";
   EXPECT_EQ(load(limit).status, LoadResult::RangeError);
-  EXPECT_EQ(SaveIniFile(), SaveResult::Skipped);
+  EXPECT_EQ(SaveIniFile(), SaveResult::Unchanged);  // nothing changed: nothing to say
   EXPECT_EQ(readBytes(IniFileName), limit);
 }
 

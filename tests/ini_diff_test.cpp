@@ -38,6 +38,7 @@ const std::vector<std::string> kHandMadeFiles = {
     std::string("[0]\nUser=a\0b\nPass=c\n", 21),
     "no header=1\n[0]\nUser=a\n[1]x\nUser=b\n[2\nUser=c\n",
     "[SQL*Plus]\nPath=C:\\x.exe\n[List]\nCOUNT=abc\n[0]\nUser=a\n",
+    "[ List ]\nCOUNT=1\n[ 0 ]\nUser=a\n[\t1\t]\nUser=b\n[ \x83\x5D\t]\nk=w\n",
 };
 
 // A file with a UTF-8 byte-order mark is read and written by the system as

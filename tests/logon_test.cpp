@@ -2,6 +2,7 @@
 // shortcut's file name are made of.
 #include <gtest/gtest.h>
 
+#include "CodePage.h"
 #include "Logon.h"
 
 namespace {
@@ -31,6 +32,17 @@ TEST(Logon, FileNamesTheFileSystemWouldTakeApartAreRefused) {
   for (const char* bad :
        {"a:b", "a?b", "a*b", "a\"b", "a<b", "a>b", "a|b", "a/b", "a\\b", "a\tb", ""})
     EXPECT_FALSE(IsValidFileName(bad)) << bad;
+  EXPECT_FALSE(IsValidFileName("\x95:b"));  // ':' follows no lead byte's character
+}
+
+TEST(CodePage, TheLastCharacterNotTheLastByteDecides) {
+  using codepage::endsWithChar;
+  using codepage::lastSeparator;
+  EXPECT_FALSE(endsWithChar("C:\\\x95\x5C", '\\'));   // 表
+  EXPECT_TRUE(endsWithChar("C:\\\x83\x5C\\", '\\'));  // ソ then a backslash
+  EXPECT_FALSE(endsWithChar("", '\\'));
+  EXPECT_EQ(lastSeparator("C:\\\x8F\x5C\\a.exe"), 5u);  // 十 is no separator, the next is
+  EXPECT_EQ(lastSeparator("a.exe"), std::string::npos);
 }
 
 }  // namespace

@@ -17,7 +17,7 @@ class StoreTest : public StoreFixture {
  protected:
   // Saves, forgets everything and loads the file again.
   void saveAndReload() {
-    ASSERT_EQ(SaveIniFile(), SaveResult::Saved);
+    ASSERT_NE(SaveIniFile(), SaveResult::Failed);
     ResetStore();
     ASSERT_TRUE(LoadIniFile().ok());
   }
@@ -69,6 +69,24 @@ TEST_F(StoreTest, InsertRefusesEmptyUserAndExactDuplicatesOnly) {
   EXPECT_EQ(StoreInsert("u", "", ""), 4);
   EXPECT_EQ(StoreInsert("u", "", ""), std::nullopt);  // two empty texts are equal
   EXPECT_EQ(DisplayText(4), "u /  @ ");
+  // A line break would write keys of its own into the file; a NUL would cut the value.
+  EXPECT_EQ(StoreInsert("a\nUser=b", "p", "h"), std::nullopt);
+  EXPECT_EQ(StoreInsert("u", "a\r[9]", "h"), std::nullopt);
+  EXPECT_EQ(StoreInsert("u", "p", std::string("a\0b", 3)), std::nullopt);
+}
+
+TEST_F(StoreTest, NothingChangedTouchesNothingAndAPathThatCannotStandIsRefused) {
+  const std::string file = "[List]\nCOUNT=3\n[0]\nUser=a\n[3]\nUser=b\n";  // not in the saved form
+  loadFile(file);
+  StoreInsert("c", "", "");
+  StoreDelete(2);
+  EXPECT_EQ(SaveIniFile(), SaveResult::Unchanged);
+  SQLPlusPath = "C:\\x.exe\r\n[0]\r\nUser=injected";
+  EXPECT_EQ(SaveIniFile(), SaveResult::Failed);
+  EXPECT_EQ(readBytes(IniFileName), file);
+  SQLPlusPath = "C:\\x.exe";
+  EXPECT_EQ(SaveIniFile(), SaveResult::Saved);
+  EXPECT_EQ(SaveIniFile(), SaveResult::Unchanged);  // saved is as good as loaded
 }
 
 TEST_F(StoreTest, DeletingTheOnlyLogonWritesMinusOneAndLoadsEmpty) {
@@ -147,7 +165,7 @@ TEST_F(StoreTest, CountErrorsAreReportedAndTheFileIsNeverOverwritten) {
     EXPECT_STREQ(r.messageFormat(), c.format);
     EXPECT_EQ(r.detail, c.count);
     StoreInsert("new", "p", "h");
-    EXPECT_EQ(SaveIniFile(), SaveResult::Skipped);
+    EXPECT_EQ(SaveIniFile(), SaveResult::NotLoaded);
     EXPECT_EQ(readBytes(IniFileName), file) << c.count;
   }
 }
@@ -205,7 +223,7 @@ TEST_F(StoreTest, FileThatCannotBeReadIsReportedAndNeverWritten) {
   EXPECT_EQ(r.detail, IniFileName);
   EXPECT_STREQ(r.messageFormat(), "設定ファイル %s を読み込めませんでした");
   StoreInsert("u", "p", "h");
-  EXPECT_EQ(SaveIniFile(), SaveResult::Skipped);
+  EXPECT_EQ(SaveIniFile(), SaveResult::NotLoaded);
   EXPECT_TRUE(std::filesystem::is_directory(IniFileName));
   EXPECT_FALSE(std::filesystem::exists(IniFileName + ".new"));
 }

@@ -31,7 +31,7 @@ class TrayTest : public FormTest {};
 
 TEST_F(TrayTest, IconRecordIsFilledAsTheShellExpects) {
   start(kThreeLogons);
-  const NOTIFYICONDATAA& d = form->TrayIconData;
+  const NOTIFYICONDATAA& d = form->Tray.TrayIconData();
   EXPECT_EQ(d.cbSize, NOTIFYICONDATAA_V1_SIZE);
   EXPECT_EQ(d.hWnd, form->Handle);
   EXPECT_EQ(d.uID, 1u);
@@ -49,7 +49,7 @@ TEST_F(TrayTest, MinimiseHidesLeftButtonBringsBackRightButtonHides) {
     SendMessageW(form->Handle, WM_SYSCOMMAND, SC_MINIMIZE, 0);
     pump(100);
     EXPECT_FALSE(IsWindowVisible(form->Handle));
-    EXPECT_TRUE(form->TrayIconShown);
+    EXPECT_TRUE(form->Tray.TrayIconShown());
     trayMessage(form, WM_LBUTTONDOWN);
     EXPECT_TRUE(IsWindowVisible(form->Handle));
     EXPECT_FALSE(IsIconic(form->Handle));
@@ -75,7 +75,7 @@ TEST_F(TrayTest, MinimiseHidesLeftButtonBringsBackRightButtonHides) {
 TEST_F(TrayTest, ShellRestartRegistersTheIconAgainAndCloseRemovesIt) {
   const int before = trayIcons();
   start(kThreeLogons);
-  NOTIFYICONDATAA gone = form->TrayIconData;
+  NOTIFYICONDATAA gone = form->Tray.TrayIconData();
   Shell_NotifyIconA(NIM_DELETE, &gone);  // what a restarted shell has forgotten
   pump(100);
   ASSERT_EQ(trayIcons(), before);
@@ -85,6 +85,35 @@ TEST_F(TrayTest, ShellRestartRegistersTheIconAgainAndCloseRemovesIt) {
   closeWindow();
   pump(100);
   EXPECT_EQ(trayIcons(), before);
+}
+
+// A shell still starting: it refuses the icon while Refusals lasts.
+int refusals = 0;
+BOOL WINAPI busyShell(DWORD Message, PNOTIFYICONDATAA Data) {
+  if (Message != NIM_DELETE && refusals > 0) {
+    --refusals;
+    return FALSE;
+  }
+  return Shell_NotifyIconA(Message, Data);
+}
+
+TEST_F(TrayTest, BusyShellIsAskedAgainAndMinimiseKeepsToTheTaskbarMeanwhile) {
+  const int before = trayIcons();
+  refusals = 1000;
+  start(kThreeLogons, SW_SHOWNORMAL, busyShell);
+  EXPECT_FALSE(form->Tray.TrayIconShown());
+  SendMessageW(form->Handle, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+  pump(100);
+  EXPECT_TRUE(IsWindowVisible(form->Handle));  // no icon to come back through
+  EXPECT_TRUE(IsIconic(form->Handle));
+  refusals = 0;  // the shell is up
+  SendMessageW(form->Handle, WM_TIMER, TrayIcon::kRetryTimer, 0);
+  EXPECT_TRUE(form->Tray.TrayIconShown());
+  EXPECT_EQ(trayIcons(), before + 1);
+  ShowWindow(form->Handle, SW_RESTORE);
+  SendMessageW(form->Handle, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+  pump(100);
+  EXPECT_FALSE(IsWindowVisible(form->Handle));
 }
 
 class ShortcutTest : public FormTest {
@@ -100,14 +129,7 @@ class ShortcutTest : public FormTest {
     typeInto(form->edtUser, User);
     typeInto(form->edtPass, Pass);
     typeInto(form->edtHost, Host);
-    DialogCatcher boxes;
-    click(form->btnShortCut);
-    pump(200);
-    EXPECT_EQ(boxes.boxes.size(), 1u);
-    if (boxes.boxes.empty()) return L"";
-    EXPECT_EQ(boxes.boxes[0].caption, L"Vostrelk");
-    EXPECT_FALSE(boxes.boxes[0].hasIcon);
-    return boxes.boxes[0].text;
+    return messageFrom([&] { click(form->btnShortCut); });
   }
   // The shell refuses a shortcut to a file that does not exist: point the
   // client path at one that does.

@@ -6,7 +6,6 @@ namespace Application {
 std::wstring Title = L"Vostrelk";
 HWND MainWindow = nullptr;
 std::function<bool(MSG&)> KeyPreview;
-std::function<void()> OnMinimize;
 
 namespace {
 
@@ -48,11 +47,13 @@ void ShowMainWindow(HWND MainWnd, int ShowCommand) {
     case SW_SHOWMINIMIZED:
     case SW_MINIMIZE:
     case SW_FORCEMINIMIZE:
-      // Started minimised: the window stays in the tray.
-      if (OnMinimize) OnMinimize();
+      // The window's own minimise handling hides it to the tray icon.
+      ShowWindow(MainWnd, SW_SHOWMINNOACTIVE);
       break;
     case SW_SHOWMAXIMIZED:
-      ShowWindow(MainWnd, SW_SHOWMAXIMIZED);
+    case SW_SHOWNOACTIVATE:
+    case SW_SHOWNA:
+      ShowWindow(MainWnd, ShowCommand);
       break;
     default:
       ShowWindow(MainWnd, SW_SHOWNORMAL);

@@ -1,6 +1,5 @@
 // Application.h: the application object: its title, its message loop with
-// key preview and dialog keyboard handling, its message and error boxes, and
-// the hook it calls when the program is minimised.
+// key preview and dialog keyboard handling, its message and error boxes.
 #pragma once
 
 #include <windows.h>
@@ -21,8 +20,6 @@ extern HWND MainWindow;
 // Sees every key press for the main window before its controls do; returns
 // true when it has dealt with the message completely.
 extern std::function<bool(MSG&)> KeyPreview;
-// Called when the main window has been minimised.
-extern std::function<void()> OnMinimize;
 
 // The message dialog: no icon, the title as caption, one OK button.
 void ShowMessage(const std::wstring& Text);
@@ -34,8 +31,8 @@ std::wstring ErrorBoxText(std::wstring Message);
 
 // Handles one message as the loop does: key preview, dialog keys, dispatch.
 void ProcessMessage(MSG& Msg);
-// Shows the main window as the process was told to: started minimised, it
-// stays hidden in the tray; maximised, it fills the screen.
+// Shows the main window as the process was told to: minimised (the window
+// then hides to its tray icon), maximised, or without taking the activation.
 void ShowMainWindow(HWND MainWnd, int ShowCommand);
 // ShowMainWindow, then the loop until the main window is gone. Returns the exit code.
 int Run(HWND MainWnd, int ShowCommand);

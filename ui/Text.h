@@ -1,17 +1,14 @@
-// Text.h: conversions at the edge between the window system's UTF-16 and the
-// program's ANSI text (the system's code page), and UTF-8 source literals.
+// Text.h: the text of windows and controls as the program's ANSI text.
 #pragma once
 
 #include <windows.h>
 
 #include <string>
 
-std::string ToAnsi(const std::wstring& Text);
-// False, and Ansi unchanged, when a character has no equivalent in the code page.
-bool ToAnsiExact(const std::wstring& Text, std::string& Ansi);
-std::wstring FromAnsi(const std::string& Text);
-std::wstring FromUtf8(const std::string& Text);
+#include "CodePage.h"
 
-// The whole text of a window or control, as ANSI text.
+// The whole text of a window or control, converted as the system converts it.
 std::string GetTextA(HWND Wnd);
+// False when the text has a character the code page cannot hold exactly.
+[[nodiscard]] bool GetTextExact(HWND Wnd, std::string& Text);
 void SetTextA(HWND Wnd, const std::string& Text);

@@ -6,6 +6,7 @@
 #include <shlobj.h>
 
 #include <new>
+#include <tuple>
 
 #include "Application.h"
 #include "Common.h"
@@ -29,7 +30,8 @@ const int kFontHeight = 12, kItemHeight = 12;
 // The layout at 96 pixels per inch. Places are within the parent: the window's
 // client area, or the group box named. Controls are siblings in the window
 // (a group box does not pass on its children's notifications), created in
-// tab order.
+// tab order, each label just before its box: a screen reader names a box
+// after the label that precedes it.
 struct ControlLayout {
   HWND TForm1::*field;
   HWND TForm1::*group;  // nullptr: placed in the window itself
@@ -53,10 +55,10 @@ const ControlLayout kLayout[] = {
     {&TForm1::btnFileOpen, &TForm1::gpbSQLPlus, IDC_BTNFILEOPEN, L"BUTTON", L"参照...", kButton, 0, 308, 14, 45, 21},
     {&TForm1::gpbLogin, nullptr, IDC_GPBLOGIN, L"BUTTON", L" ログオン ", BS_GROUPBOX, 0, 172, 44, 193, 97},
     {&TForm1::lblUser, &TForm1::gpbLogin, IDC_LBLUSER, L"STATIC", L"ユーザＩＤ", kLabel, 0, 7, 20, 48, 12},
-    {&TForm1::lblPass, &TForm1::gpbLogin, IDC_LBLPASS, L"STATIC", L"パスワード", kLabel, 0, 7, 44, 54, 12},
-    {&TForm1::lblHost, &TForm1::gpbLogin, IDC_LBLHOST, L"STATIC", L"ホスト文字列", kLabel, 0, 7, 68, 66, 12},
     {&TForm1::edtUser, &TForm1::gpbLogin, IDC_EDTUSER, L"EDIT", L"edtUser", kEdit, WS_EX_CLIENTEDGE, 76, 16, 109, 20},
+    {&TForm1::lblPass, &TForm1::gpbLogin, IDC_LBLPASS, L"STATIC", L"パスワード", kLabel, 0, 7, 44, 54, 12},
     {&TForm1::edtPass, &TForm1::gpbLogin, IDC_EDTPASS, L"EDIT", L"edtPass", kEdit, WS_EX_CLIENTEDGE, 76, 40, 109, 20},
+    {&TForm1::lblHost, &TForm1::gpbLogin, IDC_LBLHOST, L"STATIC", L"ホスト文字列", kLabel, 0, 7, 68, 66, 12},
     {&TForm1::edtHost, &TForm1::gpbLogin, IDC_EDTHOST, L"EDIT", L"edtHost", kEdit, WS_EX_CLIENTEDGE, 76, 65, 109, 20},
     {&TForm1::gpbList, nullptr, IDC_GPBLIST, L"BUTTON", L" 接続先リスト ", BS_GROUPBOX, 0, 4, 44, 165, 157},
     {&TForm1::lstLogin, &TForm1::gpbList, IDC_LSTLOGIN, L"LISTBOX", L"",
@@ -103,8 +105,24 @@ bool isPushButton(HWND wnd) {
   return type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON;
 }
 
-bool modifierDown() {
-  return GetKeyState(VK_SHIFT) < 0 || GetKeyState(VK_CONTROL) < 0 || GetKeyState(VK_MENU) < 0;
+// Alt shows in the message itself (a system key), Shift and Ctrl in the key state.
+bool modifierDown(const MSG& msg) {
+  return msg.message == WM_SYSKEYDOWN || GetKeyState(VK_SHIFT) < 0 || GetKeyState(VK_CONTROL) < 0 ||
+         GetKeyState(VK_MENU) < 0;
+}
+
+std::wstring windowText(HWND wnd) {
+  std::wstring text(static_cast<size_t>(GetWindowTextLengthW(wnd)) + 1, L'\0');
+  text.resize(static_cast<size_t>(GetWindowTextW(wnd, text.data(), static_cast<int>(text.size()))));
+  return text;
+}
+
+// Whether the text of Wnd differs from Last, which then becomes it.
+bool textChanged(HWND wnd, std::wstring& last) {
+  std::wstring now = windowText(wnd);
+  if (now == last) return false;
+  last = std::move(now);
+  return true;
 }
 
 // A chosen path as ANSI text; a name the code page cannot hold is replaced by
@@ -134,7 +152,7 @@ void guarded(F&& f) {
 
 }  // namespace
 
-TForm1* TForm1::Create(HINSTANCE Instance) {
+TForm1* TForm1::Create(HINSTANCE Instance, TrayIcon::ShellFn Shell) {
   WNDCLASSEXW wc{};
   wc.cbSize = sizeof wc;
   wc.lpfnWndProc = StaticWndProc;
@@ -149,7 +167,7 @@ TForm1* TForm1::Create(HINSTANCE Instance) {
                                              GetSystemMetrics(SM_CYSMICON), LR_SHARED));
   RegisterClassExW(&wc);  // fails harmlessly when a test creates the window again
 
-  auto* form = new TForm1();
+  auto* form = new TForm1(Shell);
   Form1 = form;
   CreateWindowExW(kWindowExStyle, kClassName, L"Form1", kWindowStyle, kLeft, kTop, kClientWidth,
                   kClientHeight, nullptr, nullptr, Instance, form);
@@ -195,6 +213,7 @@ LRESULT TForm1::handle(UINT Msg, WPARAM WParam, LPARAM LParam) {
     case WM_CREATE:
       Application::MainWindow = Handle;
       Application::KeyPreview = [this](MSG& m) { return previewKey(m); };
+      Tray.Attach(Handle);
       taskbarCreated_ = RegisterWindowMessageW(L"TaskbarCreated");
       createControls();
       applyLayout(GetDpiForWindow(Handle));
@@ -216,7 +235,10 @@ LRESULT TForm1::handle(UINT Msg, WPARAM WParam, LPARAM LParam) {
       }
       return 0;
     case WM_SIZE:
-      if (WParam == SIZE_MINIMIZED && Application::OnMinimize) Application::OnMinimize();
+      if (WParam == SIZE_MINIMIZED) AppMinimize();
+      return 0;
+    case WM_TIMER:
+      if (WParam == TrayIcon::kRetryTimer) Tray.Retry();
       return 0;
     case WM_TRAYICON:
       onTrayIcon(static_cast<UINT>(LOWORD(LParam)));
@@ -260,7 +282,6 @@ LRESULT TForm1::handle(UINT Msg, WPARAM WParam, LPARAM LParam) {
       if (Application::MainWindow == wnd) {
         Application::MainWindow = nullptr;
         Application::KeyPreview = nullptr;
-        Application::OnMinimize = nullptr;
       }
       Handle = nullptr;
       return DefWindowProcW(wnd, Msg, WParam, LParam);
@@ -268,10 +289,7 @@ LRESULT TForm1::handle(UINT Msg, WPARAM WParam, LPARAM LParam) {
     default:
       if (Msg == taskbarCreated_ && taskbarCreated_ != 0) {
         // The shell restarted and forgot the icon; the hidden window's only way back is it.
-        if (TrayIconShown) {
-          TrayIconShown = false;
-          AddTrayIcon();
-        }
+        Tray.ShellRestarted();
         return 0;
       }
       break;
@@ -287,6 +305,8 @@ void TForm1::createControls() {
         c.exStyle, c.className, c.text, WS_CHILD | WS_VISIBLE | c.style, r.left, r.top, c.width,
         c.height, Handle, reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), instance, nullptr);
   }
+  lastUser_ = windowText(edtUser);
+  lastSQLPlus_ = windowText(edtSQLPlus);
 }
 
 // Places every control, the font and the window's size for Dpi pixels per inch.
@@ -352,12 +372,13 @@ void TForm1::onCommand(int Id, int Code) {
   }
 }
 
-// Key preview: Enter reaches FormKeyDown from the list box and the edit boxes;
-// on a focused button, Enter without Shift, Ctrl or Alt clicks that button.
+// Key preview: Enter, with Alt or without, reaches FormKeyDown from the list
+// box and the edit boxes; on a focused button, Enter without Shift, Ctrl or
+// Alt clicks that button.
 bool TForm1::previewKey(MSG& Msg) {
-  if (Msg.message != WM_KEYDOWN) return false;
+  if (Msg.message != WM_KEYDOWN && Msg.message != WM_SYSKEYDOWN) return false;
   const auto key = static_cast<WORD>(Msg.wParam);
-  if (key == VK_RETURN && isPushButton(Msg.hwnd) && !modifierDown()) {
+  if (key == VK_RETURN && isPushButton(Msg.hwnd) && !modifierDown(Msg)) {
     SendMessageW(Msg.hwnd, BM_CLICK, 0, 0);
     return true;
   }
@@ -382,7 +403,6 @@ void TForm1::FormCreate() {
   Init_lstLogin();
   Chage_Btn_Enabled();
   HideToTray();
-  Application::OnMinimize = [this] { AppMinimize(); };
   if (!loaded.ok()) {
     // Reported once the window is complete: it opens and works, and the file
     // keeps the user's logons untouched for repair.
@@ -394,14 +414,26 @@ void TForm1::FormCreate() {
 }
 
 void TForm1::FormShow() {
+  // The focus moves now only in an active window: SetFocus would activate a
+  // window shown without activation. Otherwise WM_ACTIVATE hands it over.
   lastFocus_ = lstLogin;
-  SetFocus(lstLogin);
+  if (GetActiveWindow() == Handle) SetFocus(lstLogin);
 }
 
 void TForm1::saveOnExit() {
   if (saved_) return;
   saved_ = true;
-  if (SaveIniFile() == SaveResult::Failed) Application::ShowMessage(L"設定の保存に失敗しました。");
+  switch (SaveIniFile()) {
+    case SaveResult::Failed:
+      Application::ShowMessage(L"設定の保存に失敗しました。");
+      break;
+    case SaveResult::NotLoaded:
+      Application::ShowMessage(L"設定ファイルを読み込めなかったため、変更は保存しませんでした。");
+      break;
+    case SaveResult::Saved:
+    case SaveResult::Unchanged:
+      break;
+  }
 }
 
 void TForm1::FormClose() {
@@ -414,10 +446,10 @@ void TForm1::FormKeyDown(WORD Key) {
 }
 
 void TForm1::edtSQLPlusChange() {
-  Chage_Btn_Enabled();
+  if (textChanged(edtSQLPlus, lastSQLPlus_)) Chage_Btn_Enabled();
 }
 void TForm1::edtUserChange() {
-  Chage_Btn_Enabled();
+  if (textChanged(edtUser, lastUser_)) Chage_Btn_Enabled();
 }
 
 void TForm1::Chage_Btn_Enabled() {
@@ -460,8 +492,24 @@ void TForm1::btnInsertClick() {
   Insert_ListBox();
 }
 
+// The logon in the three boxes, exactly as typed. A box holding a character
+// the code page cannot hold is named in a message, and nothing is done with it:
+// the conversion would store, start or write a look-alike or a '?'.
+bool TForm1::readLogon(std::string& User, std::string& Pass, std::string& Host) {
+  for (auto [box, label, text] :
+       {std::tuple{edtUser, lblUser, &User}, std::tuple{edtPass, lblPass, &Pass},
+        std::tuple{edtHost, lblHost, &Host}}) {
+    if (!GetTextExact(box, *text)) {
+      Application::ShowMessage(windowText(label) + L"に使えない文字があります。");
+      return false;
+    }
+  }
+  return true;
+}
+
 void TForm1::Insert_ListBox() {
-  const std::string user = GetTextA(edtUser), pass = GetTextA(edtPass), host = GetTextA(edtHost);
+  std::string user, pass, host;
+  if (!readLogon(user, pass, host)) return;
   if (user.empty() || StoreContains(user, pass, host)) return;
   SendMessageW(lstLogin, LB_ADDSTRING, 0,
                reinterpret_cast<LPARAM>(FromAnsi(DisplayTextOf(user, pass, host)).c_str()));
@@ -515,13 +563,15 @@ void TForm1::btnFileOpenClick() {
 }
 
 void TForm1::Shell_SQL() {
-  const std::string command = ClientCommandLine(GetTextA(edtSQLPlus), GetTextA(edtUser),
-                                                GetTextA(edtPass), GetTextA(edtHost));
+  std::string user, pass, host;
+  if (!readLogon(user, pass, host)) return;
+  const std::string command = ClientCommandLine(GetTextA(edtSQLPlus), user, pass, host);
   if (WinExec(command.c_str(), SW_SHOW) <= 31) Application::ShowMessage(L"起動に失敗しました。");
 }
 
 void TForm1::btnShortCutClick() {
-  const std::string user = GetTextA(edtUser), pass = GetTextA(edtPass), host = GetTextA(edtHost);
+  std::string user, pass, host;
+  if (!readLogon(user, pass, host)) return;
   const std::string name = ShortcutFileName(user, pass, host);
   std::string dir;
   // A name the file system would take apart (a separator, a stream colon) or

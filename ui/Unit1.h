@@ -3,19 +3,17 @@
 #pragma once
 
 #include <windows.h>
-#include <shellapi.h>
 
 #include <string>
 
 #include "Raii.h"
-
-// The message the notification-area icon sends the window.
-constexpr UINT WM_TRAYICON = WM_USER + 100;
+#include "Unit1Tray.h"
 
 class TForm1 {
  public:
-  // Creates the window (hidden); FormCreate runs during the creation.
-  static TForm1* Create(HINSTANCE Instance);
+  // Creates the window (hidden); FormCreate runs during the creation. Shell
+  // registers the notification-area icon.
+  static TForm1* Create(HINSTANCE Instance, TrayIcon::ShellFn Shell = Shell_NotifyIconA);
   ~TForm1();
   TForm1(const TForm1&) = delete;
   TForm1& operator=(const TForm1&) = delete;
@@ -52,9 +50,8 @@ class TForm1 {
   void Shell_SQL();
 
   // Notification-area icon.
-  bool TrayIconShown = false;
-  NOTIFYICONDATAA TrayIconData{};
-  void AddTrayIcon();
+  TrayIcon Tray;
+  bool AddTrayIcon();
   void RemoveTrayIcon();
   void HideToTray();
   void AppMinimize();
@@ -62,7 +59,7 @@ class TForm1 {
   UINT Dpi() const { return dpi_; }
 
  private:
-  TForm1() = default;
+  explicit TForm1(TrayIcon::ShellFn Shell) : Tray(Shell) {}
   static LRESULT CALLBACK StaticWndProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam);
   LRESULT WndProc(UINT Msg, WPARAM WParam, LPARAM LParam);
   LRESULT handle(UINT Msg, WPARAM WParam, LPARAM LParam);
@@ -72,11 +69,14 @@ class TForm1 {
   void createControls();
   void applyLayout(UINT Dpi);
   void saveOnExit();
+  bool readLogon(std::string& User, std::string& Pass, std::string& Host);
 
   UINT dpi_ = 96;
   UniqueFont font_;
   HWND lastFocus_ = nullptr;
   std::wstring lastOpenFile_;  // the file chosen last in this run, offered again
+  // The texts the enabling rule last saw: setting a box to the text it holds is no change.
+  std::wstring lastUser_, lastSQLPlus_;
   UINT taskbarCreated_ = 0;
   bool saved_ = false;
 };

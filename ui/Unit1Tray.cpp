@@ -1,34 +1,81 @@
-// Unit1Tray.cpp: TForm1's notification-area icon: registered once, removed
-// once, and the window hidden to it and brought back from it.
-#include "Application.h"
+// Unit1Tray.cpp: the notification-area icon (TrayIcon), and TForm1's hiding
+// to it and coming back from it.
+#include "Unit1Tray.h"
+
 #include "Unit1.h"
 
-void TForm1::AddTrayIcon() {
-  if (TrayIconShown) return;
-  TrayIconData = NOTIFYICONDATAA{};
-  TrayIconData.cbSize = NOTIFYICONDATAA_V1_SIZE;  // the first layout
-  TrayIconData.hWnd = Handle;
-  TrayIconData.uID = 1;
-  TrayIconData.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
-  TrayIconData.uCallbackMessage = WM_TRAYICON;
-  TrayIconData.hIcon = reinterpret_cast<HICON>(GetClassLongPtrW(Handle, GCLP_HICON));
-  lstrcpynA(TrayIconData.szTip, "Vostrelk", 64);
-  Shell_NotifyIconA(NIM_ADD, &TrayIconData);
-  TrayIconShown = true;  // follows the call made, whatever the shell answered
+bool TrayIcon::Add() {
+  wanted_ = true;
+  if (shown_) return true;
+  data_ = NOTIFYICONDATAA{};
+  data_.cbSize = NOTIFYICONDATAA_V1_SIZE;  // the first layout, understood by every shell
+  data_.hWnd = owner_;
+  data_.uID = 1;
+  data_.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+  data_.uCallbackMessage = WM_TRAYICON;
+  data_.hIcon = reinterpret_cast<HICON>(GetClassLongPtrW(owner_, GCLP_HICON));
+  lstrcpynA(data_.szTip, "Vostrelk", sizeof data_.szTip);
+  if (tryRegister()) return true;
+  startRetrying();
+  return false;
+}
+
+bool TrayIcon::tryRegister() {
+  // A busy shell may time out on NIM_ADD and add the icon all the same: when
+  // the add fails but the icon can be modified, it is there.
+  shown_ = shell_(NIM_ADD, &data_) || shell_(NIM_MODIFY, &data_);
+  if (shown_) stopRetrying();
+  return shown_;
+}
+
+void TrayIcon::startRetrying() {
+  retriesLeft_ = kRetries;
+  SetTimer(owner_, kRetryTimer, kRetryMs, nullptr);
+}
+
+void TrayIcon::stopRetrying() {
+  if (retriesLeft_ > 0 && owner_) KillTimer(owner_, kRetryTimer);
+  retriesLeft_ = 0;
+}
+
+void TrayIcon::Retry() {
+  if (!wanted_ || tryRegister()) {
+    stopRetrying();
+  } else if (--retriesLeft_ <= 0) {
+    KillTimer(owner_, kRetryTimer);  // given up until the shell announces itself
+  }
+}
+
+void TrayIcon::Remove() {
+  wanted_ = false;
+  stopRetrying();
+  if (!shown_) return;
+  shell_(NIM_DELETE, &data_);
+  shown_ = false;
+}
+
+void TrayIcon::ShellRestarted() {
+  if (!wanted_) return;
+  shown_ = false;
+  if (!tryRegister()) startRetrying();
+}
+
+bool TForm1::AddTrayIcon() {
+  return Tray.Add();
 }
 
 void TForm1::RemoveTrayIcon() {
-  if (!TrayIconShown) return;
-  TrayIconData.cbSize = NOTIFYICONDATAA_V1_SIZE;
-  TrayIconData.hWnd = Handle;
-  TrayIconData.uID = 1;
-  Shell_NotifyIconA(NIM_DELETE, &TrayIconData);
-  TrayIconShown = false;
+  Tray.Remove();
 }
 
 void TForm1::HideToTray() {
-  AddTrayIcon();
-  ShowWindow(Handle, SW_HIDE);
+  if (AddTrayIcon()) {
+    ShowWindow(Handle, SW_HIDE);
+    return;
+  }
+  // Hidden without an icon, the window could not be brought back: it goes to
+  // the taskbar instead (once the loop has put it on screen).
+  if (IsWindowVisible(Handle) && !IsIconic(Handle)) ShowWindow(Handle, SW_MINIMIZE);
 }
 
 void TForm1::AppMinimize() {

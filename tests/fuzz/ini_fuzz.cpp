@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "CodePage.h"
 #include "IniEngine.h"
 
 namespace {
@@ -21,7 +22,7 @@ bool validCp932(const std::string& s) {
   for (size_t i = 0; i < s.size(); ++i) {
     const auto c = static_cast<unsigned char>(s[i]);
     if (c == 0x80 || c == 0xA0 || c >= 0xFD) return false;
-    if (!ini::isLeadByte(c)) continue;
+    if (!codepage::isLeadByte(c)) continue;
     if (++i == s.size()) return false;
     const auto t = static_cast<unsigned char>(s[i]);
     if (t < 0x40 || t == 0x7F || t > 0xFC) return false;

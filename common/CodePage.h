@@ -1,0 +1,30 @@
+// CodePage.h: the rules of the program's text, ANSI text in code page 932:
+// which bytes make a double-byte character, where the last character starts,
+// and the exact conversion to and from the window system's UTF-16.
+#pragma once
+
+#include <string>
+
+namespace codepage {
+
+// The first byte of a double-byte character.
+bool isLeadByte(unsigned char c);
+// A byte that can follow a lead byte: 0x40..0x7E and 0x80..0xFC, so a
+// double-byte character may end in '\' (0x5C) or ']' (0x5D).
+bool isTrailByte(unsigned char c);
+// Length in bytes (1 or 2) of the character that starts at Text[At].
+size_t charLength(const std::string& Text, size_t At);
+// Whether the last character of Text, not merely its last byte, is C.
+bool endsWithChar(const std::string& Text, char C);
+// Position of the last character of Text that is '\' or '/', or npos.
+size_t lastSeparator(const std::string& Text);
+
+}  // namespace codepage
+
+// Conversions with the system's ANSI code page (Windows, CodePageWin.cpp).
+// ToAnsiExact fails, leaving Ansi unchanged, when a character has no exact
+// equivalent: the system would otherwise put a look-alike or '?' in its place.
+[[nodiscard]] bool ToAnsiExact(const std::wstring& Text, std::string& Ansi);
+std::string ToAnsi(const std::wstring& Text);
+std::wstring FromAnsi(const std::string& Text);
+std::wstring FromUtf8(const std::string& Text);

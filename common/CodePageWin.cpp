@@ -1,0 +1,49 @@
+// CodePageWin.cpp: the conversions of CodePage.h through the system.
+#include <windows.h>
+
+#include "CodePage.h"
+
+namespace {
+
+std::wstring toWide(UINT codePage, const std::string& text) {
+  if (text.empty()) return {};
+  const int len = static_cast<int>(text.size());
+  const int n = MultiByteToWideChar(codePage, 0, text.data(), len, nullptr, 0);
+  std::wstring out(static_cast<size_t>(n), L'\0');
+  MultiByteToWideChar(codePage, 0, text.data(), len, out.data(), n);
+  return out;
+}
+
+std::string toAnsi(const std::wstring& text, DWORD flags, BOOL* usedDefault) {
+  if (text.empty()) return {};
+  const int len = static_cast<int>(text.size());
+  const int n =
+      WideCharToMultiByte(CP_ACP, flags, text.data(), len, nullptr, 0, nullptr, usedDefault);
+  std::string out(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(CP_ACP, flags, text.data(), len, out.data(), n, nullptr, nullptr);
+  return out;
+}
+
+}  // namespace
+
+bool ToAnsiExact(const std::wstring& Text, std::string& Ansi) {
+  BOOL usedDefault = FALSE;
+  std::string converted = toAnsi(Text, WC_NO_BEST_FIT_CHARS, &usedDefault);
+  // The way back must give the same text: a character the code page maps to
+  // another one (a look-alike) is as lost as one it has no byte for.
+  if (usedDefault || toWide(CP_ACP, converted) != Text) return false;
+  Ansi = std::move(converted);
+  return true;
+}
+
+std::string ToAnsi(const std::wstring& Text) {
+  return toAnsi(Text, 0, nullptr);
+}
+
+std::wstring FromAnsi(const std::string& Text) {
+  return toWide(CP_ACP, Text);
+}
+
+std::wstring FromUtf8(const std::string& Text) {
+  return toWide(CP_UTF8, Text);
+}

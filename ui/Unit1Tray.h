@@ -1,0 +1,48 @@
+// Unit1Tray.h: the notification-area icon's one owner. It registers the icon,
+// removes it, registers it again after the shell restarts, and keeps trying
+// for a while when the shell does not answer (at logon it may still be
+// starting). Nothing else sets the icon's state.
+#pragma once
+
+#include <windows.h>
+#include <shellapi.h>
+
+// The message the notification-area icon sends the window.
+constexpr UINT WM_TRAYICON = WM_USER + 100;
+
+class TrayIcon {
+ public:
+  // The shell's entry point; tests put one in its place that fails.
+  using ShellFn = BOOL(WINAPI*)(DWORD, PNOTIFYICONDATAA);
+  // The owner window's timer for the next attempt, every 2 s for a minute.
+  static constexpr UINT_PTR kRetryTimer = 1;
+  static constexpr UINT kRetryMs = 2000;
+  static constexpr int kRetries = 30;
+
+  explicit TrayIcon(ShellFn Shell) : shell_(Shell) {}
+
+  // The window the icon belongs to and reports to, with its class icon.
+  void Attach(HWND Owner) { owner_ = Owner; }
+  // Wants the icon from now on; true when it is registered.
+  bool Add();
+  // Wants it no more; deletes it when registered.
+  void Remove();
+  // "TaskbarCreated": the new shell has none of the old one's icons.
+  void ShellRestarted();
+  // The retry timer went off.
+  void Retry();
+
+  bool TrayIconShown() const { return shown_; }
+  const NOTIFYICONDATAA& TrayIconData() const { return data_; }
+
+ private:
+  bool tryRegister();
+  void startRetrying();
+  void stopRetrying();
+
+  ShellFn shell_;
+  HWND owner_ = nullptr;
+  bool wanted_ = false, shown_ = false;
+  int retriesLeft_ = 0;
+  NOTIFYICONDATAA data_{};
+};
