@@ -16,10 +16,8 @@ int WINAPI wWinMain(HINSTANCE Instance, HINSTANCE, PWSTR, int ShowCommand) {
 
   ComInit com;
   Application::Title = L"Vostrelk";
-  TForm1* form = TForm1::Create(Instance);
+  const std::unique_ptr<TForm1> form = TForm1::Create(Instance);
   if (!form) return 1;
-  const int code = Application::Run(form->Handle, ShowCommand);
-  delete form;
-  if (mutex) ReleaseMutex(mutex.get());
-  return code;
+  // The mutex was never owned (created so): closing its handle at the end lets it go.
+  return Application::Run(form->Handle, ShowCommand);
 }

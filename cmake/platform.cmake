@@ -1,7 +1,6 @@
-# platform.cmake: picks each platform's sources by file and sets how Windows
-# binaries are linked.
+# platform.cmake: how Windows binaries are built and linked. Each folder's
+# CMakeLists picks its platform's sources by file.
 if(WIN32)
-  set(VK_COMMON_PLATFORM_SOURCES common/IniFileWin.cpp common/ExeDirWin.cpp common/CodePageWin.cpp)
   add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0A00 WINVER=0x0A00)
   if(MINGW)
     # No runtime DLL beyond the system's: libgcc, libstdc++ and winpthread inside.
@@ -10,7 +9,4 @@ if(WIN32)
     add_compile_options(-ffunction-sections -fdata-sections)
     add_link_options(-Wl,--gc-sections)
   endif()
-else()
-  set(VK_COMMON_PLATFORM_SOURCES common/IniEngineFile.cpp common/IniFilePortable.cpp
-      common/ExeDirPosix.cpp)
 endif()

@@ -26,7 +26,7 @@ void RefreshIniFile(const std::string& FileName);
 enum class IniFile { Missing, Readable, Unreadable };
 // Whether the file is there and can be read: a folder of that name, or a file
 // another program holds locked, is Unreadable.
-IniFile IniFileState(const std::string& FileName);
+[[nodiscard]] IniFile IniFileState(const std::string& FileName);
 
 // The names of the file's sections, in file order.
 std::vector<std::string> ReadIniSectionNames(const std::string& FileName);

@@ -43,9 +43,6 @@ inline void closeHandle(HANDLE h) {
 inline void deleteGdiObject(HGDIOBJ h) {
   ::DeleteObject(h);
 }
-inline void destroyIcon(HICON h) {
-  ::DestroyIcon(h);
-}
 inline void freeCoTaskMem(void* p) {
   ::CoTaskMemFree(p);
 }
@@ -55,7 +52,6 @@ inline void freeLibrary(HMODULE m) {
 
 using UniqueHandle = UniqueAny<HANDLE, closeHandle>;
 using UniqueFont = UniqueAny<HFONT, deleteGdiObject>;
-using UniqueIcon = UniqueAny<HICON, destroyIcon>;
 using UniqueModule = UniqueAny<HMODULE, freeLibrary>;
 // File handles say "none" with INVALID_HANDLE_VALUE, not null.
 inline UniqueHandle ownFile(HANDLE h) {
@@ -63,6 +59,37 @@ inline UniqueHandle ownFile(HANDLE h) {
 }
 template <typename T>
 using UniqueCoTaskMem = UniqueAny<T*, freeCoTaskMem>;
+
+// A window's device context, released to it when it goes.
+class WindowDC {
+ public:
+  explicit WindowDC(HWND wnd) : wnd_(wnd), dc_(::GetDC(wnd)) {}
+  ~WindowDC() {
+    if (dc_) ::ReleaseDC(wnd_, dc_);
+  }
+  WindowDC(const WindowDC&) = delete;
+  WindowDC& operator=(const WindowDC&) = delete;
+  HDC get() const { return dc_; }
+
+ private:
+  HWND wnd_;
+  HDC dc_;
+};
+
+// An object selected into a device context; the one it replaced goes back.
+class SelectedObject {
+ public:
+  SelectedObject(HDC dc, HGDIOBJ object) : dc_(dc), old_(::SelectObject(dc, object)) {}
+  ~SelectedObject() {
+    if (old_) ::SelectObject(dc_, old_);
+  }
+  SelectedObject(const SelectedObject&) = delete;
+  SelectedObject& operator=(const SelectedObject&) = delete;
+
+ private:
+  HDC dc_;
+  HGDIOBJ old_;
+};
 
 // A COM interface pointer, released when it goes.
 template <typename T>

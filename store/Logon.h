@@ -24,4 +24,4 @@ std::string ShortcutFileName(const std::string& User, const std::string& Pass,
 // Whether Name can be a file name as it stands: no control characters and
 // none of \ / : * ? " < > | (a 0x5C that ends a double-byte character is
 // part of that character, not a separator).
-bool IsValidFileName(const std::string& Name);
+[[nodiscard]] bool IsValidFileName(const std::string& Name);

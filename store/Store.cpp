@@ -54,22 +54,6 @@ std::vector<int32_t> slotSections(int32_t Highest) {
 
 }  // namespace
 
-const char* LoadResult::messageFormat() const {
-  switch (status) {
-    case NotAnInteger:
-      return "'%s' は整数ではありません";
-    case RangeError:
-      return "範囲チェックエラー";
-    case OutOfMemory:
-      return "メモリが足りません";
-    case Unreadable:
-      return "設定ファイル %s を読み込めませんでした";
-    case Ok:
-      break;
-  }
-  return "";
-}
-
 namespace {
 
 LoadResult loadFile() {

@@ -19,9 +19,6 @@ struct LoadResult {
   std::string detail;  // the "COUNT" text that could not be loaded, or the file
 
   bool ok() const { return status == Ok; }
-  // The message for the error box, UTF-8, with "%s" standing for detail
-  // (which is ANSI text and is put in by the caller that shows it).
-  const char* messageFormat() const;
 };
 
 enum class SaveResult {
@@ -36,19 +33,19 @@ enum class SaveResult {
 // then on never written by SaveIniFile: the user's logons are still in it. Slots with an
 // empty user are dropped while loading (but for the one placeholder slot of a
 // file without logons), so that the listed item i is always slot i.
-LoadResult LoadIniFile();
+[[nodiscard]] LoadResult LoadIniFile();
 
 // Writes the path and every slot to IniFileName, unless the file is there and
 // the store is as the load left it: a settings file on a read-only share is
 // then never opened for writing. Failed when any write failed: the old file
 // is then left as it was.
-SaveResult SaveIniFile();
+[[nodiscard]] SaveResult SaveIniFile();
 // Whether the path or a slot differs from what the load produced.
-bool StoreChanged();
+[[nodiscard]] bool StoreChanged();
 
 // Whether Value can stand in the settings file: a line break would end the
 // value and start another key, a NUL would cut it short.
-bool IsStorableValue(const std::string& Value);
+[[nodiscard]] bool IsStorableValue(const std::string& Value);
 
 // The text the list box shows for a logon: "user / pass @ host".
 std::string DisplayTextOf(const std::string& User, const std::string& Pass,
@@ -60,9 +57,10 @@ std::vector<std::string> ListTexts();
 
 // Stores a logon unless User is empty, the triple is already stored (exact
 // byte comparison) or a value cannot be stored. Returns the slot that received it.
-std::optional<int> StoreInsert(const std::string& User, const std::string& Pass,
-                               const std::string& Host);
-bool StoreContains(const std::string& User, const std::string& Pass, const std::string& Host);
+[[nodiscard]] std::optional<int> StoreInsert(const std::string& User, const std::string& Pass,
+                                             const std::string& Host);
+[[nodiscard]] bool StoreContains(const std::string& User, const std::string& Pass,
+                                 const std::string& Host);
 // Removes slot Index, closing the gap; an index outside the store is ignored.
 void StoreDelete(int Index);
 // Empty: no slots, or only the placeholder slot with an empty user.

@@ -45,7 +45,7 @@ class FormTest : public ::testing::Test {
     pump();
   }
   void TearDown() override {
-    delete form;
+    form.reset();
     pump();  // takes the quit message the window posted as it went
     DeleteFileA(iniPath().c_str());
     ResetStore();
@@ -108,7 +108,7 @@ class FormTest : public ::testing::Test {
     pump();
   }
 
-  TForm1* form = nullptr;
+  std::unique_ptr<TForm1> form;
   testfiles::ScratchDir scratch;
 };
 

@@ -15,5 +15,18 @@ class StoreFixture : public ::testing::Test {
   }
   void TearDown() override { ResetStore(); }
 
+  // Writes Bytes as the settings file and loads it.
+  LoadResult load(const std::string& Bytes) {
+    testfiles::writeBytes(IniFileName, Bytes);
+    return LoadIniFile();
+  }
+  // Saves, forgets everything and loads the file again; the users it holds then.
+  std::vector<std::string> saveAndReload() {
+    EXPECT_NE(SaveIniFile(), SaveResult::Failed);
+    ResetStore();
+    EXPECT_TRUE(LoadIniFile().ok());
+    return Users;
+  }
+
   testfiles::ScratchDir dir;
 };

@@ -1,21 +1,13 @@
 // StoreTrace.cpp: see StoreTrace.h.
 #include "StoreTrace.h"
 
-#include <fstream>
-#include <iterator>
 #include <random>
 #include <vector>
 
 #include "Store.h"
+#include "TestFiles.h"
 
-namespace {
-
-std::string fileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-}  // namespace
+using testfiles::readBytes;
 
 std::string RunStoreTrace(unsigned Seed, int Steps, const std::string& IniPath) {
   std::mt19937 rng(Seed);
@@ -58,7 +50,7 @@ std::string RunStoreTrace(unsigned Seed, int Steps, const std::string& IniPath) 
         break;
       case 2: {
         const SaveResult r = SaveIniFile();
-        trace += "save " + std::to_string(static_cast<int>(r)) + "\n" + fileBytes(IniPath) + "\n";
+        trace += "save " + std::to_string(static_cast<int>(r)) + "\n" + readBytes(IniPath) + "\n";
         break;
       }
       case 3: {
@@ -70,7 +62,7 @@ std::string RunStoreTrace(unsigned Seed, int Steps, const std::string& IniPath) 
         break;
       }
       default:
-        StoreInsert(text(3), text(3), text(4));
+        (void)StoreInsert(text(3), text(3), text(4));
         break;
     }
   }

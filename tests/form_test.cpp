@@ -3,6 +3,7 @@
 #include <oleacc.h>
 
 #include "FormFixture.h"
+#include "Messages.h"
 #include "Raii.h"
 
 namespace {
@@ -357,6 +358,11 @@ TEST_F(FormTest, ErrorBoxAddsAPeriodByTheRuntimesRule) {
   EXPECT_EQ(Application::ErrorBoxText(L"done."), L"done.");
   EXPECT_EQ(Application::ErrorBoxText(L"(x)"), L"(x)");  // ')' sorts below '.'
   EXPECT_EQ(Application::ErrorBoxText(L""), L"");
+  // Each outcome of the layers below has its own words; the offending text goes in.
+  EXPECT_EQ(messages::loadFailed({LoadResult::RangeError, "-2"}), L"範囲チェックエラー");
+  EXPECT_EQ(messages::loadFailed({LoadResult::OutOfMemory, "9"}), L"メモリが足りません");
+  EXPECT_EQ(messages::saveOutcome(SaveResult::Saved), L"");
+  EXPECT_EQ(messages::saveOutcome(SaveResult::Unchanged), L"");
 }
 
 TEST_F(FormTest, StartShowsWithoutActivatingWhenToldTo) {
@@ -367,7 +373,7 @@ TEST_F(FormTest, StartShowsWithoutActivatingWhenToldTo) {
     start(kThreeLogons, show);
     EXPECT_TRUE(IsWindowVisible(form->Handle));
     EXPECT_EQ(GetActiveWindow(), other) << show;
-    delete std::exchange(form, nullptr);
+    form.reset();
   }
   DestroyWindow(other);
 }

@@ -13,20 +13,7 @@ namespace {
 using testfiles::readBytes;
 using testfiles::writeBytes;
 
-class HardInput : public StoreFixture {
- protected:
-  LoadResult load(const std::string& Bytes) {
-    writeBytes(IniFileName, Bytes);
-    return LoadIniFile();
-  }
-  // Saves and loads again; the users afterwards.
-  std::vector<std::string> roundTrip() {
-    EXPECT_EQ(SaveIniFile(), SaveResult::Saved);
-    ResetStore();
-    EXPECT_TRUE(LoadIniFile().ok());
-    return Users;
-  }
-};
+using HardInput = StoreFixture;
 
 using Slots = std::vector<std::string>;
 
@@ -36,8 +23,8 @@ TEST_F(HardInput, BinaryGarbageLoadsAsAFileWithoutLogons) {
   for (char& c : garbage) c = static_cast<char>(rng());
   ASSERT_TRUE(load(garbage).ok());
   EXPECT_TRUE(ListTexts().empty());
-  StoreInsert("u", "p", "h");
-  EXPECT_EQ(roundTrip(), Slots{"u"});
+  EXPECT_TRUE(StoreInsert("u", "p", "h"));
+  EXPECT_EQ(saveAndReload(), Slots{"u"});
 }
 
 TEST_F(HardInput, ByteOrderMarkIsNoObstacle) {
@@ -46,8 +33,8 @@ TEST_F(HardInput, ByteOrderMarkIsNoObstacle) {
                   .ok());
   EXPECT_EQ(Users, Slots{"scott"});
   EXPECT_EQ(SQLPlusPath, "C:\\x.exe");
-  StoreInsert("u", "p", "h");
-  EXPECT_EQ(roundTrip(), (Slots{"scott", "u"}));
+  EXPECT_TRUE(StoreInsert("u", "p", "h"));
+  EXPECT_EQ(saveAndReload(), (Slots{"scott", "u"}));
 }
 
 TEST_F(HardInput, NulBytesEndAValueAsTheSystemReadsIt) {

@@ -9,6 +9,7 @@
 #include "IniEngine.h"
 #include "StoreTrace.h"
 #include "TestFiles.h"
+#include "TestProcess.h"
 
 namespace {
 
@@ -132,17 +133,9 @@ TEST_F(EngineDiff, RandomStoreRunsWriteAndReadTheSame) {
     const std::string out = dir.file("trace" + std::to_string(seed) + ".txt");
     std::string cmd = "\"" + tool + "\" " + std::to_string(seed) + " 120 \"" +
                       dir.file("own" + std::to_string(seed) + ".ini") + "\" \"" + out + "\"";
-    STARTUPINFOA si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    ASSERT_TRUE(CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                               &si, &pi));
-    WaitForSingleObject(pi.hProcess, 60000);
-    DWORD code = 1;
-    GetExitCodeProcess(pi.hProcess, &code);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    ASSERT_EQ(code, 0u);
+    const UniqueHandle trace = testprocess::start(cmd);
+    ASSERT_TRUE(trace);
+    ASSERT_EQ(testprocess::waitFor(trace, 60000), 0u);
     const std::string ownTrace = readBytes(out);
     ASSERT_FALSE(systemTrace.empty());
     EXPECT_TRUE(ownTrace == systemTrace)

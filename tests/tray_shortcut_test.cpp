@@ -22,7 +22,7 @@ int trayIcons() {
   return n;
 }
 
-void trayMessage(TForm1* Form, UINT Mouse) {
+void trayMessage(const std::unique_ptr<TForm1>& Form, UINT Mouse) {
   SendMessageW(Form->Handle, WM_TRAYICON, 1, Mouse);
   pump(100);
 }
@@ -144,6 +144,7 @@ class ShortcutTest : public FormTest {
     std::sort(names.begin(), names.end());
     return names;
   }
+  ComInit com;  // the shell link object lives in COM
   std::string dir, client;
 };
 
@@ -173,7 +174,6 @@ Link readLink(const std::string& File) {
 }
 
 TEST_F(ShortcutTest, WritesALinkThatStartsTheClientWithTheLogon) {
-  ComInit com;
   startWithClient();
   EXPECT_EQ(makeShortcut(L"scott", L"tiger", L"orcl"), L"デスクトップに作成しました。");
   const std::string file = dir + "scott_tiger@orcl.lnk";
@@ -187,7 +187,6 @@ TEST_F(ShortcutTest, WritesALinkThatStartsTheClientWithTheLogon) {
 }
 
 TEST_F(ShortcutTest, EmptyPasswordLeavesNothingBetweenTheSeparators) {
-  ComInit com;
   startWithClient();
   EXPECT_EQ(makeShortcut(L"u", L"", L"h"), L"デスクトップに作成しました。");
   const std::string file = dir + "u_@h.lnk";
@@ -197,7 +196,6 @@ TEST_F(ShortcutTest, EmptyPasswordLeavesNothingBetweenTheSeparators) {
 }
 
 TEST_F(ShortcutTest, NamesTheFileSystemRejectsFailAndLeaveNothing) {
-  ComInit com;
   startWithClient();
   const auto before = desktopFiles();
   for (const wchar_t* bad : {L":", L"?", L"*", L"\"", L"<", L">", L"|", L"/", L"\\"}) {
@@ -217,7 +215,6 @@ TEST_F(ShortcutTest, NamesTheFileSystemRejectsFailAndLeaveNothing) {
 }
 
 TEST_F(ShortcutTest, TargetThatDoesNotExistIsRefused) {
-  ComInit com;
   start(kThreeLogons);  // C:\oracle\bin\sqlplus.exe is not there
   const auto before = desktopFiles();
   EXPECT_EQ(makeShortcut(L"scott", L"tiger", L"orcl"), L"ショートカット作成に失敗しました。");

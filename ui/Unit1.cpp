@@ -11,6 +11,7 @@
 #include "Application.h"
 #include "Common.h"
 #include "Logon.h"
+#include "Messages.h"
 #include "Shortcut.h"
 #include "Store.h"
 #include "Text.h"
@@ -26,6 +27,9 @@ const DWORD kWindowExStyle = WS_EX_CONTROLPARENT;
 const int kClientWidth = 368, kClientHeight = 206;  // at 96 pixels per inch
 const int kLeft = 192, kTop = 107;
 const int kFontHeight = 12, kItemHeight = 12;
+// WinExec answers an error code (0 to 31, as the 16-bit loader did) or a
+// value above 31 when the program started.
+const UINT kWinExecLastError = 31;
 
 // The layout at 96 pixels per inch. Places are within the parent: the window's
 // client area, or the group box named. Controls are siblings in the window
@@ -88,12 +92,10 @@ int scale(int value, UINT dpi) {
 }
 
 int textWidth(HWND wnd, HFONT font, const wchar_t* text) {
-  const HDC dc = GetDC(wnd);
-  const HGDIOBJ old = SelectObject(dc, font);
+  const WindowDC dc(wnd);
+  const SelectedObject selected(dc.get(), font);
   SIZE size{};
-  GetTextExtentPoint32W(dc, text, lstrlenW(text), &size);
-  SelectObject(dc, old);
-  ReleaseDC(wnd, dc);
+  GetTextExtentPoint32W(dc.get(), text, lstrlenW(text), &size);
   return size.cx;
 }
 
@@ -144,7 +146,7 @@ void guarded(F&& f) {
   } catch (const AppError& e) {
     Application::ShowErrorBox(e.message);
   } catch (const std::bad_alloc&) {
-    Application::ShowErrorBox(L"メモリが足りません");
+    Application::ShowErrorBox(messages::kOutOfMemory);
   } catch (const std::exception& e) {
     Application::ShowErrorBox(FromUtf8(e.what()));
   }
@@ -152,7 +154,7 @@ void guarded(F&& f) {
 
 }  // namespace
 
-TForm1* TForm1::Create(HINSTANCE Instance, TrayIcon::ShellFn Shell) {
+std::unique_ptr<TForm1> TForm1::Create(HINSTANCE Instance, TrayIcon::ShellFn Shell) {
   WNDCLASSEXW wc{};
   wc.cbSize = sizeof wc;
   wc.lpfnWndProc = StaticWndProc;
@@ -167,15 +169,11 @@ TForm1* TForm1::Create(HINSTANCE Instance, TrayIcon::ShellFn Shell) {
                                              GetSystemMetrics(SM_CYSMICON), LR_SHARED));
   RegisterClassExW(&wc);  // fails harmlessly when a test creates the window again
 
-  auto* form = new TForm1(Shell);
-  Form1 = form;
+  auto form = std::make_unique<TForm1>(PassKey{}, Shell);
+  Form1 = form.get();
   CreateWindowExW(kWindowExStyle, kClassName, L"Form1", kWindowStyle, kLeft, kTop, kClientWidth,
-                  kClientHeight, nullptr, nullptr, Instance, form);
-  if (!form->Handle) {
-    Form1 = nullptr;
-    delete form;
-    return nullptr;
-  }
+                  kClientHeight, nullptr, nullptr, Instance, form.get());
+  if (!form->Handle) return nullptr;  // the destructor lets go of Form1
   return form;
 }
 
@@ -406,10 +404,7 @@ void TForm1::FormCreate() {
   if (!loaded.ok()) {
     // Reported once the window is complete: it opens and works, and the file
     // keeps the user's logons untouched for repair.
-    std::wstring message = FromUtf8(loaded.messageFormat());
-    const size_t at = message.find(L"%s");
-    if (at != std::wstring::npos) message.replace(at, 2, FromAnsi(loaded.detail));
-    throw AppError{message};
+    throw AppError{messages::loadFailed(loaded)};
   }
 }
 
@@ -423,17 +418,8 @@ void TForm1::FormShow() {
 void TForm1::saveOnExit() {
   if (saved_) return;
   saved_ = true;
-  switch (SaveIniFile()) {
-    case SaveResult::Failed:
-      Application::ShowMessage(L"設定の保存に失敗しました。");
-      break;
-    case SaveResult::NotLoaded:
-      Application::ShowMessage(L"設定ファイルを読み込めなかったため、変更は保存しませんでした。");
-      break;
-    case SaveResult::Saved:
-    case SaveResult::Unchanged:
-      break;
-  }
+  const std::wstring message = messages::saveOutcome(SaveIniFile());
+  if (!message.empty()) Application::ShowMessage(message);
 }
 
 void TForm1::FormClose() {
@@ -500,7 +486,7 @@ bool TForm1::readLogon(std::string& User, std::string& Pass, std::string& Host) 
        {std::tuple{edtUser, lblUser, &User}, std::tuple{edtPass, lblPass, &Pass},
         std::tuple{edtHost, lblHost, &Host}}) {
     if (!GetTextExact(box, *text)) {
-      Application::ShowMessage(windowText(label) + L"に使えない文字があります。");
+      Application::ShowMessage(messages::unusableCharacters(windowText(label)));
       return false;
     }
   }
@@ -541,7 +527,7 @@ void TForm1::btnFileOpenClick() {
   OPENFILENAMEW ofn{};
   ofn.lStructSize = sizeof ofn;
   ofn.hwndOwner = Handle;
-  ofn.lpstrFilter = L"実行ファイル (*.exe)\0*.exe\0";
+  ofn.lpstrFilter = messages::kExeFilter;
   ofn.lpstrFile = file.data();
   ofn.nMaxFile = static_cast<DWORD>(file.size());
   ofn.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_ENABLESIZING | OFN_NOCHANGEDIR;
@@ -551,13 +537,12 @@ void TForm1::btnFileOpenClick() {
   const auto open = dialogs ? reinterpret_cast<decltype(&GetOpenFileNameW)>(reinterpret_cast<void*>(
                                   GetProcAddress(dialogs.get(), "GetOpenFileNameW")))
                             : nullptr;
-  if (!open) throw AppError{L"comdlg32.dll を読み込めませんでした"};
+  if (!open) throw AppError{messages::kFileDialogUnavailable};
   if (!open(&ofn)) return;  // cancelled: the path stays as it was
   file.resize(wcslen(file.c_str()));
   lastOpenFile_ = file;
   std::string path;
-  if (!toAnsiPath(file, path))
-    throw AppError{L"このパスは現在のコード ページで表せません: " + file};
+  if (!toAnsiPath(file, path)) throw AppError{messages::pathNotInCodePage(file)};
   SQLPlusPath = path;
   SetTextA(edtSQLPlus, SQLPlusPath);
 }
@@ -566,7 +551,8 @@ void TForm1::Shell_SQL() {
   std::string user, pass, host;
   if (!readLogon(user, pass, host)) return;
   const std::string command = ClientCommandLine(GetTextA(edtSQLPlus), user, pass, host);
-  if (WinExec(command.c_str(), SW_SHOW) <= 31) Application::ShowMessage(L"起動に失敗しました。");
+  if (WinExec(command.c_str(), SW_SHOW) <= kWinExecLastError)
+    Application::ShowMessage(messages::kLaunchFailed);
 }
 
 void TForm1::btnShortCutClick() {
@@ -579,6 +565,5 @@ void TForm1::btnShortCutClick() {
   const bool ok = IsValidFileName(name) && GetDesktopFolder(dir) &&
                   CreateShortcut(dir + name, GetTextA(edtSQLPlus), LogonString(user, pass, host),
                                  "C:\\", WindowState::Normal);
-  Application::ShowMessage(ok ? L"デスクトップに作成しました。"
-                              : L"ショートカット作成に失敗しました。");
+  Application::ShowMessage(ok ? messages::kShortcutCreated : messages::kShortcutFailed);
 }

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
 
 #include "Raii.h"
@@ -13,7 +14,14 @@ class TForm1 {
  public:
   // Creates the window (hidden); FormCreate runs during the creation. Shell
   // registers the notification-area icon.
-  static TForm1* Create(HINSTANCE Instance, TrayIcon::ShellFn Shell = Shell_NotifyIconA);
+  static std::unique_ptr<TForm1> Create(HINSTANCE Instance,
+                                        TrayIcon::ShellFn Shell = Shell_NotifyIconA);
+  // Only Create makes one: the window procedure holds a pointer to it.
+  class PassKey {
+    friend class TForm1;
+    PassKey() {}  // user-provided: no one else can brace-initialise it
+  };
+  TForm1(PassKey, TrayIcon::ShellFn Shell) : Tray(Shell) {}
   ~TForm1();
   TForm1(const TForm1&) = delete;
   TForm1& operator=(const TForm1&) = delete;
@@ -27,7 +35,6 @@ class TForm1 {
   HWND gpbList = nullptr, lstLogin = nullptr;
   HWND btnInsert = nullptr, btnShell = nullptr, btnDelete = nullptr, btnShortCut = nullptr;
 
-  // Handlers.
   void FormCreate();
   void FormShow();
   void FormClose();
@@ -42,7 +49,6 @@ class TForm1 {
   void btnShellClick();
   void btnShortCutClick();
 
-  // Methods.
   void Chage_Btn_Enabled();
   void Insert_ListBox();
   void Delete_List(int Index);
@@ -59,7 +65,6 @@ class TForm1 {
   UINT Dpi() const { return dpi_; }
 
  private:
-  explicit TForm1(TrayIcon::ShellFn Shell) : Tray(Shell) {}
   static LRESULT CALLBACK StaticWndProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam);
   LRESULT WndProc(UINT Msg, WPARAM WParam, LPARAM LParam);
   LRESULT handle(UINT Msg, WPARAM WParam, LPARAM LParam);

@@ -17,10 +17,13 @@
 #include "Common.h"
 #include "Store.h"
 #include "Text.h"
+#include "TestProcess.h"
 #include "Unit1.h"
+#include "WindowTestUtils.h"
 
 namespace {
 
+using ui_test::pump;
 using Clock = std::chrono::steady_clock;
 
 double msSince(Clock::time_point t0) {
@@ -89,15 +92,10 @@ struct StartFigures {
 
 // Starts Exe in Dir and times the way to its visible main window; closes it.
 StartFigures startToWindow(const std::string& exe, const std::string& dir, const wchar_t* title) {
-  STARTUPINFOA si{};
-  si.cb = sizeof si;
-  PROCESS_INFORMATION pi{};
-  std::string cmd = "\"" + exe + "\"";
   const auto t0 = Clock::now();
-  if (!CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(), &si,
-                      &pi))
-    return {};
-  WindowOf want{pi.dwProcessId, title};
+  const UniqueHandle process = testprocess::start("\"" + exe + "\"", dir.c_str());
+  if (!process) return {};
+  WindowOf want{GetProcessId(process.get()), title};
   while (!want.found && msSince(t0) < 60000) {
     EnumWindows(findVisible, reinterpret_cast<LPARAM>(&want));
     if (!want.found) Sleep(1);
@@ -107,11 +105,9 @@ StartFigures startToWindow(const std::string& exe, const std::string& dir, const
   Sleep(300);  // let it settle before its memory is read
   PROCESS_MEMORY_COUNTERS pmc{};
   pmc.cb = sizeof pmc;
-  if (GetProcessMemoryInfo(pi.hProcess, &pmc, sizeof pmc)) f.peakBytes = pmc.PeakWorkingSetSize;
+  if (GetProcessMemoryInfo(process.get(), &pmc, sizeof pmc)) f.peakBytes = pmc.PeakWorkingSetSize;
   PostMessageW(want.found, WM_CLOSE, 0, 0);
-  WaitForSingleObject(pi.hProcess, 120000);
-  CloseHandle(pi.hThread);
-  CloseHandle(pi.hProcess);
+  testprocess::waitFor(process, 120000);
   return f;
 }
 
@@ -149,11 +145,6 @@ double timeIt(const std::function<void()>& f, int runs) {
     t.push_back(msSince(t0));
   }
   return median(t);
-}
-
-void pump() {
-  MSG msg;
-  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) Application::ProcessMessage(msg);
 }
 
 bool waitForFile(const std::string& path, double limitMs) {
@@ -268,24 +259,17 @@ int main(int argc, char** argv) {
   std::vector<double> bare, viaEnter;
   for (int i = 0; i < runs; ++i) {
     DeleteFileA(record.c_str());
-    STARTUPINFOA si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    std::string cmd = "\"" + recorder + "\" user0/pass0@host0";
     const auto t0 = Clock::now();
-    if (CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
-                       &pi)) {
+    if (const UniqueHandle client = testprocess::start("\"" + recorder + "\" user0/pass0@host0")) {
       waitForFile(record, 30000);
       bare.push_back(msSince(t0));
-      WaitForSingleObject(pi.hProcess, 10000);
-      CloseHandle(pi.hThread);
-      CloseHandle(pi.hProcess);
+      testprocess::waitFor(client, 10000);
     }
   }
   // The window in this process, on a settings file beside this program.
   writeFile(GetExeDir() + "Vostrelk.ini", settingsFile(50));
   ResetStore();
-  TForm1* form = TForm1::Create(GetModuleHandleW(nullptr));
+  const std::unique_ptr<TForm1> form = TForm1::Create(GetModuleHandleW(nullptr));
   Application::ShowMainWindow(form->Handle, SW_SHOWNORMAL);
   pump();
   SQLPlusPath = recorder;
@@ -300,7 +284,6 @@ int main(int argc, char** argv) {
     waitForFile(record, 30000);
     viaEnter.push_back(msSince(t0));
   }
-  delete form;
   DeleteFileA((GetExeDir() + "Vostrelk.ini").c_str());
   std::printf("| path | ms | ratio |\n|---|---|---|\n");
   std::printf("| CreateProcess of the client, bare | %.0f | 1.00 |\n", median(bare));

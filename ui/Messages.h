@@ -1,0 +1,28 @@
+// Messages.h: every message the program shows. The layers below report
+// outcomes (an error kind and the offending text); the wording is here.
+#pragma once
+
+#include <string>
+
+#include "Store.h"
+
+namespace messages {
+
+// The error box's text for a settings file that could not be loaded.
+std::wstring loadFailed(const LoadResult& Result);
+// The message dialog's text for a save at exit; empty when there is nothing to say.
+std::wstring saveOutcome(SaveResult Result);
+// A box whose text the code page cannot hold exactly, named by its label.
+std::wstring unusableCharacters(const std::wstring& Label);
+// A chosen client path the code page cannot hold, even in its short form.
+std::wstring pathNotInCodePage(const std::wstring& Path);
+
+extern const wchar_t kLaunchFailed[];
+extern const wchar_t kShortcutCreated[];
+extern const wchar_t kShortcutFailed[];
+extern const wchar_t kOutOfMemory[];
+extern const wchar_t kFileDialogUnavailable[];
+// The file dialog's one filter: its name and its pattern, each ended by a NUL.
+extern const wchar_t kExeFilter[];
+
+}  // namespace messages
