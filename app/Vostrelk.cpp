@@ -15,9 +15,9 @@ int WINAPI wWinMain(HINSTANCE Instance, HINSTANCE, PWSTR, int ShowCommand) {
   if (GetLastError() == ERROR_ALREADY_EXISTS) return 0;
 
   ComInit com;
-  Application::Title = L"Vostrelk";
-  const std::unique_ptr<TForm1> form = TForm1::Create(Instance);
+  Application::title = L"Vostrelk";
+  const std::unique_ptr<TForm1> form = TForm1::create(Instance);
   if (!form) return 1;
   // The mutex was never owned (created so): closing its handle at the end lets it go.
-  return Application::Run(form->Handle, ShowCommand);
+  return Application::run(form->Handle, ShowCommand);
 }

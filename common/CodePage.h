@@ -22,9 +22,9 @@ size_t lastSeparator(const std::string& Text);
 }  // namespace codepage
 
 // Conversions with the system's ANSI code page (Windows, CodePageWin.cpp).
-// ToAnsiExact fails, leaving Ansi unchanged, when a character has no exact
+// toAnsiExact fails, leaving Ansi unchanged, when a character has no exact
 // equivalent: the system would otherwise put a look-alike or '?' in its place.
-[[nodiscard]] bool ToAnsiExact(const std::wstring& Text, std::string& Ansi);
-std::string ToAnsi(const std::wstring& Text);
-std::wstring FromAnsi(const std::string& Text);
-std::wstring FromUtf8(const std::string& Text);
+[[nodiscard]] bool toAnsiExact(const std::wstring& Text, std::string& Ansi);
+std::string toAnsi(const std::wstring& Text);
+std::wstring fromAnsi(const std::string& Text);
+std::wstring fromUtf8(const std::string& Text);

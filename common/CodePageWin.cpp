@@ -14,7 +14,7 @@ std::wstring toWide(UINT codePage, const std::string& text) {
   return out;
 }
 
-std::string toAnsi(const std::wstring& text, DWORD flags, BOOL* usedDefault) {
+std::string convertToAnsi(const std::wstring& text, DWORD flags, BOOL* usedDefault) {
   if (text.empty()) return {};
   const int len = static_cast<int>(text.size());
   const int n =
@@ -26,9 +26,9 @@ std::string toAnsi(const std::wstring& text, DWORD flags, BOOL* usedDefault) {
 
 }  // namespace
 
-bool ToAnsiExact(const std::wstring& Text, std::string& Ansi) {
+bool toAnsiExact(const std::wstring& Text, std::string& Ansi) {
   BOOL usedDefault = FALSE;
-  std::string converted = toAnsi(Text, WC_NO_BEST_FIT_CHARS, &usedDefault);
+  std::string converted = convertToAnsi(Text, WC_NO_BEST_FIT_CHARS, &usedDefault);
   // The way back must give the same text: a character the code page maps to
   // another one (a look-alike) is as lost as one it has no byte for.
   if (usedDefault || toWide(CP_ACP, converted) != Text) return false;
@@ -36,14 +36,14 @@ bool ToAnsiExact(const std::wstring& Text, std::string& Ansi) {
   return true;
 }
 
-std::string ToAnsi(const std::wstring& Text) {
-  return toAnsi(Text, 0, nullptr);
+std::string toAnsi(const std::wstring& Text) {
+  return convertToAnsi(Text, 0, nullptr);
 }
 
-std::wstring FromAnsi(const std::string& Text) {
+std::wstring fromAnsi(const std::string& Text) {
   return toWide(CP_ACP, Text);
 }
 
-std::wstring FromUtf8(const std::string& Text) {
+std::wstring fromUtf8(const std::string& Text) {
   return toWide(CP_UTF8, Text);
 }

@@ -21,21 +21,21 @@ void ReadIniString(const std::string& FileName, const std::string& Section, cons
 
 // Makes the next read see the file as it is on disk now: the system keeps
 // files it has read in a cache that does not always notice a change.
-void RefreshIniFile(const std::string& FileName);
+void refreshIniFile(const std::string& FileName);
 
 enum class IniFile { Missing, Readable, Unreadable };
 // Whether the file is there and can be read: a folder of that name, or a file
 // another program holds locked, is Unreadable.
-[[nodiscard]] IniFile IniFileState(const std::string& FileName);
+[[nodiscard]] IniFile iniFileState(const std::string& FileName);
 
 // The names of the file's sections, in file order.
-std::vector<std::string> ReadIniSectionNames(const std::string& FileName);
+std::vector<std::string> readIniSectionNames(const std::string& FileName);
 
 // Saving goes through a copy beside the file, so that an interrupted save
-// leaves either the old file or the new one. CopyIniFile starts the copy from
-// the current file (or from nothing when there is none yet); ReplaceIniFile
-// puts the finished copy in the file's place in one step; DiscardIniFile
+// leaves either the old file or the new one. copyIniFile starts the copy from
+// the current file (or from nothing when there is none yet); replaceIniFile
+// puts the finished copy in the file's place in one step; discardIniFile
 // removes a copy that is not wanted.
-[[nodiscard]] bool CopyIniFile(const std::string& From, const std::string& To);
-[[nodiscard]] bool ReplaceIniFile(const std::string& From, const std::string& To);
-void DiscardIniFile(const std::string& FileName);
+[[nodiscard]] bool copyIniFile(const std::string& From, const std::string& To);
+[[nodiscard]] bool replaceIniFile(const std::string& From, const std::string& To);
+void discardIniFile(const std::string& FileName);

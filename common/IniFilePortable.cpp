@@ -15,7 +15,7 @@ bool WriteIniString(const std::string& FileName, const std::string& Section, con
   return ini::writeString(FileName, Section, Key, ini::protectValue(Value));
 }
 
-IniFile IniFileState(const std::string& FileName) {
+IniFile iniFileState(const std::string& FileName) {
   switch (ini::fileState(FileName)) {
     case ini::FileState::Missing:
       return IniFile::Missing;
@@ -27,15 +27,15 @@ IniFile IniFileState(const std::string& FileName) {
   return IniFile::Unreadable;
 }
 
-void RefreshIniFile(const std::string&) {}  // every call reads the file anew
+void refreshIniFile(const std::string&) {}  // every call reads the file anew
 
-std::vector<std::string> ReadIniSectionNames(const std::string& FileName) {
+std::vector<std::string> readIniSectionNames(const std::string& FileName) {
   return ini::sectionNames(FileName);
 }
 
 namespace fs = std::filesystem;
 
-bool CopyIniFile(const std::string& From, const std::string& To) {
+bool copyIniFile(const std::string& From, const std::string& To) {
   std::error_code ec;
   if (!fs::exists(From, ec)) {
     fs::remove(To, ec);
@@ -44,13 +44,13 @@ bool CopyIniFile(const std::string& From, const std::string& To) {
   return fs::copy_file(From, To, fs::copy_options::overwrite_existing, ec) && !ec;
 }
 
-bool ReplaceIniFile(const std::string& From, const std::string& To) {
+bool replaceIniFile(const std::string& From, const std::string& To) {
   std::error_code ec;
   fs::rename(From, To, ec);  // replaces an existing file, also on Windows
   return !ec;
 }
 
-void DiscardIniFile(const std::string& FileName) {
+void discardIniFile(const std::string& FileName) {
   std::error_code ec;
   fs::remove(FileName, ec);
 }

@@ -36,7 +36,7 @@ bool WriteIniString(const std::string& FileName, const std::string& Section, con
                                     FileName.c_str()) != FALSE;
 }
 
-std::vector<std::string> ReadIniSectionNames(const std::string& FileName) {
+std::vector<std::string> readIniSectionNames(const std::string& FileName) {
   std::string buf(4096, '\0');
   DWORD n = 0;
   for (;;) {
@@ -64,7 +64,7 @@ void releaseProfileCache(const std::string& FileName) {
 
 }  // namespace
 
-IniFile IniFileState(const std::string& FileName) {
+IniFile iniFileState(const std::string& FileName) {
   const DWORD attributes = GetFileAttributesA(FileName.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     const DWORD error = GetLastError();
@@ -78,11 +78,11 @@ IniFile IniFileState(const std::string& FileName) {
   return file ? IniFile::Readable : IniFile::Unreadable;
 }
 
-void RefreshIniFile(const std::string& FileName) {
+void refreshIniFile(const std::string& FileName) {
   releaseProfileCache(FileName);
 }
 
-bool CopyIniFile(const std::string& From, const std::string& To) {
+bool copyIniFile(const std::string& From, const std::string& To) {
   releaseProfileCache(To);
   if (GetFileAttributesA(From.c_str()) == INVALID_FILE_ATTRIBUTES &&
       GetLastError() == ERROR_FILE_NOT_FOUND)
@@ -90,7 +90,7 @@ bool CopyIniFile(const std::string& From, const std::string& To) {
   return CopyFileA(From.c_str(), To.c_str(), FALSE) != FALSE;
 }
 
-bool ReplaceIniFile(const std::string& From, const std::string& To) {
+bool replaceIniFile(const std::string& From, const std::string& To) {
   releaseProfileCache(From);
   const bool moved = MoveFileExA(From.c_str(), To.c_str(),
                                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
@@ -98,7 +98,7 @@ bool ReplaceIniFile(const std::string& From, const std::string& To) {
   return moved;
 }
 
-void DiscardIniFile(const std::string& FileName) {
+void discardIniFile(const std::string& FileName) {
   releaseProfileCache(FileName);
   DeleteFileA(FileName.c_str());
 }

@@ -16,8 +16,8 @@ bool GetSpecialFolder(int FolderId, std::string& Path) {
   char buf[MAX_PATH + 1] = {};
   if (!SHGetPathFromIDListA(items.get(), buf) || buf[0] == '\0') return false;
   Path = buf;
-  // The last character decides, not the last byte: a folder named "表"
-  // (0x95 0x5C) still needs its separator.
+  // The last character decides, not the last byte: a folder whose name ends
+  // in a double-byte character with 0x5C as its second byte needs its separator.
   if (!codepage::endsWithChar(Path, '\\')) Path += '\\';
   return true;
 }
@@ -40,5 +40,5 @@ bool CreateShortcut(const std::string& LinkFile, const std::string& Target,
   ComPtr<IPersistFile> file;
   if (link->QueryInterface(IID_IPersistFile, file.putVoid()) != S_OK) return false;
 
-  return file->Save(FromAnsi(LinkFile).c_str(), FALSE) == S_OK;
+  return file->Save(fromAnsi(LinkFile).c_str(), FALSE) == S_OK;
 }

@@ -12,7 +12,7 @@ int hexDigit(char c) {
 
 }  // namespace
 
-bool ParseInt32(const std::string& Text, int32_t& Value) {
+bool parseInt32(const std::string& Text, int32_t& Value) {
   size_t i = 0;
   const size_t n = Text.size();
   while (i < n && Text[i] == ' ') ++i;

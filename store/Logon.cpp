@@ -5,27 +5,27 @@
 
 #include "CodePage.h"
 
-std::string LogonString(const std::string& User, const std::string& Pass, const std::string& Host) {
+std::string logonString(const std::string& User, const std::string& Pass, const std::string& Host) {
   return User + "/" + Pass + "@" + Host;
 }
 
-std::string QuotedClientPath(const std::string& Path) {
+std::string quotedClientPath(const std::string& Path) {
   const bool quoted = Path.size() >= 2 && Path.front() == '"' && Path.back() == '"';
   if (quoted || Path.find_first_of(" \t") == std::string::npos) return Path;
   return "\"" + Path + "\"";
 }
 
-std::string ClientCommandLine(const std::string& Path, const std::string& User,
+std::string clientCommandLine(const std::string& Path, const std::string& User,
                               const std::string& Pass, const std::string& Host) {
-  return QuotedClientPath(Path) + " " + LogonString(User, Pass, Host);
+  return quotedClientPath(Path) + " " + logonString(User, Pass, Host);
 }
 
-std::string ShortcutFileName(const std::string& User, const std::string& Pass,
+std::string shortcutFileName(const std::string& User, const std::string& Pass,
                              const std::string& Host) {
   return User + "_" + Pass + "@" + Host + ".lnk";
 }
 
-bool IsValidFileName(const std::string& Name) {
+bool isValidFileName(const std::string& Name) {
   if (Name.empty()) return false;
   for (size_t i = 0; i < Name.size(); ++i) {
     const auto c = static_cast<unsigned char>(Name[i]);

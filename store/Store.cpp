@@ -40,7 +40,7 @@ void setSlotCount(size_t n) {
 // Only sections named by a number in plain decimal are slots.
 std::vector<int32_t> slotSections(int32_t Highest) {
   std::vector<int32_t> slots;
-  for (const auto& name : ReadIniSectionNames(IniFileName)) {
+  for (const auto& name : readIniSectionNames(IniFileName)) {
     if (name.empty() || name.size() > 10 || (name.size() > 1 && name[0] == '0')) continue;
     if (!std::all_of(name.begin(), name.end(), [](char c) { return c >= '0' && c <= '9'; }))
       continue;
@@ -58,10 +58,10 @@ namespace {
 
 LoadResult loadFile() {
   LoadResult result;
-  RefreshIniFile(IniFileName);
+  refreshIniFile(IniFileName);
   // The profile functions read a locked file as an empty one; the store would
   // then overwrite the user's logons with nothing at exit.
-  if (IniFileState(IniFileName) == IniFile::Unreadable) {
+  if (iniFileState(IniFileName) == IniFile::Unreadable) {
     result.status = LoadResult::Unreadable;
     result.detail = IniFileName;
     loadFailed = true;
@@ -73,7 +73,7 @@ LoadResult loadFile() {
   ReadIniString(IniFileName, kListSection, "COUNT", countText);
   if (countText.empty()) countText = "0";
   int32_t highest = 0;
-  if (!ParseInt32(countText, highest)) {
+  if (!parseInt32(countText, highest)) {
     result.status = LoadResult::NotAnInteger;
   } else if (highest < -1 || highest == INT32_MAX) {
     result.status = LoadResult::RangeError;  // no slot count fits
@@ -128,70 +128,70 @@ LoadResult LoadIniFile() {
   return result;
 }
 
-bool StoreChanged() {
+bool storeChanged() {
   return SQLPlusPath != loaded.path || Users != loaded.users || Passes != loaded.passes ||
          Hosts != loaded.hosts;
 }
 
-bool IsStorableValue(const std::string& Value) {
+bool isStorableValue(const std::string& Value) {
   return Value.find_first_of(std::string("\r\n\0", 3)) == std::string::npos;
 }
 
 SaveResult SaveIniFile() {
-  if (!StoreChanged() && (loadFailed || IniFileState(IniFileName) == IniFile::Readable))
+  if (!storeChanged() && (loadFailed || iniFileState(IniFileName) == IniFile::Readable))
     return SaveResult::Unchanged;
   if (loadFailed) return SaveResult::NotLoaded;
-  bool storable = IsStorableValue(SQLPlusPath);
-  for (int i = 0; storable && i < StoreCount(); ++i)
-    storable = IsStorableValue(Users[i]) && IsStorableValue(Passes[i]) && IsStorableValue(Hosts[i]);
+  bool storable = isStorableValue(SQLPlusPath);
+  for (int i = 0; storable && i < storeCount(); ++i)
+    storable = isStorableValue(Users[i]) && isStorableValue(Passes[i]) && isStorableValue(Hosts[i]);
   if (!storable) return SaveResult::Failed;
   const std::string copy = IniFileName + ".new";
-  bool ok = CopyIniFile(IniFileName, copy);
+  bool ok = copyIniFile(IniFileName, copy);
   ok = ok && WriteIniString(copy, kPathSection, "Path", SQLPlusPath);
-  ok = ok && WriteIniString(copy, kListSection, "COUNT", std::to_string(StoreCount() - 1));
-  for (int i = 0; ok && i < StoreCount(); ++i) {
+  ok = ok && WriteIniString(copy, kListSection, "COUNT", std::to_string(storeCount() - 1));
+  for (int i = 0; ok && i < storeCount(); ++i) {
     const std::string section = std::to_string(i);
     ok = WriteIniString(copy, section, "User", Users[i]) &&
          WriteIniString(copy, section, "Pass", Passes[i]) &&
          WriteIniString(copy, section, "Host", Hosts[i]);
   }
-  ok = ok && ReplaceIniFile(copy, IniFileName);
+  ok = ok && replaceIniFile(copy, IniFileName);
   if (!ok) {
-    DiscardIniFile(copy);
+    discardIniFile(copy);
     return SaveResult::Failed;
   }
   takeSnapshot();
   return SaveResult::Saved;
 }
 
-std::string DisplayTextOf(const std::string& User, const std::string& Pass,
+std::string displayTextOf(const std::string& User, const std::string& Pass,
                           const std::string& Host) {
   return User + " / " + Pass + " @ " + Host;
 }
 
-std::string DisplayText(int i) {
-  return DisplayTextOf(Users[i], Passes[i], Hosts[i]);
+std::string displayText(int i) {
+  return displayTextOf(Users[i], Passes[i], Hosts[i]);
 }
 
-std::vector<std::string> ListTexts() {
+std::vector<std::string> listTexts() {
   std::vector<std::string> texts;
-  for (int i = 0; i < StoreCount(); ++i)
-    if (!Users[i].empty()) texts.push_back(DisplayText(i));
+  for (int i = 0; i < storeCount(); ++i)
+    if (!Users[i].empty()) texts.push_back(displayText(i));
   return texts;
 }
 
-bool StoreContains(const std::string& User, const std::string& Pass, const std::string& Host) {
-  for (int i = 0; i < StoreCount(); ++i)
+bool storeContains(const std::string& User, const std::string& Pass, const std::string& Host) {
+  for (int i = 0; i < storeCount(); ++i)
     if (Users[i] == User && Hosts[i] == Host && Passes[i] == Pass) return true;
   return false;
 }
 
-std::optional<int> StoreInsert(const std::string& User, const std::string& Pass,
+std::optional<int> storeInsert(const std::string& User, const std::string& Pass,
                                const std::string& Host) {
-  if (User.empty() || StoreContains(User, Pass, Host)) return std::nullopt;
-  if (!IsStorableValue(User) || !IsStorableValue(Pass) || !IsStorableValue(Host))
+  if (User.empty() || storeContains(User, Pass, Host)) return std::nullopt;
+  if (!isStorableValue(User) || !isStorableValue(Pass) || !isStorableValue(Host))
     return std::nullopt;
-  const int k = StoreIsEmpty() ? 0 : StoreCount();
+  const int k = storeIsEmpty() ? 0 : storeCount();
   setSlotCount(static_cast<size_t>(k) + 1);
   Users[k] = User;
   Passes[k] = Pass;
@@ -199,22 +199,22 @@ std::optional<int> StoreInsert(const std::string& User, const std::string& Pass,
   return k;
 }
 
-void StoreDelete(int Index) {
-  if (Index < 0 || Index >= StoreCount()) return;
+void storeDelete(int Index) {
+  if (Index < 0 || Index >= storeCount()) return;
   Users.erase(Users.begin() + Index);
   Passes.erase(Passes.begin() + Index);
   Hosts.erase(Hosts.begin() + Index);
 }
 
-bool StoreIsEmpty() {
+bool storeIsEmpty() {
   return Users.empty() || (Users.size() == 1 && Users[0].empty());
 }
 
-int StoreCount() {
+int storeCount() {
   return static_cast<int>(Users.size());
 }
 
-void ResetStore() {
+void resetStore() {
   SQLPlusPath.clear();
   setSlotCount(0);
   loadFailed = false;

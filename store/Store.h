@@ -41,31 +41,31 @@ enum class SaveResult {
 // is then left as it was.
 [[nodiscard]] SaveResult SaveIniFile();
 // Whether the path or a slot differs from what the load produced.
-[[nodiscard]] bool StoreChanged();
+[[nodiscard]] bool storeChanged();
 
 // Whether Value can stand in the settings file: a line break would end the
 // value and start another key, a NUL would cut it short.
-[[nodiscard]] bool IsStorableValue(const std::string& Value);
+[[nodiscard]] bool isStorableValue(const std::string& Value);
 
 // The text the list box shows for a logon: "user / pass @ host".
-std::string DisplayTextOf(const std::string& User, const std::string& Pass,
+std::string displayTextOf(const std::string& User, const std::string& Pass,
                           const std::string& Host);
 // The display text of slot i.
-std::string DisplayText(int i);
+std::string displayText(int i);
 // The display texts of every slot with a user, in slot order.
-std::vector<std::string> ListTexts();
+std::vector<std::string> listTexts();
 
 // Stores a logon unless User is empty, the triple is already stored (exact
 // byte comparison) or a value cannot be stored. Returns the slot that received it.
-[[nodiscard]] std::optional<int> StoreInsert(const std::string& User, const std::string& Pass,
+[[nodiscard]] std::optional<int> storeInsert(const std::string& User, const std::string& Pass,
                                              const std::string& Host);
-[[nodiscard]] bool StoreContains(const std::string& User, const std::string& Pass,
+[[nodiscard]] bool storeContains(const std::string& User, const std::string& Pass,
                                  const std::string& Host);
 // Removes slot Index, closing the gap; an index outside the store is ignored.
-void StoreDelete(int Index);
+void storeDelete(int Index);
 // Empty: no slots, or only the placeholder slot with an empty user.
-bool StoreIsEmpty();
-int StoreCount();
+bool storeIsEmpty();
+int storeCount();
 
 // Back to the state at program start (no slots, empty path, loaded fine).
-void ResetStore();
+void resetStore();

@@ -36,19 +36,19 @@ class FormTest : public ::testing::Test {
   // Shell stands in for the shell's icon registration.
   void start(const std::optional<std::string>& Ini, int Show = SW_SHOWNORMAL,
              TrayIcon::ShellFn Shell = Shell_NotifyIconA) {
-    ResetStore();
+    resetStore();
     DeleteFileA(iniPath().c_str());
     if (Ini) writeBytes(iniPath(), *Ini);
-    form = TForm1::Create(GetModuleHandleW(nullptr), Shell);
+    form = TForm1::create(GetModuleHandleW(nullptr), Shell);
     ASSERT_NE(form, nullptr);
-    Application::ShowMainWindow(form->Handle, Show);
+    Application::showMainWindow(form->Handle, Show);
     pump();
   }
   void TearDown() override {
     form.reset();
     pump();  // takes the quit message the window posted as it went
     DeleteFileA(iniPath().c_str());
-    ResetStore();
+    resetStore();
     SetEnvironmentVariableA("VOSTRELK_RECORD", nullptr);
   }
   // Closes the window as the title bar's close button does.
@@ -104,7 +104,7 @@ class FormTest : public ::testing::Test {
   }
   void useClient(const std::string& Path) {
     SQLPlusPath = Path;
-    SetTextA(form->edtSQLPlus, Path);
+    setTextA(form->edtSQLPlus, Path);
     pump();
   }
 

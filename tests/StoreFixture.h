@@ -7,13 +7,17 @@
 #include "Store.h"
 #include "TestFiles.h"
 
+using testfiles::readBytes;
+using testfiles::writeBytes;
+using Slots = std::vector<std::string>;
+
 class StoreFixture : public ::testing::Test {
  protected:
   void SetUp() override {
-    ResetStore();
+    resetStore();
     IniFileName = dir.file("Vostrelk.ini");
   }
-  void TearDown() override { ResetStore(); }
+  void TearDown() override { resetStore(); }
 
   // Writes Bytes as the settings file and loads it.
   LoadResult load(const std::string& Bytes) {
@@ -23,7 +27,7 @@ class StoreFixture : public ::testing::Test {
   // Saves, forgets everything and loads the file again; the users it holds then.
   std::vector<std::string> saveAndReload() {
     EXPECT_NE(SaveIniFile(), SaveResult::Failed);
-    ResetStore();
+    resetStore();
     EXPECT_TRUE(LoadIniFile().ok());
     return Users;
   }

@@ -36,13 +36,13 @@ std::string RunStoreTrace(unsigned Seed, int Steps, const std::string& IniPath) 
     return s;
   };
   std::string trace;
-  ResetStore();
+  resetStore();
   IniFileName = IniPath;
   for (int step = 0; step < Steps; ++step) {
     switch (rng() % 8) {
       case 0: {
-        const int n = StoreCount();
-        if (n > 0) StoreDelete(static_cast<int>(rng() % n));
+        const int n = storeCount();
+        if (n > 0) storeDelete(static_cast<int>(rng() % n));
         break;
       }
       case 1:
@@ -54,18 +54,18 @@ std::string RunStoreTrace(unsigned Seed, int Steps, const std::string& IniPath) 
         break;
       }
       case 3: {
-        ResetStore();
+        resetStore();
         IniFileName = IniPath;
         const LoadResult r = LoadIniFile();
         trace += "load " + std::to_string(r.status) + " path=" + SQLPlusPath + "\n";
-        for (const auto& line : ListTexts()) trace += line + "\n";
+        for (const auto& line : listTexts()) trace += line + "\n";
         break;
       }
       default:
-        (void)StoreInsert(text(3), text(3), text(4));
+        (void)storeInsert(text(3), text(3), text(4));
         break;
     }
   }
-  ResetStore();
+  resetStore();
   return trace;
 }

@@ -18,7 +18,7 @@ inline void pump(DWORD Ms = 0) {
   const DWORD until = GetTickCount() + Ms;
   do {
     MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) Application::ProcessMessage(msg);
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) Application::processMessage(msg);
     if (Ms) Sleep(10);
   } while (Ms && static_cast<LONG>(until - GetTickCount()) > 0);
 }

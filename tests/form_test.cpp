@@ -23,12 +23,12 @@ TEST_F(FormTest, StartsWithEmptyLogonNothingSelectedAndButtonsOff) {
   EXPECT_EQ(selected(form->lstLogin), -1);
   EXPECT_EQ(actionButtons(), "0000");
   EXPECT_EQ(GetFocus(), form->lstLogin);
-  EXPECT_TRUE(form->Tray.TrayIconShown());
+  EXPECT_TRUE(form->tray.TrayIconShown());
 }
 
 TEST_F(FormTest, LayoutStandsWhereTheTablePutsItAt96Dpi) {
   start(std::nullopt);
-  ASSERT_EQ(form->Dpi(), 96u);
+  ASSERT_EQ(form->dpi(), 96u);
   RECT client{};
   GetClientRect(form->Handle, &client);
   EXPECT_EQ(client.right, 368);
@@ -186,7 +186,7 @@ TEST_F(FormTest, FirstInsertWithoutSettingsFileFillsSlotZero) {
   start(std::nullopt);
   typeInto(form->edtUser, L"a");
   form->btnInsertClick();  // without a path the button is off; the method still stores
-  EXPECT_EQ(StoreCount(), 1);
+  EXPECT_EQ(storeCount(), 1);
   EXPECT_EQ(item(form->lstLogin, 0), L"a /  @ ");
   EXPECT_EQ(selected(form->lstLogin), 0);
 }
@@ -298,7 +298,7 @@ TEST_F(FormTest, FileDialogSetsThePathAndCancelKeepsIt) {
   EXPECT_EQ(SQLPlusPath, "C:\\oracle\\bin\\sqlplus.exe");
   EXPECT_EQ(text(form->edtSQLPlus), L"C:\\oracle\\bin\\sqlplus.exe");
 
-  const std::wstring chosen = FromAnsi(scratch.file("new client.exe"));
+  const std::wstring chosen = fromAnsi(scratch.file("new client.exe"));
   {
     DialogCatcher choose([&](HWND dlg) {
       SetDlgItemTextW(dlg, 0x47C, chosen.c_str());  // the file name box
@@ -306,7 +306,7 @@ TEST_F(FormTest, FileDialogSetsThePathAndCancelKeepsIt) {
     });
     click(form->btnFileOpen);
   }
-  EXPECT_EQ(FromAnsi(SQLPlusPath), chosen);  // a name that does not exist is accepted
+  EXPECT_EQ(fromAnsi(SQLPlusPath), chosen);  // a name that does not exist is accepted
   EXPECT_EQ(text(form->edtSQLPlus), chosen);
   EXPECT_EQ(actionButtons(), "1101");
 }
@@ -318,7 +318,7 @@ TEST_F(FormTest, CloseSavesTheStoreAndRemovesTheIcon) {
   typeInto(form->edtPass, L" p ");
   click(form->btnInsert);
   closeWindow();
-  EXPECT_FALSE(form->Tray.TrayIconShown());
+  EXPECT_FALSE(form->tray.TrayIconShown());
   EXPECT_EQ(form->Handle, nullptr);  // the window is gone
   EXPECT_EQ(readBytes(iniPath()),
             "[SQL*Plus]\r\nPath=C:\\x.exe\r\n[List]\r\nCOUNT=0\r\n[0]\r\nUser=u\r\nPass=\" p "
@@ -331,7 +331,7 @@ TEST_F(FormTest, SessionEndSavesAsCloseDoes) {
   click(form->btnDelete);
   EXPECT_TRUE(SendMessageW(form->Handle, WM_QUERYENDSESSION, 0, 0));
   SendMessageW(form->Handle, WM_ENDSESSION, TRUE, 0);
-  ResetStore();
+  resetStore();
   IniFileName = iniPath();
   ASSERT_TRUE(LoadIniFile().ok());
   EXPECT_EQ(Users, (std::vector<std::string>{"system", "hr"}));
@@ -354,10 +354,10 @@ TEST_F(FormTest, CountErrorIsShownAndTheFileIsKeptByteForByte) {
 }
 
 TEST_F(FormTest, ErrorBoxAddsAPeriodByTheRuntimesRule) {
-  EXPECT_EQ(Application::ErrorBoxText(L"範囲チェックエラー"), L"範囲チェックエラー.");
-  EXPECT_EQ(Application::ErrorBoxText(L"done."), L"done.");
-  EXPECT_EQ(Application::ErrorBoxText(L"(x)"), L"(x)");  // ')' sorts below '.'
-  EXPECT_EQ(Application::ErrorBoxText(L""), L"");
+  EXPECT_EQ(Application::errorBoxText(L"範囲チェックエラー"), L"範囲チェックエラー.");
+  EXPECT_EQ(Application::errorBoxText(L"done."), L"done.");
+  EXPECT_EQ(Application::errorBoxText(L"(x)"), L"(x)");  // ')' sorts below '.'
+  EXPECT_EQ(Application::errorBoxText(L""), L"");
   // Each outcome of the layers below has its own words; the offending text goes in.
   EXPECT_EQ(messages::loadFailed({LoadResult::RangeError, "-2"}), L"範囲チェックエラー");
   EXPECT_EQ(messages::loadFailed({LoadResult::OutOfMemory, "9"}), L"メモリが足りません");
@@ -381,7 +381,7 @@ TEST_F(FormTest, StartShowsWithoutActivatingWhenToldTo) {
 TEST_F(FormTest, StartedMinimisedLeavesOnlyTheIcon) {
   start(kThreeLogons, SW_SHOWMINNOACTIVE);
   EXPECT_FALSE(IsWindowVisible(form->Handle));
-  EXPECT_TRUE(form->Tray.TrayIconShown());
+  EXPECT_TRUE(form->tray.TrayIconShown());
   SendMessageW(form->Handle, WM_TRAYICON, 1, WM_LBUTTONDOWN);
   pump();
   EXPECT_TRUE(IsWindowVisible(form->Handle));
@@ -399,12 +399,12 @@ TEST_F(FormTest, LockedSettingsFileIsReportedAndKeptWhole) {
                                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   ASSERT_TRUE(lock);
   // start() would rewrite the file: create the window on it as it is.
-  ResetStore();
+  resetStore();
   EXPECT_EQ(messageFrom([&] {
-              form = TForm1::Create(GetModuleHandleW(nullptr));
-              Application::ShowMainWindow(form->Handle, SW_SHOWNORMAL);
+              form = TForm1::create(GetModuleHandleW(nullptr));
+              Application::showMainWindow(form->Handle, SW_SHOWNORMAL);
             }),
-            L"(Vostrelk, icon) 設定ファイル " + FromAnsi(iniPath()) + L" を読み込めませんでした.");
+            L"(Vostrelk, icon) 設定ファイル " + fromAnsi(iniPath()) + L" を読み込めませんでした.");
   lock.reset();  // the other program lets go before we close
   closeWindow();
   EXPECT_EQ(readBytes(iniPath()), kThreeLogons);
@@ -440,7 +440,7 @@ TEST_F(FormTest, TextTheCodePageCannotHoldIsRefusedByEveryAction) {
   typeInto(form->edtHost, L"\u2014");
   refused([&] { click(form->btnInsert); }, L"ユーザＩＤ");
   EXPECT_EQ(itemCount(form->lstLogin), 3);
-  EXPECT_EQ(StoreCount(), 3);
+  EXPECT_EQ(storeCount(), 3);
 }
 
 TEST_F(FormTest, SaveThatFailsAtCloseIsReported) {

@@ -10,20 +10,15 @@
 
 namespace {
 
-using testfiles::readBytes;
-using testfiles::writeBytes;
-
 using HardInput = StoreFixture;
-
-using Slots = std::vector<std::string>;
 
 TEST_F(HardInput, BinaryGarbageLoadsAsAFileWithoutLogons) {
   std::mt19937 rng(7);
   std::string garbage(64 * 1024, '\0');
   for (char& c : garbage) c = static_cast<char>(rng());
   ASSERT_TRUE(load(garbage).ok());
-  EXPECT_TRUE(ListTexts().empty());
-  EXPECT_TRUE(StoreInsert("u", "p", "h"));
+  EXPECT_TRUE(listTexts().empty());
+  EXPECT_TRUE(storeInsert("u", "p", "h"));
   EXPECT_EQ(saveAndReload(), Slots{"u"});
 }
 
@@ -33,7 +28,7 @@ TEST_F(HardInput, ByteOrderMarkIsNoObstacle) {
                   .ok());
   EXPECT_EQ(Users, Slots{"scott"});
   EXPECT_EQ(SQLPlusPath, "C:\\x.exe");
-  EXPECT_TRUE(StoreInsert("u", "p", "h"));
+  EXPECT_TRUE(storeInsert("u", "p", "h"));
   EXPECT_EQ(saveAndReload(), (Slots{"scott", "u"}));
 }
 
@@ -46,8 +41,8 @@ TEST_F(HardInput, NulBytesEndAValueAsTheSystemReadsIt) {
 TEST_F(HardInput, BytesThatAreNotCodePage932StillLoad) {
   // A lead byte without its second byte, and one followed by a blank.
   ASSERT_TRUE(load("[List]\nCOUNT=1\n[0]\nUser=a\x81\nPass=\x81 x\n[1]\nUser=\xFD\xFE\n").ok());
-  EXPECT_EQ(StoreCount(), 2);
-  EXPECT_EQ(ListTexts().size(), 2u);
+  EXPECT_EQ(storeCount(), 2);
+  EXPECT_EQ(listTexts().size(), 2u);
 }
 
 TEST_F(HardInput, TenMegabyteValueLoadsWhole) {
@@ -73,7 +68,7 @@ TEST_F(HardInput, HundredThousandSectionsOfOtherThingsLoadTheSlots) {
 TEST_F(HardInput, CountFarAboveTheSectionsAndAtTheLimit) {
   ASSERT_TRUE(load("[List]\nCOUNT=2000000000\n[0]\nUser=a\n[7]\nUser=b\n").ok());
   EXPECT_EQ(Users, (Slots{"a", "b"}));
-  ResetStore();
+  resetStore();
   const std::string limit = "[List]\nCOUNT=2147483647\n[0]\nUser=keep\n";
   EXPECT_EQ(load(limit).status, LoadResult::RangeError);
   EXPECT_EQ(SaveIniFile(), SaveResult::Unchanged);  // nothing changed: nothing to say
@@ -83,7 +78,7 @@ TEST_F(HardInput, CountFarAboveTheSectionsAndAtTheLimit) {
 TEST_F(HardInput, EmptyFileAndBlankCount) {
   ASSERT_TRUE(load("").ok());
   EXPECT_EQ(Users, Slots{""});
-  ResetStore();
+  resetStore();
   ASSERT_TRUE(load("[List]\nCOUNT=   \n[0]\nUser=a\n").ok());  // blank: as if missing
   EXPECT_EQ(Users, Slots{"a"});
 }

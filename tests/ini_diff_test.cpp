@@ -86,7 +86,7 @@ TEST_F(EngineDiff, HandMadeFilesReadTheSame) {
       EXPECT_EQ(ini::readString(f, q.section, q.key, "dflt "), system)
           << "file " << i << " [" << q.section << "] " << q.key;
     }
-    EXPECT_EQ(ini::sectionNames(f), ReadIniSectionNames(f)) << "file " << i;
+    EXPECT_EQ(ini::sectionNames(f), readIniSectionNames(f)) << "file " << i;
   }
 }
 

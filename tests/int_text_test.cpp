@@ -14,7 +14,7 @@ class ParseInt32Accepts : public ::testing::TestWithParam<Accepted> {};
 
 TEST_P(ParseInt32Accepts, GivesTheValue) {
   int32_t v = 12345;
-  ASSERT_TRUE(ParseInt32(GetParam().text, v)) << GetParam().text;
+  ASSERT_TRUE(parseInt32(GetParam().text, v)) << GetParam().text;
   EXPECT_EQ(v, GetParam().value) << GetParam().text;
 }
 
@@ -32,7 +32,7 @@ class ParseInt32Rejects : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(ParseInt32Rejects, LeavesTheValue) {
   int32_t v = 99;
-  EXPECT_FALSE(ParseInt32(GetParam(), v)) << GetParam();
+  EXPECT_FALSE(parseInt32(GetParam(), v)) << GetParam();
   EXPECT_EQ(v, 99);
 }
 

@@ -8,31 +8,31 @@
 namespace {
 
 TEST(Logon, SeparatorsAreAlwaysThere) {
-  EXPECT_EQ(LogonString("scott", "tiger", "orcl"), "scott/tiger@orcl");
-  EXPECT_EQ(LogonString("u", "", ""), "u/@");
-  EXPECT_EQ(ShortcutFileName("u", "", "h"), "u_@h.lnk");
-  EXPECT_EQ(ShortcutFileName("scott", "tiger", "orcl"), "scott_tiger@orcl.lnk");
+  EXPECT_EQ(logonString("scott", "tiger", "orcl"), "scott/tiger@orcl");
+  EXPECT_EQ(logonString("u", "", ""), "u/@");
+  EXPECT_EQ(shortcutFileName("u", "", "h"), "u_@h.lnk");
+  EXPECT_EQ(shortcutFileName("scott", "tiger", "orcl"), "scott_tiger@orcl.lnk");
 }
 
 TEST(Logon, CommandLineQuotesAPathWithBlanksOnly) {
-  EXPECT_EQ(ClientCommandLine("C:\\ora\\sqlplus.exe", "u", "p", "h"), "C:\\ora\\sqlplus.exe u/p@h");
-  EXPECT_EQ(ClientCommandLine("C:\\Program Files\\ora\\sqlplus.exe", "u", "p", "h"),
+  EXPECT_EQ(clientCommandLine("C:\\ora\\sqlplus.exe", "u", "p", "h"), "C:\\ora\\sqlplus.exe u/p@h");
+  EXPECT_EQ(clientCommandLine("C:\\Program Files\\ora\\sqlplus.exe", "u", "p", "h"),
             "\"C:\\Program Files\\ora\\sqlplus.exe\" u/p@h");
-  EXPECT_EQ(ClientCommandLine("\"C:\\Program Files\\sqlplus.exe\"", "u", "p", "h"),
+  EXPECT_EQ(clientCommandLine("\"C:\\Program Files\\sqlplus.exe\"", "u", "p", "h"),
             "\"C:\\Program Files\\sqlplus.exe\" u/p@h");      // already quoted: as it is
-  EXPECT_EQ(ClientCommandLine("", "u", "p", "h"), " u/p@h");  // begins with the blank
+  EXPECT_EQ(clientCommandLine("", "u", "p", "h"), " u/p@h");  // begins with the blank
   // The logon string is never quoted, whatever it holds.
-  EXPECT_EQ(ClientCommandLine("C:\\x.exe", "a b", "p q", "(DESCRIPTION=(A= B))"),
+  EXPECT_EQ(clientCommandLine("C:\\x.exe", "a b", "p q", "(DESCRIPTION=(A= B))"),
             "C:\\x.exe a b/p q@(DESCRIPTION=(A= B))");
 }
 
 TEST(Logon, FileNamesTheFileSystemWouldTakeApartAreRefused) {
-  EXPECT_TRUE(IsValidFileName("scott_tiger@orcl.lnk"));
-  EXPECT_TRUE(IsValidFileName("\x95\x5C_\x83\x5C@h.lnk"));  // 表_ソ@h: 0x5C ends a character
+  EXPECT_TRUE(isValidFileName("scott_tiger@orcl.lnk"));
+  EXPECT_TRUE(isValidFileName("\x95\x5C_\x83\x5C@h.lnk"));  // 表_ソ@h: 0x5C ends a character
   for (const char* bad :
        {"a:b", "a?b", "a*b", "a\"b", "a<b", "a>b", "a|b", "a/b", "a\\b", "a\tb", ""})
-    EXPECT_FALSE(IsValidFileName(bad)) << bad;
-  EXPECT_FALSE(IsValidFileName("\x95:b"));  // ':' follows no lead byte's character
+    EXPECT_FALSE(isValidFileName(bad)) << bad;
+  EXPECT_FALSE(isValidFileName("\x95:b"));  // ':' follows no lead byte's character
 }
 
 TEST(CodePage, TheLastCharacterNotTheLastByteDecides) {

@@ -10,18 +10,13 @@
 
 namespace {
 
-using testfiles::readBytes;
-using testfiles::writeBytes;
-
 using StoreTest = StoreFixture;
-
-using Slots = std::vector<std::string>;
 
 TEST_F(StoreTest, NoFileGivesOnePlaceholderSlotAndSavesItsSkeleton) {
   ASSERT_TRUE(LoadIniFile().ok());
   EXPECT_EQ(Users, Slots{""});
-  EXPECT_TRUE(StoreIsEmpty());
-  EXPECT_TRUE(ListTexts().empty());
+  EXPECT_TRUE(storeIsEmpty());
+  EXPECT_TRUE(listTexts().empty());
   EXPECT_EQ(SQLPlusPath, "");
   ASSERT_EQ(SaveIniFile(), SaveResult::Saved);
   EXPECT_EQ(readBytes(IniFileName),
@@ -31,43 +26,43 @@ TEST_F(StoreTest, NoFileGivesOnePlaceholderSlotAndSavesItsSkeleton) {
 
 TEST_F(StoreTest, FirstInsertFillsThePlaceholderThenAppends) {
   ASSERT_TRUE(LoadIniFile().ok());
-  EXPECT_EQ(StoreInsert("scott", "tiger", "orcl"), 0);
-  EXPECT_EQ(StoreCount(), 1);
-  EXPECT_EQ(StoreInsert("system", "manager", "prod"), 1);
+  EXPECT_EQ(storeInsert("scott", "tiger", "orcl"), 0);
+  EXPECT_EQ(storeCount(), 1);
+  EXPECT_EQ(storeInsert("system", "manager", "prod"), 1);
   SQLPlusPath = "C:\\oracle\\bin\\sqlplus.exe";
   ASSERT_EQ(SaveIniFile(), SaveResult::Saved);
   EXPECT_EQ(readBytes(IniFileName),
             "[SQL*Plus]\r\nPath=C:\\oracle\\bin\\sqlplus.exe\r\n[List]\r\nCOUNT=1\r\n"
             "[0]\r\nUser=scott\r\nPass=tiger\r\nHost=orcl\r\n"
             "[1]\r\nUser=system\r\nPass=manager\r\nHost=prod\r\n");
-  ResetStore();
+  resetStore();
   ASSERT_TRUE(LoadIniFile().ok());
-  EXPECT_EQ(ListTexts(), (Slots{"scott / tiger @ orcl", "system / manager @ prod"}));
+  EXPECT_EQ(listTexts(), (Slots{"scott / tiger @ orcl", "system / manager @ prod"}));
   EXPECT_EQ(SQLPlusPath, "C:\\oracle\\bin\\sqlplus.exe");
 }
 
 TEST_F(StoreTest, InsertRefusesEmptyUserAndExactDuplicatesOnly) {
   ASSERT_TRUE(LoadIniFile().ok());
-  EXPECT_EQ(StoreInsert("", "p", "h"), std::nullopt);
-  EXPECT_EQ(StoreInsert("u", "p", "h"), 0);
-  EXPECT_EQ(StoreInsert("u", "p", "h"), std::nullopt);
-  EXPECT_EQ(StoreInsert("u", "q", "h"), 1);  // another password
-  EXPECT_EQ(StoreInsert("U", "p", "h"), 2);  // letter case counts
-  EXPECT_EQ(StoreInsert("u", "p", "H"), 3);
-  EXPECT_EQ(StoreInsert("u", "", ""), 4);
-  EXPECT_EQ(StoreInsert("u", "", ""), std::nullopt);  // two empty texts are equal
-  EXPECT_EQ(DisplayText(4), "u /  @ ");
+  EXPECT_EQ(storeInsert("", "p", "h"), std::nullopt);
+  EXPECT_EQ(storeInsert("u", "p", "h"), 0);
+  EXPECT_EQ(storeInsert("u", "p", "h"), std::nullopt);
+  EXPECT_EQ(storeInsert("u", "q", "h"), 1);  // another password
+  EXPECT_EQ(storeInsert("U", "p", "h"), 2);  // letter case counts
+  EXPECT_EQ(storeInsert("u", "p", "H"), 3);
+  EXPECT_EQ(storeInsert("u", "", ""), 4);
+  EXPECT_EQ(storeInsert("u", "", ""), std::nullopt);  // two empty texts are equal
+  EXPECT_EQ(displayText(4), "u /  @ ");
   // A line break would write keys of its own into the file; a NUL would cut the value.
-  EXPECT_EQ(StoreInsert("a\nUser=b", "p", "h"), std::nullopt);
-  EXPECT_EQ(StoreInsert("u", "a\r[9]", "h"), std::nullopt);
-  EXPECT_EQ(StoreInsert("u", "p", std::string("a\0b", 3)), std::nullopt);
+  EXPECT_EQ(storeInsert("a\nUser=b", "p", "h"), std::nullopt);
+  EXPECT_EQ(storeInsert("u", "a\r[9]", "h"), std::nullopt);
+  EXPECT_EQ(storeInsert("u", "p", std::string("a\0b", 3)), std::nullopt);
 }
 
 TEST_F(StoreTest, NothingChangedTouchesNothingAndAPathThatCannotStandIsRefused) {
   const std::string file = "[List]\nCOUNT=3\n[0]\nUser=a\n[3]\nUser=b\n";  // not in the saved form
   ASSERT_TRUE(load(file).ok());
-  EXPECT_TRUE(StoreInsert("c", "", ""));
-  StoreDelete(2);
+  EXPECT_TRUE(storeInsert("c", "", ""));
+  storeDelete(2);
   EXPECT_EQ(SaveIniFile(), SaveResult::Unchanged);
   SQLPlusPath = "C:\\x.exe\r\n[0]\r\nUser=injected";
   EXPECT_EQ(SaveIniFile(), SaveResult::Failed);
@@ -79,22 +74,22 @@ TEST_F(StoreTest, NothingChangedTouchesNothingAndAPathThatCannotStandIsRefused) 
 
 TEST_F(StoreTest, DeletingTheOnlyLogonWritesMinusOneAndLoadsEmpty) {
   ASSERT_TRUE(LoadIniFile().ok());
-  ASSERT_EQ(StoreInsert("u", "p", "h"), 0);
-  StoreDelete(0);
-  EXPECT_EQ(StoreCount(), 0);
+  ASSERT_EQ(storeInsert("u", "p", "h"), 0);
+  storeDelete(0);
+  EXPECT_EQ(storeCount(), 0);
   saveAndReload();
-  EXPECT_EQ(StoreCount(), 0);
-  EXPECT_TRUE(ListTexts().empty());
+  EXPECT_EQ(storeCount(), 0);
+  EXPECT_TRUE(listTexts().empty());
   EXPECT_NE(readBytes(IniFileName).find("COUNT=-1\r\n"), std::string::npos);
-  EXPECT_EQ(StoreInsert("v", "p", "h"), 0);
+  EXPECT_EQ(storeInsert("v", "p", "h"), 0);
 }
 
 TEST_F(StoreTest, DeleteClosesTheGapAndLeavesTheOldLastSectionUnread) {
   ASSERT_TRUE(LoadIniFile().ok());
-  for (const char* u : {"a", "b", "c"}) ASSERT_TRUE(StoreInsert(u, "p", "h"));
+  for (const char* u : {"a", "b", "c"}) ASSERT_TRUE(storeInsert(u, "p", "h"));
   saveAndReload();
-  StoreDelete(1);
-  StoreDelete(7);  // outside the store: ignored
+  storeDelete(1);
+  storeDelete(7);  // outside the store: ignored
   EXPECT_EQ(Users, (Slots{"a", "c"}));
   saveAndReload();
   EXPECT_EQ(Users, (Slots{"a", "c"}));
@@ -111,9 +106,9 @@ TEST_F(StoreTest, ValuesOfAnyLengthAndBytesLoadBackWhole) {
           "(DESCRIPTION=(ADDRESS=(PROTOCOL=TCP)(HOST=db.example)(PORT=1521))(CONNECT_DATA=" +
           std::string(4000, 'x') + "))";
   const std::string sjis = "\x83\x86\x81\x5B\x83\x55\x95\x5C\x83\x5C";  // ユーザ表ソ
-  ASSERT_TRUE(StoreInsert(v255, v256, descriptor));
-  ASSERT_TRUE(StoreInsert(sjis, " spaced ", "\"quoted\""));
-  ASSERT_TRUE(StoreInsert("u", "\x81\x40pw", "'h'"));
+  ASSERT_TRUE(storeInsert(v255, v256, descriptor));
+  ASSERT_TRUE(storeInsert(sjis, " spaced ", "\"quoted\""));
+  ASSERT_TRUE(storeInsert("u", "\x81\x40pw", "'h'"));
   SQLPlusPath = "C:\\" + std::string(600, 'p') + "\\sqlplus.exe";
   const Slots users = Users, passes = Passes, hosts = Hosts;
   const std::string path = SQLPlusPath;
@@ -128,7 +123,7 @@ TEST_F(StoreTest, CountDefaultsToZeroAndAcceptsTheRuntimesForms) {
   ASSERT_TRUE(load("[0]\nUser=a\n[1]\nUser=b\n").ok());
   EXPECT_EQ(Users, Slots{"a"});  // no COUNT: one slot
   for (const char* count : {"$1", " +1", "0x1", "x1"}) {
-    ResetStore();
+    resetStore();
     ASSERT_TRUE(load(std::string("[List]\nCOUNT=") + count + "\n[0]\nUser=a\n[1]\nUser=b\n").ok());
     EXPECT_EQ(Users, (Slots{"a", "b"})) << count;
   }
@@ -142,14 +137,14 @@ TEST_F(StoreTest, CountErrorsAreReportedAndTheFileIsNeverOverwritten) {
   for (const Case& c :
        {Case{"abc", LoadResult::NotAnInteger}, Case{"1.5", LoadResult::NotAnInteger},
         Case{"-2", LoadResult::RangeError}, Case{"2147483647", LoadResult::RangeError}}) {
-    ResetStore();
+    resetStore();
     const std::string file =
         std::string("[SQL*Plus]\nPath=C:\\x.exe\n[List]\nCOUNT=") + c.count + "\n[0]\nUser=keep\n";
     writeBytes(IniFileName, file);
     const LoadResult r = LoadIniFile();
     EXPECT_EQ(r.status, c.status) << c.count;
     EXPECT_EQ(r.detail, c.count);
-    EXPECT_TRUE(StoreInsert("new", "p", "h"));
+    EXPECT_TRUE(storeInsert("new", "p", "h"));
     EXPECT_EQ(SaveIniFile(), SaveResult::NotLoaded);
     EXPECT_EQ(readBytes(IniFileName), file) << c.count;
   }
@@ -162,12 +157,12 @@ TEST_F(StoreTest, HandEditedGapsAndEmptyUsersAreClosedUp) {
   EXPECT_EQ(Users, (Slots{"a", "d"}));
   EXPECT_EQ(Passes, (Slots{"1", ""}));
   EXPECT_EQ(Hosts, (Slots{"", "4"}));
-  EXPECT_EQ(ListTexts(), (Slots{"a / 1 @ ", "d /  @ 4"}));
+  EXPECT_EQ(listTexts(), (Slots{"a / 1 @ ", "d /  @ 4"}));
 
-  ResetStore();
+  resetStore();
   ASSERT_TRUE(load("[List]\nCOUNT=1\n[0]\nPass=orphan\n[1]\nUser=b\n").ok());
   EXPECT_EQ(Users, Slots{"b"});  // list item 0 is slot 0 is "b"
-  EXPECT_EQ(StoreInsert("c", "", ""), 1);
+  EXPECT_EQ(storeInsert("c", "", ""), 1);
 }
 
 TEST_F(StoreTest, FileWithoutLogonsKeepsItsPlaceholderAsWritten) {
@@ -175,7 +170,7 @@ TEST_F(StoreTest, FileWithoutLogonsKeepsItsPlaceholderAsWritten) {
   EXPECT_EQ(Users, Slots{""});
   EXPECT_EQ(Passes, Slots{"p"});
   ASSERT_TRUE(load("[List]\nCOUNT=-1\n[0]\nUser=ignored\n").ok());
-  EXPECT_EQ(StoreCount(), 0);
+  EXPECT_EQ(storeCount(), 0);
 }
 
 TEST_F(StoreTest, CountFarAboveTheSectionsReadsOnlyThoseThere) {
@@ -188,17 +183,17 @@ TEST_F(StoreTest, CountFarAboveTheSectionsReadsOnlyThoseThere) {
 TEST_F(StoreTest, SaveThatCannotWriteFailsAndKeepsTheOldFile) {
   IniFileName = dir.file("missing-dir/Vostrelk.ini");
   ASSERT_TRUE(LoadIniFile().ok());
-  EXPECT_TRUE(StoreInsert("u", "p", "h"));
+  EXPECT_TRUE(storeInsert("u", "p", "h"));
   EXPECT_EQ(SaveIniFile(), SaveResult::Failed);
 
   // The copy cannot be written (here: a folder stands in its way).
-  ResetStore();
+  resetStore();
   IniFileName = dir.file("Vostrelk.ini");
   const std::string old = "[List]\r\nCOUNT=0\r\n[0]\r\nUser=old\r\n";
   writeBytes(IniFileName, old);
   std::filesystem::create_directory(IniFileName + ".new");
   ASSERT_TRUE(LoadIniFile().ok());
-  EXPECT_TRUE(StoreInsert("u", "p", "h"));
+  EXPECT_TRUE(storeInsert("u", "p", "h"));
   EXPECT_EQ(SaveIniFile(), SaveResult::Failed);
   EXPECT_EQ(readBytes(IniFileName), old);
 }
@@ -208,7 +203,7 @@ TEST_F(StoreTest, FileThatCannotBeReadIsReportedAndNeverWritten) {
   const LoadResult r = LoadIniFile();
   EXPECT_EQ(r.status, LoadResult::Unreadable);
   EXPECT_EQ(r.detail, IniFileName);
-  EXPECT_TRUE(StoreInsert("u", "p", "h"));
+  EXPECT_TRUE(storeInsert("u", "p", "h"));
   EXPECT_EQ(SaveIniFile(), SaveResult::NotLoaded);
   EXPECT_TRUE(std::filesystem::is_directory(IniFileName));
   EXPECT_FALSE(std::filesystem::exists(IniFileName + ".new"));
@@ -226,15 +221,15 @@ TEST_F(StoreTest, RandomEditsSurviveSaveAndLoad) {
   ASSERT_TRUE(LoadIniFile().ok());
   for (int round = 0; round < 20; ++round) {
     for (int op = 0; op < 6; ++op) {
-      if (rng() % 3 == 0 && StoreCount() > 0)
-        StoreDelete(static_cast<int>(rng() % StoreCount()));
+      if (rng() % 3 == 0 && storeCount() > 0)
+        storeDelete(static_cast<int>(rng() % storeCount()));
       else
-        (void)StoreInsert(text(true), text(false), text(false));
+        (void)storeInsert(text(true), text(false), text(false));
     }
     const Slots users = Users, passes = Passes, hosts = Hosts;
     saveAndReload();
     if (users.empty()) {
-      EXPECT_EQ(StoreCount(), 0);
+      EXPECT_EQ(storeCount(), 0);
     } else {
       EXPECT_EQ(Users, users);
       EXPECT_EQ(Passes, passes);

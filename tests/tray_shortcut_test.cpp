@@ -31,7 +31,7 @@ class TrayTest : public FormTest {};
 
 TEST_F(TrayTest, IconRecordIsFilledAsTheShellExpects) {
   start(kThreeLogons);
-  const NOTIFYICONDATAA& d = form->Tray.TrayIconData();
+  const NOTIFYICONDATAA& d = form->tray.TrayIconData();
   EXPECT_EQ(d.cbSize, NOTIFYICONDATAA_V1_SIZE);
   EXPECT_EQ(d.hWnd, form->Handle);
   EXPECT_EQ(d.uID, 1u);
@@ -49,7 +49,7 @@ TEST_F(TrayTest, MinimiseHidesLeftButtonBringsBackRightButtonHides) {
     SendMessageW(form->Handle, WM_SYSCOMMAND, SC_MINIMIZE, 0);
     pump(100);
     EXPECT_FALSE(IsWindowVisible(form->Handle));
-    EXPECT_TRUE(form->Tray.TrayIconShown());
+    EXPECT_TRUE(form->tray.TrayIconShown());
     trayMessage(form, WM_LBUTTONDOWN);
     EXPECT_TRUE(IsWindowVisible(form->Handle));
     EXPECT_FALSE(IsIconic(form->Handle));
@@ -75,7 +75,7 @@ TEST_F(TrayTest, MinimiseHidesLeftButtonBringsBackRightButtonHides) {
 TEST_F(TrayTest, ShellRestartRegistersTheIconAgainAndCloseRemovesIt) {
   const int before = trayIcons();
   start(kThreeLogons);
-  NOTIFYICONDATAA gone = form->Tray.TrayIconData();
+  NOTIFYICONDATAA gone = form->tray.TrayIconData();
   Shell_NotifyIconA(NIM_DELETE, &gone);  // what a restarted shell has forgotten
   pump(100);
   ASSERT_EQ(trayIcons(), before);
@@ -101,14 +101,14 @@ TEST_F(TrayTest, BusyShellIsAskedAgainAndMinimiseKeepsToTheTaskbarMeanwhile) {
   const int before = trayIcons();
   refusals = 1000;
   start(kThreeLogons, SW_SHOWNORMAL, busyShell);
-  EXPECT_FALSE(form->Tray.TrayIconShown());
+  EXPECT_FALSE(form->tray.TrayIconShown());
   SendMessageW(form->Handle, WM_SYSCOMMAND, SC_MINIMIZE, 0);
   pump(100);
   EXPECT_TRUE(IsWindowVisible(form->Handle));  // no icon to come back through
   EXPECT_TRUE(IsIconic(form->Handle));
   refusals = 0;  // the shell is up
   SendMessageW(form->Handle, WM_TIMER, TrayIcon::kRetryTimer, 0);
-  EXPECT_TRUE(form->Tray.TrayIconShown());
+  EXPECT_TRUE(form->tray.TrayIconShown());
   EXPECT_EQ(trayIcons(), before + 1);
   ShowWindow(form->Handle, SW_RESTORE);
   SendMessageW(form->Handle, WM_SYSCOMMAND, SC_MINIMIZE, 0);
@@ -161,7 +161,7 @@ Link readLink(const std::string& File) {
                              link.putVoid()),
             S_OK);
   if (!link || link->QueryInterface(IID_IPersistFile, file.putVoid()) != S_OK) return l;
-  if (file->Load(FromAnsi(File).c_str(), STGM_READ) != S_OK) return l;
+  if (file->Load(fromAnsi(File).c_str(), STGM_READ) != S_OK) return l;
   char buf[MAX_PATH * 2] = {};
   link->GetPath(buf, sizeof buf, nullptr, SLGP_RAWPATH);
   l.path = buf;

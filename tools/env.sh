@@ -7,7 +7,7 @@ export VOSTRELK_ROOT
 
 vk_packages=(cmake ninja-build g++ googletest g++-mingw-w64-x86-64-posix wine64 wine
              xvfb xdotool x11-utils imagemagick fonts-ipafont-gothic locales liblnk-utils
-             clang libclang-rt-14-dev)
+             clang clang-tidy libclang-rt-14-dev)
 
 vk_install() {
   local missing=()
@@ -64,9 +64,10 @@ vk_wine_prefix() {
     # The window's font and the system's Japanese UI fonts, by the metric-compatible
     # IPA fonts, as on a Japanese Windows.
     local r='HKCU\Software\Wine\Fonts\Replacements'
-    vk_reg add "$r" /v 'ＭＳ Ｐゴシック' /t REG_SZ /d IPAPGothic /f
+    # (the Japanese names "MS P Gothic" and "MS Gothic", as UTF-8 bytes)
+    vk_reg add "$r" /v $'\xef\xbc\xad\xef\xbc\xb3\x20\xef\xbc\xb0\xe3\x82\xb4\xe3\x82\xb7\xe3\x83\x83\xe3\x82\xaf' /t REG_SZ /d IPAPGothic /f
     vk_reg add "$r" /v 'MS PGothic' /t REG_SZ /d IPAPGothic /f
-    vk_reg add "$r" /v 'ＭＳ ゴシック' /t REG_SZ /d IPAGothic /f
+    vk_reg add "$r" /v $'\xef\xbc\xad\xef\xbc\xb3\x20\xe3\x82\xb4\xe3\x82\xb7\xe3\x83\x83\xe3\x82\xaf' /t REG_SZ /d IPAGothic /f
     vk_reg add "$r" /v 'MS Gothic' /t REG_SZ /d IPAGothic /f
     vk_reg add "$r" /v 'MS UI Gothic' /t REG_SZ /d IPAPGothic /f
     vk_reg add "$r" /v 'Meiryo UI' /t REG_SZ /d IPAPGothic /f

@@ -3,45 +3,45 @@
 
 namespace Application {
 
-std::wstring Title = L"Vostrelk";
-HWND MainWindow = nullptr;
-std::function<bool(MSG&)> KeyPreview;
+std::wstring title = L"Vostrelk";
+HWND mainWindow = nullptr;
+std::function<bool(MSG&)> keyPreview;
 
 namespace {
 
 HWND boxOwner() {
-  return MainWindow && IsWindowVisible(MainWindow) ? MainWindow : nullptr;
+  return mainWindow && IsWindowVisible(mainWindow) ? mainWindow : nullptr;
 }
 
 }  // namespace
 
-void ShowMessage(const std::wstring& Text) {
-  MessageBoxW(boxOwner(), Text.c_str(), Title.c_str(), MB_OK);
+void showMessage(const std::wstring& Text) {
+  MessageBoxW(boxOwner(), Text.c_str(), title.c_str(), MB_OK);
 }
 
-std::wstring ErrorBoxText(std::wstring Message) {
+std::wstring errorBoxText(std::wstring Message) {
   if (!Message.empty() && Message.back() > L'.') Message += L'.';
   return Message;
 }
 
-void ShowErrorBox(std::wstring Message) {
-  MessageBoxW(boxOwner(), ErrorBoxText(std::move(Message)).c_str(), Title.c_str(),
+void showErrorBox(std::wstring Message) {
+  MessageBoxW(boxOwner(), errorBoxText(std::move(Message)).c_str(), title.c_str(),
               MB_OK | MB_ICONSTOP);
 }
 
-void ProcessMessage(MSG& Msg) {
-  const bool forMain = MainWindow && (Msg.hwnd == MainWindow || IsChild(MainWindow, Msg.hwnd));
+void processMessage(MSG& Msg) {
+  const bool forMain = mainWindow && (Msg.hwnd == mainWindow || IsChild(mainWindow, Msg.hwnd));
   if (forMain) {
-    if ((Msg.message == WM_KEYDOWN || Msg.message == WM_SYSKEYDOWN) && KeyPreview &&
-        KeyPreview(Msg))
+    if ((Msg.message == WM_KEYDOWN || Msg.message == WM_SYSKEYDOWN) && keyPreview &&
+        keyPreview(Msg))
       return;
-    if (IsDialogMessageW(MainWindow, &Msg)) return;
+    if (IsDialogMessageW(mainWindow, &Msg)) return;
   }
   TranslateMessage(&Msg);
   DispatchMessageW(&Msg);
 }
 
-void ShowMainWindow(HWND MainWnd, int ShowCommand) {
+void showMainWindow(HWND MainWnd, int ShowCommand) {
   switch (ShowCommand) {
     case SW_SHOWMINNOACTIVE:
     case SW_SHOWMINIMIZED:
@@ -62,10 +62,10 @@ void ShowMainWindow(HWND MainWnd, int ShowCommand) {
   UpdateWindow(MainWnd);
 }
 
-int Run(HWND MainWnd, int ShowCommand) {
-  ShowMainWindow(MainWnd, ShowCommand);
+int run(HWND MainWnd, int ShowCommand) {
+  showMainWindow(MainWnd, ShowCommand);
   MSG msg;
-  while (GetMessageW(&msg, nullptr, 0, 0) > 0) ProcessMessage(msg);
+  while (GetMessageW(&msg, nullptr, 0, 0) > 0) processMessage(msg);
   return static_cast<int>(msg.wParam);
 }
 

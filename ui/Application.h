@@ -14,27 +14,27 @@ struct AppError {
 
 namespace Application {
 
-extern std::wstring Title;
+extern std::wstring title;
 // The main window: dialog keys (Tab, access keys) work among its controls.
-extern HWND MainWindow;
+extern HWND mainWindow;
 // Sees every key press for the main window before its controls do; returns
 // true when it has dealt with the message completely.
-extern std::function<bool(MSG&)> KeyPreview;
+extern std::function<bool(MSG&)> keyPreview;
 
 // The message dialog: no icon, the title as caption, one OK button.
-void ShowMessage(const std::wstring& Text);
+void showMessage(const std::wstring& Text);
 // The error box: stop icon, the title as caption; a period is added when the
 // message's last character sorts above the period.
-void ShowErrorBox(std::wstring Message);
-// What ShowErrorBox shows for Message.
-std::wstring ErrorBoxText(std::wstring Message);
+void showErrorBox(std::wstring Message);
+// What showErrorBox shows for Message.
+std::wstring errorBoxText(std::wstring Message);
 
 // Handles one message as the loop does: key preview, dialog keys, dispatch.
-void ProcessMessage(MSG& Msg);
+void processMessage(MSG& Msg);
 // Shows the main window as the process was told to: minimised (the window
 // then hides to its tray icon), maximised, or without taking the activation.
-void ShowMainWindow(HWND MainWnd, int ShowCommand);
-// ShowMainWindow, then the loop until the main window is gone. Returns the exit code.
-int Run(HWND MainWnd, int ShowCommand);
+void showMainWindow(HWND MainWnd, int ShowCommand);
+// showMainWindow, then the loop until the main window is gone. Returns the exit code.
+int run(HWND MainWnd, int ShowCommand);
 
 }  // namespace Application

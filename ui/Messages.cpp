@@ -49,7 +49,7 @@ std::wstring lookUp(const Text<Outcome> (&table)[N], Outcome outcome, const std:
 }  // namespace
 
 std::wstring loadFailed(const LoadResult& Result) {
-  return lookUp(kLoadTexts, Result.status, FromAnsi(Result.detail));
+  return lookUp(kLoadTexts, Result.status, fromAnsi(Result.detail));
 }
 
 std::wstring saveOutcome(SaveResult Result) {

@@ -11,14 +11,14 @@ std::wstring textOf(HWND wnd) {
 
 }  // namespace
 
-std::string GetTextA(HWND Wnd) {
-  return ToAnsi(textOf(Wnd));
+std::string getTextA(HWND Wnd) {
+  return toAnsi(textOf(Wnd));
 }
 
-bool GetTextExact(HWND Wnd, std::string& Text) {
-  return ToAnsiExact(textOf(Wnd), Text);
+bool getTextExact(HWND Wnd, std::string& Text) {
+  return toAnsiExact(textOf(Wnd), Text);
 }
 
-void SetTextA(HWND Wnd, const std::string& Text) {
-  SetWindowTextW(Wnd, FromAnsi(Text).c_str());
+void setTextA(HWND Wnd, const std::string& Text) {
+  SetWindowTextW(Wnd, fromAnsi(Text).c_str());
 }

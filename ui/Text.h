@@ -8,7 +8,7 @@
 #include "CodePage.h"
 
 // The whole text of a window or control, converted as the system converts it.
-std::string GetTextA(HWND Wnd);
+std::string getTextA(HWND Wnd);
 // False when the text has a character the code page cannot hold exactly.
-[[nodiscard]] bool GetTextExact(HWND Wnd, std::string& Text);
-void SetTextA(HWND Wnd, const std::string& Text);
+[[nodiscard]] bool getTextExact(HWND Wnd, std::string& Text);
+void setTextA(HWND Wnd, const std::string& Text);

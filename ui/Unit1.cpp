@@ -54,6 +54,7 @@ const DWORD kLabel = SS_RIGHT | SS_NOPREFIX;
 // One control a line, as in the layout table.
 // clang-format off
 const ControlLayout kLayout[] = {
+    // " Orcle SQL*Plus " is the stored caption, letter for letter, blanks included.
     {&TForm1::gpbSQLPlus, nullptr, IDC_GPBSQLPLUS, L"BUTTON", L" Orcle SQL*Plus ", BS_GROUPBOX, 0, 4, 0, 361, 41},
     {&TForm1::edtSQLPlus, &TForm1::gpbSQLPlus, IDC_EDTSQLPLUS, L"EDIT", L"edtSQLPlus", kEdit, WS_EX_CLIENTEDGE, 12, 14, 293, 20},
     {&TForm1::btnFileOpen, &TForm1::gpbSQLPlus, IDC_BTNFILEOPEN, L"BUTTON", L"参照...", kButton, 0, 308, 14, 45, 21},
@@ -130,13 +131,31 @@ bool textChanged(HWND wnd, std::wstring& last) {
 // A chosen path as ANSI text; a name the code page cannot hold is replaced by
 // its short form, which it can. False when neither fits.
 bool toAnsiPath(const std::wstring& path, std::string& out) {
-  if (ToAnsiExact(path, out)) return true;
+  if (toAnsiExact(path, out)) return true;
   std::wstring shortPath(MAX_PATH, L'\0');
   const DWORD n = GetShortPathNameW(path.c_str(), shortPath.data(), MAX_PATH);
   if (n == 0 || n >= MAX_PATH) return false;
   shortPath.resize(n);
-  return ToAnsiExact(shortPath, out);
+  return toAnsiExact(shortPath, out);
 }
+
+// The handler each control's notification calls.
+struct CommandRoute {
+  int id;
+  int code;
+  void (TForm1::*handler)();
+};
+const CommandRoute kCommandRoutes[] = {
+    {IDC_EDTSQLPLUS, EN_CHANGE, &TForm1::edtSQLPlusChange},
+    {IDC_EDTUSER, EN_CHANGE, &TForm1::edtUserChange},
+    {IDC_LSTLOGIN, LBN_SELCHANGE, &TForm1::lstLoginClick},
+    {IDC_LSTLOGIN, LBN_DBLCLK, &TForm1::lstLoginDblClick},
+    {IDC_BTNFILEOPEN, BN_CLICKED, &TForm1::btnFileOpenClick},
+    {IDC_BTNINSERT, BN_CLICKED, &TForm1::btnInsertClick},
+    {IDC_BTNSHELL, BN_CLICKED, &TForm1::btnShellClick},
+    {IDC_BTNDELETE, BN_CLICKED, &TForm1::btnDeleteClick},
+    {IDC_BTNSHORTCUT, BN_CLICKED, &TForm1::btnShortCutClick},
+};
 
 // Runs a handler outside the window procedure with the same error handling.
 template <typename F>
@@ -144,17 +163,17 @@ void guarded(F&& f) {
   try {
     f();
   } catch (const AppError& e) {
-    Application::ShowErrorBox(e.message);
+    Application::showErrorBox(e.message);
   } catch (const std::bad_alloc&) {
-    Application::ShowErrorBox(messages::kOutOfMemory);
+    Application::showErrorBox(messages::kOutOfMemory);
   } catch (const std::exception& e) {
-    Application::ShowErrorBox(FromUtf8(e.what()));
+    Application::showErrorBox(fromUtf8(e.what()));
   }
 }
 
 }  // namespace
 
-std::unique_ptr<TForm1> TForm1::Create(HINSTANCE Instance, TrayIcon::ShellFn Shell) {
+std::unique_ptr<TForm1> TForm1::create(HINSTANCE Instance, TrayIcon::ShellFn Shell) {
   WNDCLASSEXW wc{};
   wc.cbSize = sizeof wc;
   wc.lpfnWndProc = StaticWndProc;
@@ -209,9 +228,9 @@ LRESULT TForm1::WndProc(UINT Msg, WPARAM WParam, LPARAM LParam) {
 LRESULT TForm1::handle(UINT Msg, WPARAM WParam, LPARAM LParam) {
   switch (Msg) {
     case WM_CREATE:
-      Application::MainWindow = Handle;
-      Application::KeyPreview = [this](MSG& m) { return previewKey(m); };
-      Tray.Attach(Handle);
+      Application::mainWindow = Handle;
+      Application::keyPreview = [this](MSG& m) { return previewKey(m); };
+      tray.attach(Handle);
       taskbarCreated_ = RegisterWindowMessageW(L"TaskbarCreated");
       createControls();
       applyLayout(GetDpiForWindow(Handle));
@@ -236,7 +255,7 @@ LRESULT TForm1::handle(UINT Msg, WPARAM WParam, LPARAM LParam) {
       if (WParam == SIZE_MINIMIZED) AppMinimize();
       return 0;
     case WM_TIMER:
-      if (WParam == TrayIcon::kRetryTimer) Tray.Retry();
+      if (WParam == TrayIcon::kRetryTimer) tray.retry();
       return 0;
     case WM_TRAYICON:
       onTrayIcon(static_cast<UINT>(LOWORD(LParam)));
@@ -277,9 +296,9 @@ LRESULT TForm1::handle(UINT Msg, WPARAM WParam, LPARAM LParam) {
       // The last message: nothing may reach this object through the window now.
       const HWND wnd = Handle;
       SetWindowLongPtrW(wnd, GWLP_USERDATA, 0);
-      if (Application::MainWindow == wnd) {
-        Application::MainWindow = nullptr;
-        Application::KeyPreview = nullptr;
+      if (Application::mainWindow == wnd) {
+        Application::mainWindow = nullptr;
+        Application::keyPreview = nullptr;
       }
       Handle = nullptr;
       return DefWindowProcW(wnd, Msg, WParam, LParam);
@@ -287,7 +306,7 @@ LRESULT TForm1::handle(UINT Msg, WPARAM WParam, LPARAM LParam) {
     default:
       if (Msg == taskbarCreated_ && taskbarCreated_ != 0) {
         // The shell restarted and forgot the icon; the hidden window's only way back is it.
-        Tray.ShellRestarted();
+        tray.shellRestarted();
         return 0;
       }
       break;
@@ -339,35 +358,9 @@ void TForm1::applyLayout(UINT Dpi) {
 }
 
 void TForm1::onCommand(int Id, int Code) {
-  switch (Id) {
-    case IDC_EDTSQLPLUS:
-      if (Code == EN_CHANGE) edtSQLPlusChange();
-      break;
-    case IDC_EDTUSER:
-      if (Code == EN_CHANGE) edtUserChange();
-      break;
-    case IDC_LSTLOGIN:
-      if (Code == LBN_SELCHANGE) lstLoginClick();
-      if (Code == LBN_DBLCLK) lstLoginDblClick();
-      break;
-    case IDC_BTNFILEOPEN:
-      if (Code == BN_CLICKED) btnFileOpenClick();
-      break;
-    case IDC_BTNINSERT:
-      if (Code == BN_CLICKED) btnInsertClick();
-      break;
-    case IDC_BTNSHELL:
-      if (Code == BN_CLICKED) btnShellClick();
-      break;
-    case IDC_BTNDELETE:
-      if (Code == BN_CLICKED) btnDeleteClick();
-      break;
-    case IDC_BTNSHORTCUT:
-      if (Code == BN_CLICKED) btnShortCutClick();
-      break;
-    default:
-      break;  // IDOK and IDCANCEL from the dialog manager: nothing to do
-  }
+  // IDOK and IDCANCEL, which the dialog manager sends for Enter and Escape, match nothing.
+  for (const CommandRoute& r : kCommandRoutes)
+    if (r.id == Id && r.code == Code) (this->*r.handler)();
 }
 
 // Key preview: Enter, with Alt or without, reaches FormKeyDown from the list
@@ -391,13 +384,13 @@ bool TForm1::previewKey(MSG& Msg) {
 void TForm1::FormCreate() {
   IniFileName = GetExeDir() + "Vostrelk" + ".ini";
   const LoadResult loaded = LoadIniFile();
-  SetWindowTextW(Handle, Application::Title.c_str());
+  SetWindowTextW(Handle, Application::title.c_str());
   SetWindowTextW(edtSQLPlus, L"");  // its colour is the button face (WM_CTLCOLOR*)
   SetWindowTextW(edtUser, L"");
   SetWindowTextW(edtPass, L"");
   SetWindowTextW(edtHost, L"");
   SendMessageW(edtSQLPlus, EM_SETREADONLY, TRUE, 0);
-  SetTextA(edtSQLPlus, SQLPlusPath);
+  setTextA(edtSQLPlus, SQLPlusPath);
   Init_lstLogin();
   Chage_Btn_Enabled();
   HideToTray();
@@ -419,7 +412,7 @@ void TForm1::saveOnExit() {
   if (saved_) return;
   saved_ = true;
   const std::wstring message = messages::saveOutcome(SaveIniFile());
-  if (!message.empty()) Application::ShowMessage(message);
+  if (!message.empty()) Application::showMessage(message);
 }
 
 void TForm1::FormClose() {
@@ -449,21 +442,21 @@ void TForm1::Chage_Btn_Enabled() {
 }
 
 void TForm1::Init_lstLogin() {
-  const std::vector<std::string> texts = ListTexts();
+  const std::vector<std::string> texts = listTexts();
   SendMessageW(lstLogin, WM_SETREDRAW, FALSE, 0);
   SendMessageW(lstLogin, LB_INITSTORAGE, texts.size(), texts.size() * 32);
   for (const auto& t : texts)
-    SendMessageW(lstLogin, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(FromAnsi(t).c_str()));
+    SendMessageW(lstLogin, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(fromAnsi(t).c_str()));
   SendMessageW(lstLogin, WM_SETREDRAW, TRUE, 0);
   InvalidateRect(lstLogin, nullptr, TRUE);
 }
 
 void TForm1::lstLoginClick() {
   const auto i = static_cast<int>(SendMessageW(lstLogin, LB_GETCURSEL, 0, 0));
-  if (i < 0 || i >= StoreCount()) return;
-  SetTextA(edtUser, Users[i]);
-  SetTextA(edtPass, Passes[i]);
-  SetTextA(edtHost, Hosts[i]);
+  if (i < 0 || i >= storeCount()) return;
+  setTextA(edtUser, Users[i]);
+  setTextA(edtPass, Passes[i]);
+  setTextA(edtHost, Hosts[i]);
 }
 
 void TForm1::lstLoginDblClick() {
@@ -485,8 +478,8 @@ bool TForm1::readLogon(std::string& User, std::string& Pass, std::string& Host) 
   for (auto [box, label, text] :
        {std::tuple{edtUser, lblUser, &User}, std::tuple{edtPass, lblPass, &Pass},
         std::tuple{edtHost, lblHost, &Host}}) {
-    if (!GetTextExact(box, *text)) {
-      Application::ShowMessage(messages::unusableCharacters(windowText(label)));
+    if (!getTextExact(box, *text)) {
+      Application::showMessage(messages::unusableCharacters(windowText(label)));
       return false;
     }
   }
@@ -496,10 +489,10 @@ bool TForm1::readLogon(std::string& User, std::string& Pass, std::string& Host) 
 void TForm1::Insert_ListBox() {
   std::string user, pass, host;
   if (!readLogon(user, pass, host)) return;
-  if (user.empty() || StoreContains(user, pass, host)) return;
+  if (user.empty() || storeContains(user, pass, host)) return;
   SendMessageW(lstLogin, LB_ADDSTRING, 0,
-               reinterpret_cast<LPARAM>(FromAnsi(DisplayTextOf(user, pass, host)).c_str()));
-  const std::optional<int> k = StoreInsert(user, pass, host);
+               reinterpret_cast<LPARAM>(fromAnsi(displayTextOf(user, pass, host)).c_str()));
+  const std::optional<int> k = storeInsert(user, pass, host);
   SendMessageW(lstLogin, LB_SETCURSEL, static_cast<WPARAM>(k.value_or(-1)), 0);
   SetFocus(lstLogin);
   Chage_Btn_Enabled();
@@ -514,7 +507,7 @@ void TForm1::Delete_List(int Index) {
     EnableWindow(btnDelete, FALSE);
     return;
   }
-  StoreDelete(Index);
+  storeDelete(Index);
   SendMessageW(lstLogin, LB_DELETESTRING, static_cast<WPARAM>(Index), 0);
   SetWindowTextW(edtUser, L"");
   SetWindowTextW(edtPass, L"");
@@ -544,26 +537,26 @@ void TForm1::btnFileOpenClick() {
   std::string path;
   if (!toAnsiPath(file, path)) throw AppError{messages::pathNotInCodePage(file)};
   SQLPlusPath = path;
-  SetTextA(edtSQLPlus, SQLPlusPath);
+  setTextA(edtSQLPlus, SQLPlusPath);
 }
 
 void TForm1::Shell_SQL() {
   std::string user, pass, host;
   if (!readLogon(user, pass, host)) return;
-  const std::string command = ClientCommandLine(GetTextA(edtSQLPlus), user, pass, host);
+  const std::string command = clientCommandLine(getTextA(edtSQLPlus), user, pass, host);
   if (WinExec(command.c_str(), SW_SHOW) <= kWinExecLastError)
-    Application::ShowMessage(messages::kLaunchFailed);
+    Application::showMessage(messages::kLaunchFailed);
 }
 
 void TForm1::btnShortCutClick() {
   std::string user, pass, host;
   if (!readLogon(user, pass, host)) return;
-  const std::string name = ShortcutFileName(user, pass, host);
+  const std::string name = shortcutFileName(user, pass, host);
   std::string dir;
   // A name the file system would take apart (a separator, a stream colon) or
   // a desktop that cannot be found fails before anything is written.
-  const bool ok = IsValidFileName(name) && GetDesktopFolder(dir) &&
-                  CreateShortcut(dir + name, GetTextA(edtSQLPlus), LogonString(user, pass, host),
+  const bool ok = isValidFileName(name) && GetDesktopFolder(dir) &&
+                  CreateShortcut(dir + name, getTextA(edtSQLPlus), logonString(user, pass, host),
                                  "C:\\", WindowState::Normal);
-  Application::ShowMessage(ok ? messages::kShortcutCreated : messages::kShortcutFailed);
+  Application::showMessage(ok ? messages::kShortcutCreated : messages::kShortcutFailed);
 }

@@ -14,14 +14,14 @@ class TForm1 {
  public:
   // Creates the window (hidden); FormCreate runs during the creation. Shell
   // registers the notification-area icon.
-  static std::unique_ptr<TForm1> Create(HINSTANCE Instance,
+  static std::unique_ptr<TForm1> create(HINSTANCE Instance,
                                         TrayIcon::ShellFn Shell = Shell_NotifyIconA);
-  // Only Create makes one: the window procedure holds a pointer to it.
+  // Only create() makes one: the window procedure holds a pointer to it.
   class PassKey {
     friend class TForm1;
     PassKey() {}  // user-provided: no one else can brace-initialise it
   };
-  TForm1(PassKey, TrayIcon::ShellFn Shell) : Tray(Shell) {}
+  TForm1(PassKey, TrayIcon::ShellFn Shell) : tray(Shell) {}
   ~TForm1();
   TForm1(const TForm1&) = delete;
   TForm1& operator=(const TForm1&) = delete;
@@ -56,13 +56,13 @@ class TForm1 {
   void Shell_SQL();
 
   // Notification-area icon.
-  TrayIcon Tray;
+  TrayIcon tray;
   bool AddTrayIcon();
   void RemoveTrayIcon();
   void HideToTray();
   void AppMinimize();
 
-  UINT Dpi() const { return dpi_; }
+  UINT dpi() const { return dpi_; }
 
  private:
   static LRESULT CALLBACK StaticWndProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam);

@@ -4,7 +4,7 @@
 
 #include "Unit1.h"
 
-bool TrayIcon::Add() {
+bool TrayIcon::add() {
   wanted_ = true;
   if (shown_) return true;
   data_ = NOTIFYICONDATAA{};
@@ -38,7 +38,7 @@ void TrayIcon::stopRetrying() {
   retriesLeft_ = 0;
 }
 
-void TrayIcon::Retry() {
+void TrayIcon::retry() {
   if (!wanted_ || tryRegister()) {
     stopRetrying();
   } else if (--retriesLeft_ <= 0) {
@@ -46,7 +46,7 @@ void TrayIcon::Retry() {
   }
 }
 
-void TrayIcon::Remove() {
+void TrayIcon::remove() {
   wanted_ = false;
   stopRetrying();
   if (!shown_) return;
@@ -54,18 +54,18 @@ void TrayIcon::Remove() {
   shown_ = false;
 }
 
-void TrayIcon::ShellRestarted() {
+void TrayIcon::shellRestarted() {
   if (!wanted_) return;
   shown_ = false;
   if (!tryRegister()) startRetrying();
 }
 
 bool TForm1::AddTrayIcon() {
-  return Tray.Add();
+  return tray.add();
 }
 
 void TForm1::RemoveTrayIcon() {
-  Tray.Remove();
+  tray.remove();
 }
 
 void TForm1::HideToTray() {

@@ -22,15 +22,15 @@ class TrayIcon {
   explicit TrayIcon(ShellFn Shell) : shell_(Shell) {}
 
   // The window the icon belongs to and reports to, with its class icon.
-  void Attach(HWND Owner) { owner_ = Owner; }
+  void attach(HWND Owner) { owner_ = Owner; }
   // Wants the icon from now on; true when it is registered.
-  bool Add();
+  bool add();
   // Wants it no more; deletes it when registered.
-  void Remove();
+  void remove();
   // "TaskbarCreated": the new shell has none of the old one's icons.
-  void ShellRestarted();
+  void shellRestarted();
   // The retry timer went off.
-  void Retry();
+  void retry();
 
   bool TrayIconShown() const { return shown_; }
   const NOTIFYICONDATAA& TrayIconData() const { return data_; }

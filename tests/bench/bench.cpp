@@ -213,7 +213,7 @@ int main(int argc, char** argv) {
     Row row{logons, 0, 0, 0, 0};
     row.load = timeIt(
         [&] {
-          ResetStore();
+          resetStore();
           IniFileName = file;
           (void)LoadIniFile();
         },
@@ -268,12 +268,12 @@ int main(int argc, char** argv) {
   }
   // The window in this process, on a settings file beside this program.
   writeFile(GetExeDir() + "Vostrelk.ini", settingsFile(50));
-  ResetStore();
-  const std::unique_ptr<TForm1> form = TForm1::Create(GetModuleHandleW(nullptr));
-  Application::ShowMainWindow(form->Handle, SW_SHOWNORMAL);
+  resetStore();
+  const std::unique_ptr<TForm1> form = TForm1::create(GetModuleHandleW(nullptr));
+  Application::showMainWindow(form->Handle, SW_SHOWNORMAL);
   pump();
   SQLPlusPath = recorder;
-  SetTextA(form->edtSQLPlus, recorder);
+  setTextA(form->edtSQLPlus, recorder);
   SendMessageW(form->lstLogin, LB_SETCURSEL, 0, 0);
   form->lstLoginClick();
   for (int i = 0; i < runs; ++i) {

@@ -44,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);
   if (text.find('\0') != std::string::npos) return 0;  // values never hold NUL
   int32_t got = 0, expected = 0;
-  const bool ok = ParseInt32(text, got);
+  const bool ok = parseInt32(text, got);
   if (ok != model(text, expected) || (ok && got != expected)) std::abort();
   return 0;
 }
