@@ -8,5 +8,9 @@ if(WIN32)
     # Unused functions of the static runtime stay out of the program.
     add_compile_options(-ffunction-sections -fdata-sections)
     add_link_options(-Wl,--gc-sections)
+    # The same sources give the same bytes, wherever and whenever they are
+    # built: no time stamp in the PE header, no build path inside.
+    add_link_options(-Wl,--no-insert-timestamp)
+    add_compile_options(-ffile-prefix-map=${PROJECT_SOURCE_DIR}=. -ffile-prefix-map=${PROJECT_BINARY_DIR}=build)
   endif()
 endif()

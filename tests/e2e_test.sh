@@ -6,14 +6,7 @@
 # screenshots in OUT_DIR.
 set -u
 exe=$1 recorder=$2 out=$(realpath -m "$3")
-source "$(dirname "$0")/../tools/env.sh"
-vk_wine_prefix "${VOSTRELK_WINEPREFIX:-$VOSTRELK_ROOT/build/wine/prefix}"
-
-passed=0 failed=0
-check() {  # check NAME COMMAND...: one named expectation
-  if "${@:2}"; then passed=$((passed + 1)); echo "ok   $1"; else failed=$((failed + 1)); echo "FAIL $1"; fi
-}
-winpath() { local p=$1; echo "Z:${p//\//\\}"; }
+source "$(dirname "$0")/e2e_lib.sh"
 
 work=$out/e2e
 rm -rf "$work" && mkdir -p "$work/my client" "$out"
@@ -27,38 +20,6 @@ printf '[SQL*Plus]\r\nPath=%s\r\n[List]\r\nCOUNT=2\r\n[0]\r\nUser=scott\r\nPass=
 
 # 96 pixels per inch, whatever an interrupted earlier run left.
 vk_reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 96 /f
-
-pid=
-start_program() {  # start_program [wine start options]: starts a copy in the background
-  ( cd "$work" && exec "$WINE_LOADER" "$@" Vostrelk.exe ) >>"$work/wine.log" 2>&1 </dev/null &
-  pid=$!
-}
-main_window() { xdotool search --onlyvisible --name '^Vostrelk$' 2>/dev/null | head -n1; }
-wait_for() {  # wait_for SECONDS COMMAND...: until the command succeeds
-  local end=$((SECONDS + $1))
-  until "${@:2}"; do [ $SECONDS -ge $end ] && return 1; sleep 0.2; done
-}
-has_window() { [ -n "$(main_window)" ]; }
-no_window() { [ -z "$(main_window)" ]; }
-process_ended() { ! kill -0 "$1" 2>/dev/null; }
-
-# Client-area origin of the main window: the frame is the same width on every
-# side, the caption adds to the top.
-origin() {
-  local wid=$1 X Y WIDTH HEIGHT
-  eval "$(xdotool getwindowgeometry --shell "$wid")"
-  local client_w=$2 client_h=$3
-  local border=$(((WIDTH - client_w) / 2))
-  local caption=$((HEIGHT - client_h - 2 * border))
-  OX=$((X + border)) OY=$((Y + border + caption)) WIN_W=$WIDTH WIN_H=$HEIGHT
-}
-click_at() {  # click_at X Y in client coordinates
-  xdotool mousemove $((OX + $1)) $((OY + $2)) click 1
-  sleep 0.6  # longer than the double-click time between separate clicks
-}
-key() { xdotool key --delay 80 "$@"; sleep 0.4; }
-recorded() { [ -f "$work/record.txt" ] && cat "$work/record.txt"; }
-file_has() { iconv -f CP932 -t UTF-8 "$work/Vostrelk.ini" | tr -d '\r' | grep -qxF "$1"; }
 
 # --- launch, register and close -------------------------------------------
 start_program
