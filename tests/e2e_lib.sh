@@ -38,6 +38,17 @@ click_at() {  # click_at X Y in client coordinates
   xdotool mousemove $((OX + $1)) $((OY + $2)) click 1
   sleep 0.6  # longer than the double-click time between separate clicks
 }
+# open_program CHECK: starts a copy at 96 pixels per inch (whatever an
+# interrupted earlier run left) and checks that its window comes; sets wid and
+# the client origin for click_at.
+open_program() {
+  vk_reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 96 /f
+  start_program
+  check "$1" wait_for 30 has_window
+  wid=$(main_window)
+  origin "$wid" 368 206
+  sleep 1
+}
 key() { xdotool key --delay 80 "$@"; sleep 0.4; }
 recorded() { [ -f "$work/record.txt" ] && cat "$work/record.txt"; }
 file_has() { iconv -f CP932 -t UTF-8 "$work/Vostrelk.ini" | tr -d '\r' | grep -qxF "$1"; }

@@ -18,15 +18,8 @@ client=$(winpath "$work/my client/rec.exe")
 printf '[SQL*Plus]\r\nPath=%s\r\n[List]\r\nCOUNT=2\r\n[0]\r\nUser=scott\r\nPass=tiger\r\nHost=orcl\r\n[1]\r\nUser=system\r\nPass=manager\r\nHost=prod\r\n[2]\r\nUser=ユーザ\r\nPass=表ソ\r\nHost=開発DB\r\n' "$client" |
   iconv -f UTF-8 -t CP932 >"$work/Vostrelk.ini"
 
-# 96 pixels per inch, whatever an interrupted earlier run left.
-vk_reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 96 /f
-
 # --- launch, register and close -------------------------------------------
-start_program
-check "window appears" wait_for 30 has_window
-wid=$(main_window)
-origin "$wid" 368 206
-sleep 1
+open_program "window appears"
 import -window root "$out/main.png"
 W96=$WIN_W H96=$WIN_H
 

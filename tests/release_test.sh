@@ -24,12 +24,7 @@ check "the readme starts with a byte-order mark" [ "$(head -c3 "$readme" | od -A
 check "every line of the readme ends in CRLF" [ "$(grep -c $'\r$' "$readme")" = "$(wc -l <"$readme")" ]
 check "the readme names the version" grep -q "^.*${name#Vostrelk-}" "$readme"
 
-vk_reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 96 /f
-start_program
-check "the unpacked program starts" wait_for 30 has_window
-wid=$(main_window)
-origin "$wid" 368 206
-sleep 1
+open_program "the unpacked program starts"
 click_at 334 24  # 参照...: the file dialog opens with the focus in its name box
 sleep 2
 dialog=$(xdotool search --onlyvisible --name . 2>/dev/null | grep -v "^$wid$" | tail -n1)

@@ -229,6 +229,22 @@ TEST(SpecialFolder, EndsWithABackslashAndFailsWithoutAPath) {
   path = "unchanged";
   EXPECT_FALSE(GetSpecialFolder(0x00FF, path));  // no such folder
   EXPECT_EQ(path, "unchanged");
+
+  // A desktop named "表" (0x95 0x5C) still gets its separator.
+  testfiles::ScratchDir scratch;
+  const std::string desk = scratch.file("\x95\x5C");
+  ASSERT_TRUE(CreateDirectoryA(desk.c_str(), nullptr));
+  const char key[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+  char old[MAX_PATH] = {};
+  DWORD size = sizeof old;
+  ASSERT_EQ(RegGetValueA(HKEY_CURRENT_USER, key, "Desktop", RRF_RT_ANY | RRF_NOEXPAND, nullptr, old,
+                         &size),
+            ERROR_SUCCESS);
+  RegSetKeyValueA(HKEY_CURRENT_USER, key, "Desktop", REG_SZ, desk.c_str(), desk.size() + 1);
+  const bool found = GetDesktopFolder(path);
+  RegSetKeyValueA(HKEY_CURRENT_USER, key, "Desktop", REG_EXPAND_SZ, old, size);
+  EXPECT_TRUE(found);
+  EXPECT_EQ(path, desk + "\\");
 }
 
 }  // namespace
