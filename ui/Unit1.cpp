@@ -480,6 +480,8 @@ bool TForm1::readLogon(std::string& User, std::string& Pass, std::string& Host) 
         std::tuple{edtHost, lblHost, &Host}}) {
     if (!getTextExact(box, *text)) {
       Application::showMessage(messages::unusableCharacters(windowText(label)));
+      SetFocus(box);  // where the user has to mend it
+      SendMessageW(box, EM_SETSEL, 0, -1);
       return false;
     }
   }
