@@ -27,8 +27,9 @@ check "the readme names the version" grep -q "^.*${name#Vostrelk-}" "$readme"
 open_program "the unpacked program starts"
 click_at 334 24  # 参照...: the file dialog opens with the focus in its name box
 sleep 2
-dialog=$(xdotool search --onlyvisible --name . 2>/dev/null | grep -v "^$wid$" | tail -n1)
-[ -n "$dialog" ] && xdotool mousemove --window "$dialog" 20 20
+dialog=$(xdotool search --onlyvisible --name '^開く$' 2>/dev/null | head -n1)
+check "the file dialog opens" [ -n "$dialog" ]
+[ -n "$dialog" ] && xdotool mousemove --window "$dialog" 20 20  # keys go where the pointer is
 xdotool type --delay 40 'C:\windows\notepad.exe'
 key Return
 sleep 1
