@@ -134,7 +134,7 @@ TEST_F(EngineDiff, RandomStoreRunsWriteAndReadTheSame) {
     std::string cmd = "\"" + tool + "\" " + std::to_string(seed) + " 120 \"" +
                       dir.file("own" + std::to_string(seed) + ".ini") + "\" \"" + out + "\"";
     const UniqueHandle trace = testprocess::start(cmd);
-    ASSERT_TRUE(trace);
+    ASSERT_TRUE(trace) << "CreateProcess failed, error " << GetLastError();
     ASSERT_EQ(testprocess::waitFor(trace, 60000), 0u);
     const std::string ownTrace = readBytes(out);
     ASSERT_FALSE(systemTrace.empty());
