@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "IniEngine.h"
+
 // The directory of the running executable, with its trailing separator.
 std::string GetExeDir();
 
@@ -23,9 +25,7 @@ void ReadIniString(const std::string& FileName, const std::string& Section, cons
 // files it has read in a cache that does not always notice a change.
 void refreshIniFile(const std::string& FileName);
 
-enum class IniFile { Missing, Readable, Unreadable };
-// Whether the file is there and can be read: a folder of that name, or a file
-// another program holds locked, is Unreadable.
+using IniFile = ini::FileState;
 [[nodiscard]] IniFile iniFileState(const std::string& FileName);
 
 // The names of the file's sections, in file order.

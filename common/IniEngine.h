@@ -41,6 +41,8 @@ class Profile {
   std::vector<Section> sections_{Section{}};
 };
 
+// Whether a file is there and can be read: a folder of that name, or a file
+// another program holds locked, is Unreadable.
 enum class FileState { Missing, Readable, Unreadable };
 FileState fileState(const std::string& path);
 

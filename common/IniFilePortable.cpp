@@ -16,15 +16,7 @@ bool WriteIniString(const std::string& FileName, const std::string& Section, con
 }
 
 IniFile iniFileState(const std::string& FileName) {
-  switch (ini::fileState(FileName)) {
-    case ini::FileState::Missing:
-      return IniFile::Missing;
-    case ini::FileState::Readable:
-      return IniFile::Readable;
-    case ini::FileState::Unreadable:
-      break;
-  }
-  return IniFile::Unreadable;
+  return ini::fileState(FileName);
 }
 
 void refreshIniFile(const std::string&) {}  // every call reads the file anew

@@ -52,10 +52,6 @@ std::vector<int32_t> slotSections(int32_t Highest) {
   return slots;
 }
 
-}  // namespace
-
-namespace {
-
 LoadResult loadFile() {
   LoadResult result;
   refreshIniFile(IniFileName);
@@ -64,7 +60,6 @@ LoadResult loadFile() {
   if (iniFileState(IniFileName) == IniFile::Unreadable) {
     result.status = LoadResult::Unreadable;
     result.detail = IniFileName;
-    loadFailed = true;
     return result;
   }
   ReadIniString(IniFileName, kPathSection, "Path", SQLPlusPath);
@@ -80,7 +75,6 @@ LoadResult loadFile() {
   }
   if (!result.ok()) {
     result.detail = countText;
-    loadFailed = true;
     return result;
   }
 
@@ -115,7 +109,6 @@ LoadResult loadFile() {
     setSlotCount(0);
     result.status = LoadResult::OutOfMemory;
     result.detail = countText;
-    loadFailed = true;
   }
   return result;
 }
@@ -124,6 +117,8 @@ LoadResult loadFile() {
 
 LoadResult LoadIniFile() {
   LoadResult result = loadFile();
+  // A file that could not be loaded is never written: the user's logons are in it.
+  loadFailed = !result.ok();
   takeSnapshot();
   return result;
 }
@@ -180,15 +175,11 @@ std::vector<std::string> listTexts() {
   return texts;
 }
 
-bool storeContains(const std::string& User, const std::string& Pass, const std::string& Host) {
-  for (int i = 0; i < storeCount(); ++i)
-    if (Users[i] == User && Hosts[i] == Host && Passes[i] == Pass) return true;
-  return false;
-}
-
 std::optional<int> storeInsert(const std::string& User, const std::string& Pass,
                                const std::string& Host) {
-  if (User.empty() || storeContains(User, Pass, Host)) return std::nullopt;
+  if (User.empty()) return std::nullopt;
+  for (int i = 0; i < storeCount(); ++i)  // the same triple, byte for byte: already stored
+    if (Users[i] == User && Hosts[i] == Host && Passes[i] == Pass) return std::nullopt;
   if (!isStorableValue(User) || !isStorableValue(Pass) || !isStorableValue(Host))
     return std::nullopt;
   const int k = storeIsEmpty() ? 0 : storeCount();

@@ -59,8 +59,6 @@ std::vector<std::string> listTexts();
 // byte comparison) or a value cannot be stored. Returns the slot that received it.
 [[nodiscard]] std::optional<int> storeInsert(const std::string& User, const std::string& Pass,
                                              const std::string& Host);
-[[nodiscard]] bool storeContains(const std::string& User, const std::string& Pass,
-                                 const std::string& Host);
 // Removes slot Index, closing the gap; an index outside the store is ignored.
 void storeDelete(int Index);
 // Empty: no slots, or only the placeholder slot with an empty user.

@@ -57,11 +57,7 @@ class FormTest : public ::testing::Test {
     pump();
   }
 
-  static std::wstring text(HWND Wnd) {
-    wchar_t buf[1024] = {};
-    GetWindowTextW(Wnd, buf, 1024);
-    return buf;
-  }
+  static std::wstring text(HWND Wnd) { return windowText(Wnd); }
   static int selected(HWND List) {
     return static_cast<int>(SendMessageW(List, LB_GETCURSEL, 0, 0));
   }

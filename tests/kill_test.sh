@@ -5,8 +5,7 @@
 # logons, and the program must load it again.
 set -u
 exe=$1 out=$(realpath -m "$2")
-source "$(dirname "$0")/../tools/env.sh"
-vk_wine_prefix "${VOSTRELK_WINEPREFIX:-$VOSTRELK_ROOT/build/wine/prefix}"
+source "$(dirname "$0")/e2e_lib.sh"
 
 work=$out/kill
 rm -rf "$work" && mkdir -p "$work"
@@ -18,33 +17,26 @@ cp "$exe" "$work/Vostrelk.exe"
   for i in $(seq 0 399); do printf '[%d]\nUser=user%d\nPass=pass%d\nHost=host%d\n' "$i" "$i" "$i" "$i"; done
 } >"$work/old.ini"
 
-pid=
-start_program() {  # start_program [keep]: from the old file, or from what is there
+open_copy() {  # open_copy [keep]: from the old file, or from what is there
   if [ "${1:-}" != keep ]; then
     cp "$work/old.ini" "$work/Vostrelk.ini"
     rm -f "$work/Vostrelk.ini.new"
   fi
-  ( cd "$work" && exec "$WINE_LOADER" Vostrelk.exe ) >>"$work/wine.log" 2>&1 </dev/null &
-  pid=$!
-  local end=$((SECONDS + 60))
-  until [ -n "$(xdotool search --onlyvisible --name '^Vostrelk$' 2>/dev/null)" ]; do
-    [ $SECONDS -ge $end ] && return 1
-    sleep 0.2
-  done
+  start_program
+  wait_for 60 has_window
 }
 # Deletes the first logon with the keyboard (the list has the focus: Down
 # selects it, Alt+D deletes it), so that every slot moves and the save
 # rewrites the whole file; then closes the window.
 close_program() {
-  local wid
-  wid=$(xdotool search --onlyvisible --name '^Vostrelk$' | head -n1)
-  xdotool mousemove --window "$wid" 40 40 sleep 0.3 key Down sleep 0.3 key alt+d sleep 0.3 key alt+F4
+  xdotool mousemove --window "$(main_window)" 40 40 sleep 0.3 key Down sleep 0.3 key alt+d \
+    sleep 0.3 key alt+F4
 }
 # Logons the file holds: its COUNT plus one.
 logons() { echo $(($(grep -m1 '^COUNT=' "$1" | tr -d '\r' | cut -d= -f2) + 1)); }
 
 # One save left alone gives the new file.
-start_program || { echo "kill: the program did not start"; exit 1; }
+open_copy || { echo "kill: the program did not start"; exit 1; }
 t0=$(date +%s%N)
 close_program
 wait "$pid"
@@ -56,10 +48,10 @@ if cmp -s "$work/new.ini" "$work/old.ini" || [ "$(logons "$work/new.ini")" -ne 3
   exit 1
 fi
 
-passed=0 failed=0 olds=0 news=0
+olds=0 news=0
 for tenth in 1 2 4 6 7 8 9 10 11 12; do
   delay=$((save_ms * tenth / 10))  # spread over the save and its end
-  start_program || { failed=$((failed + 1)); continue; }
+  open_copy || { failed=$((failed + 1)); continue; }
   close_program
   sleep "$(awk "BEGIN { print $delay / 1000 }")"
   kill -9 "$pid" 2>/dev/null
@@ -78,7 +70,7 @@ done
 # is simply replaced by the next save.
 before=$(logons "$work/Vostrelk.ini")
 head -c 5000 "$work/new.ini" >"$work/Vostrelk.ini.new"
-start_program keep && close_program && wait "$pid"
+open_copy keep && close_program && wait "$pid"
 if [ "$(logons "$work/Vostrelk.ini")" -eq $((before - 1)) ] && [ ! -e "$work/Vostrelk.ini.new" ]; then
   passed=$((passed + 1))
 else

@@ -1,22 +1,18 @@
 // Text.cpp: see Text.h.
 #include "Text.h"
 
-namespace {
-
-std::wstring textOf(HWND wnd) {
-  std::wstring text(static_cast<size_t>(GetWindowTextLengthW(wnd)) + 1, L'\0');
-  text.resize(static_cast<size_t>(GetWindowTextW(wnd, text.data(), static_cast<int>(text.size()))));
+std::wstring windowText(HWND Wnd) {
+  std::wstring text(static_cast<size_t>(GetWindowTextLengthW(Wnd)) + 1, L'\0');
+  text.resize(static_cast<size_t>(GetWindowTextW(Wnd, text.data(), static_cast<int>(text.size()))));
   return text;
 }
 
-}  // namespace
-
 std::string getTextA(HWND Wnd) {
-  return toAnsi(textOf(Wnd));
+  return toAnsi(windowText(Wnd));
 }
 
 bool getTextExact(HWND Wnd, std::string& Text) {
-  return toAnsiExact(textOf(Wnd), Text);
+  return toAnsiExact(windowText(Wnd), Text);
 }
 
 void setTextA(HWND Wnd, const std::string& Text) {

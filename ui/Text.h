@@ -7,7 +7,9 @@
 
 #include "CodePage.h"
 
-// The whole text of a window or control, converted as the system converts it.
+// The whole text of a window or control.
+std::wstring windowText(HWND Wnd);
+// The same as ANSI text, converted as the system converts it.
 std::string getTextA(HWND Wnd);
 // False when the text has a character the code page cannot hold exactly.
 [[nodiscard]] bool getTextExact(HWND Wnd, std::string& Text);

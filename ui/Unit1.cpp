@@ -114,12 +114,6 @@ bool modifierDown(const MSG& msg) {
          GetKeyState(VK_MENU) < 0;
 }
 
-std::wstring windowText(HWND wnd) {
-  std::wstring text(static_cast<size_t>(GetWindowTextLengthW(wnd)) + 1, L'\0');
-  text.resize(static_cast<size_t>(GetWindowTextW(wnd, text.data(), static_cast<int>(text.size()))));
-  return text;
-}
-
 // Whether the text of Wnd differs from Last, which then becomes it.
 bool textChanged(HWND wnd, std::wstring& last) {
   std::wstring now = windowText(wnd);
@@ -491,11 +485,12 @@ bool TForm1::readLogon(std::string& User, std::string& Pass, std::string& Host) 
 void TForm1::Insert_ListBox() {
   std::string user, pass, host;
   if (!readLogon(user, pass, host)) return;
-  if (user.empty() || storeContains(user, pass, host)) return;
+  // The store refuses an empty user and a logon it holds already: nothing happens then.
+  const std::optional<int> k = storeInsert(user, pass, host);
+  if (!k) return;
   SendMessageW(lstLogin, LB_ADDSTRING, 0,
                reinterpret_cast<LPARAM>(fromAnsi(displayTextOf(user, pass, host)).c_str()));
-  const std::optional<int> k = storeInsert(user, pass, host);
-  SendMessageW(lstLogin, LB_SETCURSEL, static_cast<WPARAM>(k.value_or(-1)), 0);
+  SendMessageW(lstLogin, LB_SETCURSEL, static_cast<WPARAM>(*k), 0);
   SetFocus(lstLogin);
   Chage_Btn_Enabled();
 }

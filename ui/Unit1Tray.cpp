@@ -34,16 +34,14 @@ void TrayIcon::startRetrying() {
 }
 
 void TrayIcon::stopRetrying() {
-  if (retriesLeft_ > 0 && owner_) KillTimer(owner_, kRetryTimer);
+  if (owner_) KillTimer(owner_, kRetryTimer);
   retriesLeft_ = 0;
 }
 
+// The timer runs only while the icon is wanted and missing; after the last
+// try the shell's "TaskbarCreated" is the next chance.
 void TrayIcon::retry() {
-  if (!wanted_ || tryRegister()) {
-    stopRetrying();
-  } else if (--retriesLeft_ <= 0) {
-    KillTimer(owner_, kRetryTimer);  // given up until the shell announces itself
-  }
+  if (!tryRegister() && --retriesLeft_ <= 0) stopRetrying();
 }
 
 void TrayIcon::remove() {
