@@ -7,6 +7,7 @@
 #include "Unit1.h"
 
 int WINAPI wWinMain(HINSTANCE Instance, HINSTANCE, PWSTR, int ShowCommand) {
+  Application::loadSystemDllsOnly();
   // Another copy holds the mutex: end silently, telling it nothing.
   if (UniqueHandle other{OpenMutexA(MUTEX_ALL_ACCESS, FALSE, "Vostrelk")}) return 0;
   UniqueHandle mutex{CreateMutexA(nullptr, FALSE, "Vostrelk")};

@@ -30,12 +30,16 @@ using IniFile = ini::FileState;
 
 // The names of the file's sections, in file order.
 std::vector<std::string> readIniSectionNames(const std::string& FileName);
+// Removes the first section of that name, with its keys; true when the file
+// holds no such section (any more). False when the file could not be written.
+[[nodiscard]] bool removeIniSection(const std::string& FileName, const std::string& Section);
 
 // Saving goes through a copy beside the file, so that an interrupted save
 // leaves either the old file or the new one. copyIniFile starts the copy from
 // the current file (or from nothing when there is none yet); replaceIniFile
 // puts the finished copy in the file's place in one step; discardIniFile
-// removes a copy that is not wanted.
+// removes a copy that is not wanted. The copy is never more open than the
+// file, and the file keeps its protection and attributes when it is replaced.
 [[nodiscard]] bool copyIniFile(const std::string& From, const std::string& To);
 [[nodiscard]] bool replaceIniFile(const std::string& From, const std::string& To);
 void discardIniFile(const std::string& FileName);

@@ -181,6 +181,15 @@ std::vector<std::string> Profile::sectionNames() const {
   return names;
 }
 
+bool Profile::removeSection(const std::string& section) {
+  for (auto it = sections_.begin(); it != sections_.end(); ++it)
+    if (!it->name.empty() && equalsNoCase(it->name, trim(section))) {
+      sections_.erase(it);
+      return true;
+    }
+  return false;
+}
+
 std::string protectValue(const std::string& value) {
   if (value.empty()) return value;
   if (trim(value) != value || stripQuotes(value) != value) return '"' + value + '"';

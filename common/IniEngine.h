@@ -33,6 +33,8 @@ class Profile {
   // Returns whether anything changed.
   bool set(const std::string& section, const std::string& key, const std::string& value);
   std::vector<std::string> sectionNames() const;
+  // Removes the first section of that name with its keys; whether there was one.
+  bool removeSection(const std::string& section);
 
  private:
   const Key* find(const std::string& section, const std::string& key) const;
@@ -45,6 +47,8 @@ class Profile {
 // another program holds locked, is Unreadable.
 enum class FileState { Missing, Readable, Unreadable };
 FileState fileState(const std::string& path);
+// The file's bytes, read whole; empty unless Readable.
+FileState readFile(const std::string& path, std::string& bytes);
 
 // File-level calls, each a complete read (and, for a write, rewrite) of the file.
 std::string readString(const std::string& path, const std::string& section, const std::string& key,
@@ -52,6 +56,7 @@ std::string readString(const std::string& path, const std::string& section, cons
 [[nodiscard]] bool writeString(const std::string& path, const std::string& section,
                                const std::string& key, const std::string& value);
 std::vector<std::string> sectionNames(const std::string& path);
+[[nodiscard]] bool removeSection(const std::string& path, const std::string& section);
 
 // The form in which Value must be written so that it reads back unchanged:
 // the system drops blanks at either end of a value and a pair of quotes around

@@ -8,9 +8,8 @@
 
 namespace ini {
 
-namespace {
-
 FileState readFile(const std::string& path, std::string& bytes) {
+  bytes.clear();
   struct stat st {};
   if (stat(path.c_str(), &st) != 0) return FileState::Missing;
   if (!S_ISREG(st.st_mode)) return FileState::Unreadable;
@@ -20,6 +19,23 @@ FileState readFile(const std::string& path, std::string& bytes) {
   in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   bytes.resize(static_cast<size_t>(in.gcount()));
   return in.bad() ? FileState::Unreadable : FileState::Readable;
+}
+
+namespace {
+
+// Writes Profile over path when Change (run on it) changed something.
+template <typename F>
+bool rewrite(const std::string& path, F&& Change) {
+  std::string bytes;
+  if (readFile(path, bytes) == FileState::Unreadable) return false;
+  Profile profile = Profile::parse(bytes);
+  if (!Change(profile)) return true;
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  if (!out) return false;
+  const std::string text = profile.serialize();
+  out.write(text.data(), static_cast<std::streamsize>(text.size()));
+  out.close();
+  return static_cast<bool>(out);
 }
 
 }  // namespace
@@ -38,16 +54,11 @@ std::string readString(const std::string& path, const std::string& section, cons
 
 bool writeString(const std::string& path, const std::string& section, const std::string& key,
                  const std::string& value) {
-  std::string bytes;
-  if (readFile(path, bytes) == FileState::Unreadable) return false;
-  Profile profile = Profile::parse(bytes);
-  if (!profile.set(section, key, value)) return true;
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (!out) return false;
-  const std::string text = profile.serialize();
-  out.write(text.data(), static_cast<std::streamsize>(text.size()));
-  out.close();
-  return static_cast<bool>(out);
+  return rewrite(path, [&](Profile& p) { return p.set(section, key, value); });
+}
+
+bool removeSection(const std::string& path, const std::string& section) {
+  return rewrite(path, [&](Profile& p) { return p.removeSection(section); });
 }
 
 std::vector<std::string> sectionNames(const std::string& path) {

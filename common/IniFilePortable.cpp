@@ -25,6 +25,10 @@ std::vector<std::string> readIniSectionNames(const std::string& FileName) {
   return ini::sectionNames(FileName);
 }
 
+bool removeIniSection(const std::string& FileName, const std::string& Section) {
+  return ini::removeSection(FileName, Section);
+}
+
 namespace fs = std::filesystem;
 
 bool copyIniFile(const std::string& From, const std::string& To) {

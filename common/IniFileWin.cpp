@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "CodePage.h"
 #include "Common.h"
 #include "IniEngine.h"
 #include "Raii.h"
@@ -54,6 +55,10 @@ std::vector<std::string> readIniSectionNames(const std::string& FileName) {
   return names;
 }
 
+bool removeIniSection(const std::string& FileName, const std::string& Section) {
+  return WritePrivateProfileStringA(Section.c_str(), nullptr, nullptr, FileName.c_str()) != FALSE;
+}
+
 namespace {
 
 // The profile functions keep files they have read in a cache; releasing it
@@ -82,18 +87,52 @@ void refreshIniFile(const std::string& FileName) {
   releaseProfileCache(FileName);
 }
 
+// The copy holds every password: it is made with the file's own access list
+// (a file the user made private stays private while it is copied), not with
+// the folder's inherited one, and written through that handle.
 bool copyIniFile(const std::string& From, const std::string& To) {
   releaseProfileCache(To);
-  if (GetFileAttributesA(From.c_str()) == INVALID_FILE_ATTRIBUTES &&
-      GetLastError() == ERROR_FILE_NOT_FOUND)
-    return DeleteFileA(To.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND;
-  return CopyFileA(From.c_str(), To.c_str(), FALSE) != FALSE;
+  std::string bytes;
+  const ini::FileState state = ini::readFile(From, bytes);
+  if (state == ini::FileState::Unreadable) return false;
+  const std::wstring from = fromAnsi(From), to = fromAnsi(To);
+  std::string descriptor;
+  SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, FALSE};
+  DWORD needed = 0;
+  const SECURITY_INFORMATION what = DACL_SECURITY_INFORMATION;
+  if (state == ini::FileState::Readable &&
+      !GetFileSecurityW(from.c_str(), what, nullptr, 0, &needed) &&
+      GetLastError() == ERROR_INSUFFICIENT_BUFFER) {
+    descriptor.resize(needed);
+    if (GetFileSecurityW(from.c_str(), what, descriptor.data(), needed, &needed))
+      sa.lpSecurityDescriptor = descriptor.data();
+  }
+  if (!DeleteFileW(to.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND) return false;
+  if (state == ini::FileState::Missing) return true;
+  const UniqueHandle copy = ownFile(
+      CreateFileW(to.c_str(), GENERIC_WRITE, 0, &sa, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!copy) return false;
+  DWORD written = 0;
+  return WriteFile(copy.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+         written == bytes.size();
 }
 
+// ReplaceFileW keeps the replaced file's access list, owner and attributes;
+// a plain move would give the file the copy's. (Wine's drops the attributes:
+// they are put back.)
 bool replaceIniFile(const std::string& From, const std::string& To) {
   releaseProfileCache(From);
-  const bool moved = MoveFileExA(From.c_str(), To.c_str(),
-                                 MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+  const std::wstring from = fromAnsi(From), to = fromAnsi(To);
+  const DWORD attributes = GetFileAttributesW(to.c_str());
+  bool moved = false;
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    moved = MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH) != FALSE;
+  } else {
+    moved = ReplaceFileW(to.c_str(), from.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
+                         nullptr, nullptr) != FALSE;
+    if (moved && GetFileAttributesW(to.c_str()) != attributes)
+      SetFileAttributesW(to.c_str(), attributes);
+  }
   releaseProfileCache(To);
   return moved;
 }

@@ -3,6 +3,9 @@
 #include "Store.h"
 
 #include <algorithm>
+#include <array>
+#include <functional>
+#include <map>
 #include <new>
 
 #include "Common.h"
@@ -14,21 +17,31 @@ std::vector<std::string> Users, Passes, Hosts;
 
 namespace {
 
-bool loadFailed = false;
-
-// The store as the load left it; a save compares against it.
-struct Snapshot {
-  std::string path;
-  std::vector<std::string> users, passes, hosts;
-};
-Snapshot loaded;
-
-void takeSnapshot() {
-  loaded = Snapshot{SQLPlusPath, Users, Passes, Hosts};
-}
-
 const char kPathSection[] = "SQL*Plus";
 const char kListSection[] = "List";
+const char* const kSlotKeys[] = {"User", "Pass", "Host"};
+
+// A key's value, or nothing when the key is absent.
+using Value = std::optional<std::string>;
+
+// The settings file as the profile functions read it, and as far as the store
+// reads it: a save writes only what differs from this.
+struct FileView {
+  Value path, count;
+  int32_t highest = 0;                            // the slot number "COUNT" gives
+  std::map<int32_t, std::array<Value, 3>> slots;  // by section number: User, Pass, Host
+  std::vector<Logon> logons;                      // the slots with a user, in order
+  Logon placeholder;                              // slot 0 of a file without logons
+};
+
+struct Loaded {
+  bool failed = false;  // the file could not be loaded: never written
+  std::string path;     // the store as the load (or the last save) left it
+  std::vector<Logon> logons;
+  FileView view;                 // the file then
+  std::optional<size_t> digest;  // of its bytes; none: there was no file
+};
+Loaded loaded;
 
 void setSlotCount(size_t n) {
   Users.resize(n);
@@ -36,38 +49,64 @@ void setSlotCount(size_t n) {
   Hosts.resize(n);
 }
 
-// The slot numbers present in the file, up to Highest, in increasing order.
-// Only sections named by a number in plain decimal are slots.
-std::vector<int32_t> slotSections(int32_t Highest) {
-  std::vector<int32_t> slots;
-  for (const auto& name : readIniSectionNames(IniFileName)) {
-    if (name.empty() || name.size() > 10 || (name.size() > 1 && name[0] == '0')) continue;
-    if (!std::all_of(name.begin(), name.end(), [](char c) { return c >= '0' && c <= '9'; }))
-      continue;
-    const long long n = std::stoll(name);
-    if (n <= Highest) slots.push_back(static_cast<int32_t>(n));
-  }
-  std::sort(slots.begin(), slots.end());
-  slots.erase(std::unique(slots.begin(), slots.end()), slots.end());
-  return slots;
+std::vector<Logon> storeLogons() {
+  std::vector<Logon> logons;
+  logons.reserve(Users.size());
+  for (int i = 0; i < storeCount(); ++i) logons.push_back(logonAt(i));
+  return logons;
 }
 
-LoadResult loadFile() {
+void setStore(const std::vector<Logon>& Logons) {
+  setSlotCount(0);
+  for (auto* v : {&Users, &Passes, &Hosts}) v->reserve(Logons.size());
+  for (const Logon& l : Logons) {
+    Users.push_back(l.User);
+    Passes.push_back(l.Pass);
+    Hosts.push_back(l.Host);
+  }
+}
+
+// The slot number a section name stands for: a number in plain decimal
+// (no sign, blank or leading zero). Names too long for 32 bits count as
+// beyond every slot.
+std::optional<int64_t> slotNumber(const std::string& Name) {
+  if (Name.empty() || (Name.size() > 1 && Name[0] == '0')) return std::nullopt;
+  if (!std::all_of(Name.begin(), Name.end(), [](char c) { return c >= '0' && c <= '9'; }))
+    return std::nullopt;
+  return Name.size() > 10 ? INT64_MAX : std::stoll(Name);
+}
+
+// No value read from the file holds a line break: it marks a key that is absent.
+Value readValue(const std::string& File, const std::string& Section, const std::string& Key) {
+  std::string value = "\n";
+  ReadIniString(File, Section, Key, value);
+  if (value == "\n") return std::nullopt;
+  return value;
+}
+
+std::optional<size_t> fileDigest(const std::string& File, ini::FileState& State) {
+  std::string bytes;
+  State = ini::readFile(File, bytes);
+  if (State != ini::FileState::Readable) return std::nullopt;
+  return std::hash<std::string>{}(bytes);
+}
+
+LoadResult readFile(const std::string& File, FileView& View) {
   LoadResult result;
-  refreshIniFile(IniFileName);
+  View = FileView{};
+  refreshIniFile(File);
   // The profile functions read a locked file as an empty one; the store would
   // then overwrite the user's logons with nothing at exit.
-  if (iniFileState(IniFileName) == IniFile::Unreadable) {
+  if (iniFileState(File) == IniFile::Unreadable) {
     result.status = LoadResult::Unreadable;
-    result.detail = IniFileName;
+    result.detail = File;
     return result;
   }
-  ReadIniString(IniFileName, kPathSection, "Path", SQLPlusPath);
-
-  std::string countText;
-  ReadIniString(IniFileName, kListSection, "COUNT", countText);
+  View.path = readValue(File, kPathSection, "Path");
+  View.count = readValue(File, kListSection, "COUNT");
+  std::string countText = View.count.value_or("");
   if (countText.empty()) countText = "0";
-  int32_t highest = 0;
+  int32_t& highest = View.highest;
   if (!parseInt32(countText, highest)) {
     result.status = LoadResult::NotAnInteger;
   } else if (highest < -1 || highest == INT32_MAX) {
@@ -77,55 +116,101 @@ LoadResult loadFile() {
     result.detail = countText;
     return result;
   }
-
   try {
     // Slots whose section is absent would read as empty and be dropped, so
     // only the sections present are read: a "COUNT" far above them costs
-    // nothing.
-    setSlotCount(0);
-    std::string placeholderPass, placeholderHost;
-    for (const int32_t i : slotSections(highest)) {
-      const std::string section = std::to_string(i);
-      std::string user, pass, host;
-      ReadIniString(IniFileName, section, "User", user);
-      ReadIniString(IniFileName, section, "Pass", pass);
-      ReadIniString(IniFileName, section, "Host", host);
-      if (!user.empty()) {
-        Users.push_back(std::move(user));
-        Passes.push_back(std::move(pass));
-        Hosts.push_back(std::move(host));
-      } else if (i == 0) {
-        placeholderPass = std::move(pass);
-        placeholderHost = std::move(host);
-      }
+    // nothing. Only sections named by a number in plain decimal are slots.
+    std::vector<int32_t> sections;
+    for (const auto& name : readIniSectionNames(File)) {
+      const auto n = slotNumber(name);
+      if (n && *n <= highest) sections.push_back(static_cast<int32_t>(*n));
     }
-    // A file without logons keeps its one empty slot, as it was written.
-    if (Users.empty() && highest >= 0) {
-      Users.emplace_back();
-      Passes.push_back(std::move(placeholderPass));
-      Hosts.push_back(std::move(placeholderHost));
+    std::sort(sections.begin(), sections.end());
+    sections.erase(std::unique(sections.begin(), sections.end()), sections.end());
+    for (const int32_t i : sections) {
+      const std::string section = std::to_string(i);
+      auto& keys = View.slots[i];
+      for (size_t k = 0; k < 3; ++k) keys[k] = readValue(File, section, kSlotKeys[k]);
+      Logon l{keys[0].value_or(""), keys[1].value_or(""), keys[2].value_or("")};
+      if (!l.User.empty())
+        View.logons.push_back(std::move(l));
+      else if (i == 0)
+        View.placeholder = std::move(l);
     }
   } catch (const std::bad_alloc&) {
-    setSlotCount(0);
+    View = FileView{};
     result.status = LoadResult::OutOfMemory;
     result.detail = countText;
   }
   return result;
 }
 
+void remember(bool Failed, FileView View) {
+  ini::FileState state;
+  loaded =
+      Loaded{Failed, SQLPlusPath, storeLogons(), std::move(View), fileDigest(IniFileName, state)};
+}
+
+bool contains(const std::vector<Logon>& Logons, const Logon& L) {
+  return std::find(Logons.begin(), Logons.end(), L) != Logons.end();
+}
+
+// Another copy rewrote the file since this one read it: this copy's list,
+// then what the file holds that this copy never saw; what this copy deleted
+// stays deleted. The path is this copy's when it changed it.
+void mergeWith(const FileView& Disk) {
+  std::vector<Logon> merged = storeLogons();
+  if (merged.size() == 1 && merged[0].User.empty()) merged.clear();  // the placeholder
+  for (const Logon& l : Disk.logons)
+    if (!contains(loaded.logons, l) && !contains(merged, l)) merged.push_back(l);
+  if (merged.empty()) merged.push_back(Disk.placeholder);
+  if (SQLPlusPath == loaded.path) SQLPlusPath = Disk.path.value_or("");
+  setStore(merged);
+}
+
+// Writes the store to File (a copy of the settings file) where it differs
+// from View, and removes every slot section beyond the last slot.
+bool writeChanges(const std::string& File, const FileView& View) {
+  if (View.path != SQLPlusPath && !WriteIniString(File, kPathSection, "Path", SQLPlusPath))
+    return false;
+  const std::string count = std::to_string(storeCount() - 1);
+  if (View.count != count && !WriteIniString(File, kListSection, "COUNT", count)) return false;
+  for (int i = 0; i < storeCount(); ++i) {
+    const auto at = View.slots.find(i);
+    const std::string* values[] = {&Users[i], &Passes[i], &Hosts[i]};
+    for (size_t k = 0; k < 3; ++k) {
+      const bool same = at != View.slots.end() && at->second[k] == *values[k];
+      if (!same && !WriteIniString(File, std::to_string(i), kSlotKeys[k], *values[k])) return false;
+    }
+  }
+  // Every occurrence: a name may stand twice, and each removal takes the first.
+  for (const auto& name : readIniSectionNames(File)) {
+    const auto n = slotNumber(name);
+    if (n && *n >= storeCount() && !removeIniSection(File, name)) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 LoadResult LoadIniFile() {
-  LoadResult result = loadFile();
+  FileView view;
+  LoadResult result = readFile(IniFileName, view);
+  setSlotCount(0);
+  SQLPlusPath = view.path.value_or("");  // shown even when the logons cannot be loaded
+  if (result.ok()) {
+    std::vector<Logon> logons = view.logons;
+    // A file without logons keeps its one empty slot, as it was written.
+    if (logons.empty() && view.highest >= 0) logons.push_back(view.placeholder);
+    setStore(logons);
+  }
   // A file that could not be loaded is never written: the user's logons are in it.
-  loadFailed = !result.ok();
-  takeSnapshot();
+  remember(!result.ok(), std::move(view));
   return result;
 }
 
 bool storeChanged() {
-  return SQLPlusPath != loaded.path || Users != loaded.users || Passes != loaded.passes ||
-         Hosts != loaded.hosts;
+  return SQLPlusPath != loaded.path || storeLogons() != loaded.logons;
 }
 
 bool isStorableValue(const std::string& Value) {
@@ -133,39 +218,53 @@ bool isStorableValue(const std::string& Value) {
 }
 
 SaveResult SaveIniFile() {
-  if (!storeChanged() && (loadFailed || iniFileState(IniFileName) == IniFile::Readable))
+  if (!storeChanged() && (loaded.failed || iniFileState(IniFileName) == IniFile::Readable))
     return SaveResult::Unchanged;
-  if (loadFailed) return SaveResult::NotLoaded;
+  if (loaded.failed) return SaveResult::NotLoaded;
   bool storable = isStorableValue(SQLPlusPath);
   for (int i = 0; storable && i < storeCount(); ++i)
     storable = isStorableValue(Users[i]) && isStorableValue(Passes[i]) && isStorableValue(Hosts[i]);
   if (!storable) return SaveResult::Failed;
-  const std::string copy = IniFileName + ".new";
-  bool ok = copyIniFile(IniFileName, copy);
-  ok = ok && WriteIniString(copy, kPathSection, "Path", SQLPlusPath);
-  ok = ok && WriteIniString(copy, kListSection, "COUNT", std::to_string(storeCount() - 1));
-  for (int i = 0; ok && i < storeCount(); ++i) {
-    const std::string section = std::to_string(i);
-    ok = WriteIniString(copy, section, "User", Users[i]) &&
-         WriteIniString(copy, section, "Pass", Passes[i]) &&
-         WriteIniString(copy, section, "Host", Hosts[i]);
+
+  FileView view = loaded.view;
+  ini::FileState state;
+  const auto digest = fileDigest(IniFileName, state);
+  if (state == ini::FileState::Unreadable) return SaveResult::Failed;
+  if (state == ini::FileState::Missing) {
+    view = FileView{};  // written whole
+  } else if (digest != loaded.digest) {
+    if (!readFile(IniFileName, view).ok()) return SaveResult::Failed;
+    mergeWith(view);
   }
-  ok = ok && replaceIniFile(copy, IniFileName);
+  const std::string copy = IniFileName + ".new";
+  const bool ok = copyIniFile(IniFileName, copy) && writeChanges(copy, view) &&
+                  replaceIniFile(copy, IniFileName);
   if (!ok) {
     discardIniFile(copy);
     return SaveResult::Failed;
   }
-  takeSnapshot();
+  // What the file holds now is what the next save compares against.
+  FileView saved;
+  saved.path = SQLPlusPath;
+  saved.count = std::to_string(storeCount() - 1);
+  for (int i = 0; i < storeCount(); ++i) {
+    saved.slots[i] = {Users[i], Passes[i], Hosts[i]};
+    if (!Users[i].empty()) saved.logons.push_back(logonAt(i));
+  }
+  remember(false, std::move(saved));
   return SaveResult::Saved;
 }
 
-std::string displayTextOf(const std::string& User, const std::string& Pass,
-                          const std::string& Host) {
-  return User + " / " + Pass + " @ " + Host;
+std::string displayTextOf(const Logon& L) {
+  return L.User + " / " + L.Pass + " @ " + L.Host;
+}
+
+Logon logonAt(int i) {
+  return Logon{Users[i], Passes[i], Hosts[i]};
 }
 
 std::string displayText(int i) {
-  return displayTextOf(Users[i], Passes[i], Hosts[i]);
+  return displayTextOf(logonAt(i));
 }
 
 std::vector<std::string> listTexts() {
@@ -175,18 +274,17 @@ std::vector<std::string> listTexts() {
   return texts;
 }
 
-std::optional<int> storeInsert(const std::string& User, const std::string& Pass,
-                               const std::string& Host) {
-  if (User.empty()) return std::nullopt;
+std::optional<int> storeInsert(const Logon& L) {
+  if (L.User.empty()) return std::nullopt;
   for (int i = 0; i < storeCount(); ++i)  // the same triple, byte for byte: already stored
-    if (Users[i] == User && Hosts[i] == Host && Passes[i] == Pass) return std::nullopt;
-  if (!isStorableValue(User) || !isStorableValue(Pass) || !isStorableValue(Host))
+    if (logonAt(i) == L) return std::nullopt;
+  if (!isStorableValue(L.User) || !isStorableValue(L.Pass) || !isStorableValue(L.Host))
     return std::nullopt;
   const int k = storeIsEmpty() ? 0 : storeCount();
   setSlotCount(static_cast<size_t>(k) + 1);
-  Users[k] = User;
-  Passes[k] = Pass;
-  Hosts[k] = Host;
+  Users[k] = L.User;
+  Passes[k] = L.Pass;
+  Hosts[k] = L.Host;
   return k;
 }
 
@@ -208,6 +306,5 @@ int storeCount() {
 void resetStore() {
   SQLPlusPath.clear();
   setSlotCount(0);
-  loadFailed = false;
-  takeSnapshot();
+  loaded = Loaded{};
 }

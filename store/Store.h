@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "Logon.h"
+
 // Program-wide state, alive from window creation to process exit.
 extern std::string IniFileName;                        // full path of the settings file
 extern std::string SQLPlusPath;                        // full path of the client executable
@@ -35,9 +37,14 @@ enum class SaveResult {
 // file without logons), so that the listed item i is always slot i.
 [[nodiscard]] LoadResult LoadIniFile();
 
-// Writes the path and every slot to IniFileName, unless the file is there and
-// the store is as the load left it: a settings file on a read-only share is
-// then never opened for writing. Failed when any write failed: the old file
+// Writes the store to IniFileName, unless the file is there and the store is
+// as the load (or the last save) left it: a settings file on a read-only
+// share is then never opened for writing. Only what differs from what the
+// file holds is written, and numbered sections beyond the last slot are
+// removed, so that a deleted password leaves nothing behind. When another
+// copy of the program rewrote the file meanwhile, its logons are merged in
+// first: those this copy never saw are kept after this copy's own, those
+// this copy deleted stay deleted. Failed when any write failed: the old file
 // is then left as it was.
 [[nodiscard]] SaveResult SaveIniFile();
 // Whether the path or a slot differs from what the load produced.
@@ -48,8 +55,9 @@ enum class SaveResult {
 [[nodiscard]] bool isStorableValue(const std::string& Value);
 
 // The text the list box shows for a logon: "user / pass @ host".
-std::string displayTextOf(const std::string& User, const std::string& Pass,
-                          const std::string& Host);
+std::string displayTextOf(const Logon& L);
+// The logon in slot i.
+Logon logonAt(int i);
 // The display text of slot i.
 std::string displayText(int i);
 // The display texts of every slot with a user, in slot order.
@@ -57,8 +65,7 @@ std::vector<std::string> listTexts();
 
 // Stores a logon unless User is empty, the triple is already stored (exact
 // byte comparison) or a value cannot be stored. Returns the slot that received it.
-[[nodiscard]] std::optional<int> storeInsert(const std::string& User, const std::string& Pass,
-                                             const std::string& Host);
+[[nodiscard]] std::optional<int> storeInsert(const Logon& L);
 // Removes slot Index, closing the gap; an index outside the store is ignored.
 void storeDelete(int Index);
 // Empty: no slots, or only the placeholder slot with an empty user.

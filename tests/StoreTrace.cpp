@@ -4,10 +4,33 @@
 #include <random>
 #include <vector>
 
+#include "Common.h"
 #include "Store.h"
 #include "TestFiles.h"
 
 using testfiles::readBytes;
+
+namespace {
+
+// What a save that writes every key gives, from the file as it was before
+// the save: the incremental save must come to the same bytes.
+std::string fullSave(const std::string& Before, const std::string& File) {
+  testfiles::writeBytes(File, Before);
+  bool ok = WriteIniString(File, "SQL*Plus", "Path", SQLPlusPath) &&
+            WriteIniString(File, "List", "COUNT", std::to_string(storeCount() - 1));
+  for (int i = 0; i < storeCount(); ++i)
+    ok = ok && WriteIniString(File, std::to_string(i), "User", Users[i]) &&
+         WriteIniString(File, std::to_string(i), "Pass", Passes[i]) &&
+         WriteIniString(File, std::to_string(i), "Host", Hosts[i]);
+  for (const auto& name : readIniSectionNames(File))
+    if (name.find_first_not_of("0123456789") == std::string::npos &&
+        (name == "0" || name[0] != '0') && std::stoll(name) >= storeCount())
+      ok = ok && removeIniSection(File, name);
+  refreshIniFile(File);
+  return ok ? readBytes(File) : "full save failed";
+}
+
+}  // namespace
 
 std::string RunStoreTrace(unsigned Seed, int Steps, const std::string& IniPath) {
   std::mt19937 rng(Seed);
@@ -37,8 +60,11 @@ std::string RunStoreTrace(unsigned Seed, int Steps, const std::string& IniPath) 
         SQLPlusPath = "C:\\" + text(3) + "\\sqlplus.exe";
         break;
       case 2: {
+        const std::string before = readBytes(IniPath);
         const SaveResult r = SaveIniFile();
         trace += "save " + std::to_string(static_cast<int>(r)) + "\n" + readBytes(IniPath) + "\n";
+        if (r == SaveResult::Saved && readBytes(IniPath) != fullSave(before, IniPath + ".full"))
+          trace += "differs from a full save\n";
         break;
       }
       case 3: {
@@ -50,7 +76,7 @@ std::string RunStoreTrace(unsigned Seed, int Steps, const std::string& IniPath) 
         break;
       }
       default:
-        (void)storeInsert(text(3), text(3), text(4));
+        (void)storeInsert({text(3), text(3), text(4)});
         break;
     }
   }

@@ -1,17 +1,21 @@
 #!/usr/bin/env bash
-# e2e_test.sh VOSTRELK_EXE RECORDER_EXE OUT_DIR: the real program under Wine
-# and Xvfb, driven with real input (xdotool): launch by click and Enter,
-# register, close and check the settings file, a second instance, a start
-# minimised and the way back through the tray icon, and 144 DPI. Leaves
-# screenshots in OUT_DIR.
+# e2e_test.sh VOSTRELK_EXE RECORDER_EXE OUT_DIR PLANTED_DLL: the real program
+# under Wine and Xvfb, driven with real input (xdotool): launch by click and
+# Enter, the file dialog with a comdlg32.dll planted beside the program,
+# register, another copy rewriting the file meanwhile, close and check the
+# settings file, a second instance, a start minimised and the way back
+# through the tray icon, and 144 DPI. Leaves screenshots in OUT_DIR.
 set -u
-exe=$1 recorder=$2 out=$(realpath -m "$3")
+exe=$1 recorder=$2 out=$(realpath -m "$3") planted=$4
 source "$(dirname "$0")/e2e_lib.sh"
 
 work=$out/e2e
 rm -rf "$work" && mkdir -p "$work/my client" "$out"
 cp "$exe" "$work/Vostrelk.exe"
 cp "$recorder" "$work/my client/rec.exe"
+# Wine would prefer its own comdlg32 anyway: told otherwise, only the program keeps it out.
+cp "$planted" "$work/comdlg32.dll"
+export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;comdlg32=n,b"
 export VOSTRELK_RECORD
 VOSTRELK_RECORD=$(winpath "$work/record.txt")
 client=$(winpath "$work/my client/rec.exe")
@@ -34,6 +38,14 @@ rm -f "$work/record.txt"
 click_at 318 156
 check "launch button starts the client" wait_for 15 test -f "$work/record.txt"
 check "with the second logon" [ "$(recorded)" = "\"$client\" system/manager@prod" ]
+
+# --- the file dialog comes from the system, not from beside the program -----
+click_at 334 24  # 参照...
+check "the file dialog opens" wait_for 10 bash -c "xdotool search --onlyvisible --name '^開く$' | grep -q ."
+check "the planted comdlg32.dll is never loaded" test ! -e "$work/comdlg32.dll.loaded"
+xdotool search --onlyvisible --name '^開く$' windowactivate --sync 2>/dev/null
+key Escape
+sleep 0.5
 
 # --- a desktop shortcut, read back by an independent parser ------------------
 desktop=$HOME/Desktop
@@ -60,10 +72,14 @@ xdotool type --delay 60 e2e
 sleep 0.3
 click_at 218 156  # register
 import -window root "$out/registered.png"
+# Another copy on the same file adds a logon meanwhile: the close keeps both.
+{ cat "$work/Vostrelk.ini"; printf '[3]\r\nUser=other\r\nPass=o\r\nHost=o\r\n'; } |
+  sed 's/^COUNT=2/COUNT=3/' >"$work/other.ini" && mv "$work/other.ini" "$work/Vostrelk.ini"
 key alt+F4
 check "closing ends the program" wait_for 20 process_ended "$pid"
 check "the new logon is saved" file_has "User=e2e"
-check "COUNT is the highest index" file_has "COUNT=3"
+check "the other copy's logon is kept" file_has "User=other"
+check "COUNT is the highest index" file_has "COUNT=4"
 check "Japanese logons survive the round trip" file_has "User=ユーザ"
 
 # --- a second instance ends at once, with no window --------------------------

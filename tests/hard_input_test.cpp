@@ -18,7 +18,7 @@ TEST_F(HardInput, BinaryGarbageLoadsAsAFileWithoutLogons) {
   for (char& c : garbage) c = static_cast<char>(rng());
   ASSERT_TRUE(load(garbage).ok());
   EXPECT_TRUE(listTexts().empty());
-  EXPECT_TRUE(storeInsert("u", "p", "h"));
+  EXPECT_TRUE(storeInsert({"u", "p", "h"}));
   EXPECT_EQ(saveAndReload(), Slots{"u"});
 }
 
@@ -28,7 +28,7 @@ TEST_F(HardInput, ByteOrderMarkIsNoObstacle) {
                   .ok());
   EXPECT_EQ(Users, Slots{"scott"});
   EXPECT_EQ(SQLPlusPath, "C:\\x.exe");
-  EXPECT_TRUE(storeInsert("u", "p", "h"));
+  EXPECT_TRUE(storeInsert({"u", "p", "h"}));
   EXPECT_EQ(saveAndReload(), (Slots{"scott", "u"}));
 }
 

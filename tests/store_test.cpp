@@ -26,9 +26,9 @@ TEST_F(StoreTest, NoFileGivesOnePlaceholderSlotAndSavesItsSkeleton) {
 
 TEST_F(StoreTest, FirstInsertFillsThePlaceholderThenAppends) {
   ASSERT_TRUE(LoadIniFile().ok());
-  EXPECT_EQ(storeInsert("scott", "tiger", "orcl"), 0);
+  EXPECT_EQ(storeInsert({"scott", "tiger", "orcl"}), 0);
   EXPECT_EQ(storeCount(), 1);
-  EXPECT_EQ(storeInsert("system", "manager", "prod"), 1);
+  EXPECT_EQ(storeInsert({"system", "manager", "prod"}), 1);
   SQLPlusPath = "C:\\oracle\\bin\\sqlplus.exe";
   ASSERT_EQ(SaveIniFile(), SaveResult::Saved);
   EXPECT_EQ(readBytes(IniFileName),
@@ -43,25 +43,26 @@ TEST_F(StoreTest, FirstInsertFillsThePlaceholderThenAppends) {
 
 TEST_F(StoreTest, InsertRefusesEmptyUserAndExactDuplicatesOnly) {
   ASSERT_TRUE(LoadIniFile().ok());
-  EXPECT_EQ(storeInsert("", "p", "h"), std::nullopt);
-  EXPECT_EQ(storeInsert("u", "p", "h"), 0);
-  EXPECT_EQ(storeInsert("u", "p", "h"), std::nullopt);
-  EXPECT_EQ(storeInsert("u", "q", "h"), 1);  // another password
-  EXPECT_EQ(storeInsert("U", "p", "h"), 2);  // letter case counts
-  EXPECT_EQ(storeInsert("u", "p", "H"), 3);
-  EXPECT_EQ(storeInsert("u", "", ""), 4);
-  EXPECT_EQ(storeInsert("u", "", ""), std::nullopt);  // two empty texts are equal
+  EXPECT_EQ(storeInsert({"", "p", "h"}), std::nullopt);
+  EXPECT_EQ(storeInsert({"u", "p", "h"}), 0);
+  EXPECT_EQ(storeInsert({"u", "p", "h"}), std::nullopt);
+  EXPECT_EQ(storeInsert({"u", "q", "h"}), 1);  // another password
+  EXPECT_EQ(storeInsert({"U", "p", "h"}), 2);  // letter case counts
+  EXPECT_EQ(storeInsert({"u", "p", "H"}), 3);
+  EXPECT_EQ(storeInsert({"u", "", ""}), 4);
+  EXPECT_EQ(storeInsert({"u", "", ""}), std::nullopt);  // two empty texts are equal
   EXPECT_EQ(displayText(4), "u /  @ ");
   // A line break would write keys of its own into the file; a NUL would cut the value.
-  EXPECT_EQ(storeInsert("a\nUser=b", "p", "h"), std::nullopt);
-  EXPECT_EQ(storeInsert("u", "a\r[9]", "h"), std::nullopt);
-  EXPECT_EQ(storeInsert("u", "p", std::string("a\0b", 3)), std::nullopt);
+  EXPECT_EQ(storeInsert({"a\nUser=b", "p", "h"}), std::nullopt);
+  EXPECT_EQ(storeInsert({"u", "a\r[9]", "h"}), std::nullopt);
+  EXPECT_EQ(storeInsert({"u", "p", std::string("a\0b", 3)}), std::nullopt);
 }
 
 TEST_F(StoreTest, NothingChangedTouchesNothingAndAPathThatCannotStandIsRefused) {
-  const std::string file = "[List]\nCOUNT=3\n[0]\nUser=a\n[3]\nUser=b\n";  // not in the saved form
+  // Not in the saved form, and with a leftover beyond "COUNT".
+  const std::string file = "[List]\nCOUNT=3\n[0]\nUser=a\n[3]\nUser=b\n[9]\nPass=old\n";
   ASSERT_TRUE(load(file).ok());
-  EXPECT_TRUE(storeInsert("c", "", ""));
+  EXPECT_TRUE(storeInsert({"c", "", ""}));
   storeDelete(2);
   EXPECT_EQ(SaveIniFile(), SaveResult::Unchanged);
   SQLPlusPath = "C:\\x.exe\r\n[0]\r\nUser=injected";
@@ -72,31 +73,56 @@ TEST_F(StoreTest, NothingChangedTouchesNothingAndAPathThatCannotStandIsRefused) 
   EXPECT_EQ(SaveIniFile(), SaveResult::Unchanged);  // saved is as good as loaded
 }
 
-TEST_F(StoreTest, DeletingTheOnlyLogonWritesMinusOneAndLoadsEmpty) {
-  ASSERT_TRUE(LoadIniFile().ok());
-  ASSERT_EQ(storeInsert("u", "p", "h"), 0);
+TEST_F(StoreTest, DeletedLogonsLeaveNoSectionAndNoPasswordBehind) {
+  // Leftovers of an older copy above "COUNT", and sections that are no slots.
+  ASSERT_TRUE(load("[SQL*Plus]\r\nPath=C:\\x.exe\r\n[List]\r\nCOUNT=2\r\n[0]\r\nUser=a\r\n"
+                   "[1]\r\nUser=b\r\n[2]\r\nUser=c\r\nPass=secret2\r\n[7]\r\nPass=old7\r\n"
+                   "[00]\r\nk=v\r\n[Other]\r\nk=w\r\n[7]\r\nPass=again7\r\n")
+                  .ok());
+  storeDelete(2);
+  storeDelete(7);  // outside the store: ignored
+  EXPECT_EQ(saveAndReload(), (Slots{"a", "b"}));
+  std::string text = readBytes(IniFileName);
+  EXPECT_NE(text.find("COUNT=1\r\n"), std::string::npos);
+  for (const char* gone : {"[2]", "secret2", "[7]", "old7", "again7"})
+    EXPECT_EQ(text.find(gone), std::string::npos) << gone;
+  EXPECT_NE(text.find("[00]\r\nk=v\r\n[Other]\r\nk=w\r\n"), std::string::npos);
+
   storeDelete(0);
-  EXPECT_EQ(storeCount(), 0);
-  saveAndReload();
-  EXPECT_EQ(storeCount(), 0);
+  storeDelete(0);
+  EXPECT_EQ(saveAndReload(), Slots{});
   EXPECT_TRUE(listTexts().empty());
-  EXPECT_NE(readBytes(IniFileName).find("COUNT=-1\r\n"), std::string::npos);
-  EXPECT_EQ(storeInsert("v", "p", "h"), 0);
+  EXPECT_EQ(
+      readBytes(IniFileName),
+      "[SQL*Plus]\r\nPath=C:\\x.exe\r\n[List]\r\nCOUNT=-1\r\n[00]\r\nk=v\r\n[Other]\r\nk=w\r\n");
+  EXPECT_FALSE(std::filesystem::exists(IniFileName + ".new"));
+  EXPECT_EQ(storeInsert({"v", "p", "h"}), 0);
 }
 
-TEST_F(StoreTest, DeleteClosesTheGapAndLeavesTheOldLastSectionUnread) {
-  ASSERT_TRUE(LoadIniFile().ok());
-  for (const char* u : {"a", "b", "c"}) ASSERT_TRUE(storeInsert(u, "p", "h"));
-  saveAndReload();
-  storeDelete(1);
-  storeDelete(7);  // outside the store: ignored
-  EXPECT_EQ(Users, (Slots{"a", "c"}));
-  saveAndReload();
-  EXPECT_EQ(Users, (Slots{"a", "c"}));
-  const std::string text = readBytes(IniFileName);
-  EXPECT_NE(text.find("COUNT=1\r\n"), std::string::npos);
-  EXPECT_NE(text.find("[1]\r\nUser=c\r\n"), std::string::npos);
-  EXPECT_NE(text.find("[2]\r\nUser=c\r\n"), std::string::npos);  // stays, unread
+// Another copy of the program on the same file rewrote it meanwhile.
+TEST_F(StoreTest, TwoCopiesOnOneFileKeepEachOthersLogons) {
+  const std::string ours =
+      "[SQL*Plus]\r\nPath=C:\\ours.exe\r\n[List]\r\nCOUNT=1\r\n"
+      "[0]\r\nUser=a\r\n[1]\r\nUser=b\r\n";
+  ASSERT_TRUE(load(ours).ok());
+  storeDelete(1);                             // b: deleted here
+  ASSERT_TRUE(storeInsert({"d", "p", "h"}));  // d: added here and there
+  ASSERT_TRUE(storeInsert({"e", "", ""}));    // e: added here
+  testfiles::writeBytes(IniFileName,          // the other copy added c and d
+                        "[SQL*Plus]\r\nPath=C:\\theirs.exe\r\n[List]\r\nCOUNT=3\r\n"
+                        "[0]\r\nUser=a\r\n[1]\r\nUser=c\r\n[2]\r\nUser=b\r\n"
+                        "[3]\r\nUser=d\r\nPass=p\r\nHost=h\r\n");
+  EXPECT_EQ(saveAndReload(), (Slots{"a", "d", "e", "c"}));
+  EXPECT_EQ(SQLPlusPath, "C:\\theirs.exe");  // this copy left the path alone
+
+  // This copy's path wins when it changed it; nothing changed: nothing written.
+  SQLPlusPath = "C:\\mine.exe";
+  testfiles::writeBytes(IniFileName, ours);
+  EXPECT_EQ(saveAndReload(), (Slots{"a", "d", "e", "c", "b"}));
+  EXPECT_EQ(SQLPlusPath, "C:\\mine.exe");
+  testfiles::writeBytes(IniFileName, ours);
+  EXPECT_EQ(SaveIniFile(), SaveResult::Unchanged);
+  EXPECT_EQ(readBytes(IniFileName), ours);
 }
 
 TEST_F(StoreTest, ValuesOfAnyLengthAndBytesLoadBackWhole) {
@@ -106,9 +132,9 @@ TEST_F(StoreTest, ValuesOfAnyLengthAndBytesLoadBackWhole) {
           "(DESCRIPTION=(ADDRESS=(PROTOCOL=TCP)(HOST=db.example)(PORT=1521))(CONNECT_DATA=" +
           std::string(4000, 'x') + "))";
   const std::string sjis = "\x83\x86\x81\x5B\x83\x55\x95\x5C\x83\x5C";  // ユーザ表ソ
-  ASSERT_TRUE(storeInsert(v255, v256, descriptor));
-  ASSERT_TRUE(storeInsert(sjis, " spaced ", "\"quoted\""));
-  ASSERT_TRUE(storeInsert("u", "\x81\x40pw", "'h'"));
+  ASSERT_TRUE(storeInsert({v255, v256, descriptor}));
+  ASSERT_TRUE(storeInsert({sjis, " spaced ", "\"quoted\""}));
+  ASSERT_TRUE(storeInsert({"u", "\x81\x40pw", "'h'"}));
   SQLPlusPath = "C:\\" + std::string(600, 'p') + "\\sqlplus.exe";
   const Slots users = Users, passes = Passes, hosts = Hosts;
   const std::string path = SQLPlusPath;
@@ -144,7 +170,7 @@ TEST_F(StoreTest, CountErrorsAreReportedAndTheFileIsNeverOverwritten) {
     const LoadResult r = LoadIniFile();
     EXPECT_EQ(r.status, c.status) << c.count;
     EXPECT_EQ(r.detail, c.count);
-    EXPECT_TRUE(storeInsert("new", "p", "h"));
+    EXPECT_TRUE(storeInsert({"new", "p", "h"}));
     EXPECT_EQ(SaveIniFile(), SaveResult::NotLoaded);
     EXPECT_EQ(readBytes(IniFileName), file) << c.count;
   }
@@ -162,7 +188,7 @@ TEST_F(StoreTest, HandEditedGapsAndEmptyUsersAreClosedUp) {
   resetStore();
   ASSERT_TRUE(load("[List]\nCOUNT=1\n[0]\nPass=orphan\n[1]\nUser=b\n").ok());
   EXPECT_EQ(Users, Slots{"b"});  // list item 0 is slot 0 is "b"
-  EXPECT_EQ(storeInsert("c", "", ""), 1);
+  EXPECT_EQ(storeInsert({"c", "", ""}), 1);
 }
 
 TEST_F(StoreTest, FileWithoutLogonsKeepsItsPlaceholderAsWritten) {
@@ -183,7 +209,7 @@ TEST_F(StoreTest, CountFarAboveTheSectionsReadsOnlyThoseThere) {
 TEST_F(StoreTest, SaveThatCannotWriteFailsAndKeepsTheOldFile) {
   IniFileName = dir.file("missing-dir/Vostrelk.ini");
   ASSERT_TRUE(LoadIniFile().ok());
-  EXPECT_TRUE(storeInsert("u", "p", "h"));
+  EXPECT_TRUE(storeInsert({"u", "p", "h"}));
   EXPECT_EQ(SaveIniFile(), SaveResult::Failed);
 
   // The copy cannot be written (here: a folder stands in its way).
@@ -193,7 +219,7 @@ TEST_F(StoreTest, SaveThatCannotWriteFailsAndKeepsTheOldFile) {
   writeBytes(IniFileName, old);
   std::filesystem::create_directory(IniFileName + ".new");
   ASSERT_TRUE(LoadIniFile().ok());
-  EXPECT_TRUE(storeInsert("u", "p", "h"));
+  EXPECT_TRUE(storeInsert({"u", "p", "h"}));
   EXPECT_EQ(SaveIniFile(), SaveResult::Failed);
   EXPECT_EQ(readBytes(IniFileName), old);
 }
@@ -203,7 +229,7 @@ TEST_F(StoreTest, FileThatCannotBeReadIsReportedAndNeverWritten) {
   const LoadResult r = LoadIniFile();
   EXPECT_EQ(r.status, LoadResult::Unreadable);
   EXPECT_EQ(r.detail, IniFileName);
-  EXPECT_TRUE(storeInsert("u", "p", "h"));
+  EXPECT_TRUE(storeInsert({"u", "p", "h"}));
   EXPECT_EQ(SaveIniFile(), SaveResult::NotLoaded);
   EXPECT_TRUE(std::filesystem::is_directory(IniFileName));
   EXPECT_FALSE(std::filesystem::exists(IniFileName + ".new"));
@@ -224,7 +250,7 @@ TEST_F(StoreTest, RandomEditsSurviveSaveAndLoad) {
       if (rng() % 3 == 0 && storeCount() > 0)
         storeDelete(static_cast<int>(rng() % storeCount()));
       else
-        (void)storeInsert(text(true), text(false), text(false));
+        (void)storeInsert({text(true), text(false), text(false)});
     }
     const Slots users = Users, passes = Passes, hosts = Hosts;
     saveAndReload();

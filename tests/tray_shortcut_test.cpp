@@ -195,17 +195,32 @@ TEST_F(ShortcutTest, EmptyPasswordLeavesNothingBetweenTheSeparators) {
   fs::remove(file);
 }
 
-TEST_F(ShortcutTest, NamesTheFileSystemRejectsFailAndLeaveNothing) {
+TEST_F(ShortcutTest, EveryLogonGetsItsShortcutButAPathTooLongFailsAndLeavesNothing) {
   startWithClient();
+  // The file name takes full-width forms; the link keeps the exact text, as one argument.
+  EXPECT_EQ(makeShortcut(L"scott", L"p@ss", L"db1:1521/orclpdb"), L"デスクトップに作成しました。");
+  const std::string easy = dir +
+                           "scott_p@ss@db1\x81\x46"
+                           "1521\x81\x5Eorclpdb.lnk";
+  EXPECT_EQ(readLink(easy).arguments, "scott/\\\"p@ss\\\"@db1:1521/orclpdb");
+  DeleteFileA(easy.c_str());
   const auto before = desktopFiles();
-  for (const wchar_t* bad : {L":", L"?", L"*", L"\"", L"<", L">", L"|", L"/", L"\\"}) {
+  for (auto [bad, wide] : {std::pair{L":", "\x81\x46"},
+                           {L"?", "\x81\x48"},
+                           {L"*", "\x81\x96"},
+                           {L"<", "\x81\x83"},
+                           {L">", "\x81\x84"},
+                           {L"|", "\x81\x62"},
+                           {L"/", "\x81\x5E"},
+                           {L"\\", "\x81\x5F"}}) {
     EXPECT_EQ(makeShortcut(std::wstring(L"u") + bad + L"x", L"p", L"h"),
-              L"ショートカット作成に失敗しました。")
+              L"デスクトップに作成しました。")
         << bad;
-    EXPECT_EQ(makeShortcut(L"u", L"p", std::wstring(L"h") + bad),
-              L"ショートカット作成に失敗しました。")
-        << bad;
+    const std::string made = dir + "u" + wide + "x_p@h.lnk";
+    EXPECT_TRUE(DeleteFileA(made.c_str())) << bad;
   }
+  EXPECT_EQ(makeShortcut(L"u", L"p", std::wstring(300, L'h')),
+            L"ショートカット作成に失敗しました。");
   EXPECT_EQ(desktopFiles(), before);
   // A double-byte character whose second byte is 0x5C is no separator.
   EXPECT_EQ(makeShortcut(L"表", L"ソ", L"h"), L"デスクトップに作成しました。");

@@ -15,6 +15,10 @@ HWND boxOwner() {
 
 }  // namespace
 
+void loadSystemDllsOnly() {
+  SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+}
+
 void showMessage(const std::wstring& Text) {
   MessageBoxW(boxOwner(), Text.c_str(), title.c_str(), MB_OK);
 }

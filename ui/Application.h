@@ -14,6 +14,11 @@ struct AppError {
 
 namespace Application {
 
+// DLLs loaded by name come from the system folder only, never from the
+// program's own folder (Downloads, a share) or the current one. The first
+// thing the program does.
+void loadSystemDllsOnly();
+
 extern std::wstring title;
 // The main window: dialog keys (Tab, access keys) work among its controls.
 extern HWND mainWindow;

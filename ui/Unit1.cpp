@@ -277,9 +277,14 @@ LRESULT TForm1::handle(UINT Msg, WPARAM WParam, LPARAM LParam) {
       return TRUE;
     case WM_ENDSESSION:
       // The session ends without closing the window: save as a close would.
+      // The window may live on (the session did not end after all): a later
+      // close saves what changed since, and the list shows what the save
+      // merged in from another copy.
       if (WParam) {
         saveOnExit();
-        RemoveTrayIcon();
+        SendMessageW(lstLogin, LB_RESETCONTENT, 0, 0);
+        Init_lstLogin();
+        Chage_Btn_Enabled();
       }
       return 0;
     case WM_DESTROY:
@@ -403,8 +408,6 @@ void TForm1::FormShow() {
 }
 
 void TForm1::saveOnExit() {
-  if (saved_) return;
-  saved_ = true;
   const std::wstring message = messages::saveOutcome(SaveIniFile());
   if (!message.empty()) Application::showMessage(message);
 }
@@ -448,9 +451,10 @@ void TForm1::Init_lstLogin() {
 void TForm1::lstLoginClick() {
   const auto i = static_cast<int>(SendMessageW(lstLogin, LB_GETCURSEL, 0, 0));
   if (i < 0 || i >= storeCount()) return;
-  setTextA(edtUser, Users[i]);
-  setTextA(edtPass, Passes[i]);
-  setTextA(edtHost, Hosts[i]);
+  const Logon logon = logonAt(i);
+  setTextA(edtUser, logon.User);
+  setTextA(edtPass, logon.Pass);
+  setTextA(edtHost, logon.Host);
 }
 
 void TForm1::lstLoginDblClick() {
@@ -465,31 +469,39 @@ void TForm1::btnInsertClick() {
   Insert_ListBox();
 }
 
-// The logon in the three boxes, exactly as typed. A box holding a character
-// the code page cannot hold is named in a message, and nothing is done with it:
+// The logon in the three boxes, exactly as typed. The first box, in box
+// order, that holds a character the code page cannot hold or a text the
+// client would misread is named in a message, and nothing is done with it:
 // the conversion would store, start or write a look-alike or a '?'.
-bool TForm1::readLogon(std::string& User, std::string& Pass, std::string& Host) {
-  for (auto [box, label, text] :
-       {std::tuple{edtUser, lblUser, &User}, std::tuple{edtPass, lblPass, &Pass},
-        std::tuple{edtHost, lblHost, &Host}}) {
-    if (!getTextExact(box, *text)) {
-      Application::showMessage(messages::unusableCharacters(windowText(label)));
-      SetFocus(box);  // where the user has to mend it
-      SendMessageW(box, EM_SETSEL, 0, -1);
-      return false;
-    }
-  }
-  return true;
+std::optional<Logon> TForm1::readLogon() {
+  Logon logon;
+  const std::tuple<HWND, HWND, std::string*, Logon::Field> boxes[] = {
+      {edtUser, lblUser, &logon.User, Logon::Field::User},
+      {edtPass, lblPass, &logon.Pass, Logon::Field::Pass},
+      {edtHost, lblHost, &logon.Host, Logon::Field::Host}};
+  std::optional<Logon::Field> bad;
+  for (const auto& [box, label, text, field] : boxes)
+    if (!bad && !getTextExact(box, *text)) bad = field;
+  // The boxes before the first one the code page refused may hold what the
+  // client would misread: the first box in order is named.
+  if (const auto misread = logon.firstUnusable(); misread && (!bad || *misread < *bad))
+    bad = misread;
+  if (!bad) return logon;
+  const auto& [box, label, text, field] = boxes[static_cast<int>(*bad)];
+  Application::showMessage(messages::unusableCharacters(windowText(label)));
+  SetFocus(box);  // where the user has to mend it
+  SendMessageW(box, EM_SETSEL, 0, -1);
+  return std::nullopt;
 }
 
 void TForm1::Insert_ListBox() {
-  std::string user, pass, host;
-  if (!readLogon(user, pass, host)) return;
+  const std::optional<Logon> logon = readLogon();
+  if (!logon) return;
   // The store refuses an empty user and a logon it holds already: nothing happens then.
-  const std::optional<int> k = storeInsert(user, pass, host);
+  const std::optional<int> k = storeInsert(*logon);
   if (!k) return;
   SendMessageW(lstLogin, LB_ADDSTRING, 0,
-               reinterpret_cast<LPARAM>(fromAnsi(displayTextOf(user, pass, host)).c_str()));
+               reinterpret_cast<LPARAM>(fromAnsi(displayTextOf(*logon)).c_str()));
   SendMessageW(lstLogin, LB_SETCURSEL, static_cast<WPARAM>(*k), 0);
   SetFocus(lstLogin);
   Chage_Btn_Enabled();
@@ -523,7 +535,10 @@ void TForm1::btnFileOpenClick() {
   ofn.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_ENABLESIZING | OFN_NOCHANGEDIR;
   // The dialog's library is loaded when it is first needed: linked to the
   // program, it slows every start for a button used once.
-  const UniqueModule dialogs{LoadLibraryW(L"comdlg32.dll")};
+  // Only from the system folder: a comdlg32.dll planted beside the program
+  // (in Downloads, on a share) must never run in it.
+  const UniqueModule dialogs{
+      LoadLibraryExW(L"comdlg32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)};
   const auto open = dialogs ? reinterpret_cast<decltype(&GetOpenFileNameW)>(reinterpret_cast<void*>(
                                   GetProcAddress(dialogs.get(), "GetOpenFileNameW")))
                             : nullptr;
@@ -538,22 +553,22 @@ void TForm1::btnFileOpenClick() {
 }
 
 void TForm1::Shell_SQL() {
-  std::string user, pass, host;
-  if (!readLogon(user, pass, host)) return;
-  const std::string command = clientCommandLine(getTextA(edtSQLPlus), user, pass, host);
+  const std::optional<Logon> logon = readLogon();
+  if (!logon) return;
+  const std::string command = clientCommandLine(getTextA(edtSQLPlus), *logon);
   if (WinExec(command.c_str(), SW_SHOW) <= kWinExecLastError)
     Application::showMessage(messages::kLaunchFailed);
 }
 
 void TForm1::btnShortCutClick() {
-  std::string user, pass, host;
-  if (!readLogon(user, pass, host)) return;
-  const std::string name = shortcutFileName(user, pass, host);
+  const std::optional<Logon> logon = readLogon();
+  if (!logon) return;
+  const std::string name = shortcutFileName(*logon);
   std::string dir;
-  // A name the file system would take apart (a separator, a stream colon) or
+  // A name the file system would still take apart (a control character) or
   // a desktop that cannot be found fails before anything is written.
   const bool ok = isValidFileName(name) && GetDesktopFolder(dir) &&
-                  CreateShortcut(dir + name, getTextA(edtSQLPlus), logonString(user, pass, host),
-                                 "C:\\", WindowState::Normal);
+                  CreateShortcut(dir + name, getTextA(edtSQLPlus), clientArguments(*logon), "C:\\",
+                                 WindowState::Normal);
   Application::showMessage(ok ? messages::kShortcutCreated : messages::kShortcutFailed);
 }

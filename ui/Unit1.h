@@ -5,8 +5,10 @@
 #include <windows.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 
+#include "Logon.h"
 #include "Raii.h"
 #include "Unit1Tray.h"
 
@@ -74,7 +76,7 @@ class TForm1 {
   void createControls();
   void applyLayout(UINT Dpi);
   void saveOnExit();
-  bool readLogon(std::string& User, std::string& Pass, std::string& Host);
+  std::optional<Logon> readLogon();
 
   UINT dpi_ = 96;
   UniqueFont font_;
@@ -83,7 +85,6 @@ class TForm1 {
   // The texts the enabling rule last saw: setting a box to the text it holds is no change.
   std::wstring lastUser_, lastSQLPlus_;
   UINT taskbarCreated_ = 0;
-  bool saved_ = false;
 };
 
 extern TForm1* Form1;

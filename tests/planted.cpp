@@ -1,0 +1,13 @@
+// planted.cpp: a DLL that must never be loaded. Planted beside a program
+// under a system DLL's name, it leaves "<its own path>.loaded" when it is.
+#include <windows.h>
+
+BOOL WINAPI DllMain(HINSTANCE Self, DWORD Reason, LPVOID) {
+  if (Reason == DLL_PROCESS_ATTACH) {
+    wchar_t path[MAX_PATH + 8] = {};
+    const DWORD n = GetModuleFileNameW(Self, path, MAX_PATH);
+    lstrcpyW(path + n, L".loaded");
+    CloseHandle(CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  }
+  return TRUE;
+}
