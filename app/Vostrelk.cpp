@@ -2,6 +2,7 @@
 // window and its message loop; the store is saved by the window as it closes.
 #include <windows.h>
 
+#include "AppName.h"
 #include "Application.h"
 #include "Raii.h"
 #include "Unit1.h"
@@ -9,14 +10,13 @@
 int WINAPI wWinMain(HINSTANCE Instance, HINSTANCE, PWSTR, int ShowCommand) {
   Application::loadSystemDllsOnly();
   // Another copy holds the mutex: end silently, telling it nothing.
-  if (UniqueHandle other{OpenMutexA(MUTEX_ALL_ACCESS, FALSE, "Vostrelk")}) return 0;
-  UniqueHandle mutex{CreateMutexA(nullptr, FALSE, "Vostrelk")};
+  if (UniqueHandle other{OpenMutexA(MUTEX_ALL_ACCESS, FALSE, kAppName)}) return 0;
+  UniqueHandle mutex{CreateMutexA(nullptr, FALSE, kAppName)};
   // Two copies started at once can both miss the other's mutex when opening
   // it; only one of them creates it.
   if (GetLastError() == ERROR_ALREADY_EXISTS) return 0;
 
   ComInit com;
-  Application::title = L"Vostrelk";
   const std::unique_ptr<TForm1> form = TForm1::create(Instance);
   if (!form) return 1;
   // The mutex was never owned (created so): closing its handle at the end lets it go.

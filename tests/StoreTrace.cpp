@@ -32,20 +32,20 @@ std::string fullSave(const std::string& Before, const std::string& File) {
 
 }  // namespace
 
+std::string randomText(std::mt19937& Rng, unsigned MaxPieces) {
+  // clang-format off
+  static const std::vector<std::string> pieces = {"a", "Z", " ", "\"", "'", "@", "/", "=", ";", "[",
+                                                  "]", "\x83\x5C", "\x83\x5D", "\x81\x40", "\x95\x5C",
+                                                  "\x83\x86\x81\x5B\x83\x55", "tns-alias.example"};
+  // clang-format on
+  std::string s;
+  for (unsigned n = Rng() % (MaxPieces + 1); n > 0; --n) s += pieces[Rng() % pieces.size()];
+  return s;
+}
+
 std::string RunStoreTrace(unsigned Seed, int Steps, const std::string& IniPath) {
   std::mt19937 rng(Seed);
-  // Pieces a user may type: letters, blanks, quotes, separators, code page 932
-  // text with 0x5C and 0x5D trail bytes, the ideographic space, '=' and ';'.
-  // clang-format off
-  const std::vector<std::string> pieces = {"a", "Z", " ", "\"", "'", "@", "/", "=", ";", "[",
-                                           "]", "\x83\x5C", "\x83\x5D", "\x81\x40", "\x95\x5C",
-                                           "\x83\x86\x81\x5B\x83\x55", "tns-alias.example"};
-  // clang-format on
-  auto text = [&](unsigned maxPieces) {
-    std::string s;
-    for (unsigned n = rng() % (maxPieces + 1); n > 0; --n) s += pieces[rng() % pieces.size()];
-    return s;
-  };
+  auto text = [&](unsigned maxPieces) { return randomText(rng, maxPieces); };
   std::string trace;
   resetStore();
   IniFileName = IniPath;

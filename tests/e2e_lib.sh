@@ -2,13 +2,12 @@
 # environment, named checks, and a user's clicks and keys on the real program
 # started from $work.
 source "$(dirname "${BASH_SOURCE[0]}")/../tools/env.sh"
-vk_wine_prefix "${VOSTRELK_WINEPREFIX:-$VOSTRELK_ROOT/build/wine/prefix}"
+vk_wine_prefix
 
 passed=0 failed=0
 check() {  # check NAME COMMAND...: one named expectation
   if "${@:2}"; then passed=$((passed + 1)); echo "ok   $1"; else failed=$((failed + 1)); echo "FAIL $1"; fi
 }
-winpath() { local p=$1; echo "Z:${p//\//\\}"; }
 
 pid=
 start_program() {  # start_program [wine start options]: starts a copy in the background
@@ -42,7 +41,7 @@ click_at() {  # click_at X Y in client coordinates
 # interrupted earlier run left) and checks that its window comes; sets wid and
 # the client origin for click_at.
 open_program() {
-  vk_reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 96 /f
+  vk_dpi 96
   start_program
   check "$1" wait_for 30 has_window
   wid=$(main_window)

@@ -115,8 +115,8 @@ check "closes from the tray" wait_for 20 process_ended "$pid"
 
 # --- 144 pixels per inch: everything scales by one and a half ---------------
 # The prefix goes back to 96 however this script ends: the other tests measure at 96.
-trap "vk_reg add 'HKCU\\Control Panel\\Desktop' /v LogPixels /t REG_DWORD /d 96 /f" EXIT
-vk_reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 144 /f
+trap "vk_dpi 96" EXIT
+vk_dpi 144
 start_program
 check "window appears at 144 DPI" wait_for 30 has_window
 wid=$(main_window)
@@ -130,7 +130,7 @@ check "window grows by half at 144 DPI (by ${dw}x${dh})" grew_by_half
 xdotool mousemove --window "$wid" 40 40
 key alt+F4
 wait_for 20 process_ended "$pid"
-vk_reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 96 /f
+vk_dpi 96
 
 echo "e2e: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -7,6 +7,7 @@
 #include <random>
 
 #include "StoreFixture.h"
+#include "StoreTrace.h"
 
 namespace {
 
@@ -237,11 +238,8 @@ TEST_F(StoreTest, FileThatCannotBeReadIsReportedAndNeverWritten) {
 
 TEST_F(StoreTest, RandomEditsSurviveSaveAndLoad) {
   std::mt19937 rng(20261207);
-  const std::vector<std::string> pieces = {"a", "B", "\x83\x5C", " ", "\"", "x@y", "/", ""};
   auto text = [&](bool nonEmpty) {
-    std::string s;
-    const int n = static_cast<int>(rng() % 4) + (nonEmpty ? 1 : 0);
-    for (int i = 0; i < n; ++i) s += pieces[rng() % pieces.size()];
+    const std::string s = randomText(rng, 3);
     return s.empty() && nonEmpty ? std::string("u") : s;
   };
   ASSERT_TRUE(LoadIniFile().ok());

@@ -46,9 +46,10 @@ vk_wine_env() {
   vk_wine_tools
 }
 
-# Creates the prefix once; later runs reuse it.
+# Creates the prefix once; later runs reuse it. The prefix is PREFIX, else
+# $VOSTRELK_WINEPREFIX, else the project's own build/wine/prefix.
 vk_wine_prefix() {
-  vk_wine_env "$1"
+  vk_wine_env "${1:-${VOSTRELK_WINEPREFIX:-$VOSTRELK_ROOT/build/wine/prefix}}"
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "creating Wine prefix (once)"
     "$WINE_LOADER" wineboot -i >/dev/null 2>&1 </dev/null
@@ -77,6 +78,12 @@ vk_wine_prefix() {
 }
 
 vk_reg() { "$WINE_LOADER" reg "$@" >/dev/null 2>&1 </dev/null; }
+
+# vk_dpi N: the display's pixels per inch for programs started from now on.
+vk_dpi() { vk_reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f; }
+
+# winpath PATH: the Windows form of a Linux path, through Wine's drive Z:.
+winpath() { local p; p=$(realpath -m "$1"); echo "Z:${p//\//\\}"; }
 
 # A display for the tests that show windows.
 # Xvfb picks a free display number itself and tells it through a file.

@@ -1,9 +1,11 @@
 // Application.cpp: see Application.h.
 #include "Application.h"
 
+#include "AppName.h"
+
 namespace Application {
 
-std::wstring title = L"Vostrelk";
+std::wstring title = kAppNameW;
 HWND mainWindow = nullptr;
 std::function<bool(MSG&)> keyPreview;
 

@@ -14,46 +14,46 @@ const wchar_t kExeFilter[] = L"実行ファイル (*.exe)\0*.exe\0";
 
 namespace {
 
-template <typename Outcome>
-struct Text {
-  Outcome outcome;
-  const wchar_t* text;
-};
-
-// The runtime's own wording for a "COUNT" it cannot convert, and ours for a
-// file that cannot be read. The error box adds the final period.
-const Text<LoadResult::Status> kLoadTexts[] = {
-    {LoadResult::NotAnInteger, L"'%s' は整数ではありません"},
-    {LoadResult::RangeError, L"範囲チェックエラー"},
-    {LoadResult::OutOfMemory, kOutOfMemory},
-    {LoadResult::Unreadable, L"設定ファイル %s を読み込めませんでした"},
-};
-
-const Text<SaveResult> kSaveTexts[] = {
-    {SaveResult::Failed, L"設定の保存に失敗しました。"},
-    {SaveResult::NotLoaded, L"設定ファイルを読み込めなかったため、変更は保存しませんでした。"},
-};
-
-template <typename Outcome, size_t N>
-std::wstring lookUp(const Text<Outcome> (&table)[N], Outcome outcome, const std::wstring& detail) {
-  for (const auto& t : table) {
-    if (t.outcome != outcome) continue;
-    std::wstring text = t.text;
-    const size_t at = text.find(L"%s");
-    if (at != std::wstring::npos) text.replace(at, 2, detail);
-    return text;
-  }
-  return {};
+// Puts Detail in the place of "%s" in Text.
+std::wstring with(const wchar_t* Text, const std::wstring& Detail) {
+  std::wstring text = Text;
+  const size_t at = text.find(L"%s");
+  if (at != std::wstring::npos) text.replace(at, 2, Detail);
+  return text;
 }
 
 }  // namespace
 
+// No default in these switches: the compiler names an outcome without words.
 std::wstring loadFailed(const LoadResult& Result) {
-  return lookUp(kLoadTexts, Result.status, fromAnsi(Result.detail));
+  // The runtime's own wording for a "COUNT" it cannot convert, and ours for a
+  // file that cannot be read. The error box adds the final period.
+  switch (Result.status) {
+    case LoadResult::Ok:
+      return L"";
+    case LoadResult::NotAnInteger:
+      return with(L"'%s' は整数ではありません", fromAnsi(Result.detail));
+    case LoadResult::RangeError:
+      return L"範囲チェックエラー";
+    case LoadResult::OutOfMemory:
+      return kOutOfMemory;
+    case LoadResult::Unreadable:
+      return with(L"設定ファイル %s を読み込めませんでした", fromAnsi(Result.detail));
+  }
+  return L"";
 }
 
 std::wstring saveOutcome(SaveResult Result) {
-  return lookUp(kSaveTexts, Result, L"");
+  switch (Result) {
+    case SaveResult::Saved:
+    case SaveResult::Unchanged:
+      return L"";
+    case SaveResult::Failed:
+      return L"設定の保存に失敗しました。";
+    case SaveResult::NotLoaded:
+      return L"設定ファイルを読み込めなかったため、変更は保存しませんでした。";
+  }
+  return L"";
 }
 
 std::wstring unusableCharacters(const std::wstring& Label) {

@@ -1,104 +1,26 @@
-// Unit1.cpp: the main window TForm1: layout, message routing and the
-// handlers that tie the controls to the store, the launch and the shortcut.
+// Unit1.cpp: the main window TForm1: its creation, message routing and the
+// handlers that tie the controls to the store. The layout is in
+// Unit1Layout.cpp, the launch and the shortcut in Unit1Launch.cpp, the tray
+// icon in Unit1Tray.cpp.
 #include "Unit1.h"
-
-#include <commdlg.h>
-#include <shlobj.h>
 
 #include <new>
 #include <tuple>
 
+#include "AppName.h"
 #include "Application.h"
 #include "Common.h"
-#include "Logon.h"
 #include "Messages.h"
-#include "Shortcut.h"
 #include "Store.h"
 #include "Text.h"
+#include "Unit1Layout.h"
 #include "resource.h"
 
 TForm1* Form1 = nullptr;
 
+using namespace layout;
+
 namespace {
-
-const wchar_t kClassName[] = L"TForm1";
-const DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
-const DWORD kWindowExStyle = WS_EX_CONTROLPARENT;
-const int kClientWidth = 368, kClientHeight = 206;  // at 96 pixels per inch
-const int kLeft = 192, kTop = 107;
-const int kFontHeight = 12, kItemHeight = 12;
-// WinExec answers an error code (0 to 31, as the 16-bit loader did) or a
-// value above 31 when the program started.
-const UINT kWinExecLastError = 31;
-
-// The layout at 96 pixels per inch. Places are within the parent: the window's
-// client area, or the group box named. Controls are siblings in the window
-// (a group box does not pass on its children's notifications), created in
-// tab order, each label just before its box: a screen reader names a box
-// after the label that precedes it.
-struct ControlLayout {
-  HWND TForm1::*field;
-  HWND TForm1::*group;  // nullptr: placed in the window itself
-  int id;
-  const wchar_t* className;
-  const wchar_t* text;
-  DWORD style;
-  DWORD exStyle;
-  int left, top, width, height;
-};
-
-const DWORD kEdit = WS_TABSTOP | WS_GROUP | ES_AUTOHSCROLL;
-const DWORD kButton = WS_TABSTOP | WS_GROUP | BS_PUSHBUTTON;
-const DWORD kLabel = SS_RIGHT | SS_NOPREFIX;
-
-// One control a line, as in the layout table.
-// clang-format off
-const ControlLayout kLayout[] = {
-    // " Orcle SQL*Plus " is the stored caption, letter for letter, blanks included.
-    {&TForm1::gpbSQLPlus, nullptr, IDC_GPBSQLPLUS, L"BUTTON", L" Orcle SQL*Plus ", BS_GROUPBOX, 0, 4, 0, 361, 41},
-    {&TForm1::edtSQLPlus, &TForm1::gpbSQLPlus, IDC_EDTSQLPLUS, L"EDIT", L"edtSQLPlus", kEdit, WS_EX_CLIENTEDGE, 12, 14, 293, 20},
-    {&TForm1::btnFileOpen, &TForm1::gpbSQLPlus, IDC_BTNFILEOPEN, L"BUTTON", L"参照...", kButton, 0, 308, 14, 45, 21},
-    {&TForm1::gpbLogin, nullptr, IDC_GPBLOGIN, L"BUTTON", L" ログオン ", BS_GROUPBOX, 0, 172, 44, 193, 97},
-    {&TForm1::lblUser, &TForm1::gpbLogin, IDC_LBLUSER, L"STATIC", L"ユーザＩＤ", kLabel, 0, 7, 20, 48, 12},
-    {&TForm1::edtUser, &TForm1::gpbLogin, IDC_EDTUSER, L"EDIT", L"edtUser", kEdit, WS_EX_CLIENTEDGE, 76, 16, 109, 20},
-    {&TForm1::lblPass, &TForm1::gpbLogin, IDC_LBLPASS, L"STATIC", L"パスワード", kLabel, 0, 7, 44, 54, 12},
-    {&TForm1::edtPass, &TForm1::gpbLogin, IDC_EDTPASS, L"EDIT", L"edtPass", kEdit, WS_EX_CLIENTEDGE, 76, 40, 109, 20},
-    {&TForm1::lblHost, &TForm1::gpbLogin, IDC_LBLHOST, L"STATIC", L"ホスト文字列", kLabel, 0, 7, 68, 66, 12},
-    {&TForm1::edtHost, &TForm1::gpbLogin, IDC_EDTHOST, L"EDIT", L"edtHost", kEdit, WS_EX_CLIENTEDGE, 76, 65, 109, 20},
-    {&TForm1::gpbList, nullptr, IDC_GPBLIST, L"BUTTON", L" 接続先リスト ", BS_GROUPBOX, 0, 4, 44, 165, 157},
-    {&TForm1::lstLogin, &TForm1::gpbList, IDC_LSTLOGIN, L"LISTBOX", L"",
-     WS_TABSTOP | WS_GROUP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT, WS_EX_CLIENTEDGE, 6, 16, 151, 133},
-    {&TForm1::btnInsert, nullptr, IDC_BTNINSERT, L"BUTTON", L"登録(&A)", kButton, 0, 172, 144, 93, 25},
-    {&TForm1::btnShell, nullptr, IDC_BTNSHELL, L"BUTTON", L"起動(&E)", kButton, 0, 272, 144, 93, 25},
-    {&TForm1::btnDelete, nullptr, IDC_BTNDELETE, L"BUTTON", L"削除(&D)", kButton, 0, 172, 176, 93, 25},
-    {&TForm1::btnShortCut, nullptr, IDC_BTNSHORTCUT, L"BUTTON", L"ｼｮｰﾄｶｯﾄ作成(&S)", kButton, 0, 272, 176, 93, 25},
-};
-// clang-format on
-
-// Where a control stands in the window's client area at 96 pixels per inch.
-RECT placeOf(const ControlLayout& c) {
-  int left = c.left, top = c.top;
-  if (c.group) {
-    for (const auto& g : kLayout)
-      if (g.field == c.group) {
-        left += g.left;
-        top += g.top;
-      }
-  }
-  return RECT{left, top, left + c.width, top + c.height};
-}
-
-int scale(int value, UINT dpi) {
-  return MulDiv(value, static_cast<int>(dpi), 96);
-}
-
-int textWidth(HWND wnd, HFONT font, const wchar_t* text) {
-  const WindowDC dc(wnd);
-  const SelectedObject selected(dc.get(), font);
-  SIZE size{};
-  GetTextExtentPoint32W(dc.get(), text, lstrlenW(text), &size);
-  return size.cx;
-}
 
 bool isPushButton(HWND wnd) {
   wchar_t cls[16] = {};
@@ -122,17 +44,6 @@ bool textChanged(HWND wnd, std::wstring& last) {
   return true;
 }
 
-// A chosen path as ANSI text; a name the code page cannot hold is replaced by
-// its short form, which it can. False when neither fits.
-bool toAnsiPath(const std::wstring& path, std::string& out) {
-  if (toAnsiExact(path, out)) return true;
-  std::wstring shortPath(MAX_PATH, L'\0');
-  const DWORD n = GetShortPathNameW(path.c_str(), shortPath.data(), MAX_PATH);
-  if (n == 0 || n >= MAX_PATH) return false;
-  shortPath.resize(n);
-  return toAnsiExact(shortPath, out);
-}
-
 // The handler each control's notification calls.
 struct CommandRoute {
   int id;
@@ -151,7 +62,8 @@ const CommandRoute kCommandRoutes[] = {
     {IDC_BTNSHORTCUT, BN_CLICKED, &TForm1::btnShortCutClick},
 };
 
-// Runs a handler outside the window procedure with the same error handling.
+// Runs a handler and shows an error it raises in the error box: for the
+// window procedure, and for the key preview, which runs before it.
 template <typename F>
 void guarded(F&& f) {
   try {
@@ -313,49 +225,6 @@ LRESULT TForm1::handle(UINT Msg, WPARAM WParam, LPARAM LParam) {
   return DefWindowProcW(Handle, Msg, WParam, LParam);
 }
 
-void TForm1::createControls() {
-  const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(Handle, GWLP_HINSTANCE));
-  for (const auto& c : kLayout) {
-    const RECT r = placeOf(c);
-    this->*c.field = CreateWindowExW(
-        c.exStyle, c.className, c.text, WS_CHILD | WS_VISIBLE | c.style, r.left, r.top, c.width,
-        c.height, Handle, reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), instance, nullptr);
-  }
-  lastUser_ = windowText(edtUser);
-  lastSQLPlus_ = windowText(edtSQLPlus);
-}
-
-// Places every control, the font and the window's size for Dpi pixels per inch.
-void TForm1::applyLayout(UINT Dpi) {
-  dpi_ = Dpi ? Dpi : 96;
-  font_.reset(CreateFontW(-scale(kFontHeight, dpi_), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
-                          SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                          DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"ＭＳ Ｐゴシック"));
-  for (const auto& c : kLayout) {
-    const RECT r = placeOf(c);
-    const HWND wnd = this->*c.field;
-    int left = scale(r.left, dpi_), width = scale(c.width, dpi_);
-    if (c.style & SS_RIGHT) {
-      // Labels size themselves to their text, keeping their right edge, so
-      // that a substitute font a little wider than the original is not cut.
-      const int needed = textWidth(wnd, font_.get(), c.text);
-      if (needed > width) {
-        left -= needed - width;
-        width = needed;
-      }
-    }
-    SetWindowPos(wnd, nullptr, left, scale(r.top, dpi_), width, scale(c.height, dpi_),
-                 SWP_NOZORDER | SWP_NOACTIVATE);
-    SendMessageW(wnd, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
-  }
-  SendMessageW(lstLogin, LB_SETITEMHEIGHT, 0, scale(kItemHeight, dpi_));
-  RECT frame{0, 0, scale(kClientWidth, dpi_), scale(kClientHeight, dpi_)};
-  AdjustWindowRectExForDpi(&frame, kWindowStyle, FALSE, kWindowExStyle, dpi_);
-  SetWindowPos(Handle, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
-               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-  InvalidateRect(Handle, nullptr, TRUE);
-}
-
 void TForm1::onCommand(int Id, int Code) {
   // IDOK and IDCANCEL, which the dialog manager sends for Enter and Escape, match nothing.
   for (const CommandRoute& r : kCommandRoutes)
@@ -381,7 +250,7 @@ bool TForm1::previewKey(MSG& Msg) {
 }
 
 void TForm1::FormCreate() {
-  IniFileName = GetExeDir() + "Vostrelk" + ".ini";
+  IniFileName = GetExeDir() + kAppName + ".ini";
   const LoadResult loaded = LoadIniFile();
   SetWindowTextW(Handle, Application::title.c_str());
   SetWindowTextW(edtSQLPlus, L"");  // its colour is the button face (WM_CTLCOLOR*)
@@ -393,11 +262,9 @@ void TForm1::FormCreate() {
   Init_lstLogin();
   Chage_Btn_Enabled();
   HideToTray();
-  if (!loaded.ok()) {
-    // Reported once the window is complete: it opens and works, and the file
-    // keeps the user's logons untouched for repair.
-    throw AppError{messages::loadFailed(loaded)};
-  }
+  // Reported once the window is complete: it opens and works, and the file
+  // keeps the user's logons untouched for repair.
+  if (!loaded.ok()) Application::showErrorBox(messages::loadFailed(loaded));
 }
 
 void TForm1::FormShow() {
@@ -521,54 +388,4 @@ void TForm1::Delete_List(int Index) {
   SetWindowTextW(edtUser, L"");
   SetWindowTextW(edtPass, L"");
   SetWindowTextW(edtHost, L"");
-}
-
-void TForm1::btnFileOpenClick() {
-  std::wstring file = lastOpenFile_;
-  file.resize(32768, L'\0');
-  OPENFILENAMEW ofn{};
-  ofn.lStructSize = sizeof ofn;
-  ofn.hwndOwner = Handle;
-  ofn.lpstrFilter = messages::kExeFilter;
-  ofn.lpstrFile = file.data();
-  ofn.nMaxFile = static_cast<DWORD>(file.size());
-  ofn.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_ENABLESIZING | OFN_NOCHANGEDIR;
-  // The dialog's library is loaded when it is first needed: linked to the
-  // program, it slows every start for a button used once.
-  // Only from the system folder: a comdlg32.dll planted beside the program
-  // (in Downloads, on a share) must never run in it.
-  const UniqueModule dialogs{
-      LoadLibraryExW(L"comdlg32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)};
-  const auto open = dialogs ? reinterpret_cast<decltype(&GetOpenFileNameW)>(reinterpret_cast<void*>(
-                                  GetProcAddress(dialogs.get(), "GetOpenFileNameW")))
-                            : nullptr;
-  if (!open) throw AppError{messages::kFileDialogUnavailable};
-  if (!open(&ofn)) return;  // cancelled: the path stays as it was
-  file.resize(wcslen(file.c_str()));
-  lastOpenFile_ = file;
-  std::string path;
-  if (!toAnsiPath(file, path)) throw AppError{messages::pathNotInCodePage(file)};
-  SQLPlusPath = path;
-  setTextA(edtSQLPlus, SQLPlusPath);
-}
-
-void TForm1::Shell_SQL() {
-  const std::optional<Logon> logon = readLogon();
-  if (!logon) return;
-  const std::string command = clientCommandLine(getTextA(edtSQLPlus), *logon);
-  if (WinExec(command.c_str(), SW_SHOW) <= kWinExecLastError)
-    Application::showMessage(messages::kLaunchFailed);
-}
-
-void TForm1::btnShortCutClick() {
-  const std::optional<Logon> logon = readLogon();
-  if (!logon) return;
-  const std::string name = shortcutFileName(*logon);
-  std::string dir;
-  // A name the file system would still take apart (a control character) or
-  // a desktop that cannot be found fails before anything is written.
-  const bool ok = isValidFileName(name) && GetDesktopFolder(dir) &&
-                  CreateShortcut(dir + name, getTextA(edtSQLPlus), clientArguments(*logon), "C:\\",
-                                 WindowState::Normal);
-  Application::showMessage(ok ? messages::kShortcutCreated : messages::kShortcutFailed);
 }

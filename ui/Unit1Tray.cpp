@@ -2,7 +2,12 @@
 // to it and coming back from it.
 #include "Unit1Tray.h"
 
+#include "AppName.h"
 #include "Unit1.h"
+
+TrayIcon::~TrayIcon() {
+  remove();
+}
 
 bool TrayIcon::add() {
   wanted_ = true;
@@ -14,7 +19,7 @@ bool TrayIcon::add() {
   data_.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
   data_.uCallbackMessage = WM_TRAYICON;
   data_.hIcon = reinterpret_cast<HICON>(GetClassLongPtrW(owner_, GCLP_HICON));
-  lstrcpynA(data_.szTip, "Vostrelk", sizeof data_.szTip);
+  lstrcpynA(data_.szTip, kAppName, sizeof data_.szTip);
   if (tryRegister()) return true;
   startRetrying();
   return false;

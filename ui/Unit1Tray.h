@@ -20,6 +20,10 @@ class TrayIcon {
   static constexpr int kRetries = 30;
 
   explicit TrayIcon(ShellFn Shell) : shell_(Shell) {}
+  // An icon still registered goes with its owner: none is left behind.
+  ~TrayIcon();
+  TrayIcon(const TrayIcon&) = delete;
+  TrayIcon& operator=(const TrayIcon&) = delete;
 
   // The window the icon belongs to and reports to, with its class icon.
   void attach(HWND Owner) { owner_ = Owner; }

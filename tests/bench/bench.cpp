@@ -203,7 +203,7 @@ int main(int argc, char** argv) {
   std::printf("|---|---|---|---|---|---|---|\n");
   struct Row {
     int n;
-    double load, bareLoad, save, bareSave;
+    double load, bareLoad, save, bareSave, added = 0, deleted = 0;
   };
   std::vector<Row> rows;
   for (int logons : {10, 100, 1000, 5000}) {
@@ -235,6 +235,20 @@ int main(int argc, char** argv) {
           bareSave(bare, logons);
         },
         r);
+    // The store now holds what it just wrote whole: one change, then the close.
+    int added = 0;
+    row.added = timeIt(
+        [&] {
+          (void)storeInsert({"added" + std::to_string(added++), "p", "h"});
+          (void)SaveIniFile();
+        },
+        r);
+    row.deleted = timeIt(
+        [&] {
+          storeDelete(storeCount() - 1);
+          (void)SaveIniFile();
+        },
+        r);
     rows.push_back(row);
     std::printf("| %d | %.1f | %.1f | %.2f | %.1f | %.1f | %.2f |\n", logons, row.load,
                 row.bareLoad, row.load / row.bareLoad, row.save, row.bareSave,
@@ -252,6 +266,11 @@ int main(int argc, char** argv) {
                 k(rows[i - 1].load, rows[i].load), k(rows[i - 1].bareLoad, rows[i].bareLoad),
                 k(rows[i - 1].save, rows[i].save), k(rows[i - 1].bareSave, rows[i].bareSave));
   }
+
+  std::printf("\n## Close after one change\n\n");
+  std::printf("| logons | full save ms | one added ms | last deleted ms |\n|---|---|---|---|\n");
+  for (const Row& row : rows)
+    std::printf("| %d | %.1f | %.1f | %.1f |\n", row.n, row.save, row.added, row.deleted);
 
   std::printf("\n## Enter pressed to the client started (median of %d)\n\n", runs);
   const std::string record = work + "\\record.txt";
