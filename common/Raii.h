@@ -49,10 +49,14 @@ inline void freeCoTaskMem(void* p) {
 inline void freeLibrary(HMODULE m) {
   ::FreeLibrary(m);
 }
+inline void destroyIcon(HICON i) {
+  ::DestroyIcon(i);
+}
 
 using UniqueHandle = UniqueAny<HANDLE, closeHandle>;
 using UniqueFont = UniqueAny<HFONT, deleteGdiObject>;
 using UniqueModule = UniqueAny<HMODULE, freeLibrary>;
+using UniqueIcon = UniqueAny<HICON, destroyIcon>;
 // File handles say "none" with INVALID_HANDLE_VALUE, not null.
 inline UniqueHandle ownFile(HANDLE h) {
   return UniqueHandle(h == INVALID_HANDLE_VALUE ? nullptr : h);

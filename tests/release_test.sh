@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # release_test.sh DIST_DIR OUT_DIR: the download as a user gets it. Checks the
-# zip against SHA256SUMS and its contents, unpacks it into an empty folder,
+# zip against SHA256SUMS, its contents, the readme, the notices and the
+# program's version, manifest and imports; unpacks it into an empty folder,
 # starts the program from there under Wine, chooses a client with the file
 # dialog, registers a logon, closes, and finds the logon in Vostrelk.ini
 # beside the exe. Leaves a screenshot in OUT_DIR.
@@ -8,12 +9,17 @@ set -u
 dist=$(realpath "$1") out=$(realpath -m "$2")
 source "$(dirname "$0")/e2e_lib.sh"
 
-zip=$(ls "$dist"/Vostrelk-*-win64.zip)
-name=$(basename "$zip" -win64.zip)
-check "the zip matches SHA256SUMS" bash -c "cd '$dist' && sha256sum --quiet -c SHA256SUMS"
+version=$(sed -n 's/^project(Vostrelk VERSION \([0-9.]*\).*/\1/p' "$VOSTRELK_ROOT/CMakeLists.txt")
+zip=$dist/Vostrelk-$version-win64.zip
+name=Vostrelk-$version
+check "the zip of version $version matches SHA256SUMS" \
+  bash -c "cd '$dist' && [ -f '$zip' ] && sha256sum --quiet -c SHA256SUMS"
+check "BUILDINFO.txt names the toolchain" grep -q '^g++-mingw-w64-x86-64-posix ' "$dist/BUILDINFO.txt"
 members=$(unzip -Z1 "$zip" | tr '\n' ' ')
-check "the zip holds one folder with the exe and the readme" \
-  [ "$members" = "$name/ $name/Vostrelk.exe $name/readme.txt " ]
+check "the zip holds one folder with the exe, the readme and the notices" \
+  [ "$members" = "$name/ $name/Vostrelk.exe $name/readme.txt $name/THIRD-PARTY-NOTICES.txt " ]
+commit_day=$(date -u -d "@$(git -C "$VOSTRELK_ROOT" log -1 --format=%ct HEAD)" +%Y-%m-%d)
+check "members are dated at the commit" bash -c "unzip -l '$zip' | grep -q ' $commit_day '"
 
 unpacked=$out/release
 rm -rf "$unpacked" && mkdir -p "$unpacked"
@@ -22,7 +28,41 @@ work=$unpacked/$name
 readme=$work/readme.txt
 check "the readme starts with a byte-order mark" [ "$(head -c3 "$readme" | od -An -tx1 | tr -d ' ')" = efbbbf ]
 check "every line of the readme ends in CRLF" [ "$(grep -c $'\r$' "$readme")" = "$(wc -l <"$readme")" ]
-check "the readme names the version" grep -q "^.*${name#Vostrelk-}" "$readme"
+check "the readme names the version" grep -q "^Vostrelk $version" "$readme"
+check "the readme has no template marks left" bash -c "! grep -q '@[A-Z_]*@' '$readme'"
+check "the readme has a dated entry for $version" grep -qE "^$version（[0-9]{4} 年 [0-9]+ 月 [0-9]+ 日）" "$readme"
+narrow() {  # every line at most 80 columns, a full-width character counting two
+  python3 -c 'import sys, unicodedata as u
+w = lambda l: sum(2 if u.east_asian_width(c) in "WF" else 1 for c in l)
+sys.exit(any(w(l) > 80 for l in open(sys.argv[1], encoding="utf-8-sig").read().splitlines()))' "$1"
+}
+check "the readme's lines are at most 80 columns" narrow "$readme"
+check "the readme points to the notices" grep -q THIRD-PARTY-NOTICES.txt "$readme"
+check "the notices name the GCC Runtime Library Exception" \
+  grep -q 'GCC Runtime Library Exception' "$work/THIRD-PARTY-NOTICES.txt"
+check "the notices hold winpthreads' licence" grep -q 'winpthreads' "$work/THIRD-PARTY-NOTICES.txt"
+
+exe=$work/Vostrelk.exe
+fixed_version() {  # FILEVERSION from the version resource's fixed part, as a.b.c.d
+  python3 -c 'import struct, sys
+data = open(sys.argv[1], "rb").read()
+at = data.find(struct.pack("<I", 0xFEEF04BD))
+ms, ls = struct.unpack_from("<II", data, at + 8)
+print(f"{ms >> 16}.{ms & 0xFFFF}.{ls >> 16}.{ls & 0xFFFF}")' "$1"
+}
+check "the version resource says $version" [ "$(fixed_version "$exe")" = "$version.0" ]
+check "the manifest asks for per-monitor DPI v2" grep -qa '>PerMonitorV2<' "$exe"
+check "the manifest asks for the user's own rights" grep -qa 'level="asInvoker"' "$exe"
+imports=$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z' | sort | tr '\n' ' ')
+system_only() {
+  for d in $imports; do
+    case $d in kernel32.dll | user32.dll | gdi32.dll | shell32.dll | ole32.dll | advapi32.dll | \
+      comctl32.dll | msvcrt.dll | api-ms-win-*) ;;
+    *) return 1 ;;
+    esac
+  done
+}
+check "the program imports system DLLs only ($imports)" system_only
 
 open_program "the unpacked program starts"
 click_at 334 24  # 参照...: the file dialog opens with the focus in its name box

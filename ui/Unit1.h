@@ -80,6 +80,7 @@ class TForm1 {
 
   UINT dpi_ = 96;
   UniqueFont font_;
+  UniqueIcon smallIcon_, bigIcon_;  // the title bar's, the tray's and Alt+Tab's, for dpi_
   HWND lastFocus_ = nullptr;
   std::wstring lastOpenFile_;  // the file chosen last in this run, offered again
   // The texts the enabling rule last saw: setting a box to the text it holds is no change.

@@ -118,6 +118,20 @@ void TForm1::applyLayout(UINT Dpi) {
     SendMessageW(wnd, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
   }
   SendMessageW(lstLogin, LB_SETITEMHEIGHT, 0, scale(kItemHeight, dpi_));
+  // The icons drawn for this DPI, not a 32-pixel one shrunk: the new ones are
+  // in place before the old ones go.
+  const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(Handle, GWLP_HINSTANCE));
+  const auto iconOf = [&](int Metric) {
+    const int size = GetSystemMetricsForDpi(Metric, dpi_);
+    return UniqueIcon(static_cast<HICON>(
+        LoadImageW(instance, MAKEINTRESOURCEW(IDI_VOSTRELK), IMAGE_ICON, size, size, 0)));
+  };
+  UniqueIcon small = iconOf(SM_CXSMICON), big = iconOf(SM_CXICON);
+  SendMessageW(Handle, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small.get()));
+  SendMessageW(Handle, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big.get()));
+  tray.setIcon(small.get());
+  smallIcon_ = std::move(small);
+  bigIcon_ = std::move(big);
   RECT frame{0, 0, scale(kClientWidth, dpi_), scale(kClientHeight, dpi_)};
   AdjustWindowRectExForDpi(&frame, kWindowStyle, FALSE, kWindowExStyle, dpi_);
   SetWindowPos(Handle, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,

@@ -18,11 +18,17 @@ bool TrayIcon::add() {
   data_.uID = 1;
   data_.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
   data_.uCallbackMessage = WM_TRAYICON;
-  data_.hIcon = reinterpret_cast<HICON>(GetClassLongPtrW(owner_, GCLP_HICON));
+  data_.hIcon = icon_;
   lstrcpynA(data_.szTip, kAppName, sizeof data_.szTip);
   if (tryRegister()) return true;
   startRetrying();
   return false;
+}
+
+void TrayIcon::setIcon(HICON Icon) {
+  icon_ = Icon;
+  data_.hIcon = Icon;
+  if (shown_) shell_(NIM_MODIFY, &data_);
 }
 
 bool TrayIcon::tryRegister() {

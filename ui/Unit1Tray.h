@@ -25,8 +25,10 @@ class TrayIcon {
   TrayIcon(const TrayIcon&) = delete;
   TrayIcon& operator=(const TrayIcon&) = delete;
 
-  // The window the icon belongs to and reports to, with its class icon.
+  // The window the icon belongs to and reports to.
   void attach(HWND Owner) { owner_ = Owner; }
+  // The picture, drawn for the DPI the icon is shown at; the caller keeps it alive.
+  void setIcon(HICON Icon);
   // Wants the icon from now on; true when it is registered.
   bool add();
   // Wants it no more; deletes it when registered.
@@ -48,5 +50,6 @@ class TrayIcon {
   HWND owner_ = nullptr;
   bool wanted_ = false, shown_ = false;
   int retriesLeft_ = 0;
+  HICON icon_ = nullptr;
   NOTIFYICONDATAA data_{};
 };
