@@ -7,7 +7,7 @@
 #include "Raii.h"
 #include "Unit1.h"
 
-int WINAPI wWinMain(HINSTANCE Instance, HINSTANCE, PWSTR, int ShowCommand) {
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
   Application::loadSystemDllsOnly();
   // Another copy holds the mutex: end silently, telling it nothing.
   if (UniqueHandle other{OpenMutexA(MUTEX_ALL_ACCESS, FALSE, kAppName)}) return 0;
@@ -17,8 +17,8 @@ int WINAPI wWinMain(HINSTANCE Instance, HINSTANCE, PWSTR, int ShowCommand) {
   if (GetLastError() == ERROR_ALREADY_EXISTS) return 0;
 
   ComInit com;
-  const std::unique_ptr<TForm1> form = TForm1::create(Instance);
+  const std::unique_ptr<TForm1> form = TForm1::create(instance);
   if (!form) return 1;
   // The mutex was never owned (created so): closing its handle at the end lets it go.
-  return Application::run(form->Handle, ShowCommand);
+  return Application::run(form->Handle, showCommand);
 }

@@ -11,25 +11,25 @@ bool isTrailByte(unsigned char c) {
   return (c >= 0x40 && c <= 0x7E) || (c >= 0x80 && c <= 0xFC);
 }
 
-size_t charLength(const std::string& Text, size_t At) {
-  if (At + 1 < Text.size() && isLeadByte(static_cast<unsigned char>(Text[At])) &&
-      isTrailByte(static_cast<unsigned char>(Text[At + 1])))
+size_t charLength(const std::string& text, size_t at) {
+  if (at + 1 < text.size() && isLeadByte(static_cast<unsigned char>(text[at])) &&
+      isTrailByte(static_cast<unsigned char>(text[at + 1])))
     return 2;
   return 1;
 }
 
-bool endsWithChar(const std::string& Text, char C) {
+bool endsWithChar(const std::string& text, char c) {
   // Walked from the front: going back from the end cannot tell a trail byte
   // 0x5C from a backslash.
   size_t last = std::string::npos;
-  for (size_t i = 0; i < Text.size(); i += charLength(Text, i)) last = i;
-  return last != std::string::npos && last + 1 == Text.size() && Text[last] == C;
+  for (size_t i = 0; i < text.size(); i += charLength(text, i)) last = i;
+  return last != std::string::npos && last + 1 == text.size() && text[last] == c;
 }
 
-size_t lastSeparator(const std::string& Text) {
+size_t lastSeparator(const std::string& text) {
   size_t found = std::string::npos;
-  for (size_t i = 0; i < Text.size(); i += charLength(Text, i))
-    if (Text[i] == '\\' || Text[i] == '/') found = i;
+  for (size_t i = 0; i < text.size(); i += charLength(text, i))
+    if (text[i] == '\\' || text[i] == '/') found = i;
   return found;
 }
 

@@ -26,24 +26,24 @@ std::string convertToAnsi(const std::wstring& text, DWORD flags, BOOL* usedDefau
 
 }  // namespace
 
-bool toAnsiExact(const std::wstring& Text, std::string& Ansi) {
+bool toAnsiExact(const std::wstring& text, std::string& ansi) {
   BOOL usedDefault = FALSE;
-  std::string converted = convertToAnsi(Text, WC_NO_BEST_FIT_CHARS, &usedDefault);
+  std::string converted = convertToAnsi(text, WC_NO_BEST_FIT_CHARS, &usedDefault);
   // The way back must give the same text: a character the code page maps to
   // another one (a look-alike) is as lost as one it has no byte for.
-  if (usedDefault || toWide(CP_ACP, converted) != Text) return false;
-  Ansi = std::move(converted);
+  if (usedDefault || toWide(CP_ACP, converted) != text) return false;
+  ansi = std::move(converted);
   return true;
 }
 
-std::string toAnsi(const std::wstring& Text) {
-  return convertToAnsi(Text, 0, nullptr);
+std::string toAnsi(const std::wstring& text) {
+  return convertToAnsi(text, 0, nullptr);
 }
 
-std::wstring fromAnsi(const std::string& Text) {
-  return toWide(CP_ACP, Text);
+std::wstring fromAnsi(const std::string& text) {
+  return toWide(CP_ACP, text);
 }
 
-std::wstring fromUtf8(const std::string& Text) {
-  return toWide(CP_UTF8, Text);
+std::wstring fromUtf8(const std::string& text) {
+  return toWide(CP_UTF8, text);
 }

@@ -23,16 +23,16 @@ void ReadIniString(const std::string& FileName, const std::string& Section, cons
 
 // Makes the next read see the file as it is on disk now: the system keeps
 // files it has read in a cache that does not always notice a change.
-void refreshIniFile(const std::string& FileName);
+void refreshIniFile(const std::string& fileName);
 
 using IniFile = ini::FileState;
-[[nodiscard]] IniFile iniFileState(const std::string& FileName);
+[[nodiscard]] IniFile iniFileState(const std::string& fileName);
 
 // The names of the file's sections, in file order.
-std::vector<std::string> readIniSectionNames(const std::string& FileName);
+std::vector<std::string> readIniSectionNames(const std::string& fileName);
 // Removes the first section of that name, with its keys; true when the file
 // holds no such section (any more). False when the file could not be written.
-[[nodiscard]] bool removeIniSection(const std::string& FileName, const std::string& Section);
+[[nodiscard]] bool removeIniSection(const std::string& fileName, const std::string& section);
 
 // Saving goes through a copy beside the file, so that an interrupted save
 // leaves either the old file or the new one. copyIniFile starts the copy from
@@ -40,6 +40,6 @@ std::vector<std::string> readIniSectionNames(const std::string& FileName);
 // puts the finished copy in the file's place in one step; discardIniFile
 // removes a copy that is not wanted. The copy is never more open than the
 // file, and the file keeps its protection and attributes when it is replaced.
-[[nodiscard]] bool copyIniFile(const std::string& From, const std::string& To);
-[[nodiscard]] bool replaceIniFile(const std::string& From, const std::string& To);
-void discardIniFile(const std::string& FileName);
+[[nodiscard]] bool copyIniFile(const std::string& from, const std::string& to);
+[[nodiscard]] bool replaceIniFile(const std::string& from, const std::string& to);
+void discardIniFile(const std::string& fileName);

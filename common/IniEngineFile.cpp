@@ -23,13 +23,13 @@ FileState readFile(const std::string& path, std::string& bytes) {
 
 namespace {
 
-// Writes Profile over path when Change (run on it) changed something.
+// Writes the profile over path when change (run on it) changed something.
 template <typename F>
-bool rewrite(const std::string& path, F&& Change) {
+bool rewrite(const std::string& path, F&& change) {
   std::string bytes;
   if (readFile(path, bytes) == FileState::Unreadable) return false;
   Profile profile = Profile::parse(bytes);
-  if (!Change(profile)) return true;
+  if (!change(profile)) return true;
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   if (!out) return false;
   const std::string text = profile.serialize();

@@ -15,38 +15,38 @@ bool WriteIniString(const std::string& FileName, const std::string& Section, con
   return ini::writeString(FileName, Section, Key, ini::protectValue(Value));
 }
 
-IniFile iniFileState(const std::string& FileName) {
-  return ini::fileState(FileName);
+IniFile iniFileState(const std::string& fileName) {
+  return ini::fileState(fileName);
 }
 
 void refreshIniFile(const std::string&) {}  // every call reads the file anew
 
-std::vector<std::string> readIniSectionNames(const std::string& FileName) {
-  return ini::sectionNames(FileName);
+std::vector<std::string> readIniSectionNames(const std::string& fileName) {
+  return ini::sectionNames(fileName);
 }
 
-bool removeIniSection(const std::string& FileName, const std::string& Section) {
-  return ini::removeSection(FileName, Section);
+bool removeIniSection(const std::string& fileName, const std::string& section) {
+  return ini::removeSection(fileName, section);
 }
 
 namespace fs = std::filesystem;
 
-bool copyIniFile(const std::string& From, const std::string& To) {
+bool copyIniFile(const std::string& from, const std::string& to) {
   std::error_code ec;
-  if (!fs::exists(From, ec)) {
-    fs::remove(To, ec);
-    return !fs::exists(To, ec);
+  if (!fs::exists(from, ec)) {
+    fs::remove(to, ec);
+    return !fs::exists(to, ec);
   }
-  return fs::copy_file(From, To, fs::copy_options::overwrite_existing, ec) && !ec;
+  return fs::copy_file(from, to, fs::copy_options::overwrite_existing, ec) && !ec;
 }
 
-bool replaceIniFile(const std::string& From, const std::string& To) {
+bool replaceIniFile(const std::string& from, const std::string& to) {
   std::error_code ec;
-  fs::rename(From, To, ec);  // replaces an existing file, also on Windows
+  fs::rename(from, to, ec);  // replaces an existing file, also on Windows
   return !ec;
 }
 
-void discardIniFile(const std::string& FileName) {
+void discardIniFile(const std::string& fileName) {
   std::error_code ec;
-  fs::remove(FileName, ec);
+  fs::remove(fileName, ec);
 }

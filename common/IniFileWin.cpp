@@ -37,12 +37,12 @@ bool WriteIniString(const std::string& FileName, const std::string& Section, con
                                     FileName.c_str()) != FALSE;
 }
 
-std::vector<std::string> readIniSectionNames(const std::string& FileName) {
+std::vector<std::string> readIniSectionNames(const std::string& fileName) {
   std::string buf(4096, '\0');
   DWORD n = 0;
   for (;;) {
     n = GetPrivateProfileSectionNamesA(buf.data(), static_cast<DWORD>(buf.size()),
-                                       FileName.c_str());
+                                       fileName.c_str());
     if (n + 2 < buf.size() || buf.size() >= (1u << 30)) break;
     buf.resize(buf.size() * 4);  // the list was cut: n is size - 2 then
   }
@@ -55,22 +55,22 @@ std::vector<std::string> readIniSectionNames(const std::string& FileName) {
   return names;
 }
 
-bool removeIniSection(const std::string& FileName, const std::string& Section) {
-  return WritePrivateProfileStringA(Section.c_str(), nullptr, nullptr, FileName.c_str()) != FALSE;
+bool removeIniSection(const std::string& fileName, const std::string& section) {
+  return WritePrivateProfileStringA(section.c_str(), nullptr, nullptr, fileName.c_str()) != FALSE;
 }
 
 namespace {
 
 // The profile functions keep files they have read in a cache; releasing it
 // makes the next call read the file as it is on disk.
-void releaseProfileCache(const std::string& FileName) {
-  WritePrivateProfileStringA(nullptr, nullptr, nullptr, FileName.c_str());
+void releaseProfileCache(const std::string& fileName) {
+  WritePrivateProfileStringA(nullptr, nullptr, nullptr, fileName.c_str());
 }
 
 }  // namespace
 
-IniFile iniFileState(const std::string& FileName) {
-  const DWORD attributes = GetFileAttributesA(FileName.c_str());
+IniFile iniFileState(const std::string& fileName) {
+  const DWORD attributes = GetFileAttributesA(fileName.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     const DWORD error = GetLastError();
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? IniFile::Missing
@@ -78,39 +78,39 @@ IniFile iniFileState(const std::string& FileName) {
   }
   if (attributes & FILE_ATTRIBUTE_DIRECTORY) return IniFile::Unreadable;
   const UniqueHandle file = ownFile(CreateFileA(
-      FileName.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+      fileName.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   return file ? IniFile::Readable : IniFile::Unreadable;
 }
 
-void refreshIniFile(const std::string& FileName) {
-  releaseProfileCache(FileName);
+void refreshIniFile(const std::string& fileName) {
+  releaseProfileCache(fileName);
 }
 
 // The copy holds every password: it is made with the file's own access list
 // (a file the user made private stays private while it is copied), not with
 // the folder's inherited one, and written through that handle.
-bool copyIniFile(const std::string& From, const std::string& To) {
-  releaseProfileCache(To);
+bool copyIniFile(const std::string& from, const std::string& to) {
+  releaseProfileCache(to);
   std::string bytes;
-  const ini::FileState state = ini::readFile(From, bytes);
+  const ini::FileState state = ini::readFile(from, bytes);
   if (state == ini::FileState::Unreadable) return false;
-  const std::wstring from = fromAnsi(From), to = fromAnsi(To);
+  const std::wstring wideFrom = fromAnsi(from), wideTo = fromAnsi(to);
   std::string descriptor;
   SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, FALSE};
   DWORD needed = 0;
   const SECURITY_INFORMATION what = DACL_SECURITY_INFORMATION;
   if (state == ini::FileState::Readable &&
-      !GetFileSecurityW(from.c_str(), what, nullptr, 0, &needed) &&
+      !GetFileSecurityW(wideFrom.c_str(), what, nullptr, 0, &needed) &&
       GetLastError() == ERROR_INSUFFICIENT_BUFFER) {
     descriptor.resize(needed);
-    if (GetFileSecurityW(from.c_str(), what, descriptor.data(), needed, &needed))
+    if (GetFileSecurityW(wideFrom.c_str(), what, descriptor.data(), needed, &needed))
       sa.lpSecurityDescriptor = descriptor.data();
   }
-  if (!DeleteFileW(to.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND) return false;
+  if (!DeleteFileW(wideTo.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND) return false;
   if (state == ini::FileState::Missing) return true;
   const UniqueHandle copy = ownFile(
-      CreateFileW(to.c_str(), GENERIC_WRITE, 0, &sa, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+      CreateFileW(wideTo.c_str(), GENERIC_WRITE, 0, &sa, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!copy) return false;
   DWORD written = 0;
   return WriteFile(copy.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
@@ -120,24 +120,24 @@ bool copyIniFile(const std::string& From, const std::string& To) {
 // ReplaceFileW keeps the replaced file's access list, owner and attributes;
 // a plain move would give the file the copy's. (Wine's drops the attributes:
 // they are put back.)
-bool replaceIniFile(const std::string& From, const std::string& To) {
-  releaseProfileCache(From);
-  const std::wstring from = fromAnsi(From), to = fromAnsi(To);
-  const DWORD attributes = GetFileAttributesW(to.c_str());
+bool replaceIniFile(const std::string& from, const std::string& to) {
+  releaseProfileCache(from);
+  const std::wstring wideFrom = fromAnsi(from), wideTo = fromAnsi(to);
+  const DWORD attributes = GetFileAttributesW(wideTo.c_str());
   bool moved = false;
   if (attributes == INVALID_FILE_ATTRIBUTES) {
-    moved = MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH) != FALSE;
+    moved = MoveFileExW(wideFrom.c_str(), wideTo.c_str(), MOVEFILE_WRITE_THROUGH) != FALSE;
   } else {
-    moved = ReplaceFileW(to.c_str(), from.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
+    moved = ReplaceFileW(wideTo.c_str(), wideFrom.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
                          nullptr, nullptr) != FALSE;
-    if (moved && GetFileAttributesW(to.c_str()) != attributes)
-      SetFileAttributesW(to.c_str(), attributes);
+    if (moved && GetFileAttributesW(wideTo.c_str()) != attributes)
+      SetFileAttributesW(wideTo.c_str(), attributes);
   }
-  releaseProfileCache(To);
+  releaseProfileCache(to);
   return moved;
 }
 
-void discardIniFile(const std::string& FileName) {
-  releaseProfileCache(FileName);
-  DeleteFileA(FileName.c_str());
+void discardIniFile(const std::string& fileName) {
+  releaseProfileCache(fileName);
+  DeleteFileA(fileName.c_str());
 }

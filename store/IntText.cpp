@@ -12,18 +12,18 @@ int hexDigit(char c) {
 
 }  // namespace
 
-bool parseInt32(const std::string& Text, int32_t& Value) {
+bool parseInt32(const std::string& text, int32_t& value) {
   size_t i = 0;
-  const size_t n = Text.size();
-  while (i < n && Text[i] == ' ') ++i;
+  const size_t n = text.size();
+  while (i < n && text[i] == ' ') ++i;
   bool negative = false;
-  if (i < n && (Text[i] == '+' || Text[i] == '-')) negative = Text[i++] == '-';
+  if (i < n && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
 
   bool hex = false;
-  if (i < n && (Text[i] == '$' || Text[i] == 'x' || Text[i] == 'X')) {
+  if (i < n && (text[i] == '$' || text[i] == 'x' || text[i] == 'X')) {
     hex = true;
     ++i;
-  } else if (i + 1 < n && Text[i] == '0' && Text[i + 1] == 'x') {
+  } else if (i + 1 < n && text[i] == '0' && text[i + 1] == 'x') {
     hex = true;
     i += 2;
   }
@@ -31,18 +31,18 @@ bool parseInt32(const std::string& Text, int32_t& Value) {
 
   uint64_t magnitude = 0;
   for (; i < n; ++i) {
-    const int d = hex ? hexDigit(Text[i]) : (Text[i] >= '0' && Text[i] <= '9' ? Text[i] - '0' : -1);
+    const int d = hex ? hexDigit(text[i]) : (text[i] >= '0' && text[i] <= '9' ? text[i] - '0' : -1);
     if (d < 0) return false;
     magnitude = magnitude * (hex ? 16 : 10) + static_cast<uint64_t>(d);
     if (magnitude > 0xFFFFFFFFull) return false;
   }
   if (hex) {
     const auto bits = static_cast<uint32_t>(magnitude);
-    Value = static_cast<int32_t>(negative ? 0u - bits : bits);
+    value = static_cast<int32_t>(negative ? 0u - bits : bits);
     return true;
   }
   if (magnitude > (negative ? 0x80000000ull : 0x7FFFFFFFull)) return false;
-  Value = static_cast<int32_t>(negative ? -static_cast<int64_t>(magnitude)
+  value = static_cast<int32_t>(negative ? -static_cast<int64_t>(magnitude)
                                         : static_cast<int64_t>(magnitude));
   return true;
 }

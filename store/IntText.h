@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-// True and Value set when Text is a 32-bit integer by those rules. Decimal
+// True and value set when text is a 32-bit integer by those rules. Decimal
 // text must fit in the signed range; hexadecimal text may use all 32 bits
 // ("$FFFFFFFF" is -1).
-[[nodiscard]] bool parseInt32(const std::string& Text, int32_t& Value);
+[[nodiscard]] bool parseInt32(const std::string& text, int32_t& value);

@@ -11,10 +11,10 @@ struct Logon {
 
   enum class Field { User, Pass, Host };
 
-  bool operator==(const Logon& Other) const {
-    return User == Other.User && Pass == Other.Pass && Host == Other.Host;
+  bool operator==(const Logon& other) const {
+    return User == other.User && Pass == other.Pass && Host == other.Host;
   }
-  bool operator!=(const Logon& Other) const { return !(*this == Other); }
+  bool operator!=(const Logon& other) const { return !(*this == other); }
 
   // The first field, in box order, that cannot go to the client or the file:
   // a line break or NUL (the settings file), a '"' (the client's quoting), a
@@ -26,26 +26,26 @@ struct Logon {
 // user + "/" + password + "@" + host, both separators always there. A
 // password holding '@', '/', a blank or a tab stands in the client's own
 // double quotes: scott/"p@ss"@orcl.
-std::string logonArgument(const Logon& L);
+std::string logonArgument(const Logon& logon);
 
 // The logon argument as it stands on a command line: one argument by the
 // rules of CommandLineToArgvW and of the C runtime, whatever it holds.
-std::string clientArguments(const Logon& L);
+std::string clientArguments(const Logon& logon);
 
 // The client path as it must stand at the start of a command line: a path
 // with a blank is put in quotes (unquoted, the system may start C:\Program.exe);
 // a path already in quotes, or without blanks, is left as it is.
-std::string quotedClientPath(const std::string& Path);
+std::string quotedClientPath(const std::string& path);
 
 // The command line that starts the client: the path, one blank, the logon argument.
-std::string clientCommandLine(const std::string& Path, const Logon& L);
+std::string clientCommandLine(const std::string& path, const Logon& logon);
 
 // user + "_" + password + "@" + host + ".lnk", each character the file system
 // refuses (\ / : * ? < > |) in its full-width form: db1:1521/orcl becomes
 // db1：1521／orcl.
-std::string shortcutFileName(const Logon& L);
+std::string shortcutFileName(const Logon& logon);
 
-// Whether Name can be a file name as it stands: no control characters and
+// Whether name can be a file name as it stands: no control characters and
 // none of \ / : * ? " < > | (a 0x5C that ends a double-byte character is
 // part of that character, not a separator).
-[[nodiscard]] bool isValidFileName(const std::string& Name);
+[[nodiscard]] bool isValidFileName(const std::string& name);

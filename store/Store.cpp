@@ -56,10 +56,10 @@ std::vector<Logon> storeLogons() {
   return logons;
 }
 
-void setStore(const std::vector<Logon>& Logons) {
+void setStore(const std::vector<Logon>& logons) {
   setSlotCount(0);
-  for (auto* v : {&Users, &Passes, &Hosts}) v->reserve(Logons.size());
-  for (const Logon& l : Logons) {
+  for (auto* v : {&Users, &Passes, &Hosts}) v->reserve(logons.size());
+  for (const Logon& l : logons) {
     Users.push_back(l.User);
     Passes.push_back(l.Pass);
     Hosts.push_back(l.Host);
@@ -69,44 +69,44 @@ void setStore(const std::vector<Logon>& Logons) {
 // The slot number a section name stands for: a number in plain decimal
 // (no sign, blank or leading zero). Names too long for 32 bits count as
 // beyond every slot.
-std::optional<int64_t> slotNumber(const std::string& Name) {
-  if (Name.empty() || (Name.size() > 1 && Name[0] == '0')) return std::nullopt;
-  if (!std::all_of(Name.begin(), Name.end(), [](char c) { return c >= '0' && c <= '9'; }))
+std::optional<int64_t> slotNumber(const std::string& name) {
+  if (name.empty() || (name.size() > 1 && name[0] == '0')) return std::nullopt;
+  if (!std::all_of(name.begin(), name.end(), [](char c) { return c >= '0' && c <= '9'; }))
     return std::nullopt;
-  return Name.size() > 10 ? INT64_MAX : std::stoll(Name);
+  return name.size() > 10 ? INT64_MAX : std::stoll(name);
 }
 
 // No value read from the file holds a line break: it marks a key that is absent.
-Value readValue(const std::string& File, const std::string& Section, const std::string& Key) {
+Value readValue(const std::string& file, const std::string& section, const std::string& key) {
   std::string value = "\n";
-  ReadIniString(File, Section, Key, value);
+  ReadIniString(file, section, key, value);
   if (value == "\n") return std::nullopt;
   return value;
 }
 
-std::optional<size_t> fileDigest(const std::string& File, ini::FileState& State) {
+std::optional<size_t> fileDigest(const std::string& file, ini::FileState& state) {
   std::string bytes;
-  State = ini::readFile(File, bytes);
-  if (State != ini::FileState::Readable) return std::nullopt;
+  state = ini::readFile(file, bytes);
+  if (state != ini::FileState::Readable) return std::nullopt;
   return std::hash<std::string>{}(bytes);
 }
 
-LoadResult readFile(const std::string& File, FileView& View) {
+LoadResult readFile(const std::string& file, FileView& view) {
   LoadResult result;
-  View = FileView{};
-  refreshIniFile(File);
+  view = FileView{};
+  refreshIniFile(file);
   // The profile functions read a locked file as an empty one; the store would
   // then overwrite the user's logons with nothing at exit.
-  if (iniFileState(File) == IniFile::Unreadable) {
+  if (iniFileState(file) == IniFile::Unreadable) {
     result.status = LoadResult::Unreadable;
-    result.detail = File;
+    result.detail = file;
     return result;
   }
-  View.path = readValue(File, kPathSection, "Path");
-  View.count = readValue(File, kListSection, "COUNT");
-  std::string countText = View.count.value_or("");
+  view.path = readValue(file, kPathSection, "Path");
+  view.count = readValue(file, kListSection, "COUNT");
+  std::string countText = view.count.value_or("");
   if (countText.empty()) countText = "0";
-  int32_t& highest = View.highest;
+  int32_t& highest = view.highest;
   if (!parseInt32(countText, highest)) {
     result.status = LoadResult::NotAnInteger;
   } else if (highest < -1 || highest == INT32_MAX) {
@@ -121,7 +121,7 @@ LoadResult readFile(const std::string& File, FileView& View) {
     // only the sections present are read: a "COUNT" far above them costs
     // nothing. Only sections named by a number in plain decimal are slots.
     std::vector<int32_t> sections;
-    for (const auto& name : readIniSectionNames(File)) {
+    for (const auto& name : readIniSectionNames(file)) {
       const auto n = slotNumber(name);
       if (n && *n <= highest) sections.push_back(static_cast<int32_t>(*n));
     }
@@ -129,64 +129,64 @@ LoadResult readFile(const std::string& File, FileView& View) {
     sections.erase(std::unique(sections.begin(), sections.end()), sections.end());
     for (const int32_t i : sections) {
       const std::string section = std::to_string(i);
-      auto& keys = View.slots[i];
-      for (size_t k = 0; k < 3; ++k) keys[k] = readValue(File, section, kSlotKeys[k]);
+      auto& keys = view.slots[i];
+      for (size_t k = 0; k < 3; ++k) keys[k] = readValue(file, section, kSlotKeys[k]);
       Logon l{keys[0].value_or(""), keys[1].value_or(""), keys[2].value_or("")};
       if (!l.User.empty())
-        View.logons.push_back(std::move(l));
+        view.logons.push_back(std::move(l));
       else if (i == 0)
-        View.placeholder = std::move(l);
+        view.placeholder = std::move(l);
     }
   } catch (const std::bad_alloc&) {
-    View = FileView{};
+    view = FileView{};
     result.status = LoadResult::OutOfMemory;
     result.detail = countText;
   }
   return result;
 }
 
-void remember(bool Failed, FileView View) {
+void remember(bool failed, FileView view) {
   ini::FileState state;
   loaded =
-      Loaded{Failed, SQLPlusPath, storeLogons(), std::move(View), fileDigest(IniFileName, state)};
+      Loaded{failed, SQLPlusPath, storeLogons(), std::move(view), fileDigest(IniFileName, state)};
 }
 
-bool contains(const std::vector<Logon>& Logons, const Logon& L) {
-  return std::find(Logons.begin(), Logons.end(), L) != Logons.end();
+bool contains(const std::vector<Logon>& logons, const Logon& logon) {
+  return std::find(logons.begin(), logons.end(), logon) != logons.end();
 }
 
 // Another copy rewrote the file since this one read it: this copy's list,
 // then what the file holds that this copy never saw; what this copy deleted
 // stays deleted. The path is this copy's when it changed it.
-void mergeWith(const FileView& Disk) {
+void mergeWith(const FileView& disk) {
   std::vector<Logon> merged = storeLogons();
   if (merged.size() == 1 && merged[0].User.empty()) merged.clear();  // the placeholder
-  for (const Logon& l : Disk.logons)
+  for (const Logon& l : disk.logons)
     if (!contains(loaded.logons, l) && !contains(merged, l)) merged.push_back(l);
-  if (merged.empty()) merged.push_back(Disk.placeholder);
-  if (SQLPlusPath == loaded.path) SQLPlusPath = Disk.path.value_or("");
+  if (merged.empty()) merged.push_back(disk.placeholder);
+  if (SQLPlusPath == loaded.path) SQLPlusPath = disk.path.value_or("");
   setStore(merged);
 }
 
-// Writes the store to File (a copy of the settings file) where it differs
-// from View, and removes every slot section beyond the last slot.
-bool writeChanges(const std::string& File, const FileView& View) {
-  if (View.path != SQLPlusPath && !WriteIniString(File, kPathSection, "Path", SQLPlusPath))
+// Writes the store to file (a copy of the settings file) where it differs
+// from view, and removes every slot section beyond the last slot.
+bool writeChanges(const std::string& file, const FileView& view) {
+  if (view.path != SQLPlusPath && !WriteIniString(file, kPathSection, "Path", SQLPlusPath))
     return false;
   const std::string count = std::to_string(storeCount() - 1);
-  if (View.count != count && !WriteIniString(File, kListSection, "COUNT", count)) return false;
+  if (view.count != count && !WriteIniString(file, kListSection, "COUNT", count)) return false;
   for (int i = 0; i < storeCount(); ++i) {
-    const auto at = View.slots.find(i);
+    const auto at = view.slots.find(i);
     const std::string* values[] = {&Users[i], &Passes[i], &Hosts[i]};
     for (size_t k = 0; k < 3; ++k) {
-      const bool same = at != View.slots.end() && at->second[k] == *values[k];
-      if (!same && !WriteIniString(File, std::to_string(i), kSlotKeys[k], *values[k])) return false;
+      const bool same = at != view.slots.end() && at->second[k] == *values[k];
+      if (!same && !WriteIniString(file, std::to_string(i), kSlotKeys[k], *values[k])) return false;
     }
   }
   // Every occurrence: a name may stand twice, and each removal takes the first.
-  for (const auto& name : readIniSectionNames(File)) {
+  for (const auto& name : readIniSectionNames(file)) {
     const auto n = slotNumber(name);
-    if (n && *n >= storeCount() && !removeIniSection(File, name)) return false;
+    if (n && *n >= storeCount() && !removeIniSection(file, name)) return false;
   }
   return true;
 }
@@ -213,8 +213,8 @@ bool storeChanged() {
   return SQLPlusPath != loaded.path || storeLogons() != loaded.logons;
 }
 
-bool isStorableValue(const std::string& Value) {
-  return Value.find_first_of(std::string("\r\n\0", 3)) == std::string::npos;
+bool isStorableValue(const std::string& value) {
+  return value.find_first_of(std::string("\r\n\0", 3)) == std::string::npos;
 }
 
 SaveResult SaveIniFile() {
@@ -255,8 +255,8 @@ SaveResult SaveIniFile() {
   return SaveResult::Saved;
 }
 
-std::string displayTextOf(const Logon& L) {
-  return L.User + " / " + L.Pass + " @ " + L.Host;
+std::string displayTextOf(const Logon& logon) {
+  return logon.User + " / " + logon.Pass + " @ " + logon.Host;
 }
 
 Logon logonAt(int i) {
@@ -274,25 +274,25 @@ std::vector<std::string> listTexts() {
   return texts;
 }
 
-std::optional<int> storeInsert(const Logon& L) {
-  if (L.User.empty()) return std::nullopt;
+std::optional<int> storeInsert(const Logon& logon) {
+  if (logon.User.empty()) return std::nullopt;
   for (int i = 0; i < storeCount(); ++i)  // the same triple, byte for byte: already stored
-    if (logonAt(i) == L) return std::nullopt;
-  if (!isStorableValue(L.User) || !isStorableValue(L.Pass) || !isStorableValue(L.Host))
+    if (logonAt(i) == logon) return std::nullopt;
+  if (!isStorableValue(logon.User) || !isStorableValue(logon.Pass) || !isStorableValue(logon.Host))
     return std::nullopt;
   const int k = storeIsEmpty() ? 0 : storeCount();
   setSlotCount(static_cast<size_t>(k) + 1);
-  Users[k] = L.User;
-  Passes[k] = L.Pass;
-  Hosts[k] = L.Host;
+  Users[k] = logon.User;
+  Passes[k] = logon.Pass;
+  Hosts[k] = logon.Host;
   return k;
 }
 
-void storeDelete(int Index) {
-  if (Index < 0 || Index >= storeCount()) return;
-  Users.erase(Users.begin() + Index);
-  Passes.erase(Passes.begin() + Index);
-  Hosts.erase(Hosts.begin() + Index);
+void storeDelete(int index) {
+  if (index < 0 || index >= storeCount()) return;
+  Users.erase(Users.begin() + index);
+  Passes.erase(Passes.begin() + index);
+  Hosts.erase(Hosts.begin() + index);
 }
 
 bool storeIsEmpty() {

@@ -50,12 +50,12 @@ enum class SaveResult {
 // Whether the path or a slot differs from what the load produced.
 [[nodiscard]] bool storeChanged();
 
-// Whether Value can stand in the settings file: a line break would end the
+// Whether value can stand in the settings file: a line break would end the
 // value and start another key, a NUL would cut it short.
-[[nodiscard]] bool isStorableValue(const std::string& Value);
+[[nodiscard]] bool isStorableValue(const std::string& value);
 
 // The text the list box shows for a logon: "user / pass @ host".
-std::string displayTextOf(const Logon& L);
+std::string displayTextOf(const Logon& logon);
 // The logon in slot i.
 Logon logonAt(int i);
 // The display text of slot i.
@@ -65,9 +65,9 @@ std::vector<std::string> listTexts();
 
 // Stores a logon unless User is empty, the triple is already stored (exact
 // byte comparison) or a value cannot be stored. Returns the slot that received it.
-[[nodiscard]] std::optional<int> storeInsert(const Logon& L);
+[[nodiscard]] std::optional<int> storeInsert(const Logon& logon);
 // Removes slot Index, closing the gap; an index outside the store is ignored.
-void storeDelete(int Index);
+void storeDelete(int index);
 // Empty: no slots, or only the placeholder slot with an empty user.
 bool storeIsEmpty();
 int storeCount();

@@ -32,16 +32,16 @@ class FormTest : public ::testing::Test {
  protected:
   static std::string iniPath() { return GetExeDir() + "Vostrelk.ini"; }
 
-  // Starts the window as the program does, on the settings file Ini (none: no file).
-  // Shell stands in for the shell's icon registration.
-  void start(const std::optional<std::string>& Ini, int Show = SW_SHOWNORMAL,
-             TrayIcon::ShellFn Shell = Shell_NotifyIconA) {
+  // Starts the window as the program does, on the settings file ini (none: no file).
+  // shell stands in for the shell's icon registration.
+  void start(const std::optional<std::string>& ini, int show = SW_SHOWNORMAL,
+             TrayIcon::ShellFn shell = Shell_NotifyIconA) {
     resetStore();
     DeleteFileA(iniPath().c_str());
-    if (Ini) writeBytes(iniPath(), *Ini);
-    form = TForm1::create(GetModuleHandleW(nullptr), Shell);
+    if (ini) writeBytes(iniPath(), *ini);
+    form = TForm1::create(GetModuleHandleW(nullptr), shell);
     ASSERT_NE(form, nullptr);
-    Application::showMainWindow(form->Handle, Show);
+    Application::showMainWindow(form->Handle, show);
     pump();
   }
   void TearDown() override {
@@ -57,16 +57,16 @@ class FormTest : public ::testing::Test {
     pump();
   }
 
-  static std::wstring text(HWND Wnd) { return windowText(Wnd); }
-  static int selected(HWND List) {
-    return static_cast<int>(SendMessageW(List, LB_GETCURSEL, 0, 0));
+  static std::wstring text(HWND wnd) { return windowText(wnd); }
+  static int selected(HWND list) {
+    return static_cast<int>(SendMessageW(list, LB_GETCURSEL, 0, 0));
   }
-  static int itemCount(HWND List) {
-    return static_cast<int>(SendMessageW(List, LB_GETCOUNT, 0, 0));
+  static int itemCount(HWND list) {
+    return static_cast<int>(SendMessageW(list, LB_GETCOUNT, 0, 0));
   }
-  static std::wstring item(HWND List, int I) {
+  static std::wstring item(HWND list, int i) {
     wchar_t buf[1024] = {};
-    SendMessageW(List, LB_GETTEXT, static_cast<WPARAM>(I), reinterpret_cast<LPARAM>(buf));
+    SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(buf));
     return buf;
   }
   // Which of the four action buttons are enabled: insert, launch, delete, shortcut.
@@ -78,14 +78,14 @@ class FormTest : public ::testing::Test {
   }
 
   // The command line the recording client was started with, waiting for it.
-  // With Expected false, waits a short while only: nothing should come.
-  std::string launchAndRecord(const std::function<void()>& Action, bool Expected = true) {
+  // With expected false, waits a short while only: nothing should come.
+  std::string launchAndRecord(const std::function<void()>& action, bool expected = true) {
     const std::string record = scratch.file("record.txt");
     DeleteFileA(record.c_str());
     SetEnvironmentVariableA("VOSTRELK_RECORD", record.c_str());
-    Action();
+    action();
     for (int i = 0;
-         i < (Expected ? 300 : 30) && GetFileAttributesA(record.c_str()) == INVALID_FILE_ATTRIBUTES;
+         i < (expected ? 300 : 30) && GetFileAttributesA(record.c_str()) == INVALID_FILE_ATTRIBUTES;
          ++i)
       pump(50);
     return readBytes(record);
@@ -98,9 +98,9 @@ class FormTest : public ::testing::Test {
     CopyFileA((GetExeDir() + "vk_recorder.exe").c_str(), exe.c_str(), FALSE);
     return exe;
   }
-  void useClient(const std::string& Path) {
-    SQLPlusPath = Path;
-    setTextA(form->edtSQLPlus, Path);
+  void useClient(const std::string& path) {
+    SQLPlusPath = path;
+    setTextA(form->edtSQLPlus, path);
     pump();
   }
 

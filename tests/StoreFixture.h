@@ -19,9 +19,9 @@ class StoreFixture : public ::testing::Test {
   }
   void TearDown() override { resetStore(); }
 
-  // Writes Bytes as the settings file and loads it.
-  LoadResult load(const std::string& Bytes) {
-    testfiles::writeBytes(IniFileName, Bytes);
+  // Writes bytes as the settings file and loads it.
+  LoadResult load(const std::string& bytes) {
+    testfiles::writeBytes(IniFileName, bytes);
     return LoadIniFile();
   }
   // Saves, forgets everything and loads the file again; the users it holds then.

@@ -14,42 +14,42 @@ namespace {
 
 // What a save that writes every key gives, from the file as it was before
 // the save: the incremental save must come to the same bytes.
-std::string fullSave(const std::string& Before, const std::string& File) {
-  testfiles::writeBytes(File, Before);
-  bool ok = WriteIniString(File, "SQL*Plus", "Path", SQLPlusPath) &&
-            WriteIniString(File, "List", "COUNT", std::to_string(storeCount() - 1));
+std::string fullSave(const std::string& before, const std::string& file) {
+  testfiles::writeBytes(file, before);
+  bool ok = WriteIniString(file, "SQL*Plus", "Path", SQLPlusPath) &&
+            WriteIniString(file, "List", "COUNT", std::to_string(storeCount() - 1));
   for (int i = 0; i < storeCount(); ++i)
-    ok = ok && WriteIniString(File, std::to_string(i), "User", Users[i]) &&
-         WriteIniString(File, std::to_string(i), "Pass", Passes[i]) &&
-         WriteIniString(File, std::to_string(i), "Host", Hosts[i]);
-  for (const auto& name : readIniSectionNames(File))
+    ok = ok && WriteIniString(file, std::to_string(i), "User", Users[i]) &&
+         WriteIniString(file, std::to_string(i), "Pass", Passes[i]) &&
+         WriteIniString(file, std::to_string(i), "Host", Hosts[i]);
+  for (const auto& name : readIniSectionNames(file))
     if (name.find_first_not_of("0123456789") == std::string::npos &&
         (name == "0" || name[0] != '0') && std::stoll(name) >= storeCount())
-      ok = ok && removeIniSection(File, name);
-  refreshIniFile(File);
-  return ok ? readBytes(File) : "full save failed";
+      ok = ok && removeIniSection(file, name);
+  refreshIniFile(file);
+  return ok ? readBytes(file) : "full save failed";
 }
 
 }  // namespace
 
-std::string randomText(std::mt19937& Rng, unsigned MaxPieces) {
+std::string randomText(std::mt19937& rng, unsigned maxPieces) {
   // clang-format off
   static const std::vector<std::string> pieces = {"a", "Z", " ", "\"", "'", "@", "/", "=", ";", "[",
                                                   "]", "\x83\x5C", "\x83\x5D", "\x81\x40", "\x95\x5C",
                                                   "\x83\x86\x81\x5B\x83\x55", "tns-alias.example"};
   // clang-format on
   std::string s;
-  for (unsigned n = Rng() % (MaxPieces + 1); n > 0; --n) s += pieces[Rng() % pieces.size()];
+  for (unsigned n = rng() % (maxPieces + 1); n > 0; --n) s += pieces[rng() % pieces.size()];
   return s;
 }
 
-std::string RunStoreTrace(unsigned Seed, int Steps, const std::string& IniPath) {
-  std::mt19937 rng(Seed);
+std::string RunStoreTrace(unsigned seed, int steps, const std::string& iniPath) {
+  std::mt19937 rng(seed);
   auto text = [&](unsigned maxPieces) { return randomText(rng, maxPieces); };
   std::string trace;
   resetStore();
-  IniFileName = IniPath;
-  for (int step = 0; step < Steps; ++step) {
+  IniFileName = iniPath;
+  for (int step = 0; step < steps; ++step) {
     switch (rng() % 8) {
       case 0: {
         const int n = storeCount();
@@ -60,16 +60,16 @@ std::string RunStoreTrace(unsigned Seed, int Steps, const std::string& IniPath) 
         SQLPlusPath = "C:\\" + text(3) + "\\sqlplus.exe";
         break;
       case 2: {
-        const std::string before = readBytes(IniPath);
+        const std::string before = readBytes(iniPath);
         const SaveResult r = SaveIniFile();
-        trace += "save " + std::to_string(static_cast<int>(r)) + "\n" + readBytes(IniPath) + "\n";
-        if (r == SaveResult::Saved && readBytes(IniPath) != fullSave(before, IniPath + ".full"))
+        trace += "save " + std::to_string(static_cast<int>(r)) + "\n" + readBytes(iniPath) + "\n";
+        if (r == SaveResult::Saved && readBytes(iniPath) != fullSave(before, iniPath + ".full"))
           trace += "differs from a full save\n";
         break;
       }
       case 3: {
         resetStore();
-        IniFileName = IniPath;
+        IniFileName = iniPath;
         const LoadResult r = LoadIniFile();
         trace += "load " + std::to_string(r.status) + " path=" + SQLPlusPath + "\n";
         for (const auto& line : listTexts()) trace += line + "\n";

@@ -5,11 +5,11 @@
 #include <random>
 #include <string>
 
-// Up to MaxPieces pieces of what a user may type: letters, blanks, quotes,
+// Up to maxPieces pieces of what a user may type: letters, blanks, quotes,
 // separators, code page 932 text with 0x5C and 0x5D trail bytes, the
 // ideographic space, '=' and ';'.
-std::string randomText(std::mt19937& Rng, unsigned MaxPieces);
+std::string randomText(std::mt19937& rng, unsigned maxPieces);
 
-// Runs Steps random inserts, deletes, saves and loads (seeded by Seed) against
-// the settings file IniPath and returns what each save wrote and each load read.
-std::string RunStoreTrace(unsigned Seed, int Steps, const std::string& IniPath);
+// Runs steps random inserts, deletes, saves and loads (seeded by seed) against
+// the settings file iniPath and returns what each save wrote and each load read.
+std::string RunStoreTrace(unsigned seed, int steps, const std::string& iniPath);

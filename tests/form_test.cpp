@@ -442,8 +442,8 @@ TEST_F(FormTest, TextTheCodePageCannotHoldIsRefusedByEveryAction) {
   useClient(GetExeDir() + "vk_recorder.exe");
   typeInto(form->edtUser, L"scott");
   typeInto(form->edtPass, L"p\u00e9");  // é: the conversion would make it "pe"
-  const auto refused = [&](const std::function<void()>& Action, const wchar_t* Label) {
-    EXPECT_EQ(messageFrom(Action), std::wstring(Label) + L"に使えない文字があります。");
+  const auto refused = [&](const std::function<void()>& action, const wchar_t* label) {
+    EXPECT_EQ(messageFrom(action), std::wstring(label) + L"に使えない文字があります。");
   };
   const auto everyAction = [&] {
     for (HWND action : {form->btnInsert, form->btnShell, form->btnShortCut})
@@ -481,9 +481,9 @@ TEST(StartUp, DllsLoadedByNameComeFromTheSystemFolderOnly) {
   const std::string planted = GetExeDir() + "vk_planted.dll";
   for (const char* name : {"mprapi.dll", "olecli32.dll"})
     CopyFileA(planted.c_str(), (GetExeDir() + name).c_str(), FALSE);
-  const auto pathOf = [](HMODULE Module) {
+  const auto pathOf = [](HMODULE module) {
     char path[MAX_PATH] = {};
-    GetModuleFileNameA(Module, path, MAX_PATH);
+    GetModuleFileNameA(module, path, MAX_PATH);
     return std::string(path);
   };
   ASSERT_EQ(GetModuleHandleW(L"mprapi.dll"), nullptr);  // not loaded yet by anything else

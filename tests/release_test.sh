@@ -28,7 +28,7 @@ work=$unpacked/$name
 readme=$work/readme.txt
 check "the readme starts with a byte-order mark" [ "$(head -c3 "$readme" | od -An -tx1 | tr -d ' ')" = efbbbf ]
 check "every line of the readme ends in CRLF" [ "$(grep -c $'\r$' "$readme")" = "$(wc -l <"$readme")" ]
-check "the readme names the version" grep -q "^Vostrelk $version" "$readme"
+check "the readme names the version first" bash -c "head -n1 '$readme' | grep -q 'Vostrelk $version'"
 check "the readme has no template marks left" bash -c "! grep -q '@[A-Z_]*@' '$readme'"
 check "the readme has a dated entry for $version" grep -qE "^$version（[0-9]{4} 年 [0-9]+ 月 [0-9]+ 日）" "$readme"
 narrow() {  # every line at most 80 columns, a full-width character counting two

@@ -22,8 +22,8 @@ int trayIcons() {
   return n;
 }
 
-void trayMessage(const std::unique_ptr<TForm1>& Form, UINT Mouse) {
-  SendMessageW(Form->Handle, WM_TRAYICON, 1, Mouse);
+void trayMessage(const std::unique_ptr<TForm1>& form, UINT mouse) {
+  SendMessageW(form->Handle, WM_TRAYICON, 1, mouse);
   pump(100);
 }
 
@@ -89,12 +89,12 @@ TEST_F(TrayTest, ShellRestartRegistersTheIconAgainAndCloseRemovesIt) {
 
 // A shell still starting: it refuses the icon while Refusals lasts.
 int refusals = 0;
-BOOL WINAPI busyShell(DWORD Message, PNOTIFYICONDATAA Data) {
-  if (Message != NIM_DELETE && refusals > 0) {
+BOOL WINAPI busyShell(DWORD message, PNOTIFYICONDATAA data) {
+  if (message != NIM_DELETE && refusals > 0) {
     --refusals;
     return FALSE;
   }
-  return Shell_NotifyIconA(Message, Data);
+  return Shell_NotifyIconA(message, data);
 }
 
 TEST_F(TrayTest, BusyShellIsAskedAgainAndMinimiseKeepsToTheTaskbarMeanwhile) {
@@ -124,11 +124,11 @@ class ShortcutTest : public FormTest {
     dir = desktop;
   }
   // Fills the boxes and clicks the shortcut button; returns the message shown.
-  std::wstring makeShortcut(const std::wstring& User, const std::wstring& Pass,
-                            const std::wstring& Host) {
-    typeInto(form->edtUser, User);
-    typeInto(form->edtPass, Pass);
-    typeInto(form->edtHost, Host);
+  std::wstring makeShortcut(const std::wstring& user, const std::wstring& pass,
+                            const std::wstring& host) {
+    typeInto(form->edtUser, user);
+    typeInto(form->edtPass, pass);
+    typeInto(form->edtHost, host);
     return messageFrom([&] { click(form->btnShortCut); });
   }
   // The shell refuses a shortcut to a file that does not exist: point the
@@ -153,7 +153,7 @@ struct Link {
   int showCmd = -1;
 };
 
-Link readLink(const std::string& File) {
+Link readLink(const std::string& linkFile) {
   Link l;
   ComPtr<IShellLinkA> link;
   ComPtr<IPersistFile> file;
@@ -161,7 +161,7 @@ Link readLink(const std::string& File) {
                              link.putVoid()),
             S_OK);
   if (!link || link->QueryInterface(IID_IPersistFile, file.putVoid()) != S_OK) return l;
-  if (file->Load(fromAnsi(File).c_str(), STGM_READ) != S_OK) return l;
+  if (file->Load(fromAnsi(linkFile).c_str(), STGM_READ) != S_OK) return l;
   char buf[MAX_PATH * 2] = {};
   link->GetPath(buf, sizeof buf, nullptr, SLGP_RAWPATH);
   l.path = buf;

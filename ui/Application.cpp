@@ -21,55 +21,55 @@ void loadSystemDllsOnly() {
   SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
 }
 
-void showMessage(const std::wstring& Text) {
-  MessageBoxW(boxOwner(), Text.c_str(), title.c_str(), MB_OK);
+void showMessage(const std::wstring& text) {
+  MessageBoxW(boxOwner(), text.c_str(), title.c_str(), MB_OK);
 }
 
-std::wstring errorBoxText(std::wstring Message) {
-  if (!Message.empty() && Message.back() > L'.') Message += L'.';
-  return Message;
+std::wstring errorBoxText(std::wstring message) {
+  if (!message.empty() && message.back() > L'.') message += L'.';
+  return message;
 }
 
-void showErrorBox(std::wstring Message) {
-  MessageBoxW(boxOwner(), errorBoxText(std::move(Message)).c_str(), title.c_str(),
+void showErrorBox(std::wstring message) {
+  MessageBoxW(boxOwner(), errorBoxText(std::move(message)).c_str(), title.c_str(),
               MB_OK | MB_ICONSTOP);
 }
 
-void processMessage(MSG& Msg) {
-  const bool forMain = mainWindow && (Msg.hwnd == mainWindow || IsChild(mainWindow, Msg.hwnd));
+void processMessage(MSG& msg) {
+  const bool forMain = mainWindow && (msg.hwnd == mainWindow || IsChild(mainWindow, msg.hwnd));
   if (forMain) {
-    if ((Msg.message == WM_KEYDOWN || Msg.message == WM_SYSKEYDOWN) && keyPreview &&
-        keyPreview(Msg))
+    if ((msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN) && keyPreview &&
+        keyPreview(msg))
       return;
-    if (IsDialogMessageW(mainWindow, &Msg)) return;
+    if (IsDialogMessageW(mainWindow, &msg)) return;
   }
-  TranslateMessage(&Msg);
-  DispatchMessageW(&Msg);
+  TranslateMessage(&msg);
+  DispatchMessageW(&msg);
 }
 
-void showMainWindow(HWND MainWnd, int ShowCommand) {
-  switch (ShowCommand) {
+void showMainWindow(HWND mainWnd, int showCommand) {
+  switch (showCommand) {
     case SW_SHOWMINNOACTIVE:
     case SW_SHOWMINIMIZED:
     case SW_MINIMIZE:
     case SW_FORCEMINIMIZE:
       // The window's own minimise handling hides it to the tray icon.
-      ShowWindow(MainWnd, SW_SHOWMINNOACTIVE);
+      ShowWindow(mainWnd, SW_SHOWMINNOACTIVE);
       break;
     case SW_SHOWMAXIMIZED:
     case SW_SHOWNOACTIVATE:
     case SW_SHOWNA:
-      ShowWindow(MainWnd, ShowCommand);
+      ShowWindow(mainWnd, showCommand);
       break;
     default:
-      ShowWindow(MainWnd, SW_SHOWNORMAL);
+      ShowWindow(mainWnd, SW_SHOWNORMAL);
       break;
   }
-  UpdateWindow(MainWnd);
+  UpdateWindow(mainWnd);
 }
 
-int run(HWND MainWnd, int ShowCommand) {
-  showMainWindow(MainWnd, ShowCommand);
+int run(HWND mainWnd, int showCommand) {
+  showMainWindow(mainWnd, showCommand);
   MSG msg;
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) processMessage(msg);
   return static_cast<int>(msg.wParam);

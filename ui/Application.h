@@ -27,19 +27,19 @@ extern HWND mainWindow;
 extern std::function<bool(MSG&)> keyPreview;
 
 // The message dialog: no icon, the title as caption, one OK button.
-void showMessage(const std::wstring& Text);
+void showMessage(const std::wstring& text);
 // The error box: stop icon, the title as caption; a period is added when the
 // message's last character sorts above the period.
-void showErrorBox(std::wstring Message);
+void showErrorBox(std::wstring message);
 // What showErrorBox shows for Message.
-std::wstring errorBoxText(std::wstring Message);
+std::wstring errorBoxText(std::wstring message);
 
 // Handles one message as the loop does: key preview, dialog keys, dispatch.
-void processMessage(MSG& Msg);
+void processMessage(MSG& msg);
 // Shows the main window as the process was told to: minimised (the window
 // then hides to its tray icon), maximised, or without taking the activation.
-void showMainWindow(HWND MainWnd, int ShowCommand);
+void showMainWindow(HWND mainWnd, int showCommand);
 // showMainWindow, then the loop until the main window is gone. Returns the exit code.
-int run(HWND MainWnd, int ShowCommand);
+int run(HWND mainWnd, int showCommand);
 
 }  // namespace Application

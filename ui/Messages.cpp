@@ -14,37 +14,37 @@ const wchar_t kExeFilter[] = L"実行ファイル (*.exe)\0*.exe\0";
 
 namespace {
 
-// Puts Detail in the place of "%s" in Text.
-std::wstring with(const wchar_t* Text, const std::wstring& Detail) {
-  std::wstring text = Text;
-  const size_t at = text.find(L"%s");
-  if (at != std::wstring::npos) text.replace(at, 2, Detail);
-  return text;
+// Puts detail in the place of "%s" in text.
+std::wstring with(const wchar_t* text, const std::wstring& detail) {
+  std::wstring out = text;
+  const size_t at = out.find(L"%s");
+  if (at != std::wstring::npos) out.replace(at, 2, detail);
+  return out;
 }
 
 }  // namespace
 
 // No default in these switches: the compiler names an outcome without words.
-std::wstring loadFailed(const LoadResult& Result) {
+std::wstring loadFailed(const LoadResult& result) {
   // The runtime's own wording for a "COUNT" it cannot convert, and ours for a
   // file that cannot be read. The error box adds the final period.
-  switch (Result.status) {
+  switch (result.status) {
     case LoadResult::Ok:
       return L"";
     case LoadResult::NotAnInteger:
-      return with(L"'%s' は整数ではありません", fromAnsi(Result.detail));
+      return with(L"'%s' は整数ではありません", fromAnsi(result.detail));
     case LoadResult::RangeError:
       return L"範囲チェックエラー";
     case LoadResult::OutOfMemory:
       return kOutOfMemory;
     case LoadResult::Unreadable:
-      return with(L"設定ファイル %s を読み込めませんでした", fromAnsi(Result.detail));
+      return with(L"設定ファイル %s を読み込めませんでした", fromAnsi(result.detail));
   }
   return L"";
 }
 
-std::wstring saveOutcome(SaveResult Result) {
-  switch (Result) {
+std::wstring saveOutcome(SaveResult result) {
+  switch (result) {
     case SaveResult::Saved:
     case SaveResult::Unchanged:
       return L"";
@@ -56,12 +56,12 @@ std::wstring saveOutcome(SaveResult Result) {
   return L"";
 }
 
-std::wstring unusableCharacters(const std::wstring& Label) {
-  return Label + L"に使えない文字があります。";
+std::wstring unusableCharacters(const std::wstring& label) {
+  return label + L"に使えない文字があります。";
 }
 
-std::wstring pathNotInCodePage(const std::wstring& Path) {
-  return L"このパスは現在のコード ページで表せません: " + Path;
+std::wstring pathNotInCodePage(const std::wstring& path) {
+  return L"このパスは現在のコード ページで表せません: " + path;
 }
 
 }  // namespace messages

@@ -9,13 +9,13 @@
 namespace messages {
 
 // The error box's text for a settings file that could not be loaded.
-std::wstring loadFailed(const LoadResult& Result);
+std::wstring loadFailed(const LoadResult& result);
 // The message dialog's text for a save at exit; empty when there is nothing to say.
-std::wstring saveOutcome(SaveResult Result);
+std::wstring saveOutcome(SaveResult result);
 // A box whose text the code page cannot hold exactly, named by its label.
-std::wstring unusableCharacters(const std::wstring& Label);
+std::wstring unusableCharacters(const std::wstring& label);
 // A chosen client path the code page cannot hold, even in its short form.
-std::wstring pathNotInCodePage(const std::wstring& Path);
+std::wstring pathNotInCodePage(const std::wstring& path);
 
 extern const wchar_t kLaunchFailed[];
 extern const wchar_t kShortcutCreated[];

@@ -1,20 +1,20 @@
 // Text.cpp: see Text.h.
 #include "Text.h"
 
-std::wstring windowText(HWND Wnd) {
-  std::wstring text(static_cast<size_t>(GetWindowTextLengthW(Wnd)) + 1, L'\0');
-  text.resize(static_cast<size_t>(GetWindowTextW(Wnd, text.data(), static_cast<int>(text.size()))));
+std::wstring windowText(HWND wnd) {
+  std::wstring text(static_cast<size_t>(GetWindowTextLengthW(wnd)) + 1, L'\0');
+  text.resize(static_cast<size_t>(GetWindowTextW(wnd, text.data(), static_cast<int>(text.size()))));
   return text;
 }
 
-std::string getTextA(HWND Wnd) {
-  return toAnsi(windowText(Wnd));
+std::string getTextA(HWND wnd) {
+  return toAnsi(windowText(wnd));
 }
 
-bool getTextExact(HWND Wnd, std::string& Text) {
-  return toAnsiExact(windowText(Wnd), Text);
+bool getTextExact(HWND wnd, std::string& text) {
+  return toAnsiExact(windowText(wnd), text);
 }
 
-void setTextA(HWND Wnd, const std::string& Text) {
-  SetWindowTextW(Wnd, fromAnsi(Text).c_str());
+void setTextA(HWND wnd, const std::string& text) {
+  SetWindowTextW(wnd, fromAnsi(text).c_str());
 }

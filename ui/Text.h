@@ -8,9 +8,9 @@
 #include "CodePage.h"
 
 // The whole text of a window or control.
-std::wstring windowText(HWND Wnd);
+std::wstring windowText(HWND wnd);
 // The same as ANSI text, converted as the system converts it.
-std::string getTextA(HWND Wnd);
+std::string getTextA(HWND wnd);
 // False when the text has a character the code page cannot hold exactly.
-[[nodiscard]] bool getTextExact(HWND Wnd, std::string& Text);
-void setTextA(HWND Wnd, const std::string& Text);
+[[nodiscard]] bool getTextExact(HWND wnd, std::string& text);
+void setTextA(HWND wnd, const std::string& text);

@@ -36,7 +36,7 @@ bool modifierDown(const MSG& msg) {
          GetKeyState(VK_MENU) < 0;
 }
 
-// Whether the text of Wnd differs from Last, which then becomes it.
+// Whether the text of wnd differs from last, which then becomes it.
 bool textChanged(HWND wnd, std::wstring& last) {
   std::wstring now = windowText(wnd);
   if (now == last) return false;
@@ -79,25 +79,25 @@ void guarded(F&& f) {
 
 }  // namespace
 
-std::unique_ptr<TForm1> TForm1::create(HINSTANCE Instance, TrayIcon::ShellFn Shell) {
+std::unique_ptr<TForm1> TForm1::create(HINSTANCE instance, TrayIcon::ShellFn shell) {
   WNDCLASSEXW wc{};
   wc.cbSize = sizeof wc;
   wc.lpfnWndProc = StaticWndProc;
-  wc.hInstance = Instance;
+  wc.hInstance = instance;
   wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
   wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   wc.lpszClassName = kClassName;
-  wc.hIcon = static_cast<HICON>(LoadImageW(Instance, MAKEINTRESOURCEW(IDI_VOSTRELK), IMAGE_ICON, 0,
+  wc.hIcon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_VOSTRELK), IMAGE_ICON, 0,
                                            0, LR_DEFAULTSIZE | LR_SHARED));
-  wc.hIconSm = static_cast<HICON>(LoadImageW(Instance, MAKEINTRESOURCEW(IDI_VOSTRELK), IMAGE_ICON,
+  wc.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_VOSTRELK), IMAGE_ICON,
                                              GetSystemMetrics(SM_CXSMICON),
                                              GetSystemMetrics(SM_CYSMICON), LR_SHARED));
   RegisterClassExW(&wc);  // fails harmlessly when a test creates the window again
 
-  auto form = std::make_unique<TForm1>(PassKey{}, Shell);
+  auto form = std::make_unique<TForm1>(PassKey{}, shell);
   Form1 = form.get();
   CreateWindowExW(kWindowExStyle, kClassName, L"Form1", kWindowStyle, kLeft, kTop, kClientWidth,
-                  kClientHeight, nullptr, nullptr, Instance, form.get());
+                  kClientHeight, nullptr, nullptr, instance, form.get());
   if (!form->Handle) return nullptr;  // the destructor lets go of Form1
   return form;
 }
@@ -108,15 +108,15 @@ TForm1::~TForm1() {
   if (Form1 == this) Form1 = nullptr;
 }
 
-LRESULT CALLBACK TForm1::StaticWndProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam) {
-  if (Msg == WM_NCCREATE) {
-    auto* form = static_cast<TForm1*>(reinterpret_cast<CREATESTRUCTW*>(LParam)->lpCreateParams);
-    form->Handle = Wnd;
-    SetWindowLongPtrW(Wnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
+LRESULT CALLBACK TForm1::StaticWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_NCCREATE) {
+    auto* form = static_cast<TForm1*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+    form->Handle = wnd;
+    SetWindowLongPtrW(wnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
   }
-  auto* form = reinterpret_cast<TForm1*>(GetWindowLongPtrW(Wnd, GWLP_USERDATA));
-  if (!form) return DefWindowProcW(Wnd, Msg, WParam, LParam);
-  return form->WndProc(Msg, WParam, LParam);
+  auto* form = reinterpret_cast<TForm1*>(GetWindowLongPtrW(wnd, GWLP_USERDATA));
+  if (!form) return DefWindowProcW(wnd, msg, wParam, lParam);
+  return form->WndProc(msg, wParam, lParam);
 }
 
 // Every handler runs from here; an error raised in one is shown in the error
@@ -131,8 +131,8 @@ LRESULT TForm1::WndProc(UINT Msg, WPARAM WParam, LPARAM LParam) {
   return failed ? 0 : result;
 }
 
-LRESULT TForm1::handle(UINT Msg, WPARAM WParam, LPARAM LParam) {
-  switch (Msg) {
+LRESULT TForm1::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
+  switch (msg) {
     case WM_CREATE:
       Application::mainWindow = Handle;
       Application::keyPreview = [this](MSG& m) { return previewKey(m); };
@@ -143,14 +143,14 @@ LRESULT TForm1::handle(UINT Msg, WPARAM WParam, LPARAM LParam) {
       FormCreate();
       return 0;
     case WM_COMMAND:
-      onCommand(LOWORD(WParam), HIWORD(WParam));
+      onCommand(LOWORD(wParam), HIWORD(wParam));
       return 0;
     case WM_SHOWWINDOW:
-      if (WParam) FormShow();
+      if (wParam) FormShow();
       break;
     case WM_ACTIVATE:
       // The focus returns to the control that had it, as in a dialog.
-      if (LOWORD(WParam) == WA_INACTIVE) {
+      if (LOWORD(wParam) == WA_INACTIVE) {
         const HWND focus = GetFocus();
         if (focus && IsChild(Handle, focus)) lastFocus_ = focus;
       } else if (lastFocus_ && IsWindow(lastFocus_)) {
@@ -158,25 +158,25 @@ LRESULT TForm1::handle(UINT Msg, WPARAM WParam, LPARAM LParam) {
       }
       return 0;
     case WM_SIZE:
-      if (WParam == SIZE_MINIMIZED) AppMinimize();
+      if (wParam == SIZE_MINIMIZED) AppMinimize();
       return 0;
     case WM_TIMER:
-      if (WParam == TrayIcon::kRetryTimer) tray.retry();
+      if (wParam == TrayIcon::kRetryTimer) tray.retry();
       return 0;
     case WM_TRAYICON:
-      onTrayIcon(static_cast<UINT>(LOWORD(LParam)));
+      onTrayIcon(static_cast<UINT>(LOWORD(lParam)));
       return 0;  // never passed on
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORSTATIC:
-      if (reinterpret_cast<HWND>(LParam) == edtSQLPlus) {
-        SetBkColor(reinterpret_cast<HDC>(WParam), GetSysColor(COLOR_BTNFACE));
-        SetTextColor(reinterpret_cast<HDC>(WParam), GetSysColor(COLOR_WINDOWTEXT));
+      if (reinterpret_cast<HWND>(lParam) == edtSQLPlus) {
+        SetBkColor(reinterpret_cast<HDC>(wParam), GetSysColor(COLOR_BTNFACE));
+        SetTextColor(reinterpret_cast<HDC>(wParam), GetSysColor(COLOR_WINDOWTEXT));
         return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
       }
       break;
     case WM_DPICHANGED: {
-      applyLayout(HIWORD(WParam));
-      const auto* suggested = reinterpret_cast<const RECT*>(LParam);
+      applyLayout(HIWORD(wParam));
+      const auto* suggested = reinterpret_cast<const RECT*>(lParam);
       SetWindowPos(Handle, nullptr, suggested->left, suggested->top, 0, 0,
                    SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOSIZE);
       return 0;
@@ -192,7 +192,7 @@ LRESULT TForm1::handle(UINT Msg, WPARAM WParam, LPARAM LParam) {
       // The window may live on (the session did not end after all): a later
       // close saves what changed since, and the list shows what the save
       // merged in from another copy.
-      if (WParam) {
+      if (wParam) {
         saveOnExit();
         SendMessageW(lstLogin, LB_RESETCONTENT, 0, 0);
         Init_lstLogin();
@@ -212,40 +212,40 @@ LRESULT TForm1::handle(UINT Msg, WPARAM WParam, LPARAM LParam) {
         Application::keyPreview = nullptr;
       }
       Handle = nullptr;
-      return DefWindowProcW(wnd, Msg, WParam, LParam);
+      return DefWindowProcW(wnd, msg, wParam, lParam);
     }
     default:
-      if (Msg == taskbarCreated_ && taskbarCreated_ != 0) {
+      if (msg == taskbarCreated_ && taskbarCreated_ != 0) {
         // The shell restarted and forgot the icon; the hidden window's only way back is it.
         tray.shellRestarted();
         return 0;
       }
       break;
   }
-  return DefWindowProcW(Handle, Msg, WParam, LParam);
+  return DefWindowProcW(Handle, msg, wParam, lParam);
 }
 
-void TForm1::onCommand(int Id, int Code) {
+void TForm1::onCommand(int id, int code) {
   // IDOK and IDCANCEL, which the dialog manager sends for Enter and Escape, match nothing.
   for (const CommandRoute& r : kCommandRoutes)
-    if (r.id == Id && r.code == Code) (this->*r.handler)();
+    if (r.id == id && r.code == code) (this->*r.handler)();
 }
 
 // Key preview: Enter, with Alt or without, reaches FormKeyDown from the list
 // box and the edit boxes; on a focused button, Enter without Shift, Ctrl or
 // Alt clicks that button.
-bool TForm1::previewKey(MSG& Msg) {
-  if (Msg.message != WM_KEYDOWN && Msg.message != WM_SYSKEYDOWN) return false;
-  const auto key = static_cast<WORD>(Msg.wParam);
-  if (key == VK_RETURN && isPushButton(Msg.hwnd) && !modifierDown(Msg)) {
-    SendMessageW(Msg.hwnd, BM_CLICK, 0, 0);
+bool TForm1::previewKey(MSG& msg) {
+  if (msg.message != WM_KEYDOWN && msg.message != WM_SYSKEYDOWN) return false;
+  const auto key = static_cast<WORD>(msg.wParam);
+  if (key == VK_RETURN && isPushButton(msg.hwnd) && !modifierDown(msg)) {
+    SendMessageW(msg.hwnd, BM_CLICK, 0, 0);
     return true;
   }
   guarded([&] { FormKeyDown(key); });
   if (key != VK_RETURN) return false;
   // The control still gets the key, but not the character: a single-line
   // edit box beeps at a carriage return.
-  DispatchMessageW(&Msg);
+  DispatchMessageW(&msg);
   return true;
 }
 
@@ -284,8 +284,8 @@ void TForm1::FormClose() {
   RemoveTrayIcon();
 }
 
-void TForm1::FormKeyDown(WORD Key) {
-  if (Key == VK_RETURN && IsWindowEnabled(btnShell)) btnShellClick();
+void TForm1::FormKeyDown(WORD key) {
+  if (key == VK_RETURN && IsWindowEnabled(btnShell)) btnShellClick();
 }
 
 void TForm1::edtSQLPlusChange() {

@@ -14,16 +14,16 @@
 
 class TForm1 {
  public:
-  // Creates the window (hidden); FormCreate runs during the creation. Shell
+  // Creates the window (hidden); FormCreate runs during the creation. shell
   // registers the notification-area icon.
-  static std::unique_ptr<TForm1> create(HINSTANCE Instance,
-                                        TrayIcon::ShellFn Shell = Shell_NotifyIconA);
+  static std::unique_ptr<TForm1> create(HINSTANCE instance,
+                                        TrayIcon::ShellFn shell = Shell_NotifyIconA);
   // Only create() makes one: the window procedure holds a pointer to it.
   class PassKey {
     friend class TForm1;
     PassKey() {}  // user-provided: no one else can brace-initialise it
   };
-  TForm1(PassKey, TrayIcon::ShellFn Shell) : tray(Shell) {}
+  TForm1(PassKey, TrayIcon::ShellFn shell) : tray(shell) {}
   ~TForm1();
   TForm1(const TForm1&) = delete;
   TForm1& operator=(const TForm1&) = delete;
@@ -40,7 +40,7 @@ class TForm1 {
   void FormCreate();
   void FormShow();
   void FormClose();
-  void FormKeyDown(WORD Key);
+  void FormKeyDown(WORD key);
   void edtSQLPlusChange();
   void edtUserChange();
   void btnFileOpenClick();
@@ -67,14 +67,14 @@ class TForm1 {
   UINT dpi() const { return dpi_; }
 
  private:
-  static LRESULT CALLBACK StaticWndProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam);
-  LRESULT WndProc(UINT Msg, WPARAM WParam, LPARAM LParam);
-  LRESULT handle(UINT Msg, WPARAM WParam, LPARAM LParam);
-  void onCommand(int Id, int Code);
-  void onTrayIcon(UINT MouseMsg);
-  bool previewKey(MSG& Msg);
+  static LRESULT CALLBACK StaticWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam);
+  LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam);
+  LRESULT handle(UINT msg, WPARAM wParam, LPARAM lParam);
+  void onCommand(int id, int code);
+  void onTrayIcon(UINT mouseMsg);
+  bool previewKey(MSG& msg);
   void createControls();
-  void applyLayout(UINT Dpi);
+  void applyLayout(UINT dpi);
   void saveOnExit();
   std::optional<Logon> readLogon();
 

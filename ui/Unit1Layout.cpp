@@ -94,9 +94,9 @@ void TForm1::createControls() {
   lastSQLPlus_ = windowText(edtSQLPlus);
 }
 
-// Places every control, the font and the window's size for Dpi pixels per inch.
-void TForm1::applyLayout(UINT Dpi) {
-  dpi_ = Dpi ? Dpi : 96;
+// Places every control, the font and the window's size for dpi pixels per inch.
+void TForm1::applyLayout(UINT dpi) {
+  dpi_ = dpi ? dpi : 96;
   font_.reset(CreateFontW(-scale(kFontHeight, dpi_), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
                           SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
                           DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"ＭＳ Ｐゴシック"));
@@ -121,8 +121,8 @@ void TForm1::applyLayout(UINT Dpi) {
   // The icons drawn for this DPI, not a 32-pixel one shrunk: the new ones are
   // in place before the old ones go.
   const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(Handle, GWLP_HINSTANCE));
-  const auto iconOf = [&](int Metric) {
-    const int size = GetSystemMetricsForDpi(Metric, dpi_);
+  const auto iconOf = [&](int metric) {
+    const int size = GetSystemMetricsForDpi(metric, dpi_);
     return UniqueIcon(static_cast<HICON>(
         LoadImageW(instance, MAKEINTRESOURCEW(IDI_VOSTRELK), IMAGE_ICON, size, size, 0)));
   };

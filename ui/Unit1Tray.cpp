@@ -25,9 +25,9 @@ bool TrayIcon::add() {
   return false;
 }
 
-void TrayIcon::setIcon(HICON Icon) {
-  icon_ = Icon;
-  data_.hIcon = Icon;
+void TrayIcon::setIcon(HICON icon) {
+  icon_ = icon;
+  data_.hIcon = icon;
   if (shown_) shell_(NIM_MODIFY, &data_);
 }
 
@@ -91,8 +91,8 @@ void TForm1::AppMinimize() {
   HideToTray();
 }
 
-void TForm1::onTrayIcon(UINT MouseMsg) {
-  switch (MouseMsg) {
+void TForm1::onTrayIcon(UINT mouseMsg) {
+  switch (mouseMsg) {
     case WM_LBUTTONDOWN:
       ShowWindow(Handle, SW_SHOW);
       if (IsIconic(Handle)) ShowWindow(Handle, SW_RESTORE);

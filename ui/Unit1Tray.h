@@ -19,16 +19,16 @@ class TrayIcon {
   static constexpr UINT kRetryMs = 2000;
   static constexpr int kRetries = 30;
 
-  explicit TrayIcon(ShellFn Shell) : shell_(Shell) {}
+  explicit TrayIcon(ShellFn shell) : shell_(shell) {}
   // An icon still registered goes with its owner: none is left behind.
   ~TrayIcon();
   TrayIcon(const TrayIcon&) = delete;
   TrayIcon& operator=(const TrayIcon&) = delete;
 
   // The window the icon belongs to and reports to.
-  void attach(HWND Owner) { owner_ = Owner; }
+  void attach(HWND owner) { owner_ = owner; }
   // The picture, drawn for the DPI the icon is shown at; the caller keeps it alive.
-  void setIcon(HICON Icon);
+  void setIcon(HICON icon);
   // Wants the icon from now on; true when it is registered.
   bool add();
   // Wants it no more; deletes it when registered.
