@@ -27,6 +27,8 @@ void refreshIniFile(const std::string& fileName);
 
 using IniFile = ini::FileState;
 [[nodiscard]] IniFile iniFileState(const std::string& fileName);
+// The file's bytes, read whole; empty unless Readable.
+IniFile readIniFileBytes(const std::string& fileName, std::string& bytes);
 
 // The names of the file's sections, in file order.
 std::vector<std::string> readIniSectionNames(const std::string& fileName);

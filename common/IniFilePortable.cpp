@@ -19,6 +19,10 @@ IniFile iniFileState(const std::string& fileName) {
   return ini::fileState(fileName);
 }
 
+IniFile readIniFileBytes(const std::string& fileName, std::string& bytes) {
+  return ini::readFile(fileName, bytes);
+}
+
 void refreshIniFile(const std::string&) {}  // every call reads the file anew
 
 std::vector<std::string> readIniSectionNames(const std::string& fileName) {

@@ -83,6 +83,26 @@ IniFile iniFileState(const std::string& fileName) {
   return file ? IniFile::Readable : IniFile::Unreadable;
 }
 
+// Through the system, not the C++ streams: they would more than triple the
+// program's size.
+IniFile readIniFileBytes(const std::string& fileName, std::string& bytes) {
+  bytes.clear();
+  const IniFile state = iniFileState(fileName);
+  if (state != IniFile::Readable) return state;
+  const UniqueHandle file = ownFile(CreateFileA(
+      fileName.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  LARGE_INTEGER size{};
+  if (!file || !GetFileSizeEx(file.get(), &size) || size.QuadPart > (1 << 30))
+    return IniFile::Unreadable;
+  bytes.resize(static_cast<size_t>(size.QuadPart));
+  DWORD read = 0;
+  if (!ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr))
+    return IniFile::Unreadable;
+  bytes.resize(read);
+  return IniFile::Readable;
+}
+
 void refreshIniFile(const std::string& fileName) {
   releaseProfileCache(fileName);
 }
@@ -93,14 +113,14 @@ void refreshIniFile(const std::string& fileName) {
 bool copyIniFile(const std::string& from, const std::string& to) {
   releaseProfileCache(to);
   std::string bytes;
-  const ini::FileState state = ini::readFile(from, bytes);
-  if (state == ini::FileState::Unreadable) return false;
+  const IniFile state = readIniFileBytes(from, bytes);
+  if (state == IniFile::Unreadable) return false;
   const std::wstring wideFrom = fromAnsi(from), wideTo = fromAnsi(to);
   std::string descriptor;
   SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, FALSE};
   DWORD needed = 0;
   const SECURITY_INFORMATION what = DACL_SECURITY_INFORMATION;
-  if (state == ini::FileState::Readable &&
+  if (state == IniFile::Readable &&
       !GetFileSecurityW(wideFrom.c_str(), what, nullptr, 0, &needed) &&
       GetLastError() == ERROR_INSUFFICIENT_BUFFER) {
     descriptor.resize(needed);
@@ -108,7 +128,7 @@ bool copyIniFile(const std::string& from, const std::string& to) {
       sa.lpSecurityDescriptor = descriptor.data();
   }
   if (!DeleteFileW(wideTo.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND) return false;
-  if (state == ini::FileState::Missing) return true;
+  if (state == IniFile::Missing) return true;
   const UniqueHandle copy = ownFile(
       CreateFileW(wideTo.c_str(), GENERIC_WRITE, 0, &sa, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!copy) return false;

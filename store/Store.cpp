@@ -84,14 +84,14 @@ Value readValue(const std::string& file, const std::string& section, const std::
   return value;
 }
 
-std::optional<size_t> fileDigest(const std::string& file, ini::FileState& state) {
+std::optional<size_t> fileDigest(const std::string& file, IniFile& state) {
   std::string bytes;
-  state = ini::readFile(file, bytes);
-  if (state != ini::FileState::Readable) return std::nullopt;
+  state = readIniFileBytes(file, bytes);
+  if (state != IniFile::Readable) return std::nullopt;
   return std::hash<std::string>{}(bytes);
 }
 
-LoadResult readFile(const std::string& file, FileView& view) {
+LoadResult readSettings(const std::string& file, FileView& view) {
   LoadResult result;
   view = FileView{};
   refreshIniFile(file);
@@ -146,7 +146,7 @@ LoadResult readFile(const std::string& file, FileView& view) {
 }
 
 void remember(bool failed, FileView view) {
-  ini::FileState state;
+  IniFile state;
   loaded =
       Loaded{failed, SQLPlusPath, storeLogons(), std::move(view), fileDigest(IniFileName, state)};
 }
@@ -195,7 +195,7 @@ bool writeChanges(const std::string& file, const FileView& view) {
 
 LoadResult LoadIniFile() {
   FileView view;
-  LoadResult result = readFile(IniFileName, view);
+  LoadResult result = readSettings(IniFileName, view);
   setSlotCount(0);
   SQLPlusPath = view.path.value_or("");  // shown even when the logons cannot be loaded
   if (result.ok()) {
@@ -227,13 +227,13 @@ SaveResult SaveIniFile() {
   if (!storable) return SaveResult::Failed;
 
   FileView view = loaded.view;
-  ini::FileState state;
+  IniFile state;
   const auto digest = fileDigest(IniFileName, state);
-  if (state == ini::FileState::Unreadable) return SaveResult::Failed;
-  if (state == ini::FileState::Missing) {
+  if (state == IniFile::Unreadable) return SaveResult::Failed;
+  if (state == IniFile::Missing) {
     view = FileView{};  // written whole
   } else if (digest != loaded.digest) {
-    if (!readFile(IniFileName, view).ok()) return SaveResult::Failed;
+    if (!readSettings(IniFileName, view).ok()) return SaveResult::Failed;
     mergeWith(view);
   }
   const std::string copy = IniFileName + ".new";
