@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "IniEngine.h"
@@ -32,6 +33,10 @@ IniFile readIniFileBytes(const std::string& fileName, std::string& bytes);
 
 // The names of the file's sections, in file order.
 std::vector<std::string> readIniSectionNames(const std::string& fileName);
+// Writes a section the file does not hold yet, with its keys and values in
+// order, in one rewrite of the file instead of one for each key.
+[[nodiscard]] bool addIniSection(const std::string& fileName, const std::string& section,
+                                 const std::vector<std::pair<std::string, std::string>>& keys);
 // Removes the first section of that name, with its keys; true when the file
 // holds no such section (any more). False when the file could not be written.
 [[nodiscard]] bool removeIniSection(const std::string& fileName, const std::string& section);

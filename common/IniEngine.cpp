@@ -181,6 +181,10 @@ std::vector<std::string> Profile::sectionNames() const {
   return names;
 }
 
+void Profile::addSection(const std::string& section, const std::vector<Key>& keys) {
+  sections_.push_back(Section{trim(section), keys});
+}
+
 bool Profile::removeSection(const std::string& section) {
   for (auto it = sections_.begin(); it != sections_.end(); ++it)
     if (!it->name.empty() && equalsNoCase(it->name, trim(section))) {

@@ -33,6 +33,8 @@ class Profile {
   // Returns whether anything changed.
   bool set(const std::string& section, const std::string& key, const std::string& value);
   std::vector<std::string> sectionNames() const;
+  // Adds a section that is not there yet, with its keys in order.
+  void addSection(const std::string& section, const std::vector<Key>& keys);
   // Removes the first section of that name with its keys; whether there was one.
   bool removeSection(const std::string& section);
 
@@ -57,6 +59,8 @@ std::string readString(const std::string& path, const std::string& section, cons
                                const std::string& key, const std::string& value);
 std::vector<std::string> sectionNames(const std::string& path);
 [[nodiscard]] bool removeSection(const std::string& path, const std::string& section);
+[[nodiscard]] bool addSection(const std::string& path, const std::string& section,
+                              const std::vector<Key>& keys);
 
 // The form in which Value must be written so that it reads back unchanged:
 // the system drops blanks at either end of a value and a pair of quotes around

@@ -57,6 +57,13 @@ bool writeString(const std::string& path, const std::string& section, const std:
   return rewrite(path, [&](Profile& p) { return p.set(section, key, value); });
 }
 
+bool addSection(const std::string& path, const std::string& section, const std::vector<Key>& keys) {
+  return rewrite(path, [&](Profile& p) {
+    p.addSection(section, keys);
+    return true;
+  });
+}
+
 bool removeSection(const std::string& path, const std::string& section) {
   return rewrite(path, [&](Profile& p) { return p.removeSection(section); });
 }

@@ -29,6 +29,13 @@ std::vector<std::string> readIniSectionNames(const std::string& fileName) {
   return ini::sectionNames(fileName);
 }
 
+bool addIniSection(const std::string& fileName, const std::string& section,
+                   const std::vector<std::pair<std::string, std::string>>& keys) {
+  std::vector<ini::Key> lines;
+  for (const auto& [key, value] : keys) lines.push_back(ini::Key{key, ini::protectValue(value)});
+  return ini::addSection(fileName, section, lines);
+}
+
 bool removeIniSection(const std::string& fileName, const std::string& section) {
   return ini::removeSection(fileName, section);
 }

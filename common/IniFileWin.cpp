@@ -55,6 +55,14 @@ std::vector<std::string> readIniSectionNames(const std::string& fileName) {
   return names;
 }
 
+bool addIniSection(const std::string& fileName, const std::string& section,
+                   const std::vector<std::pair<std::string, std::string>>& keys) {
+  std::string lines;  // key=value, each ended by a NUL, the list by another
+  for (const auto& [key, value] : keys) lines += key + "=" + ini::protectValue(value) + '\0';
+  lines += '\0';
+  return WritePrivateProfileSectionA(section.c_str(), lines.c_str(), fileName.c_str()) != FALSE;
+}
+
 bool removeIniSection(const std::string& fileName, const std::string& section) {
   return WritePrivateProfileStringA(section.c_str(), nullptr, nullptr, fileName.c_str()) != FALSE;
 }
@@ -129,8 +137,8 @@ bool copyIniFile(const std::string& from, const std::string& to) {
   }
   if (!DeleteFileW(wideTo.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND) return false;
   if (state == IniFile::Missing) return true;
-  const UniqueHandle copy = ownFile(
-      CreateFileW(wideTo.c_str(), GENERIC_WRITE, 0, &sa, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+  const UniqueHandle copy = ownFile(CreateFileW(wideTo.c_str(), GENERIC_WRITE, 0, &sa, CREATE_NEW,
+                                                FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!copy) return false;
   DWORD written = 0;
   return WriteFile(copy.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&

@@ -7,6 +7,7 @@
 #include <functional>
 #include <map>
 #include <new>
+#include <set>
 
 #include "Common.h"
 #include "IntText.h"
@@ -175,16 +176,29 @@ bool writeChanges(const std::string& file, const FileView& view) {
     return false;
   const std::string count = std::to_string(storeCount() - 1);
   if (view.count != count && !WriteIniString(file, kListSection, "COUNT", count)) return false;
+  const std::vector<std::string> sections = readIniSectionNames(file);
+  std::set<int64_t> present;
+  for (const auto& name : sections)
+    if (const auto n = slotNumber(name)) present.insert(*n);
   for (int i = 0; i < storeCount(); ++i) {
-    const auto at = view.slots.find(i);
     const std::string* values[] = {&Users[i], &Passes[i], &Hosts[i]};
+    // A slot the file has no section for is written in one go: each write
+    // rewrites the whole file.
+    if (!present.count(i)) {
+      if (!addIniSection(
+              file, std::to_string(i),
+              {{kSlotKeys[0], *values[0]}, {kSlotKeys[1], *values[1]}, {kSlotKeys[2], *values[2]}}))
+        return false;
+      continue;
+    }
+    const auto at = view.slots.find(i);
     for (size_t k = 0; k < 3; ++k) {
       const bool same = at != view.slots.end() && at->second[k] == *values[k];
       if (!same && !WriteIniString(file, std::to_string(i), kSlotKeys[k], *values[k])) return false;
     }
   }
   // Every occurrence: a name may stand twice, and each removal takes the first.
-  for (const auto& name : readIniSectionNames(file)) {
+  for (const auto& name : sections) {
     const auto n = slotNumber(name);
     if (n && *n >= storeCount() && !removeIniSection(file, name)) return false;
   }

@@ -41,10 +41,10 @@ void TForm1::btnFileOpenClick() {
   ofn.lpstrFile = file.data();
   ofn.nMaxFile = static_cast<DWORD>(file.size());
   ofn.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_ENABLESIZING | OFN_NOCHANGEDIR;
-  // The dialog's library is loaded when it is first needed: linked to the
-  // program, it slows every start for a button used once.
-  // Only from the system folder: a comdlg32.dll planted beside the program
-  // (in Downloads, on a share) must never run in it.
+  // The dialog's library is loaded when it is first needed (linked to the
+  // program, it slows every start for a button used once), and only from the
+  // system folder: a comdlg32.dll planted beside the program (in Downloads,
+  // on a share) must never run in it.
   const UniqueModule dialogs{
       LoadLibraryExW(L"comdlg32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)};
   const auto open = dialogs ? reinterpret_cast<decltype(&GetOpenFileNameW)>(reinterpret_cast<void*>(

@@ -242,13 +242,13 @@ int main(int argc, char** argv) {
           (void)storeInsert({"added" + std::to_string(added++), "p", "h"});
           (void)SaveIniFile();
         },
-        r);
+        5);
     row.deleted = timeIt(
         [&] {
           storeDelete(storeCount() - 1);
           (void)SaveIniFile();
         },
-        r);
+        5);
     rows.push_back(row);
     std::printf("| %d | %.1f | %.1f | %.2f | %.1f | %.1f | %.2f |\n", logons, row.load,
                 row.bareLoad, row.load / row.bareLoad, row.save, row.bareSave,
