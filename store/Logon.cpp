@@ -16,8 +16,7 @@ bool isCodePageText(const std::string& text) {
 }
 
 bool isUsable(const std::string& value) {
-  return value.find_first_of(std::string("\r\n\0\"", 4)) == std::string::npos &&
-         isCodePageText(value);
+  return isStorableValue(value) && value.find('"') == std::string::npos && isCodePageText(value);
 }
 
 // SQL*Plus takes the logon apart at the first '/' and the first '@', and the
@@ -27,6 +26,10 @@ bool passNeedsQuotes(const std::string& pass) {
 }
 
 }  // namespace
+
+bool isStorableValue(const std::string& value) {
+  return value.find_first_of(std::string("\r\n\0", 3)) == std::string::npos;
+}
 
 std::optional<Logon::Field> Logon::firstUnusable() const {
   if (!isUsable(User) || (!User.empty() && (User[0] == '@' || User[0] == '-'))) return Field::User;

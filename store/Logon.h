@@ -23,6 +23,10 @@ struct Logon {
   [[nodiscard]] std::optional<Field> firstUnusable() const;
 };
 
+// Whether value can stand in the settings file: a line break would end the
+// value and start another key, a NUL would cut it short.
+[[nodiscard]] bool isStorableValue(const std::string& value);
+
 // user + "/" + password + "@" + host, both separators always there. A
 // password holding '@', '/', a blank or a tab stands in the client's own
 // double quotes: scott/"p@ss"@orcl.

@@ -31,9 +31,25 @@ struct FileView {
   Value path, count;
   int32_t highest = 0;                            // the slot number "COUNT" gives
   std::map<int32_t, std::array<Value, 3>> slots;  // by section number: User, Pass, Host
-  std::vector<Logon> logons;                      // the slots with a user, in order
-  Logon placeholder;                              // slot 0 of a file without logons
 };
+
+Logon logonOf(const std::array<Value, 3>& keys) {
+  return Logon{keys[0].value_or(""), keys[1].value_or(""), keys[2].value_or("")};
+}
+
+// The slots with a user, in slot order: what the list shows.
+std::vector<Logon> listedLogons(const FileView& view) {
+  std::vector<Logon> logons;
+  for (const auto& [i, keys] : view.slots)
+    if (Logon l = logonOf(keys); !l.User.empty()) logons.push_back(std::move(l));
+  return logons;
+}
+
+// Slot 0 of a file without logons: kept as it was written.
+Logon placeholderOf(const FileView& view) {
+  const auto at = view.slots.find(0);
+  return at == view.slots.end() ? Logon{} : logonOf(at->second);
+}
 
 struct Loaded {
   bool failed = false;  // the file could not be loaded: never written
@@ -121,23 +137,10 @@ LoadResult readSettings(const std::string& file, FileView& view) {
     // Slots whose section is absent would read as empty and be dropped, so
     // only the sections present are read: a "COUNT" far above them costs
     // nothing. Only sections named by a number in plain decimal are slots.
-    std::vector<int32_t> sections;
-    for (const auto& name : readIniSectionNames(file)) {
-      const auto n = slotNumber(name);
-      if (n && *n <= highest) sections.push_back(static_cast<int32_t>(*n));
-    }
-    std::sort(sections.begin(), sections.end());
-    sections.erase(std::unique(sections.begin(), sections.end()), sections.end());
-    for (const int32_t i : sections) {
-      const std::string section = std::to_string(i);
-      auto& keys = view.slots[i];
-      for (size_t k = 0; k < 3; ++k) keys[k] = readValue(file, section, kSlotKeys[k]);
-      Logon l{keys[0].value_or(""), keys[1].value_or(""), keys[2].value_or("")};
-      if (!l.User.empty())
-        view.logons.push_back(std::move(l));
-      else if (i == 0)
-        view.placeholder = std::move(l);
-    }
+    for (const auto& name : readIniSectionNames(file))
+      if (const auto n = slotNumber(name); n && *n <= highest) view.slots[static_cast<int32_t>(*n)];
+    for (auto& [i, keys] : view.slots)
+      for (size_t k = 0; k < 3; ++k) keys[k] = readValue(file, std::to_string(i), kSlotKeys[k]);
   } catch (const std::bad_alloc&) {
     view = FileView{};
     result.status = LoadResult::OutOfMemory;
@@ -162,9 +165,9 @@ bool contains(const std::vector<Logon>& logons, const Logon& logon) {
 void mergeWith(const FileView& disk) {
   std::vector<Logon> merged = storeLogons();
   if (merged.size() == 1 && merged[0].User.empty()) merged.clear();  // the placeholder
-  for (const Logon& l : disk.logons)
+  for (const Logon& l : listedLogons(disk))
     if (!contains(loaded.logons, l) && !contains(merged, l)) merged.push_back(l);
-  if (merged.empty()) merged.push_back(disk.placeholder);
+  if (merged.empty()) merged.push_back(placeholderOf(disk));
   if (SQLPlusPath == loaded.path) SQLPlusPath = disk.path.value_or("");
   setStore(merged);
 }
@@ -213,9 +216,9 @@ LoadResult LoadIniFile() {
   setSlotCount(0);
   SQLPlusPath = view.path.value_or("");  // shown even when the logons cannot be loaded
   if (result.ok()) {
-    std::vector<Logon> logons = view.logons;
+    std::vector<Logon> logons = listedLogons(view);
     // A file without logons keeps its one empty slot, as it was written.
-    if (logons.empty() && view.highest >= 0) logons.push_back(view.placeholder);
+    if (logons.empty() && view.highest >= 0) logons.push_back(placeholderOf(view));
     setStore(logons);
   }
   // A file that could not be loaded is never written: the user's logons are in it.
@@ -225,10 +228,6 @@ LoadResult LoadIniFile() {
 
 bool storeChanged() {
   return SQLPlusPath != loaded.path || storeLogons() != loaded.logons;
-}
-
-bool isStorableValue(const std::string& value) {
-  return value.find_first_of(std::string("\r\n\0", 3)) == std::string::npos;
 }
 
 SaveResult SaveIniFile() {
@@ -261,10 +260,7 @@ SaveResult SaveIniFile() {
   FileView saved;
   saved.path = SQLPlusPath;
   saved.count = std::to_string(storeCount() - 1);
-  for (int i = 0; i < storeCount(); ++i) {
-    saved.slots[i] = {Users[i], Passes[i], Hosts[i]};
-    if (!Users[i].empty()) saved.logons.push_back(logonAt(i));
-  }
+  for (int i = 0; i < storeCount(); ++i) saved.slots[i] = {Users[i], Passes[i], Hosts[i]};
   remember(false, std::move(saved));
   return SaveResult::Saved;
 }

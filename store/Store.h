@@ -50,10 +50,6 @@ enum class SaveResult {
 // Whether the path or a slot differs from what the load produced.
 [[nodiscard]] bool storeChanged();
 
-// Whether value can stand in the settings file: a line break would end the
-// value and start another key, a NUL would cut it short.
-[[nodiscard]] bool isStorableValue(const std::string& value);
-
 // The text the list box shows for a logon: "user / pass @ host".
 std::string displayTextOf(const Logon& logon);
 // The logon in slot i.

@@ -342,19 +342,20 @@ void TForm1::btnInsertClick() {
 // the conversion would store, start or write a look-alike or a '?'.
 std::optional<Logon> TForm1::readLogon() {
   Logon logon;
-  const std::tuple<HWND, HWND, std::string*, Logon::Field> boxes[] = {
-      {edtUser, lblUser, &logon.User, Logon::Field::User},
-      {edtPass, lblPass, &logon.Pass, Logon::Field::Pass},
-      {edtHost, lblHost, &logon.Host, Logon::Field::Host}};
+  // In box order, which is also the order of Logon::Field.
+  const std::tuple<HWND, HWND, std::string*> boxes[] = {{edtUser, lblUser, &logon.User},
+                                                        {edtPass, lblPass, &logon.Pass},
+                                                        {edtHost, lblHost, &logon.Host}};
   std::optional<Logon::Field> bad;
-  for (const auto& [box, label, text, field] : boxes)
-    if (!bad && !getTextExact(box, *text)) bad = field;
+  for (int i = 0; !bad && i < 3; ++i)
+    if (!getTextExact(std::get<0>(boxes[i]), *std::get<2>(boxes[i])))
+      bad = static_cast<Logon::Field>(i);
   // The boxes before the first one the code page refused may hold what the
   // client would misread: the first box in order is named.
   if (const auto misread = logon.firstUnusable(); misread && (!bad || *misread < *bad))
     bad = misread;
   if (!bad) return logon;
-  const auto& [box, label, text, field] = boxes[static_cast<int>(*bad)];
+  const auto& [box, label, text] = boxes[static_cast<int>(*bad)];
   Application::showMessage(messages::unusableCharacters(windowText(label)));
   SetFocus(box);  // where the user has to mend it
   SendMessageW(box, EM_SETSEL, 0, -1);
