@@ -23,7 +23,8 @@ open_copy() {  # open_copy [keep]: from the old file, or from what is there
     rm -f "$work/Vostrelk.ini.new"
   fi
   start_program
-  wait_for 60 has_window
+  # A loaded machine may show the window before it takes keys.
+  wait_for 60 has_window && sleep 1
 }
 # Deletes the first logon with the keyboard (the list has the focus: Down
 # selects it, Alt+D deletes it), so that every slot moves and the save
