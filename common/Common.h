@@ -42,11 +42,12 @@ std::vector<std::string> readIniSectionNames(const std::string& fileName);
 [[nodiscard]] bool removeIniSection(const std::string& fileName, const std::string& section);
 
 // Saving goes through a copy beside the file, so that an interrupted save
-// leaves either the old file or the new one. copyIniFile starts the copy from
-// the current file (or from nothing when there is none yet); replaceIniFile
-// puts the finished copy in the file's place in one step; discardIniFile
-// removes a copy that is not wanted. The copy is never more open than the
-// file, and the file keeps its protection and attributes when it is replaced.
-[[nodiscard]] bool copyIniFile(const std::string& from, const std::string& to);
+// leaves either the old file or the new one. createIniCopy makes the copy
+// (a name that must not exist yet) holding bytes, never more open than the
+// file like; replaceIniFile flushes the finished copy to disk and puts it in
+// the file's place in one step, the file keeping its protection and
+// attributes; discardIniFile removes a copy that is not wanted.
+[[nodiscard]] bool createIniCopy(const std::string& like, const std::string& copy,
+                                 const std::string& bytes);
 [[nodiscard]] bool replaceIniFile(const std::string& from, const std::string& to);
 void discardIniFile(const std::string& fileName);

@@ -1,6 +1,7 @@
 // IniFilePortable.cpp: settings-file access through the portable INI engine,
 // for systems without profile functions (and for comparing the two engines).
 #include <filesystem>
+#include <fstream>
 
 #include "Common.h"
 #include "IniEngine.h"
@@ -42,13 +43,13 @@ bool removeIniSection(const std::string& fileName, const std::string& section) {
 
 namespace fs = std::filesystem;
 
-bool copyIniFile(const std::string& from, const std::string& to) {
+bool createIniCopy(const std::string&, const std::string& copy, const std::string& bytes) {
   std::error_code ec;
-  if (!fs::exists(from, ec)) {
-    fs::remove(to, ec);
-    return !fs::exists(to, ec);
-  }
-  return fs::copy_file(from, to, fs::copy_options::overwrite_existing, ec) && !ec;
+  if (fs::exists(copy, ec) || ec) return false;
+  std::ofstream out(copy, std::ios::binary);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  out.close();
+  return static_cast<bool>(out);
 }
 
 bool replaceIniFile(const std::string& from, const std::string& to) {

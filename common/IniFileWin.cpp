@@ -118,30 +118,24 @@ void refreshIniFile(const std::string& fileName) {
 // The copy holds every password: it is made with the file's own access list
 // (a file the user made private stays private while it is copied), not with
 // the folder's inherited one, and written through that handle.
-bool copyIniFile(const std::string& from, const std::string& to) {
-  releaseProfileCache(to);
-  std::string bytes;
-  const IniFile state = readIniFileBytes(from, bytes);
-  if (state == IniFile::Unreadable) return false;
-  const std::wstring wideFrom = fromAnsi(from), wideTo = fromAnsi(to);
+bool createIniCopy(const std::string& like, const std::string& copy, const std::string& bytes) {
+  releaseProfileCache(copy);
+  const std::wstring wideLike = fromAnsi(like), wideCopy = fromAnsi(copy);
   std::string descriptor;
   SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, FALSE};
   DWORD needed = 0;
   const SECURITY_INFORMATION what = DACL_SECURITY_INFORMATION;
-  if (state == IniFile::Readable &&
-      !GetFileSecurityW(wideFrom.c_str(), what, nullptr, 0, &needed) &&
+  if (!GetFileSecurityW(wideLike.c_str(), what, nullptr, 0, &needed) &&
       GetLastError() == ERROR_INSUFFICIENT_BUFFER) {
     descriptor.resize(needed);
-    if (GetFileSecurityW(wideFrom.c_str(), what, descriptor.data(), needed, &needed))
+    if (GetFileSecurityW(wideLike.c_str(), what, descriptor.data(), needed, &needed))
       sa.lpSecurityDescriptor = descriptor.data();
   }
-  if (!DeleteFileW(wideTo.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND) return false;
-  if (state == IniFile::Missing) return true;
-  const UniqueHandle copy = ownFile(CreateFileW(wideTo.c_str(), GENERIC_WRITE, 0, &sa, CREATE_NEW,
-                                                FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!copy) return false;
+  const UniqueHandle file = ownFile(CreateFileW(wideCopy.c_str(), GENERIC_WRITE, 0, &sa,
+                                                CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return false;
   DWORD written = 0;
-  return WriteFile(copy.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+  return WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
          written == bytes.size();
 }
 
@@ -151,6 +145,13 @@ bool copyIniFile(const std::string& from, const std::string& to) {
 bool replaceIniFile(const std::string& from, const std::string& to) {
   releaseProfileCache(from);
   const std::wstring wideFrom = fromAnsi(from), wideTo = fromAnsi(to);
+  {
+    // On disk before it takes the file's place: a power cut must not leave
+    // a file whose name is right and whose bytes never got there.
+    const UniqueHandle copy = ownFile(CreateFileW(wideFrom.c_str(), GENERIC_WRITE, 0, nullptr,
+                                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!copy || !FlushFileBuffers(copy.get())) return false;
+  }
   const DWORD attributes = GetFileAttributesW(wideTo.c_str());
   bool moved = false;
   if (attributes == INVALID_FILE_ATTRIBUTES) {

@@ -11,10 +11,13 @@
 
 #include "Common.h"
 #include "IntText.h"
+#include "Merge.h"
+#include "SaveLock.h"
 
 std::string IniFileName;
 std::string SQLPlusPath;
 std::vector<std::string> Users, Passes, Hosts;
+std::chrono::milliseconds saveLockTimeout = kSaveLockTimeout;
 
 namespace {
 
@@ -51,12 +54,15 @@ Logon placeholderOf(const FileView& view) {
   return at == view.slots.end() ? Logon{} : logonOf(at->second);
 }
 
+// What the store compares with to know what changed and whether another copy
+// rewrote the file: the store as the load (or the last save) left it, and the
+// file then.
 struct Loaded {
   bool failed = false;  // the file could not be loaded: never written
-  std::string path;     // the store as the load (or the last save) left it
-  std::vector<Logon> logons;
-  FileView view;                 // the file then
-  std::optional<size_t> digest;  // of its bytes; none: there was no file
+  std::string path;
+  std::vector<Logon> slots;
+  FileView view;
+  std::optional<size_t> digest;  // of the bytes view came from; none: no file, or unsure
 };
 Loaded loaded;
 
@@ -101,10 +107,9 @@ Value readValue(const std::string& file, const std::string& section, const std::
   return value;
 }
 
-std::optional<size_t> fileDigest(const std::string& file, IniFile& state) {
+std::optional<size_t> fileDigest(const std::string& file) {
   std::string bytes;
-  state = readIniFileBytes(file, bytes);
-  if (state != IniFile::Readable) return std::nullopt;
+  if (readIniFileBytes(file, bytes) != IniFile::Readable) return std::nullopt;
   return std::hash<std::string>{}(bytes);
 }
 
@@ -133,58 +138,86 @@ LoadResult readSettings(const std::string& file, FileView& view) {
     result.detail = countText;
     return result;
   }
-  try {
-    // Slots whose section is absent would read as empty and be dropped, so
-    // only the sections present are read: a "COUNT" far above them costs
-    // nothing. Only sections named by a number in plain decimal are slots.
-    for (const auto& name : readIniSectionNames(file))
-      if (const auto n = slotNumber(name); n && *n <= highest) view.slots[static_cast<int32_t>(*n)];
-    for (auto& [i, keys] : view.slots)
-      for (size_t k = 0; k < 3; ++k) keys[k] = readValue(file, std::to_string(i), kSlotKeys[k]);
-  } catch (const std::bad_alloc&) {
-    view = FileView{};
-    result.status = LoadResult::OutOfMemory;
-    result.detail = countText;
-  }
+  // Slots whose section is absent would read as empty and be dropped, so
+  // only the sections present are read: a "COUNT" far above them costs
+  // nothing. Only sections named by a number in plain decimal are slots.
+  for (const auto& name : readIniSectionNames(file))
+    if (const auto n = slotNumber(name); n && *n <= highest) view.slots[static_cast<int32_t>(*n)];
+  for (auto& [i, keys] : view.slots)
+    for (size_t k = 0; k < 3; ++k) keys[k] = readValue(file, std::to_string(i), kSlotKeys[k]);
   return result;
 }
 
-void remember(bool failed, FileView view) {
-  IniFile state;
-  loaded =
-      Loaded{failed, SQLPlusPath, storeLogons(), std::move(view), fileDigest(IniFileName, state)};
+// The listed logons of a list of slots: what two copies compare.
+std::vector<Logon> listedOf(const std::vector<Logon>& slots) {
+  std::vector<Logon> listed;
+  for (const Logon& l : slots)
+    if (!l.User.empty()) listed.push_back(l);
+  return listed;
 }
 
-bool contains(const std::vector<Logon>& logons, const Logon& logon) {
-  return std::find(logons.begin(), logons.end(), logon) != logons.end();
+// Another copy rewrote the file (theirs) since this one read it: the slots
+// and the path the save writes.
+std::vector<Logon> mergedSlots(const FileView& disk, std::string& path) {
+  const std::vector<Logon> mine = storeLogons();
+  const StoreState merged =
+      mergeStores({loaded.path, listedOf(loaded.slots)}, {SQLPlusPath, listedOf(mine)},
+                  {disk.path.value_or(""), listedLogons(disk)});
+  path = merged.path;
+  // Nothing left to list: this copy's placeholder (or no slot) as it stands.
+  if (merged.logons.empty() && listedOf(mine).empty()) return mine;
+  return merged.logons;
 }
 
-// Another copy rewrote the file since this one read it: this copy's list,
-// then what the file holds that this copy never saw; what this copy deleted
-// stays deleted. The path is this copy's when it changed it.
-void mergeWith(const FileView& disk) {
-  std::vector<Logon> merged = storeLogons();
-  if (merged.size() == 1 && merged[0].User.empty()) merged.clear();  // the placeholder
-  for (const Logon& l : listedLogons(disk))
-    if (!contains(loaded.logons, l) && !contains(merged, l)) merged.push_back(l);
-  if (merged.empty()) merged.push_back(placeholderOf(disk));
-  if (SQLPlusPath == loaded.path) SQLPlusPath = disk.path.value_or("");
-  setStore(merged);
+// A save's copy of the settings file, beside it under a name of its own (this
+// process, this save). It removes itself unless it took the file's place: a
+// save that fails or throws half way leaves no copy of the passwords behind.
+class TempCopy {
+ public:
+  explicit TempCopy(const std::string& file)
+      : file_(file),
+        path_(file + "." + std::to_string(currentProcessId()) + "-" + std::to_string(++saves_) +
+              "." + kSaveCopySuffix) {}
+  ~TempCopy() {
+    if (!committed_) discardIniFile(path_);
+  }
+  TempCopy(const TempCopy&) = delete;
+  TempCopy& operator=(const TempCopy&) = delete;
+
+  const std::string& path() const { return path_; }
+  [[nodiscard]] bool create(const std::string& bytes) {
+    return createIniCopy(file_, path_, bytes);
+  }
+  [[nodiscard]] bool commit() { return committed_ = replaceIniFile(path_, file_); }
+
+ private:
+  static inline unsigned saves_ = 0;
+  std::string file_, path_;
+  bool committed_ = false;
+};
+
+// Copies left by a save that was killed or lost its power hold every
+// password, deleted ones too. Only under the lock: another copy's save may
+// be writing its own just now.
+void removeLeftovers() {
+  for (const std::string& name : filesNamedLike(IniFileName, kSaveCopySuffix))
+    discardIniFile(name);
 }
 
 // Writes the store to file (a copy of the settings file) where it differs
 // from view, and removes every slot section beyond the last slot.
-bool writeChanges(const std::string& file, const FileView& view) {
-  if (view.path != SQLPlusPath && !WriteIniString(file, kPathSection, "Path", SQLPlusPath))
-    return false;
-  const std::string count = std::to_string(storeCount() - 1);
+bool writeChanges(const std::string& file, const FileView& view, const std::string& path,
+                  const std::vector<Logon>& slots) {
+  if (view.path != path && !WriteIniString(file, kPathSection, "Path", path)) return false;
+  const auto n = static_cast<int>(slots.size());
+  const std::string count = std::to_string(n - 1);
   if (view.count != count && !WriteIniString(file, kListSection, "COUNT", count)) return false;
   const std::vector<std::string> sections = readIniSectionNames(file);
   std::set<int64_t> present;
   for (const auto& name : sections)
     if (const auto n = slotNumber(name)) present.insert(*n);
-  for (int i = 0; i < storeCount(); ++i) {
-    const std::string* values[] = {&Users[i], &Passes[i], &Hosts[i]};
+  for (int i = 0; i < n; ++i) {
+    const std::string* values[] = {&slots[i].User, &slots[i].Pass, &slots[i].Host};
     // A slot the file has no section for is written in one go: each write
     // rewrites the whole file.
     if (!present.count(i)) {
@@ -202,17 +235,27 @@ bool writeChanges(const std::string& file, const FileView& view) {
   }
   // Every occurrence: a name may stand twice, and each removal takes the first.
   for (const auto& name : sections) {
-    const auto n = slotNumber(name);
-    if (n && *n >= storeCount() && !removeIniSection(file, name)) return false;
+    if (const auto k = slotNumber(name); k && *k >= n && !removeIniSection(file, name))
+      return false;
   }
   return true;
 }
 
 }  // namespace
 
-LoadResult LoadIniFile() {
-  FileView view;
-  LoadResult result = readSettings(IniFileName, view);
+namespace {
+
+// The values and the digest must come from the same bytes: a file rewritten
+// between the two would pair one logon's password with another's user.
+LoadResult loadSettings(FileView& view) {
+  std::optional<size_t> digest;
+  LoadResult result;
+  for (int tries = 0; tries < 3; ++tries) {
+    digest = fileDigest(IniFileName);
+    result = readSettings(IniFileName, view);
+    if (fileDigest(IniFileName) == digest) break;
+    digest.reset();  // still changing: the next save merges with what it finds
+  }
   setSlotCount(0);
   SQLPlusPath = view.path.value_or("");  // shown even when the logons cannot be loaded
   if (result.ok()) {
@@ -222,47 +265,100 @@ LoadResult LoadIniFile() {
     setStore(logons);
   }
   // A file that could not be loaded is never written: the user's logons are in it.
-  remember(!result.ok(), std::move(view));
+  loaded = Loaded{!result.ok(), SQLPlusPath, storeLogons(), std::move(view), digest};
   return result;
 }
 
+// The save of a changed store, under the lock. The copy starts from exactly
+// the bytes the comparison (and a merge) read, not from a second read.
+SaveResult saveLocked() {
+  std::string bytes;
+  const IniFile state = readIniFileBytes(IniFileName, bytes);
+  if (state == IniFile::Unreadable) return SaveResult::Failed;
+  TempCopy copy(IniFileName);
+  if (!copy.create(bytes)) return SaveResult::Failed;
+  FileView view;  // a file gone since the load is written whole
+  std::string path = SQLPlusPath;
+  std::vector<Logon> slots = storeLogons();
+  if (state == IniFile::Readable) {
+    if (std::hash<std::string>{}(bytes) == loaded.digest) {
+      view = loaded.view;
+    } else {
+      if (!readSettings(copy.path(), view).ok()) return SaveResult::Failed;
+      slots = mergedSlots(view, path);
+    }
+  }
+  if (!writeChanges(copy.path(), view, path, slots)) return SaveResult::Failed;
+  // The store takes what the file holds only once it is there, and nothing
+  // after the replace may fail: all of it is made before. A failed save
+  // leaves the store, and the list that shows it, as they were.
+  Loaded next{false, path, slots, FileView{}, fileDigest(copy.path())};
+  next.view.path = path;
+  next.view.count = std::to_string(static_cast<int>(slots.size()) - 1);
+  std::vector<std::string> users, passes, hosts;
+  for (size_t i = 0; i < slots.size(); ++i) {
+    next.view.slots[static_cast<int32_t>(i)] = {slots[i].User, slots[i].Pass, slots[i].Host};
+    users.push_back(slots[i].User);
+    passes.push_back(slots[i].Pass);
+    hosts.push_back(slots[i].Host);
+  }
+  if (!copy.commit()) return SaveResult::Failed;
+  SQLPlusPath.swap(path);
+  Users.swap(users);
+  Passes.swap(passes);
+  Hosts.swap(hosts);
+  loaded = std::move(next);
+  return SaveResult::Saved;
+}
+
+}  // namespace
+
+LoadResult LoadIniFile() {
+  FileView view;
+  try {
+    return loadSettings(view);
+  } catch (const std::bad_alloc&) {
+    // However far the load came: an empty store that is never saved over the file.
+    setSlotCount(0);
+    SQLPlusPath.clear();
+    loaded = Loaded{};
+    loaded.failed = true;
+    LoadResult result;
+    result.status = LoadResult::OutOfMemory;
+    return result;
+  }
+}
+
 bool storeChanged() {
-  return SQLPlusPath != loaded.path || storeLogons() != loaded.logons;
+  return SQLPlusPath != loaded.path || storeLogons() != loaded.slots;
 }
 
 SaveResult SaveIniFile() {
-  if (!storeChanged() && (loaded.failed || iniFileState(IniFileName) == IniFile::Readable))
-    return SaveResult::Unchanged;
-  if (loaded.failed) return SaveResult::NotLoaded;
-  bool storable = isStorableValue(SQLPlusPath);
-  for (int i = 0; storable && i < storeCount(); ++i)
-    storable = isStorableValue(Users[i]) && isStorableValue(Passes[i]) && isStorableValue(Hosts[i]);
-  if (!storable) return SaveResult::Failed;
-
-  FileView view = loaded.view;
-  IniFile state;
-  const auto digest = fileDigest(IniFileName, state);
-  if (state == IniFile::Unreadable) return SaveResult::Failed;
-  if (state == IniFile::Missing) {
-    view = FileView{};  // written whole
-  } else if (digest != loaded.digest) {
-    if (!readSettings(IniFileName, view).ok()) return SaveResult::Failed;
-    mergeWith(view);
+  try {
+    const bool leftovers = !filesNamedLike(IniFileName, kSaveCopySuffix).empty();
+    const bool changed = storeChanged();
+    // Nothing to save: the file is not opened for writing and, without
+    // leftovers, no lock is taken (a read-only folder stays quiet).
+    if (!changed && (loaded.failed || iniFileState(IniFileName) == IniFile::Readable)) {
+      std::optional<SaveLock> lock;
+      if (leftovers && SaveLock::acquire(IniFileName, saveLockTimeout, lock) ==
+                           SaveLock::Outcome::Locked)
+        removeLeftovers();
+      return SaveResult::Unchanged;
+    }
+    if (loaded.failed) return SaveResult::NotLoaded;
+    bool storable = isStorableValue(SQLPlusPath);
+    for (int i = 0; storable && i < storeCount(); ++i)
+      storable = isStorableValue(Users[i]) && isStorableValue(Passes[i]) && isStorableValue(Hosts[i]);
+    if (!storable) return SaveResult::Failed;
+    std::optional<SaveLock> lock;
+    if (SaveLock::acquire(IniFileName, saveLockTimeout, lock) != SaveLock::Outcome::Locked)
+      return SaveResult::Failed;
+    removeLeftovers();
+    return saveLocked();
+  } catch (const std::bad_alloc&) {
+    return SaveResult::Failed;  // the copy has removed itself
   }
-  const std::string copy = IniFileName + ".new";
-  const bool ok = copyIniFile(IniFileName, copy) && writeChanges(copy, view) &&
-                  replaceIniFile(copy, IniFileName);
-  if (!ok) {
-    discardIniFile(copy);
-    return SaveResult::Failed;
-  }
-  // What the file holds now is what the next save compares against.
-  FileView saved;
-  saved.path = SQLPlusPath;
-  saved.count = std::to_string(storeCount() - 1);
-  for (int i = 0; i < storeCount(); ++i) saved.slots[i] = {Users[i], Passes[i], Hosts[i]};
-  remember(false, std::move(saved));
-  return SaveResult::Saved;
 }
 
 std::string displayTextOf(const Logon& logon) {

@@ -3,6 +3,7 @@
 // system is needed to build or exercise it.
 #pragma once
 
+#include <chrono>
 #include <optional>
 #include <string>
 #include <vector>
@@ -13,6 +14,15 @@
 extern std::string IniFileName;                        // full path of the settings file
 extern std::string SQLPlusPath;                        // full path of the client executable
 extern std::vector<std::string> Users, Passes, Hosts;  // parallel, one entry per slot
+
+// How long a save waits for another copy's save to end. The longest save
+// measured (5,000 logons, every slot rewritten) takes about a minute under
+// Wine; a lock held longer belongs to a copy that hangs.
+constexpr std::chrono::milliseconds kSaveLockTimeout{180'000};
+extern std::chrono::milliseconds saveLockTimeout;  // kSaveLockTimeout; tests shorten it
+// A save writes its copy of the settings file beside it as
+// "<file>.<process>-<save>.new"; 1.1.0 wrote "<file>.new".
+constexpr char kSaveCopySuffix[] = "new";
 
 struct LoadResult {
   // Unreadable: the file is there but cannot be read (locked, a folder).
@@ -39,13 +49,16 @@ enum class SaveResult {
 
 // Writes the store to IniFileName, unless the file is there and the store is
 // as the load (or the last save) left it: a settings file on a read-only
-// share is then never opened for writing. Only what differs from what the
+// share is then never opened for writing. A save holds the lock beside the
+// file from its read to its replace, so that two copies' saves run one after
+// the other, and removes the copies interrupted saves left (a close with
+// nothing to save too, when there are any). Only what differs from what the
 // file holds is written, and numbered sections beyond the last slot are
 // removed, so that a deleted password leaves nothing behind. When another
-// copy of the program rewrote the file meanwhile, its logons are merged in
-// first: those this copy never saw are kept after this copy's own, those
-// this copy deleted stay deleted. Failed when any write failed: the old file
-// is then left as it was.
+// copy of the program rewrote the file meanwhile, the two copies' changes
+// are merged (mergeStores); a file gone since the load is written whole.
+// Failed when the lock did not come or any write failed: the old file and
+// the store are then left as they were.
 [[nodiscard]] SaveResult SaveIniFile();
 // Whether the path or a slot differs from what the load produced.
 [[nodiscard]] bool storeChanged();

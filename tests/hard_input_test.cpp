@@ -3,12 +3,51 @@
 // never leaves fewer logons than the file or the store held.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <cstdlib>
+#include <new>
 #include <random>
 
+#include "Common.h"
+#include "SaveLock.h"
 #include "StoreFixture.h"
 
+// Allocation that fails on request: the n-th allocation from now throws.
+// (operator new is replaced below by malloc: GCC cannot see that and warns of
+// a mismatch wherever a delete meets it.)
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 namespace {
+std::atomic<long> allocationsBeforeFailure{-1};  // -1: never
+}  // namespace
+
+void* operator new(size_t size) {
+  if (allocationsBeforeFailure.load() >= 0 && allocationsBeforeFailure.fetch_sub(1) == 0)
+    throw std::bad_alloc();
+  if (void* p = std::malloc(size ? size : 1)) return p;
+  throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept {
+  std::free(p);
+}
+void operator delete(void* p, size_t) noexcept {
+  std::free(p);
+}
+
+namespace {
+
+// Runs f with the n-th allocation failing, for n = 0, 1, ... until f runs
+// through without a failure; check(failed) after each run.
+template <typename F, typename C>
+void failEachAllocation(F&& f, C&& check) {
+  for (long n = 0;; ++n) {
+    allocationsBeforeFailure = n;
+    f();
+    const bool failed = allocationsBeforeFailure.exchange(-1) < 0;
+    check(failed);
+    if (!failed || n > 100000) return;
+  }
+}
 
 using HardInput = StoreFixture;
 
@@ -73,6 +112,44 @@ TEST_F(HardInput, CountFarAboveTheSectionsAndAtTheLimit) {
   EXPECT_EQ(load(limit).status, LoadResult::RangeError);
   EXPECT_EQ(SaveIniFile(), SaveResult::Unchanged);  // nothing changed: nothing to say
   EXPECT_EQ(readBytes(IniFileName), limit);
+}
+
+// Memory runs out anywhere in a load: the load says so, the store is empty
+// and never saved over the file. Anywhere in a save: it fails, no copy with
+// the passwords stays behind, the file and the store are as they were.
+TEST_F(HardInput, OutOfMemoryAnywhereInLoadAndSave) {
+  const std::string file = "[SQL*Plus]\r\nPath=C:\\x.exe\r\n[List]\r\nCOUNT=1\r\n"
+                           "[0]\r\nUser=a\r\nPass=secret\r\n[1]\r\nUser=b\r\n";
+  writeBytes(IniFileName, file);
+  LoadResult loaded;
+  failEachAllocation([&] { loaded = LoadIniFile(); },
+                     [&](bool failed) {
+                       if (!failed) return;
+                       ASSERT_EQ(loaded.status, LoadResult::OutOfMemory);
+                       EXPECT_EQ(storeCount(), 0);
+                       EXPECT_TRUE(storeInsert({"c", "", ""}));
+                       EXPECT_EQ(SaveIniFile(), SaveResult::NotLoaded);
+                     });
+  ASSERT_TRUE(loaded.ok());
+  EXPECT_EQ(Users, (Slots{"a", "b"}));
+
+  storeDelete(0);
+  ASSERT_TRUE(storeInsert({"c", "p", "h"}));
+  // And a merge on the way: another copy added a logon.
+  writeBytes(IniFileName, "[List]\r\nCOUNT=2\r\n[0]\r\nUser=a\r\nPass=secret\r\n[1]\r\nUser=b\r\n"
+                          "[2]\r\nUser=theirs\r\n");
+  const std::string before = readBytes(IniFileName);
+  SaveResult saved = SaveResult::Failed;
+  failEachAllocation([&] { saved = SaveIniFile(); },
+                     [&](bool failed) {
+                       if (!failed) return;
+                       ASSERT_EQ(saved, SaveResult::Failed);
+                       EXPECT_TRUE(filesNamedLike(IniFileName, kSaveCopySuffix).empty());
+                       EXPECT_EQ(readBytes(IniFileName), before);
+                       EXPECT_EQ(Users, (Slots{"b", "c"}));
+                     });
+  EXPECT_EQ(saved, SaveResult::Saved);
+  EXPECT_EQ(Users, (Slots{"b", "c", "theirs"}));
 }
 
 TEST_F(HardInput, EmptyFileAndBlankCount) {

@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <random>
 
+#include "Merge.h"
+#include "SaveLock.h"
 #include "StoreFixture.h"
 #include "StoreTrace.h"
 
@@ -100,8 +102,34 @@ TEST_F(StoreTest, DeletedLogonsLeaveNoSectionAndNoPasswordBehind) {
   EXPECT_EQ(storeInsert({"v", "p", "h"}), 0);
 }
 
+// The three-way merge of a save whose file another copy rewrote: base is
+// what this copy loaded, mine is this copy now, theirs is the file now.
+TEST(Merge, EachSidesAddsAndDeletesHold) {
+  const Logon a{"a", "", ""}, b{"b", "", ""}, c{"c", "", ""}, d{"d", "", ""};
+  const Logon bNew{"b", "new", ""};  // b's password changed: a delete and an add
+  struct Case {
+    const char* what;
+    std::vector<Logon> base, mine, theirs, merged;
+  };
+  for (const Case& t : {
+           Case{"added here", {a}, {a, b}, {a}, {a, b}},
+           Case{"added there, after this copy's own", {a}, {a, b}, {a, c}, {a, b, c}},
+           Case{"deleted here", {a, b}, {a}, {a, b}, {a}},
+           Case{"deleted there", {a, b}, {a, b}, {b}, {b}},
+           Case{"edited here", {a, b}, {a, bNew}, {a, b}, {a, bNew}},
+           Case{"edited there: the old password does not come back", {a, b}, {a, b}, {bNew, a}, {a, bNew}},
+           Case{"deleted on both sides", {a, b, c}, {a, c}, {a, c, d}, {a, c, d}},
+           Case{"added on both sides: once", {a}, {a, d}, {d, a}, {a, d}},
+           Case{"everything deleted there", {a, b}, {a, b, c}, {}, {c}},
+       }) {
+    EXPECT_EQ(mergeStores({"", t.base}, {"", t.mine}, {"", t.theirs}).logons, t.merged) << t.what;
+  }
+  EXPECT_EQ(mergeStores({"base", {}}, {"mine", {}}, {"theirs", {}}).path, "mine");
+  EXPECT_EQ(mergeStores({"base", {}}, {"base", {}}, {"theirs", {}}).path, "theirs");
+}
+
 // Another copy of the program on the same file rewrote it meanwhile.
-TEST_F(StoreTest, TwoCopiesOnOneFileKeepEachOthersLogons) {
+TEST_F(StoreTest, TwoCopiesOnOneFileKeepEachOthersChanges) {
   const std::string ours =
       "[SQL*Plus]\r\nPath=C:\\ours.exe\r\n[List]\r\nCOUNT=1\r\n"
       "[0]\r\nUser=a\r\n[1]\r\nUser=b\r\n";
@@ -116,14 +144,36 @@ TEST_F(StoreTest, TwoCopiesOnOneFileKeepEachOthersLogons) {
   EXPECT_EQ(saveAndReload(), (Slots{"a", "d", "e", "c"}));
   EXPECT_EQ(SQLPlusPath, "C:\\theirs.exe");  // this copy left the path alone
 
-  // This copy's path wins when it changed it; nothing changed: nothing written.
+  // This copy's path wins when it changed it. The other copy went back to a
+  // and b: what it deleted stays deleted, b comes back as its addition.
   SQLPlusPath = "C:\\mine.exe";
   testfiles::writeBytes(IniFileName, ours);
-  EXPECT_EQ(saveAndReload(), (Slots{"a", "d", "e", "c", "b"}));
+  EXPECT_EQ(saveAndReload(), (Slots{"a", "b"}));
   EXPECT_EQ(SQLPlusPath, "C:\\mine.exe");
   testfiles::writeBytes(IniFileName, ours);
   EXPECT_EQ(SaveIniFile(), SaveResult::Unchanged);
   EXPECT_EQ(readBytes(IniFileName), ours);
+
+  // Gone since the load: the save writes the whole store, not just the change.
+  ASSERT_TRUE(load(ours).ok());
+  ASSERT_TRUE(storeInsert({"f", "", ""}));
+  std::filesystem::remove(IniFileName);
+  EXPECT_EQ(saveAndReload(), (Slots{"a", "b", "f"}));
+  EXPECT_EQ(SQLPlusPath, "C:\\ours.exe");
+}
+
+// Copies left by saves that were killed hold passwords, deleted ones too.
+TEST_F(StoreTest, LeftoverCopiesGoAtTheNextCloseAndTheFileStaysUntouched) {
+  const std::string file = "[List]\r\nCOUNT=0\r\n[0]\r\nUser=a\r\n";
+  ASSERT_TRUE(load(file).ok());
+  const std::string leftovers[] = {IniFileName + ".new", IniFileName + ".4242-1.new"};
+  for (const auto& name : leftovers) writeBytes(name, "[0]\r\nPass=deleted-secret\r\n");
+  writeBytes(dir.file("Other.ini.1-1.new"), "not ours");
+  EXPECT_EQ(SaveIniFile(), SaveResult::Unchanged);
+  for (const auto& name : leftovers) EXPECT_FALSE(std::filesystem::exists(name)) << name;
+  EXPECT_TRUE(std::filesystem::exists(dir.file("Other.ini.1-1.new")));
+  EXPECT_EQ(readBytes(IniFileName), file);
+  EXPECT_FALSE(std::filesystem::exists(IniFileName + ".lock"));
 }
 
 TEST_F(StoreTest, ValuesOfAnyLengthAndBytesLoadBackWhole) {
@@ -213,16 +263,25 @@ TEST_F(StoreTest, SaveThatCannotWriteFailsAndKeepsTheOldFile) {
   EXPECT_TRUE(storeInsert({"u", "p", "h"}));
   EXPECT_EQ(SaveIniFile(), SaveResult::Failed);
 
-  // The copy cannot be written (here: a folder stands in its way).
+  // Another copy's save holds the lock longer than this one waits: nothing
+  // is written, and the store keeps its changes for the next try.
   resetStore();
   IniFileName = dir.file("Vostrelk.ini");
   const std::string old = "[List]\r\nCOUNT=0\r\n[0]\r\nUser=old\r\n";
-  writeBytes(IniFileName, old);
-  std::filesystem::create_directory(IniFileName + ".new");
-  ASSERT_TRUE(LoadIniFile().ok());
+  ASSERT_TRUE(load(old).ok());
   EXPECT_TRUE(storeInsert({"u", "p", "h"}));
-  EXPECT_EQ(SaveIniFile(), SaveResult::Failed);
-  EXPECT_EQ(readBytes(IniFileName), old);
+  {
+    std::optional<SaveLock> other;
+    ASSERT_EQ(SaveLock::acquire(IniFileName, kSaveLockTimeout, other), SaveLock::Outcome::Locked);
+    saveLockTimeout = std::chrono::milliseconds(300);
+    EXPECT_EQ(SaveIniFile(), SaveResult::Failed);
+    saveLockTimeout = kSaveLockTimeout;
+    EXPECT_EQ(readBytes(IniFileName), old);
+    EXPECT_TRUE(filesNamedLike(IniFileName, kSaveCopySuffix).empty());
+    EXPECT_EQ(Users, (Slots{"old", "u"}));
+  }
+  EXPECT_EQ(saveAndReload(), (Slots{"old", "u"}));
+  EXPECT_FALSE(std::filesystem::exists(IniFileName + ".lock"));
 }
 
 TEST_F(StoreTest, FileThatCannotBeReadIsReportedAndNeverWritten) {

@@ -1,0 +1,42 @@
+// SaveLock.h: what keeps two copies' saves of one settings file apart, also
+// copies on two PCs that share its folder: a byte-range lock on a small file
+// beside it, which reaches the file server (share modes do not). And the
+// names a save's temporary files are found by.
+#pragma once
+
+#include <chrono>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+class SaveLock {
+ public:
+  enum class Outcome { Locked, TimedOut, Failed };
+
+  // Takes the lock of fileName's saves ("<fileName>.lock"), waiting up to
+  // timeout while another copy holds it. Failed: the lock file cannot be made
+  // (a read-only folder, a missing one).
+  [[nodiscard]] static Outcome acquire(const std::string& fileName,
+                                       std::chrono::milliseconds timeout,
+                                       std::optional<SaveLock>& lock);
+  // Lets go; the lock file goes with its last holder.
+  ~SaveLock();
+  SaveLock(SaveLock&&) noexcept;
+  SaveLock& operator=(SaveLock&&) noexcept;
+  SaveLock(const SaveLock&) = delete;
+  SaveLock& operator=(const SaveLock&) = delete;
+
+  struct Impl;
+
+ private:
+  explicit SaveLock(std::unique_ptr<Impl> impl);
+  std::unique_ptr<Impl> impl_;
+};
+
+// This process's number: part of its temporary files' names.
+unsigned long currentProcessId();
+
+// The files beside fileName whose names are its name, a '.', anything (or
+// nothing), and then suffix: with "new", "Vostrelk.ini.new" and "Vostrelk.ini.12-3.new".
+std::vector<std::string> filesNamedLike(const std::string& fileName, const std::string& suffix);

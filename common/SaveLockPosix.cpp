@@ -1,0 +1,100 @@
+// SaveLockPosix.cpp: SaveLock and the file names of SaveLock.h on POSIX
+// systems: an fcntl lock, which also reaches NFS servers.
+#ifndef _GNU_SOURCE
+#define _GNU_SOURCE  // F_OFD_SETLK
+#endif
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <thread>
+
+#include "SaveLock.h"
+
+struct SaveLock::Impl {
+  int fd = -1;
+  std::string name;
+};
+
+namespace {
+
+bool nameLeadsTo(const std::string& name, int fd) {
+  struct stat held{}, now{};
+  return fstat(fd, &held) == 0 && stat(name.c_str(), &now) == 0 && held.st_dev == now.st_dev &&
+         held.st_ino == now.st_ino;
+}
+
+bool lockByte(int fd, short type) {
+  struct flock f{};
+  f.l_type = type;
+  f.l_whence = SEEK_SET;
+  f.l_start = 0;
+  f.l_len = 1;
+#ifdef F_OFD_SETLK
+  // Held by the open file, as on Windows: two locks of one process exclude
+  // each other too, and closing another descriptor of the file keeps it.
+  return fcntl(fd, F_OFD_SETLK, &f) == 0;
+#else
+  return fcntl(fd, F_SETLK, &f) == 0;
+#endif
+}
+
+}  // namespace
+
+SaveLock::Outcome SaveLock::acquire(const std::string& fileName, std::chrono::milliseconds timeout,
+                                    std::optional<SaveLock>& lock) {
+  lock.reset();
+  // Everything that may throw comes before the descriptor: a lock that is
+  // taken must never be lost on the way to its owner.
+  auto impl = std::make_unique<Impl>(Impl{-1, fileName + ".lock"});
+  const std::string& name = impl->name;
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  for (;;) {
+    const int fd = open(name.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0) return Outcome::Failed;
+    if (lockByte(fd, F_WRLCK)) {
+      // A holder that let go took the name away: this file is no lock any more.
+      if (nameLeadsTo(name, fd)) {
+        impl->fd = fd;
+        lock.emplace(SaveLock(std::move(impl)));
+        return Outcome::Locked;
+      }
+    }
+    close(fd);
+    if (std::chrono::steady_clock::now() >= deadline) return Outcome::TimedOut;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+}
+
+SaveLock::SaveLock(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+SaveLock::SaveLock(SaveLock&&) noexcept = default;
+SaveLock& SaveLock::operator=(SaveLock&&) noexcept = default;
+
+SaveLock::~SaveLock() {
+  if (!impl_ || impl_->fd < 0) return;
+  unlink(impl_->name.c_str());  // while still locked: see nameLeadsTo
+  close(impl_->fd);
+}
+
+unsigned long currentProcessId() {
+  return static_cast<unsigned long>(getpid());
+}
+
+std::vector<std::string> filesNamedLike(const std::string& fileName, const std::string& suffix) {
+  const size_t slash = fileName.rfind('/');
+  const std::string dir = slash == std::string::npos ? "." : fileName.substr(0, slash);
+  const std::string stem = fileName.substr(slash == std::string::npos ? 0 : slash + 1) + ".";
+  std::vector<std::string> names;
+  const std::unique_ptr<DIR, int (*)(DIR*)> d(opendir(dir.c_str()), closedir);
+  if (!d) return names;
+  while (const dirent* e = readdir(d.get())) {
+    const std::string name = e->d_name;
+    struct stat st{};
+    if (name.size() >= stem.size() + suffix.size() && name.compare(0, stem.size(), stem) == 0 &&
+        name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0 &&
+        stat((dir + "/" + name).c_str(), &st) == 0 && S_ISREG(st.st_mode))
+      names.push_back(dir + "/" + name);
+  }
+  return names;
+}

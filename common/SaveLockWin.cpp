@@ -1,0 +1,131 @@
+// SaveLockWin.cpp: SaveLock and the file names of SaveLock.h on Windows.
+#include <windows.h>
+
+#include "CodePage.h"
+#include "Raii.h"
+#include "SaveLock.h"
+
+struct SaveLock::Impl {
+  UniqueHandle file;
+  std::wstring name;
+  std::string renameInfo;  // a FILE_RENAME_INFO to a name of its own, made before it is needed
+};
+
+namespace {
+
+bool fileIdOf(HANDLE file, BY_HANDLE_FILE_INFORMATION& info) {
+  return GetFileInformationByHandle(file, &info) != FALSE;
+}
+
+// Whether the name still leads to the file held open: a holder that let go
+// may have taken it away (or the name now leads to a newer lock file), and a
+// lock on a file nobody else can open keeps nothing apart.
+bool nameLeadsTo(const std::wstring& name, HANDLE held) {
+  const UniqueHandle now = ownFile(CreateFileW(name.c_str(), 0,
+                                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                               nullptr, OPEN_EXISTING, 0, nullptr));
+  BY_HANDLE_FILE_INFORMATION a{}, b{};
+  return now && fileIdOf(held, a) && fileIdOf(now.get(), b) &&
+         a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
+         a.nFileIndexLow == b.nFileIndexLow;
+}
+
+void findClose(HANDLE search) {
+  FindClose(search);
+}
+// A search says "none" with INVALID_HANDLE_VALUE.
+HANDLE noSearch(HANDLE h) {
+  return h == INVALID_HANDLE_VALUE ? nullptr : h;
+}
+
+// One byte far beyond what the file will ever hold: only the lock matters.
+constexpr DWORD kLockOffsetHigh = 0x7FFF0000;
+
+}  // namespace
+
+SaveLock::Outcome SaveLock::acquire(const std::string& fileName, std::chrono::milliseconds timeout,
+                                    std::optional<SaveLock>& lock) {
+  lock.reset();
+  // Everything that may throw comes before the handle: a lock that is taken
+  // must never be lost on the way to its owner.
+  auto impl = std::make_unique<Impl>();
+  impl->name = fromAnsi(fileName + ".lock");
+  const std::wstring& name = impl->name;
+  wchar_t tail[64];
+  wsprintfW(tail, L".%lu.%llu.old", GetCurrentProcessId(), GetTickCount64());
+  const std::wstring aside = name + tail;
+  impl->renameInfo.assign(sizeof(FILE_RENAME_INFO) + aside.size() * sizeof(wchar_t), '\0');
+  auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(impl->renameInfo.data());
+  rename->FileNameLength = static_cast<DWORD>(aside.size() * sizeof(wchar_t));
+  memcpy(rename->FileName, aside.c_str(), rename->FileNameLength);
+  const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(timeout.count());
+  for (;;) {
+    UniqueHandle file = ownFile(CreateFileW(
+        name.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE,
+        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+        FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file) {
+      OVERLAPPED at{};
+      at.OffsetHigh = kLockOffsetHigh;
+      if (LockFileEx(file.get(), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0,
+                     &at)) {
+        if (nameLeadsTo(name, file.get())) {
+          impl->file = std::move(file);
+          lock.emplace(SaveLock(std::move(impl)));
+          return Outcome::Locked;
+        }
+        UnlockFileEx(file.get(), 0, 1, 0, &at);
+      }
+    } else if (GetFileAttributesW(name.c_str()) == INVALID_FILE_ATTRIBUTES) {
+      // Neither there nor to be made: a folder the user cannot write. (A lock
+      // file that is there but cannot be opened is one on its way out.)
+      return Outcome::Failed;
+    }
+    if (GetTickCount64() >= deadline) return Outcome::TimedOut;
+    Sleep(20);
+  }
+}
+
+SaveLock::SaveLock(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+SaveLock::SaveLock(SaveLock&&) noexcept = default;
+SaveLock& SaveLock::operator=(SaveLock&&) noexcept = default;
+
+SaveLock::~SaveLock() {
+  if (!impl_ || !impl_->file) return;
+  const HANDLE file = impl_->file.get();
+  // The name is given up while the lock is still held, so that no copy can
+  // lock this file after its name has gone to a newer one: first moved
+  // aside (at once, also where two PCs' servers each see only their own
+  // handles), then marked to go when the last handle closes.
+  auto& info = impl_->renameInfo;
+  SetFileInformationByHandle(file, FileRenameInfo, info.data(), static_cast<DWORD>(info.size()));
+  FILE_DISPOSITION_INFO gone{TRUE};
+  SetFileInformationByHandle(file, FileDispositionInfo, &gone, sizeof gone);
+  OVERLAPPED at{};
+  at.OffsetHigh = kLockOffsetHigh;
+  UnlockFileEx(file, 0, 1, 0, &at);
+}
+
+unsigned long currentProcessId() {
+  return GetCurrentProcessId();
+}
+
+std::vector<std::string> filesNamedLike(const std::string& fileName, const std::string& suffix) {
+  const size_t slash = codepage::lastSeparator(fileName);
+  const std::string dir = slash == std::string::npos ? "" : fileName.substr(0, slash + 1);
+  WIN32_FIND_DATAW found{};
+  const std::wstring pattern = fromAnsi(fileName + ".*" + suffix);
+  std::vector<std::string> names;
+  const UniqueAny<HANDLE, findClose> search(noSearch(FindFirstFileW(pattern.c_str(), &found)));
+  if (!search) return names;
+  const std::string stem = fileName.substr(dir.size()) + ".";
+  do {
+    // The pattern also matches short 8.3 names: the long name is checked too.
+    const std::string name = toAnsi(found.cFileName);
+    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+        name.size() >= stem.size() + suffix.size() && name.compare(0, stem.size(), stem) == 0 &&
+        name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0)
+      names.push_back(dir + name);
+  } while (FindNextFileW(search.get(), &found));
+  return names;
+}
