@@ -38,9 +38,6 @@ HANDLE noSearch(HANDLE h) {
   return h == INVALID_HANDLE_VALUE ? nullptr : h;
 }
 
-// One byte far beyond what the file will ever hold: only the lock matters.
-constexpr DWORD kLockOffsetHigh = 0x7FFF0000;
-
 }  // namespace
 
 SaveLock::Outcome SaveLock::acquire(const std::string& fileName, std::chrono::milliseconds timeout,
@@ -65,8 +62,10 @@ SaveLock::Outcome SaveLock::acquire(const std::string& fileName, std::chrono::mi
         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
         FILE_ATTRIBUTE_NORMAL, nullptr));
     if (file) {
+      // The first byte: nothing reads the lock file, and Wine hands a lock on
+      // to the file system (where the other PCs see it) only within the
+      // offsets the system's own locks reach.
       OVERLAPPED at{};
-      at.OffsetHigh = kLockOffsetHigh;
       if (LockFileEx(file.get(), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0,
                      &at)) {
         if (nameLeadsTo(name, file.get())) {
@@ -76,9 +75,11 @@ SaveLock::Outcome SaveLock::acquire(const std::string& fileName, std::chrono::mi
         }
         UnlockFileEx(file.get(), 0, 1, 0, &at);
       }
-    } else if (GetFileAttributesW(name.c_str()) == INVALID_FILE_ATTRIBUTES) {
-      // Neither there nor to be made: a folder the user cannot write. (A lock
-      // file that is there but cannot be opened is one on its way out.)
+    } else if (const DWORD attributes = GetFileAttributesW(name.c_str());
+               attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+      // Neither there nor to be made (a folder the user cannot write), or a
+      // folder in its place. A lock file that is there but cannot be opened
+      // is one on its way out: tried again.
       return Outcome::Failed;
     }
     if (GetTickCount64() >= deadline) return Outcome::TimedOut;
@@ -102,7 +103,6 @@ SaveLock::~SaveLock() {
   FILE_DISPOSITION_INFO gone{TRUE};
   SetFileInformationByHandle(file, FileDispositionInfo, &gone, sizeof gone);
   OVERLAPPED at{};
-  at.OffsetHigh = kLockOffsetHigh;
   UnlockFileEx(file, 0, 1, 0, &at);
 }
 

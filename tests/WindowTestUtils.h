@@ -80,6 +80,7 @@ inline void pressAltKey(HWND target, wchar_t letter) {
 struct CaughtBox {
   std::wstring caption, text;
   bool hasIcon = false;
+  int defaultButton = 0;
   RECT rect{};
 };
 
@@ -130,6 +131,10 @@ class DialogCatcher {
     if (HWND icon = GetDlgItem(wnd, 0x440))
       box.hasIcon = SendMessageW(icon, STM_GETICON, 0, 0) != 0 && IsWindowVisible(icon);
     GetWindowRect(wnd, &box.rect);
+    for (int id : {IDOK, IDCANCEL, IDYES, IDNO})  // the button drawn as the default
+      if (HWND b = GetDlgItem(wnd, id);
+          b && (GetWindowLongW(b, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON)
+        box.defaultButton = id;
     self->boxes.push_back(box);
     self->answer_(wnd);
     return TRUE;
@@ -143,6 +148,15 @@ class DialogCatcher {
 // The message boxes action opens, each answered with OK.
 inline std::vector<CaughtBox> boxesFrom(const std::function<void()>& action) {
   DialogCatcher catcher;
+  action();
+  pump(300);
+  return catcher.boxes;
+}
+
+// The boxes action opens, each answered with button (IDYES, IDNO...).
+inline std::vector<CaughtBox> answeredWith(int button, const std::function<void()>& action) {
+  DialogCatcher catcher(
+      [button](HWND dlg) { PostMessageW(dlg, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0); });
   action();
   pump(300);
   return catcher.boxes;

@@ -51,4 +51,5 @@ open_program() {
 key() { xdotool key --delay 80 "$@"; sleep 0.4; }
 recorded() { [ -f "$work/record.txt" ] && cat "$work/record.txt"; }
 file_has() { iconv -f CP932 -t UTF-8 "$work/Vostrelk.ini" | tr -d '\r' | grep -qxF "$1"; }
+file_lacks() { ! file_has "$1"; }
 

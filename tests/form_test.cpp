@@ -7,6 +7,7 @@
 #include "FormFixture.h"
 #include "Messages.h"
 #include "Raii.h"
+#include "SaveLock.h"
 
 namespace {
 
@@ -364,8 +365,12 @@ TEST_F(FormTest, CountErrorIsShownAndTheFileIsKeptByteForByte) {
   EXPECT_EQ(actionButtons(), "1101");
   click(form->btnInsert);
   EXPECT_EQ(itemCount(form->lstLogin), 1);
-  EXPECT_EQ(messageFrom([&] { closeWindow(); }),  // the new logon is not dropped without a word
-            L"設定ファイルを読み込めなかったため、変更は保存しませんでした。");
+  // The new logon is not dropped without a word; はい ends without saving.
+  const auto asked = answeredWith(IDYES, [&] { closeWindow(); });
+  ASSERT_EQ(asked.size(), 1u);
+  EXPECT_EQ(asked[0].text,
+            L"設定ファイルを読み込めなかったため、変更を保存できません。保存せずに終了しますか？");
+  EXPECT_FALSE(IsWindow(form->Handle));
   EXPECT_EQ(readBytes(iniPath()), file);
 }
 
@@ -509,15 +514,34 @@ TEST_F(FormTest, SaveKeepsTheFilesAttributes) {
   SetFileAttributesA(iniPath().c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
-TEST_F(FormTest, SaveThatFailsAtCloseIsReported) {
+// The save at the close fails (here another copy's save holds the lock):
+// the user is asked, いいえ (the default) keeps the window as it was, and the
+// next close saves.
+TEST_F(FormTest, SaveThatFailsAtCloseAsksAndKeepsTheWindow) {
   start(kThreeLogons);
-  const std::string blocker = iniPath() + ".new";
-  CreateDirectoryA(blocker.c_str(), nullptr);  // the copy cannot be written
   clickItem(form->lstLogin, 0);
   click(form->btnDelete);
-  EXPECT_EQ(messageFrom([&] { closeWindow(); }), L"設定の保存に失敗しました。");
-  RemoveDirectoryA(blocker.c_str());
-  EXPECT_EQ(readBytes(iniPath()), kThreeLogons);
+  typeInto(form->edtUser, L"typed");
+  {
+    std::optional<SaveLock> other;
+    ASSERT_EQ(SaveLock::acquire(iniPath(), kSaveLockTimeout, other), SaveLock::Outcome::Locked);
+    saveLockTimeout = std::chrono::milliseconds(200);
+    const auto asked = answeredWith(IDNO, [&] { closeWindow(); });
+    saveLockTimeout = kSaveLockTimeout;
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0].text, L"設定の保存に失敗しました。保存せずに終了しますか？");
+    EXPECT_TRUE(asked[0].hasIcon);
+    EXPECT_EQ(asked[0].defaultButton, IDNO);
+    ASSERT_TRUE(IsWindowVisible(form->Handle));
+    EXPECT_EQ(itemCount(form->lstLogin), 2);
+    EXPECT_EQ(item(form->lstLogin, 0), L"system / manager @ prod");
+    EXPECT_EQ(text(form->edtUser), L"typed");
+    EXPECT_TRUE(form->tray.TrayIconShown());
+    EXPECT_EQ(readBytes(iniPath()), kThreeLogons);
+  }
+  EXPECT_TRUE(answeredWith(IDNO, [&] { closeWindow(); }).empty());
+  EXPECT_FALSE(IsWindow(form->Handle));
+  EXPECT_EQ(readBytes(iniPath()).find("tiger"), std::string::npos);  // saved
 }
 
 }  // namespace

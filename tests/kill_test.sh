@@ -2,7 +2,8 @@
 # kill_test.sh VOSTRELK_EXE OUT_DIR: kills the real program under Wine at
 # points spread over its save at exit, then checks the settings file: it must
 # be the old file or the new one, byte for byte, never a mixture with fewer
-# logons, and the program must load it again.
+# logons, and the program must load it again and remove what the killed
+# saves left beside it.
 set -u
 exe=$1 out=$(realpath -m "$2")
 source "$(dirname "$0")/e2e_lib.sh"
@@ -20,7 +21,7 @@ cp "$exe" "$work/Vostrelk.exe"
 open_copy() {  # open_copy [keep]: from the old file, or from what is there
   if [ "${1:-}" != keep ]; then
     cp "$work/old.ini" "$work/Vostrelk.ini"
-    rm -f "$work/Vostrelk.ini.new"
+    rm -f "$work"/Vostrelk.ini.*new "$work"/Vostrelk.ini.lock*
   fi
   start_program
   # A loaded machine may show the window before it takes keys.
@@ -64,18 +65,22 @@ for tenth in 1 2 4 6 7 8 9 10 11 12; do
   else
     failed=$((failed + 1)); state="MIXED ($(logons "$work/Vostrelk.ini") logons)"
   fi
-  echo "killed ${delay} ms after close: file is $state$([ -f "$work/Vostrelk.ini.new" ] && echo ', a partial Vostrelk.ini.new beside it')"
+  echo "killed ${delay} ms after close: file is $state$(ls "$work"/Vostrelk.ini.*new >/dev/null 2>&1 && echo ', a partial copy beside it')"
 done
 
-# The program starts on what is left, and a stale partial copy beside the file
-# is simply replaced by the next save.
+# The program starts on what is left; the copies killed saves left (they hold
+# every password, deleted ones too) and a killed holder's lock file go with
+# the next save.
 before=$(logons "$work/Vostrelk.ini")
 head -c 5000 "$work/new.ini" >"$work/Vostrelk.ini.new"
+head -c 5000 "$work/new.ini" >"$work/Vostrelk.ini.4242-7.new"
 open_copy keep && close_program && wait "$pid"
-if [ "$(logons "$work/Vostrelk.ini")" -eq $((before - 1)) ] && [ ! -e "$work/Vostrelk.ini.new" ]; then
+if [ "$(logons "$work/Vostrelk.ini")" -eq $((before - 1)) ] &&
+   ! ls "$work"/Vostrelk.ini.*new "$work"/Vostrelk.ini.lock* >/dev/null 2>&1; then
   passed=$((passed + 1))
 else
-  failed=$((failed + 1)); echo "FAIL the next run did not load and save all logons"
+  failed=$((failed + 1)); echo "FAIL the next run did not load and save all logons, or left copies"
+  ls "$work"
 fi
 echo "kill: old file $olds times, new file $news times"
 echo "kill: $passed passed, $failed failed"

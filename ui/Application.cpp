@@ -25,6 +25,11 @@ void showMessage(const std::wstring& text) {
   MessageBoxW(boxOwner(), text.c_str(), title.c_str(), MB_OK);
 }
 
+bool askYesNo(const std::wstring& text) {
+  return MessageBoxW(boxOwner(), text.c_str(), title.c_str(),
+                     MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES;
+}
+
 std::wstring errorBoxText(std::wstring message) {
   if (!message.empty() && message.back() > L'.') message += L'.';
   return message;

@@ -28,6 +28,9 @@ extern std::function<bool(MSG&)> keyPreview;
 
 // The message dialog: no icon, the title as caption, one OK button.
 void showMessage(const std::wstring& text);
+// A question in a warning box with はい and いいえ, いいえ the default; whether
+// the answer was はい.
+[[nodiscard]] bool askYesNo(const std::wstring& text);
 // The error box: stop icon, the title as caption; a period is added when the
 // message's last character sorts above the period.
 void showErrorBox(std::wstring message);

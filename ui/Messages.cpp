@@ -56,6 +56,19 @@ std::wstring saveOutcome(SaveResult result) {
   return L"";
 }
 
+std::wstring closeWithoutSaving(SaveResult result) {
+  switch (result) {
+    case SaveResult::Saved:
+    case SaveResult::Unchanged:
+      return L"";
+    case SaveResult::Failed:
+      return L"設定の保存に失敗しました。保存せずに終了しますか？";
+    case SaveResult::NotLoaded:
+      return L"設定ファイルを読み込めなかったため、変更を保存できません。保存せずに終了しますか？";
+  }
+  return L"";
+}
+
 std::wstring unusableCharacters(const std::wstring& label) {
   return label + L"に使えない文字があります。";
 }

@@ -10,8 +10,11 @@ namespace messages {
 
 // The error box's text for a settings file that could not be loaded.
 std::wstring loadFailed(const LoadResult& result);
-// The message dialog's text for a save at exit; empty when there is nothing to say.
+// The message dialog's text for a save at the session's end; empty when there
+// is nothing to say.
 std::wstring saveOutcome(SaveResult result);
+// The question a close asks when its save did not happen; empty when it did.
+std::wstring closeWithoutSaving(SaveResult result);
 // A box whose text the code page cannot hold exactly, named by its label.
 std::wstring unusableCharacters(const std::wstring& label);
 // A chosen client path the code page cannot hold, even in its short form.

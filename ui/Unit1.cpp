@@ -182,8 +182,7 @@ LRESULT TForm1::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
       return 0;
     }
     case WM_CLOSE:
-      FormClose();
-      DestroyWindow(Handle);
+      if (FormClose()) DestroyWindow(Handle);
       return 0;
     case WM_QUERYENDSESSION:
       return TRUE;
@@ -193,7 +192,7 @@ LRESULT TForm1::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
       // close saves what changed since, and the list shows what the save
       // merged in from another copy.
       if (wParam) {
-        saveOnExit();
+        saveAtSessionEnd();
         SendMessageW(lstLogin, LB_RESETCONTENT, 0, 0);
         Init_lstLogin();
         Chage_Btn_Enabled();
@@ -274,14 +273,23 @@ void TForm1::FormShow() {
   if (GetActiveWindow() == Handle) SetFocus(lstLogin);
 }
 
-void TForm1::saveOnExit() {
+void TForm1::saveAtSessionEnd() {
   const std::wstring message = messages::saveOutcome(SaveIniFile());
   if (!message.empty()) Application::showMessage(message);
 }
 
-void TForm1::FormClose() {
-  saveOnExit();
+bool TForm1::FormClose() {
+  // The save may wait for another copy's: a hidden window cannot look frozen
+  // meanwhile. It comes back if a question follows.
+  const bool shown = IsWindowVisible(Handle);
+  ShowWindow(Handle, SW_HIDE);
+  const std::wstring question = messages::closeWithoutSaving(SaveIniFile());
+  if (!question.empty()) {
+    if (shown) ShowWindow(Handle, SW_SHOW);
+    if (!Application::askYesNo(question)) return false;  // the window as it was
+  }
   RemoveTrayIcon();
+  return true;
 }
 
 void TForm1::FormKeyDown(WORD key) {

@@ -39,7 +39,9 @@ class TForm1 {
 
   void FormCreate();
   void FormShow();
-  void FormClose();
+  // Whether the window may go: false when the save failed and the user
+  // chose to keep the window, to free the folder and close again.
+  [[nodiscard]] bool FormClose();
   void FormKeyDown(WORD key);
   void edtSQLPlusChange();
   void edtUserChange();
@@ -75,7 +77,7 @@ class TForm1 {
   bool previewKey(MSG& msg);
   void createControls();
   void applyLayout(UINT dpi);
-  void saveOnExit();
+  void saveAtSessionEnd();
   std::optional<Logon> readLogon();
 
   UINT dpi_ = 96;

@@ -157,9 +157,31 @@ bool waitForFile(const std::string& path, double limitMs) {
   return true;
 }
 
+// The other copy of the wait measurement: loads the file, deletes its first
+// logon (every slot moves) and saves. Writes when its save began and ended
+// (the system's tick counter, the same for both processes) to OUT.
+int rewriteEverySlot(const std::string& file, const std::string& out) {
+  IniFileName = file;
+  (void)LoadIniFile();
+  storeDelete(0);
+  LARGE_INTEGER start{}, end{};
+  QueryPerformanceCounter(&start);
+  (void)SaveIniFile();
+  QueryPerformanceCounter(&end);
+  std::ofstream(out) << start.QuadPart << " " << end.QuadPart;
+  return 0;
+}
+
+double ticksToMs(LONGLONG ticks) {
+  LARGE_INTEGER f{};
+  QueryPerformanceFrequency(&f);
+  return 1000.0 * static_cast<double>(ticks) / static_cast<double>(f.QuadPart);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 4 && std::string(argv[1]) == "--rewrite") return rewriteEverySlot(argv[2], argv[3]);
   if (argc != 5) {
     std::printf("usage: vk_bench VOSTRELK_EXE MINIMAL_EXE RECORDER_EXE WORK_DIR\n");
     return 2;
@@ -203,7 +225,7 @@ int main(int argc, char** argv) {
   std::printf("|---|---|---|---|---|---|---|\n");
   struct Row {
     int n;
-    double load, bareLoad, save, bareSave, added = 0, deleted = 0;
+    double load, bareLoad, save, bareSave, added = 0, deleted = 0, firstDeleted = 0;
   };
   std::vector<Row> rows;
   for (int logons : {10, 100, 1000, 5000}) {
@@ -249,6 +271,13 @@ int main(int argc, char** argv) {
           (void)SaveIniFile();
         },
         5);
+    // Every slot moves: the longest save there is at this size.
+    row.firstDeleted = timeIt(
+        [&] {
+          storeDelete(0);
+          (void)SaveIniFile();
+        },
+        1);
     rows.push_back(row);
     std::printf("| %d | %.1f | %.1f | %.2f | %.1f | %.1f | %.2f |\n", logons, row.load,
                 row.bareLoad, row.load / row.bareLoad, row.save, row.bareSave,
@@ -268,9 +297,44 @@ int main(int argc, char** argv) {
   }
 
   std::printf("\n## Close after one change\n\n");
-  std::printf("| logons | full save ms | one added ms | last deleted ms |\n|---|---|---|---|\n");
+  std::printf(
+      "| logons | full save ms | one added ms | last deleted ms | first deleted (every slot "
+      "rewritten) ms |\n|---|---|---|---|---|\n");
   for (const Row& row : rows)
-    std::printf("| %d | %.1f | %.1f | %.1f |\n", row.n, row.save, row.added, row.deleted);
+    std::printf("| %d | %.1f | %.1f | %.1f | %.1f |\n", row.n, row.save, row.added, row.deleted,
+                row.firstDeleted);
+
+  // Another copy (another process) saves first, rewriting every slot; this
+  // copy's close, one logon added, waits for its lock.
+  {
+    const std::string file = work + "\wait1000.ini", times = work + "\other.txt";
+    writeFile(file, settingsFile(1000));
+    resetStore();
+    IniFileName = file;
+    (void)LoadIniFile();
+    (void)storeInsert({"added", "p", "h"});
+    DeleteFileA(times.c_str());
+    char self[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    const UniqueHandle other = testprocess::start("\"" + std::string(self) + "\" --rewrite \"" +
+                                                  file + "\" \"" + times + "\"");
+    const std::string lock = file + ".lock";
+    for (int i = 0; i < 20000 && GetFileAttributesA(lock.c_str()) == INVALID_FILE_ATTRIBUTES; ++i)
+      Sleep(1);
+    LARGE_INTEGER start{}, end{};
+    QueryPerformanceCounter(&start);
+    (void)SaveIniFile();
+    QueryPerformanceCounter(&end);
+    testprocess::waitFor(other, 60000);
+    LONGLONG otherStart = 0, otherEnd = 0;
+    std::ifstream(times) >> otherStart >> otherEnd;
+    std::printf(
+        "\nAt 1000 logons, another copy's save that rewrites every slot took %.0f ms; this "
+        "copy's close began %.0f ms into it, waited %.0f ms for its lock and ended %.0f ms "
+        "after it (its own save merging the other's).\n",
+        ticksToMs(otherEnd - otherStart), ticksToMs(start.QuadPart - otherStart),
+        ticksToMs(otherEnd - start.QuadPart), ticksToMs(end.QuadPart - otherEnd));
+  }
 
   std::printf("\n## Enter pressed to the client started (median of %d)\n\n", runs);
   const std::string record = work + "\\record.txt";

@@ -1,0 +1,75 @@
+#!/usr/bin/env bash
+# two_copies_test.sh VOSTRELK_EXE TWO_COPIES_EXE OUT_DIR: two PCs on one
+# shared folder, as two Wine prefixes each with its own server (they share the
+# files and nothing else, as two PCs do). First two copies of the store save
+# the one file round after round; then two copies of the program close
+# together while one of them rewrites every slot. Nothing either copy did may
+# be lost or come back.
+set -u
+exe=$1 copies_exe=$2 out=$(realpath -m "$3")
+source "$(dirname "$0")/e2e_lib.sh"
+
+prefix1=$WINEPREFIX prefix2=$WINEPREFIX-2
+( vk_wine_prefix "$prefix2" && "$WINESERVER" -w && "$WINESERVER" -p )
+trap '( vk_wine_env "$prefix2"; "$WINESERVER" -k )' EXIT
+in_prefix() { ( vk_wine_env "$1" && cd "$work" && "${@:2}" ); }  # in_prefix PREFIX COMMAND...
+
+work=$out/two-copies
+rm -rf "$work" && mkdir -p "$work"
+cp "$exe" "$work/Vostrelk.exe"
+cp "$copies_exe" "$work/two_copies.exe"
+settings() {  # settings N: a file with N logons of neither copy
+  printf '[SQL*Plus]\r\nPath=C:\\x.exe\r\n[List]\r\nCOUNT=%d\r\n' $(($1 - 1))
+  for i in $(seq 0 $(($1 - 1))); do printf '[%d]\r\nUser=user%d\r\nPass=pass%d\r\nHost=host%d\r\n' "$i" "$i" "$i" "$i"; done
+}
+users() { tr -d '\r' <"$work/Vostrelk.ini" | grep -c '^User=user'; }
+
+# --- two copies of the store, round after round -------------------------------
+settings 150 >"$work/Vostrelk.ini"
+ini=$(winpath "$work/Vostrelk.ini")
+rounds() { in_prefix "$1" "$WINE_LOADER" two_copies.exe "$ini" "$2" 25 "$3" >"$work/$2.txt" 2>&1 </dev/null; }
+rounds "$prefix1" A 1 & a=$!
+rounds "$prefix2" B 2 & b=$!
+wait "$a"; ra=$?
+wait "$b"; rb=$?
+cat "$work/A.txt" "$work/B.txt" | grep -E 'round|rounds'
+check "copy A's logons are always as it left them" [ "$ra" -eq 0 ]
+check "copy B's logons are always as it left them" [ "$rb" -eq 0 ]
+check "the logons of neither copy are all there" [ "$(users)" -eq 150 ]
+no_leftovers() { ! ls "$work"/Vostrelk.ini.*new "$work"/Vostrelk.ini.lock* >/dev/null 2>&1; }
+check "no copy and no lock file left beside the file" no_leftovers
+
+# --- two copies of the program close together ---------------------------------
+settings 600 >"$work/Vostrelk.ini"
+# Copy A (its window alone on the screen): the first logon, its user changed
+# to fromA, registered.
+start_program
+pid_a=$pid
+check "copy A starts" wait_for 30 has_window
+sleep 1
+xdotool mousemove --window "$(main_window)" 40 40 sleep 0.3 key Down sleep 0.3 \
+  key shift+Tab shift+Tab shift+Tab sleep 0.3 type fromA
+key alt+a
+# Copy B, on the other PC, over A's window: deletes the first logon, so that
+# its save rewrites every slot.
+( vk_wine_env "$prefix2"; start_program; echo "$pid" >"$work/pid_b" )
+pid_b=$(cat "$work/pid_b")
+sleep 3
+check "copy B starts" wait_for 30 bash -c "[ \$(xdotool search --onlyvisible --name '^Vostrelk\$' | wc -l) -eq 2 ]"
+sleep 1
+xdotool mousemove 300 300 sleep 0.3 key Down sleep 0.3 key alt+d
+sleep 0.5
+import -window root "$out/two-copies.png"
+# Both closed at once, each by its own PC's taskkill (WM_CLOSE, as the close button).
+in_prefix "$prefix2" "$WINE_LOADER" taskkill /im Vostrelk.exe >/dev/null 2>&1 &
+in_prefix "$prefix1" "$WINE_LOADER" taskkill /im Vostrelk.exe >/dev/null 2>&1 &
+check "both copies end" wait_for 120 bash -c "! kill -0 $pid_a 2>/dev/null && ! kill -0 $pid_b 2>/dev/null" ||
+  import -window root "$out/two-copies-closing.png"
+check "A's new logon is kept" file_has "User=fromA"
+check "B's deletion is kept" file_lacks "User=user0"
+check "every other logon is there" [ "$(users)" -eq 599 ]
+check "COUNT is the highest index" file_has "COUNT=599"
+check "no copy and no lock file left beside the file" no_leftovers
+
+echo "two copies: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]
