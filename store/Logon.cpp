@@ -15,14 +15,23 @@ bool isCodePageText(const std::string& text) {
   return true;
 }
 
+// Whether text holds one of chars as a character of its own: a byte that
+// ends a double-byte character is part of that character.
+bool holdsChar(const std::string& text, const char* chars) {
+  for (size_t i = 0; i < text.size(); i += codepage::charLength(text, i))
+    if (codepage::charLength(text, i) == 1 && std::strchr(chars, text[i]) && text[i] != '\0')
+      return true;
+  return false;
+}
+
 bool isUsable(const std::string& value) {
-  return isStorableValue(value) && value.find('"') == std::string::npos && isCodePageText(value);
+  return isStorableValue(value) && !holdsChar(value, "\"") && isCodePageText(value);
 }
 
 // SQL*Plus takes the logon apart at the first '/' and the first '@', and the
 // command line at blanks; a password in its double quotes keeps its own.
 bool passNeedsQuotes(const std::string& pass) {
-  return pass.find_first_of("@/ \t") != std::string::npos;
+  return holdsChar(pass, "@/ \t");
 }
 
 }  // namespace
@@ -39,42 +48,57 @@ std::optional<Logon::Field> Logon::firstUnusable() const {
 }
 
 std::string logonArgument(const Logon& logon) {
-  const std::string pass = passNeedsQuotes(logon.Pass) ? "\"" + logon.Pass + "\"" : logon.Pass;
-  return logon.User + "/" + pass + "@" + logon.Host;
+  std::string arg = logon.User;
+  if (!logon.Pass.empty())
+    arg += "/" + (passNeedsQuotes(logon.Pass) ? "\"" + logon.Pass + "\"" : logon.Pass);
+  if (!logon.Host.empty()) arg += "@" + logon.Host;
+  return arg;
 }
 
 // The rules CommandLineToArgvW and the C runtime share: a quote is written
 // \", the backslashes just before a quote (or before the closing quote) are
 // doubled, and an argument with a blank or a tab is put in quotes. Other
-// backslashes stand for themselves.
+// backslashes stand for themselves. The text is read by characters of the
+// code page: 表 and ソ end in the byte of a backslash, but the client's
+// runtime reads them whole (and CommandLineToArgvW reads UTF-16), so that
+// byte is never doubled.
 std::string clientArguments(const Logon& logon) {
   const std::string arg = logonArgument(logon);
-  const bool wrap = arg.find_first_of(" \t") != std::string::npos;
+  const bool wrap = holdsChar(arg, " \t");
   std::string out = wrap ? "\"" : "";
   size_t backslashes = 0;
-  for (const char c : arg) {
-    if (c == '\\') {
+  for (size_t i = 0; i < arg.size();) {
+    const size_t len = codepage::charLength(arg, i);
+    if (len == 1 && arg[i] == '\\') {
       ++backslashes;
+      ++i;
       continue;
     }
-    if (c == '"') backslashes = backslashes * 2 + 1;
+    if (len == 1 && arg[i] == '"') backslashes = backslashes * 2 + 1;
     out.append(backslashes, '\\');
     backslashes = 0;
-    out += c;
+    out.append(arg, i, len);
+    i += len;
   }
   out.append(wrap ? backslashes * 2 : backslashes, '\\');
   if (wrap) out += '"';
   return out;
 }
 
+bool isUsableClientPath(const std::string& path) {
+  return !holdsChar(path, "\"") && isStorableValue(path);
+}
+
 std::string quotedClientPath(const std::string& path) {
-  const bool quoted = path.size() >= 2 && path.front() == '"' && path.back() == '"';
-  if (quoted || path.find_first_of(" \t") == std::string::npos) return path;
-  return "\"" + path + "\"";
+  return holdsChar(path, " \t") ? "\"" + path + "\"" : path;
 }
 
 std::string clientCommandLine(const std::string& path, const Logon& logon) {
   return quotedClientPath(path) + " " + clientArguments(logon);
+}
+
+std::string consoleTitle(const Logon& logon) {
+  return logon.Host.empty() ? logon.User : logon.User + "@" + logon.Host;
 }
 
 std::string shortcutFileName(const Logon& logon) {

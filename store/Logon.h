@@ -27,22 +27,32 @@ struct Logon {
 // value and start another key, a NUL would cut it short.
 [[nodiscard]] bool isStorableValue(const std::string& value);
 
-// user + "/" + password + "@" + host, both separators always there. A
-// password holding '@', '/', a blank or a tab stands in the client's own
-// double quotes: scott/"p@ss"@orcl.
+// The logon as SQL*Plus takes it, username[/password][@connect_identifier]:
+// user + "/" + password + "@" + host, the password and its '/' left out when
+// it is empty (the client then asks for it), the host and its '@' when it is
+// empty; "/@alias" for a wallet. A password holding '@', '/', a blank or a
+// tab stands in the client's own double quotes: scott/"p@ss"@orcl.
 std::string logonArgument(const Logon& logon);
 
 // The logon argument as it stands on a command line: one argument by the
 // rules of CommandLineToArgvW and of the C runtime, whatever it holds.
 std::string clientArguments(const Logon& logon);
 
+// Whether path can stand as the client's path on a command line: a '"' in
+// it would end the quotes around it and make the rest arguments (a start
+// script), and a line break cannot be stored.
+[[nodiscard]] bool isUsableClientPath(const std::string& path);
+
 // The client path as it must stand at the start of a command line: a path
-// with a blank is put in quotes (unquoted, the system may start C:\Program.exe);
-// a path already in quotes, or without blanks, is left as it is.
+// with a blank is put in quotes (unquoted, the system may start C:\Program.exe).
 std::string quotedClientPath(const std::string& path);
 
 // The command line that starts the client: the path, one blank, the logon argument.
 std::string clientCommandLine(const std::string& path, const Logon& logon);
+
+// The title of the client's console window: the logon without its password,
+// user + "@" + host, or the user alone when the host is empty.
+std::string consoleTitle(const Logon& logon);
 
 // user + "_" + password + "@" + host + ".lnk", each character the file system
 // refuses (\ / : * ? < > |) in its full-width form: db1:1521/orcl becomes

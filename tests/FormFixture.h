@@ -90,6 +90,8 @@ class FormTest : public ::testing::Test {
       pump(50);
     return readBytes(record);
   }
+  // The title the recording client's console was given at its last start.
+  std::string recordedTitle() { return readBytes(scratch.file("record.txt") + ".title"); }
   // The recording client, copied to a folder whose name has a blank.
   std::string recorderWithBlank() {
     const std::string dir = scratch.file("my client");

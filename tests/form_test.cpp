@@ -46,7 +46,7 @@ TEST_F(FormTest, LayoutStandsWhereTheTablePutsItAt96Dpi) {
     const wchar_t* text;
   };
   for (const Expected& e : std::initializer_list<Expected>{
-           {form->gpbSQLPlus, {4, 0, 365, 41}, L" Orcle SQL*Plus "},
+           {form->gpbSQLPlus, {4, 0, 365, 41}, L" Oracle SQL*Plus "},
            {form->edtSQLPlus, {16, 14, 309, 34}, nullptr},
            {form->btnFileOpen, {312, 14, 357, 35}, L"参照..."},
            {form->gpbLogin, {172, 44, 365, 141}, L" ログオン "},
@@ -220,9 +220,11 @@ TEST_F(FormTest, LaunchStartsTheClientWithQuotedPathAndLogon) {
   clickItem(form->lstLogin, 0);
   const std::string line = launchAndRecord([&] { click(form->btnShell); });
   EXPECT_EQ(line, "\"" + SQLPlusPath + "\" scott/tiger@orcl");
+  EXPECT_EQ(recordedTitle(), "scott@orcl");  // the console says which logon, not its password
 
-  clickItem(form->lstLogin, 2);  // empty password and host keep both separators
-  EXPECT_EQ(launchAndRecord([&] { click(form->btnShell); }), "\"" + SQLPlusPath + "\" hr/@");
+  clickItem(form->lstLogin, 2);  // no password, no host: the client asks for the password
+  EXPECT_EQ(launchAndRecord([&] { click(form->btnShell); }), "\"" + SQLPlusPath + "\" hr");
+  EXPECT_EQ(recordedTitle(), "hr");
 
   // One argument, whatever the logon holds; the password in the client's quotes.
   typeInto(form->edtPass, L"p@ss");
@@ -235,7 +237,7 @@ TEST_F(FormTest, LaunchStartsTheClientWithQuotedPathAndLogon) {
   typeInto(form->edtHost, L"");
   typeInto(form->edtUser, L"ユーザ");
   EXPECT_EQ(launchAndRecord([&] { click(form->btnShell); }),
-            "\"" + SQLPlusPath + "\" \x83\x86\x81\x5B\x83\x55/@");
+            "\"" + SQLPlusPath + "\" \x83\x86\x81\x5B\x83\x55");
 }
 
 TEST_F(FormTest, EnterLaunchesFromListAndBoxesButClicksAFocusedButton) {
@@ -296,6 +298,20 @@ TEST_F(FormTest, ClientThatCannotStartIsReported) {
   useClient(scratch.file("no such\\client.exe"));
   clickItem(form->lstLogin, 0);
   EXPECT_EQ(messageFrom([&] { click(form->btnShell); }), L"起動に失敗しました。");
+
+  // A path with a quote inside (a settings file handed over by someone else)
+  // would add a start script to every launch: refused every way, nothing started.
+  useClient("\"" + recorderWithBlank() + "\" @\\\\srv\\x.sql \"");
+  const std::wstring refused = L"SQL*Plusのパスに使えない文字があります。";
+  const std::function<void()> ways[] = {[&] { click(form->btnShell); },
+                                        [&] { pressKey(form->lstLogin, VK_RETURN); },
+                                        [&] { doubleClickItem(form->lstLogin, 0); },
+                                        [&] { click(form->btnShortCut); }};
+  for (const auto& way : ways) {
+    std::wstring shown;
+    EXPECT_EQ(launchAndRecord([&] { shown = messageFrom(way); }, false), "");
+    EXPECT_EQ(shown, refused);
+  }
 }
 
 TEST_F(FormTest, FileDialogSetsThePathAndCancelKeepsIt) {

@@ -7,6 +7,9 @@
 #include <shellapi.h>
 #endif
 
+#include <string>
+#include <vector>
+
 #include "CodePage.h"
 #include "Logon.h"
 
@@ -14,7 +17,12 @@ namespace {
 
 TEST(Logon, SeparatorsAreAlwaysThereAndThePasswordIsQuotedWhenItMustBe) {
   EXPECT_EQ(logonArgument({"scott", "tiger", "orcl"}), "scott/tiger@orcl");
-  EXPECT_EQ(logonArgument({"u", "", ""}), "u/@");
+  // SQL*Plus asks for a password left out; an empty one it refuses (ORA-01005).
+  EXPECT_EQ(logonArgument({"u", "", ""}), "u");
+  EXPECT_EQ(logonArgument({"scott", "", "orcl"}), "scott@orcl");
+  EXPECT_EQ(logonArgument({"scott", "tiger", ""}), "scott/tiger");
+  EXPECT_EQ(logonArgument({"/", "", "wallet_alias"}), "/@wallet_alias");  // a wallet
+  EXPECT_EQ(logonArgument({"/", "", ""}), "/");  // the operating system's account
   EXPECT_EQ(logonArgument({"scott", "p@ss", "orcl"}), "scott/\"p@ss\"@orcl");
   EXPECT_EQ(logonArgument({"u", "a/b", "h"}), "u/\"a/b\"@h");
   EXPECT_EQ(logonArgument({"u", "p", "db1:1521/orclpdb"}), "u/p@db1:1521/orclpdb");
@@ -27,9 +35,12 @@ TEST(Logon, CommandLineQuotesAPathWithBlanksOnly) {
             "C:\\ora\\sqlplus.exe u/p@h");
   EXPECT_EQ(clientCommandLine("C:\\Program Files\\ora\\sqlplus.exe", {"u", "p", "h"}),
             "\"C:\\Program Files\\ora\\sqlplus.exe\" u/p@h");
-  EXPECT_EQ(clientCommandLine("\"C:\\Program Files\\sqlplus.exe\"", {"u", "p", "h"}),
-            "\"C:\\Program Files\\sqlplus.exe\" u/p@h");        // already quoted: as it is
   EXPECT_EQ(clientCommandLine("", {"u", "p", "h"}), " u/p@h");  // begins with the blank
+  // A quote anywhere in the path would make the rest of it arguments.
+  EXPECT_TRUE(isUsableClientPath("C:\\Program Files\\\x95\x5C\\sqlplus.exe"));
+  for (const char* bad : {"\"C:\\ora\\sqlplus.exe\" @\\\\srv\\x.sql \"", "\"C:\\x.exe\"",
+                          "C:\\x.exe\r\n"})
+    EXPECT_FALSE(isUsableClientPath(bad)) << bad;
 }
 
 // Whatever the three values hold, the client gets exactly one logon argument.
@@ -53,13 +64,73 @@ const Hostile kHostile[] = {
     {{"a b", "p", "(DESCRIPTION=(A= B))"},
      "a b/p@(DESCRIPTION=(A= B))",
      "\"a b/p@(DESCRIPTION=(A= B))\""},
+    // 表 (95 5C), ソ (83 5C) and 能 (94 5C) end in the byte of a backslash,
+    // which must never be doubled: they are characters, not backslashes.
+    {{"u", "a \x95\x5C", "orcl @\\\\srv\\s\\x.sql"},  // 表 just before the closing quote
+     "u/\"a \x95\x5C\"@orcl @\\\\srv\\s\\x.sql",
+     "\"u/\\\"a \x95\x5C\\\"@orcl @\\\\srv\\s\\x.sql\""},
+    {{"u", "p", "orcl \x95\x5C"}, "u/p@orcl \x95\x5C", "\"u/p@orcl \x95\x5C\""},  // at the end
+    {{"u", "\x83\x5C q", "h"}, "u/\"\x83\x5C q\"@h", "\"u/\\\"\x83\x5C q\\\"@h\""},
+    {{"\x94\x5C x", "p\x94\x5C", "h"}, "\x94\x5C x/p\x94\x5C@h", "\"\x94\x5C x/p\x94\x5C@h\""},
+    {{"\x94\x5C", "", ""}, "\x94\x5C", "\x94\x5C"},
 };
+
+// The C runtime's split of a narrow command line in a multibyte code page:
+// a lead byte and the byte after it are one character, never a quote, a
+// backslash or a blank; 2n backslashes before a quote are n and the quote
+// opens or closes, 2n+1 are n and a quote; "" inside quotes is a quote. The
+// program's name ends at the first blank outside quotes.
+std::vector<std::string> splitLikeTheRuntime(const std::string& line) {
+  std::vector<std::string> args(1);
+  size_t i = 0;
+  const auto copyChar = [&](std::string& arg) {
+    const size_t len = codepage::charLength(line, i);
+    arg.append(line, i, len);
+    i += len;
+  };
+  for (bool quoted = false; i < line.size();) {
+    if (line[i] == '"') {
+      quoted = !quoted;
+      ++i;
+    } else if (!quoted && (line[i] == ' ' || line[i] == '\t')) {
+      break;
+    } else {
+      copyChar(args[0]);
+    }
+  }
+  for (;;) {
+    while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
+    if (i >= line.size()) return args;
+    std::string& arg = args.emplace_back();
+    for (bool quoted = false; i < line.size();) {
+      size_t slashes = 0;
+      for (; i < line.size() && line[i] == '\\'; ++i) ++slashes;
+      if (i < line.size() && line[i] == '"') {
+        arg.append(slashes / 2, '\\');
+        if (slashes % 2 == 1 || (quoted && i + 1 < line.size() && line[i + 1] == '"')) {
+          arg += '"';
+          i += slashes % 2 == 1 ? 1 : 2;
+        } else {
+          quoted = !quoted;
+          ++i;
+        }
+        continue;
+      }
+      arg.append(slashes, '\\');
+      if (i >= line.size() || (!quoted && (line[i] == ' ' || line[i] == '\t'))) break;
+      copyChar(arg);
+    }
+  }
+}
 
 TEST(Logon, EveryLogonIsOneArgumentOfTheClient) {
   for (const Hostile& h : kHostile) {
     EXPECT_EQ(logonArgument(h.logon), h.argument);
     const std::string line = clientCommandLine("C:\\Program Files\\x.exe", h.logon);
     EXPECT_EQ(line, std::string("\"C:\\Program Files\\x.exe\" ") + h.line);
+    EXPECT_EQ(splitLikeTheRuntime(line),
+              (std::vector<std::string>{"C:\\Program Files\\x.exe", h.argument}))
+        << line;
 #ifdef _WIN32
     // Split as the client's runtime splits it.
     int argc = 0;

@@ -1,5 +1,7 @@
 // recorder.cpp: a stand-in for the database client. It writes the command
-// line it was started with to the file named by VOSTRELK_RECORD, in one step.
+// line it was started with to the file named by VOSTRELK_RECORD, in one step,
+// and the title its console was given (STARTUPINFO's lpTitle) beside it, in
+// "<file>.title", first.
 #include <windows.h>
 
 #include <cstring>
@@ -8,6 +10,16 @@
 int main() {
   char target[MAX_PATH] = {};
   if (!GetEnvironmentVariableA("VOSTRELK_RECORD", target, MAX_PATH)) return 1;
+  STARTUPINFOA si{};
+  GetStartupInfoA(&si);
+  const std::string titleFile = std::string(target) + ".title";
+  HANDLE t = CreateFileA(titleFile.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (t != INVALID_HANDLE_VALUE) {
+    DWORD written = 0;
+    if (si.lpTitle) WriteFile(t, si.lpTitle, static_cast<DWORD>(std::strlen(si.lpTitle)), &written, nullptr);
+    CloseHandle(t);
+  }
   const std::string temp = std::string(target) + ".part";
   HANDLE f = CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                          FILE_ATTRIBUTE_NORMAL, nullptr);

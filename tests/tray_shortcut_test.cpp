@@ -186,12 +186,14 @@ TEST_F(ShortcutTest, WritesALinkThatStartsTheClientWithTheLogon) {
   fs::remove(file);
 }
 
-TEST_F(ShortcutTest, EmptyPasswordLeavesNothingBetweenTheSeparators) {
+// The file name keeps both separators; the arguments leave out an empty
+// password (the client asks for it) with its '/', as the launch does.
+TEST_F(ShortcutTest, EmptyPasswordIsLeftOutOfTheArgumentsNotTheName) {
   startWithClient();
   EXPECT_EQ(makeShortcut(L"u", L"", L"h"), L"デスクトップに作成しました。");
   const std::string file = dir + "u_@h.lnk";
   ASSERT_TRUE(fs::exists(file));
-  EXPECT_EQ(readLink(file).arguments, "u/@h");
+  EXPECT_EQ(readLink(file).arguments, "u@h");
   fs::remove(file);
 }
 

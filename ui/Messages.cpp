@@ -6,6 +6,7 @@
 namespace messages {
 
 const wchar_t kLaunchFailed[] = L"起動に失敗しました。";
+const wchar_t kClientPathUnusable[] = L"SQL*Plusのパスに使えない文字があります。";
 const wchar_t kShortcutCreated[] = L"デスクトップに作成しました。";
 const wchar_t kShortcutFailed[] = L"ショートカット作成に失敗しました。";
 const wchar_t kOutOfMemory[] = L"メモリが足りません";

@@ -21,6 +21,7 @@ std::wstring unusableCharacters(const std::wstring& label);
 std::wstring pathNotInCodePage(const std::wstring& path);
 
 extern const wchar_t kLaunchFailed[];
+extern const wchar_t kClientPathUnusable[];
 extern const wchar_t kShortcutCreated[];
 extern const wchar_t kShortcutFailed[];
 extern const wchar_t kOutOfMemory[];

@@ -1,7 +1,7 @@
-// Unit1.cpp: the main window TForm1: its creation, message routing and the
-// handlers that tie the controls to the store. The layout is in
-// Unit1Layout.cpp, the launch and the shortcut in Unit1Launch.cpp, the tray
-// icon in Unit1Tray.cpp.
+// Unit1.cpp: the main window TForm1: its creation, message routing, the
+// handlers that tie the controls to the store and to the launch (Launch.h),
+// and its hiding to the tray icon (TrayIcon.h) and coming back. The layout is
+// in Unit1Layout.cpp.
 #include "Unit1.h"
 
 #include <new>
@@ -10,6 +10,7 @@
 #include "AppName.h"
 #include "Application.h"
 #include "Common.h"
+#include "Launch.h"
 #include "Messages.h"
 #include "Store.h"
 #include "Text.h"
@@ -397,4 +398,90 @@ void TForm1::Delete_List(int Index) {
   SetWindowTextW(edtUser, L"");
   SetWindowTextW(edtPass, L"");
   SetWindowTextW(edtHost, L"");
+}
+
+bool TForm1::AddTrayIcon() {
+  return tray.add();
+}
+
+void TForm1::RemoveTrayIcon() {
+  tray.remove();
+}
+
+void TForm1::HideToTray() {
+  if (AddTrayIcon()) {
+    ShowWindow(Handle, SW_HIDE);
+    return;
+  }
+  // Hidden without an icon, the window could not be brought back: it goes to
+  // the taskbar instead (once the loop has put it on screen).
+  if (IsWindowVisible(Handle) && !IsIconic(Handle)) ShowWindow(Handle, SW_MINIMIZE);
+}
+
+void TForm1::AppMinimize() {
+  HideToTray();
+}
+
+void TForm1::onTrayIcon(UINT mouseMsg) {
+  switch (mouseMsg) {
+    case WM_LBUTTONDOWN:
+      ShowWindow(Handle, SW_SHOW);
+      if (IsIconic(Handle)) ShowWindow(Handle, SW_RESTORE);
+      SetForegroundWindow(Handle);
+      break;
+    case WM_RBUTTONDOWN:
+      HideToTray();
+      break;
+    default:
+      break;  // moves, releases, double clicks, the middle button
+  }
+}
+
+void TForm1::btnFileOpenClick() {
+  const ClientChoice choice = chooseClient(Handle, lastOpenFile_);
+  switch (choice.status) {
+    case ClientChoice::Cancelled:
+      return;  // the path stays as it was
+    case ClientChoice::DialogUnavailable:
+      throw AppError{messages::kFileDialogUnavailable};
+    case ClientChoice::NotInCodePage:
+      lastOpenFile_ = choice.file;
+      throw AppError{messages::pathNotInCodePage(choice.file)};
+    case ClientChoice::Chosen:
+      lastOpenFile_ = choice.file;
+      SQLPlusPath = choice.path;
+      setTextA(edtSQLPlus, SQLPlusPath);
+      return;
+  }
+}
+
+void TForm1::Shell_SQL() {
+  const std::optional<Logon> logon = readLogon();
+  if (!logon) return;
+  switch (launchClient(getTextA(edtSQLPlus), *logon)) {
+    case LaunchOutcome::Started:
+      return;
+    case LaunchOutcome::PathUnusable:
+      Application::showMessage(messages::kClientPathUnusable);
+      return;
+    case LaunchOutcome::Failed:
+      Application::showMessage(messages::kLaunchFailed);
+      return;
+  }
+}
+
+void TForm1::btnShortCutClick() {
+  const std::optional<Logon> logon = readLogon();
+  if (!logon) return;
+  switch (createLogonShortcut(getTextA(edtSQLPlus), *logon)) {
+    case ShortcutOutcome::Created:
+      Application::showMessage(messages::kShortcutCreated);
+      return;
+    case ShortcutOutcome::PathUnusable:
+      Application::showMessage(messages::kClientPathUnusable);
+      return;
+    case ShortcutOutcome::Failed:
+      Application::showMessage(messages::kShortcutFailed);
+      return;
+  }
 }

@@ -10,7 +10,7 @@
 
 #include "Logon.h"
 #include "Raii.h"
-#include "Unit1Tray.h"
+#include "TrayIcon.h"
 
 class TForm1 {
  public:

@@ -34,8 +34,7 @@ const DWORD kLabel = SS_RIGHT | SS_NOPREFIX;
 // One control a line, as in the layout table.
 // clang-format off
 const ControlLayout kLayout[] = {
-    // " Orcle SQL*Plus " is the stored caption, letter for letter, blanks included.
-    {&TForm1::gpbSQLPlus, nullptr, IDC_GPBSQLPLUS, L"BUTTON", L" Orcle SQL*Plus ", BS_GROUPBOX, 0, 4, 0, 361, 41},
+    {&TForm1::gpbSQLPlus, nullptr, IDC_GPBSQLPLUS, L"BUTTON", L" Oracle SQL*Plus ", BS_GROUPBOX, 0, 4, 0, 361, 41},
     {&TForm1::edtSQLPlus, &TForm1::gpbSQLPlus, IDC_EDTSQLPLUS, L"EDIT", L"edtSQLPlus", kEdit, WS_EX_CLIENTEDGE, 12, 14, 293, 20},
     {&TForm1::btnFileOpen, &TForm1::gpbSQLPlus, IDC_BTNFILEOPEN, L"BUTTON", L"参照...", kButton, 0, 308, 14, 45, 21},
     {&TForm1::gpbLogin, nullptr, IDC_GPBLOGIN, L"BUTTON", L" ログオン ", BS_GROUPBOX, 0, 172, 44, 193, 97},

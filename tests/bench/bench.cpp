@@ -307,7 +307,7 @@ int main(int argc, char** argv) {
   // Another copy (another process) saves first, rewriting every slot; this
   // copy's close, one logon added, waits for its lock.
   {
-    const std::string file = work + "\wait1000.ini", times = work + "\other.txt";
+    const std::string file = work + "\\wait1000.ini", times = work + "\\other.txt";
     writeFile(file, settingsFile(1000));
     resetStore();
     IniFileName = file;

@@ -1,9 +1,7 @@
-// Unit1Tray.cpp: the notification-area icon (TrayIcon), and TForm1's hiding
-// to it and coming back from it.
-#include "Unit1Tray.h"
+// TrayIcon.cpp: the notification-area icon's owner; see TrayIcon.h.
+#include "TrayIcon.h"
 
 #include "AppName.h"
-#include "Unit1.h"
 
 TrayIcon::~TrayIcon() {
   remove();
@@ -67,41 +65,4 @@ void TrayIcon::shellRestarted() {
   if (!wanted_) return;
   shown_ = false;
   if (!tryRegister()) startRetrying();
-}
-
-bool TForm1::AddTrayIcon() {
-  return tray.add();
-}
-
-void TForm1::RemoveTrayIcon() {
-  tray.remove();
-}
-
-void TForm1::HideToTray() {
-  if (AddTrayIcon()) {
-    ShowWindow(Handle, SW_HIDE);
-    return;
-  }
-  // Hidden without an icon, the window could not be brought back: it goes to
-  // the taskbar instead (once the loop has put it on screen).
-  if (IsWindowVisible(Handle) && !IsIconic(Handle)) ShowWindow(Handle, SW_MINIMIZE);
-}
-
-void TForm1::AppMinimize() {
-  HideToTray();
-}
-
-void TForm1::onTrayIcon(UINT mouseMsg) {
-  switch (mouseMsg) {
-    case WM_LBUTTONDOWN:
-      ShowWindow(Handle, SW_SHOW);
-      if (IsIconic(Handle)) ShowWindow(Handle, SW_RESTORE);
-      SetForegroundWindow(Handle);
-      break;
-    case WM_RBUTTONDOWN:
-      HideToTray();
-      break;
-    default:
-      break;  // moves, releases, double clicks, the middle button
-  }
 }

@@ -1,4 +1,4 @@
-// Unit1Tray.h: the notification-area icon's one owner. It registers the icon,
+// TrayIcon.h: the notification-area icon's one owner. It registers the icon,
 // removes it, registers it again after the shell restarts, and keeps trying
 // for a while when the shell does not answer (at logon it may still be
 // starting). Nothing else sets the icon's state.
