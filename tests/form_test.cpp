@@ -272,6 +272,42 @@ TEST_F(FormTest, EnterLaunchesFromListAndBoxesButClicksAFocusedButton) {
   EXPECT_EQ(launchAndRecord([&] { pressKey(form->lstLogin, VK_RETURN); }, false), "");
 }
 
+// The host box offers the net service names of the client's tnsnames.ora
+// (here where TNS_ADMIN points), read when the box first gets the focus.
+TEST_F(FormTest, HostBoxOffersTheClientsNetServiceNames) {
+  const ComInit com;
+  writeBytes(scratch.file("tnsnames.ora"),
+             "ORCL =\n  (DESCRIPTION=(ADDRESS=(HOST=db)(PORT=1521)))\norclpdb1=(x)\nPROD=(y)\n");
+  SetEnvironmentVariableA("TNS_ADMIN", scratch.path().string().c_str());
+  start(kThreeLogons);
+  useClient(recorderWithBlank());
+  clickItem(form->lstLogin, 1);  // system / manager @ prod
+  EXPECT_TRUE(form->hosts.names().empty());  // nothing read at the start
+  typeInto(form->edtHost, L"");
+  for (int i = 0; i < 100 && form->hosts.names().size() < 3; ++i) pump(20);
+  EXPECT_EQ(form->hosts.names(), (std::vector<std::wstring>{L"ORCL", L"orclpdb1", L"PROD"}));
+
+  // A prefix in any letter case opens the list; Down and Enter take a name
+  // into the box and start nothing.
+  SetFocus(form->edtHost);
+  for (wchar_t c : std::wstring(L"Or")) PostMessageW(form->edtHost, WM_CHAR, c, 1);
+  pump(300);
+  EXPECT_TRUE(form->hosts.dropDownOpen());
+  const std::string line = launchAndRecord(
+      [&] {
+        pressKey(form->edtHost, VK_DOWN);
+        pressKey(form->edtHost, VK_RETURN);
+      },
+      false);
+  EXPECT_EQ(line, "");
+  EXPECT_EQ(text(form->edtHost), L"ORCL");
+  EXPECT_FALSE(form->hosts.dropDownOpen());
+  // With the list closed, Enter launches as ever.
+  EXPECT_EQ(launchAndRecord([&] { pressKey(form->edtHost, VK_RETURN); }),
+            "\"" + SQLPlusPath + "\" system/manager@ORCL");
+  SetEnvironmentVariableA("TNS_ADMIN", nullptr);
+}
+
 TEST_F(FormTest, AccessKeysClickTheirButtons) {
   start(kThreeLogons);
   useClient("C:\\x.exe");

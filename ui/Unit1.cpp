@@ -54,6 +54,7 @@ struct CommandRoute {
 const CommandRoute kCommandRoutes[] = {
     {IDC_EDTSQLPLUS, EN_CHANGE, &TForm1::edtSQLPlusChange},
     {IDC_EDTUSER, EN_CHANGE, &TForm1::edtUserChange},
+    {IDC_EDTHOST, EN_SETFOCUS, &TForm1::edtHostEnter},
     {IDC_LSTLOGIN, LBN_SELCHANGE, &TForm1::lstLoginClick},
     {IDC_LSTLOGIN, LBN_DBLCLK, &TForm1::lstLoginDblClick},
     {IDC_BTNFILEOPEN, BN_CLICKED, &TForm1::btnFileOpenClick},
@@ -163,6 +164,9 @@ LRESULT TForm1::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_TIMER:
       if (wParam == TrayIcon::kRetryTimer) tray.retry();
+      return 0;
+    case WM_HOSTNAMESREAD:
+      hosts.onNamesRead();
       return 0;
     case WM_TRAYICON:
       onTrayIcon(static_cast<UINT>(LOWORD(lParam)));
@@ -294,11 +298,18 @@ bool TForm1::FormClose() {
 }
 
 void TForm1::FormKeyDown(WORD key) {
-  if (key == VK_RETURN && IsWindowEnabled(btnShell)) btnShellClick();
+  // Enter in the host box's open list takes a name into the box, no more.
+  if (key == VK_RETURN && IsWindowEnabled(btnShell) && !hosts.dropDownOpen()) btnShellClick();
 }
 
 void TForm1::edtSQLPlusChange() {
-  if (textChanged(edtSQLPlus, lastSQLPlus_)) Chage_Btn_Enabled();
+  if (!textChanged(edtSQLPlus, lastSQLPlus_)) return;
+  Chage_Btn_Enabled();
+  hosts.clientChanged(getTextA(edtSQLPlus));
+}
+
+void TForm1::edtHostEnter() {
+  hosts.boxFocused(Handle, edtHost, getTextA(edtSQLPlus));
 }
 void TForm1::edtUserChange() {
   if (textChanged(edtUser, lastUser_)) Chage_Btn_Enabled();

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "Logon.h"
+#include "HostSuggestions.h"
 #include "Raii.h"
 #include "TrayIcon.h"
 
@@ -45,6 +46,7 @@ class TForm1 {
   void FormKeyDown(WORD key);
   void edtSQLPlusChange();
   void edtUserChange();
+  void edtHostEnter();
   void btnFileOpenClick();
   void lstLoginClick();
   void lstLoginDblClick();
@@ -88,6 +90,10 @@ class TForm1 {
   // The texts the enabling rule last saw: setting a box to the text it holds is no change.
   std::wstring lastUser_, lastSQLPlus_;
   UINT taskbarCreated_ = 0;
+
+ public:
+  // The host box's suggestions: the client's net service names.
+  HostSuggestions hosts;
 };
 
 extern TForm1* Form1;

@@ -1,0 +1,180 @@
+// HostSuggestions.cpp: see HostSuggestions.h.
+#include "HostSuggestions.h"
+
+#include <shldisp.h>
+#include <shlguid.h>
+#include <shobjidl.h>
+
+#include <atomic>
+#include <mutex>
+#include <thread>
+
+#include "CodePage.h"
+#include "Raii.h"
+#include "TnsNames.h"
+
+// Shared by the window's thread, the reading thread and the list's
+// enumerators (which Windows may call from a thread of its own).
+struct HostSuggestions::State {
+  std::mutex mutex;
+  std::shared_ptr<const std::vector<std::wstring>> names =
+      std::make_shared<std::vector<std::wstring>>();
+  std::atomic<unsigned> generation{0};  // the newest read; older ones are dropped
+};
+
+namespace {
+
+using State = HostSuggestions::State;
+
+bool readWhole(const std::string& path, std::string& bytes) {
+  const UniqueHandle file = ownFile(CreateFileW(fromAnsi(path).c_str(), GENERIC_READ,
+                                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  LARGE_INTEGER size{};
+  if (!file || !GetFileSizeEx(file.get(), &size) || size.QuadPart > (8 << 20)) return false;
+  bytes.resize(static_cast<size_t>(size.QuadPart));
+  DWORD got = 0;
+  if (!ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr))
+    return false;
+  bytes.resize(got);
+  return true;
+}
+
+// The names of the first of the client's files that can be read.
+std::vector<std::wstring> readClientNames(const std::vector<std::string>& candidates) {
+  for (const std::string& file : candidates) {
+    std::string probe;
+    if (!readWhole(file, probe)) continue;
+    std::vector<std::wstring> names;
+    for (const std::string& n : tns::readNames(file, readWhole)) names.push_back(fromAnsi(n));
+    return names;
+  }
+  return {};
+}
+
+// The list's source of strings: a snapshot of the names at each Reset.
+class NameEnum : public IEnumString {
+ public:
+  explicit NameEnum(std::shared_ptr<State> state) : state_(std::move(state)) { Reset(); }
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    if (iid == IID_IUnknown || iid == IID_IEnumString) {
+      *out = static_cast<IEnumString*>(this);
+      AddRef();
+      return S_OK;
+    }
+    *out = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
+  ULONG STDMETHODCALLTYPE Release() override {
+    const ULONG left = --refs_;
+    if (left == 0) delete this;
+    return left;
+  }
+  HRESULT STDMETHODCALLTYPE Next(ULONG count, LPOLESTR* out, ULONG* fetched) override {
+    ULONG n = 0;
+    for (; n < count && at_ < names_->size(); ++n, ++at_) {
+      const std::wstring& name = (*names_)[at_];
+      const size_t bytes = (name.size() + 1) * sizeof(wchar_t);
+      out[n] = static_cast<LPOLESTR>(CoTaskMemAlloc(bytes));
+      if (!out[n]) break;
+      memcpy(out[n], name.c_str(), bytes);
+    }
+    if (fetched) *fetched = n;
+    return n == count ? S_OK : S_FALSE;
+  }
+  HRESULT STDMETHODCALLTYPE Skip(ULONG count) override {
+    at_ = std::min(names_->size(), at_ + count);
+    return at_ < names_->size() ? S_OK : S_FALSE;
+  }
+  HRESULT STDMETHODCALLTYPE Reset() override {
+    const std::lock_guard<std::mutex> hold(state_->mutex);
+    names_ = state_->names;
+    at_ = 0;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE Clone(IEnumString** out) override {
+    auto* copy = new (std::nothrow) NameEnum(state_);
+    if (!copy) return E_OUTOFMEMORY;
+    copy->names_ = names_;
+    copy->at_ = at_;
+    *out = copy;
+    return S_OK;
+  }
+
+ private:
+  virtual ~NameEnum() = default;
+  std::atomic<ULONG> refs_{1};
+  std::shared_ptr<State> state_;
+  std::shared_ptr<const std::vector<std::wstring>> names_;
+  size_t at_ = 0;
+};
+
+}  // namespace
+
+struct HostSuggestions::Com {
+  ComPtr<IAutoComplete2> complete;
+  ComPtr<IAutoCompleteDropDown> dropDown;
+};
+
+HostSuggestions::HostSuggestions() : state_(std::make_shared<State>()) {}
+HostSuggestions::~HostSuggestions() = default;
+
+void HostSuggestions::boxFocused(HWND owner, HWND box, const std::string& clientPath) {
+  if (com_) return;
+  com_ = std::make_unique<Com>();
+  owner_ = owner;
+  auto* source = new NameEnum(state_);
+  ComPtr<IUnknown> list;
+  *list.putVoid() = static_cast<IUnknown*>(source);
+  if (SUCCEEDED(CoCreateInstance(CLSID_AutoComplete, nullptr, CLSCTX_INPROC_SERVER,
+                                 IID_IAutoComplete2, com_->complete.putVoid())) &&
+      SUCCEEDED(com_->complete->Init(box, list.get(), nullptr, nullptr))) {
+    // Suggestions only: nothing is added to what the user types.
+    com_->complete->SetOptions(ACO_AUTOSUGGEST | ACO_UPDOWNKEYDROPSLIST);
+    com_->complete->QueryInterface(IID_IAutoCompleteDropDown, com_->dropDown.putVoid());
+  }
+  read(clientPath);
+}
+
+void HostSuggestions::clientChanged(const std::string& clientPath) {
+  if (com_) read(clientPath);
+}
+
+void HostSuggestions::read(const std::string& clientPath) {
+  wchar_t admin[MAX_PATH] = {};
+  const DWORD n = GetEnvironmentVariableW(L"TNS_ADMIN", admin, MAX_PATH);
+  std::vector<std::string> candidates =
+      tns::candidateFiles(clientPath, n > 0 && n < MAX_PATH ? toAnsi(admin) : "");
+  const unsigned generation = ++state_->generation;
+  // Detached: a file on a share that does not answer may hold this thread,
+  // never the window, and the process does not wait for it at its end.
+  std::thread([state = state_, owner = owner_, candidates = std::move(candidates), generation] {
+    auto names = std::make_shared<std::vector<std::wstring>>(readClientNames(candidates));
+    {
+      const std::lock_guard<std::mutex> hold(state->mutex);
+      if (state->generation != generation) return;  // the client changed meanwhile
+      state->names = std::move(names);
+    }
+    PostMessageW(owner, WM_HOSTNAMESREAD, 0, 0);
+  }).detach();
+}
+
+void HostSuggestions::onNamesRead() {
+  if (com_ && com_->dropDown) com_->dropDown->ResetEnumerator();
+}
+
+bool HostSuggestions::dropDownOpen() const {
+  if (!com_ || !com_->dropDown) return false;
+  DWORD flags = 0;
+  LPWSTR selected = nullptr;
+  if (FAILED(com_->dropDown->GetDropDownStatus(&flags, &selected))) return false;
+  CoTaskMemFree(selected);
+  return (flags & ACDD_VISIBLE) != 0;
+}
+
+std::vector<std::wstring> HostSuggestions::names() const {
+  const std::lock_guard<std::mutex> hold(state_->mutex);
+  return *state_->names;
+}

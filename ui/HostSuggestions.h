@@ -1,0 +1,47 @@
+// HostSuggestions.h: the host box's drop-down list of the net service names
+// the client knows (its tnsnames.ora), as Windows' own boxes offer
+// suggestions. Nothing is read or loaded at the start: the first time the
+// box gets the focus. The file is read off the window's thread, so that a
+// share that does not answer never holds the window up.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+// Posted to the owner window when a read has found names: the suggestions
+// take them (onNamesRead).
+constexpr UINT WM_HOSTNAMESREAD = WM_APP + 1;
+
+class HostSuggestions {
+ public:
+  HostSuggestions();
+  ~HostSuggestions();
+  HostSuggestions(const HostSuggestions&) = delete;
+  HostSuggestions& operator=(const HostSuggestions&) = delete;
+
+  // The host box got the focus: the first time, the list is attached to it
+  // and the names of the client at clientPath are read; owner is told.
+  void boxFocused(HWND owner, HWND box, const std::string& clientPath);
+  // The client's path changed: its names are read again (once attached).
+  void clientChanged(const std::string& clientPath);
+  // WM_HOSTNAMESREAD: the list shows the names just read from now on.
+  void onNamesRead();
+  // Whether the drop-down list is open: Enter then takes a name and does
+  // nothing else.
+  [[nodiscard]] bool dropDownOpen() const;
+  // The names the list offers now (for tests).
+  [[nodiscard]] std::vector<std::wstring> names() const;
+
+  struct State;
+
+ private:
+  void read(const std::string& clientPath);
+
+  HWND owner_ = nullptr;
+  std::shared_ptr<State> state_;
+  struct Com;
+  std::unique_ptr<Com> com_;
+};
