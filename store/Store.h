@@ -15,10 +15,11 @@ extern std::string IniFileName;                        // full path of the setti
 extern std::string SQLPlusPath;                        // full path of the client executable
 extern std::vector<std::string> Users, Passes, Hosts;  // parallel, one entry per slot
 
-// How long a save waits for another copy's save to end. The longest save
-// measured (5,000 logons, every slot rewritten) takes about a minute under
-// Wine; a lock held longer belongs to a copy that hangs.
-constexpr std::chrono::milliseconds kSaveLockTimeout{180'000};
+// How long a save waits for another copy's save to end: twice the longest
+// save measured (5,000 logons, every slot rewritten: 312 s under Wine, where
+// each profile write rewrites the whole file). A lock held longer belongs to
+// a copy that hangs.
+constexpr std::chrono::milliseconds kSaveLockTimeout{600'000};
 extern std::chrono::milliseconds saveLockTimeout;  // kSaveLockTimeout; tests shorten it
 // A save writes its copy of the settings file beside it as
 // "<file>.<process>-<save>.new"; 1.1.0 wrote "<file>.new".

@@ -23,30 +23,45 @@ has_window() { [ -n "$(main_window)" ]; }
 no_window() { [ -z "$(main_window)" ]; }
 process_ended() { ! kill -0 "$1" 2>/dev/null; }
 
-# Client-area origin of the main window: the frame is the same width on every
-# side, the caption adds to the top.
-origin() {
-  local wid=$1 X Y WIDTH HEIGHT
-  eval "$(xdotool getwindowgeometry --shell "$wid")"
-  local client_w=$2 client_h=$3
-  local border=$(((WIDTH - client_w) / 2))
-  local caption=$((HEIGHT - client_h - 2 * border))
-  OX=$((X + border)) OY=$((Y + border + caption)) WIN_W=$WIDTH WIN_H=$HEIGHT
+# Where the controls stand, asked from the window itself (vk_where, beside
+# the tests' other programs): their screen rectangles by control ID, as
+# ui/resource.h names them (BTNSHELL, LSTLOGIN...). Asked again after the
+# window opens or moves.
+where_exe=${where_exe:-$VOSTRELK_ROOT/build/windows/tests/vk_where.exe}
+locate() {  # (its lines end in CR LF)
+  "$WINE_LOADER" "$where_exe" >"$work/where.raw" 2>/dev/null </dev/null
+  tr -d '\r' <"$work/where.raw" >"$work/where.txt"
 }
-click_at() {  # click_at X Y in client coordinates
-  xdotool mousemove $((OX + $1)) $((OY + $2)) click 1
+rect_of() {  # rect_of NAME: left top right bottom item-height
+  local id
+  id=$(awk -v n="IDC_$1" '$1 == "#define" && $2 == n { print $3 }' "$VOSTRELK_ROOT/ui/resource.h")
+  awk -v id="$id" '$1 == id { print $2, $3, $4, $5, $6 }' "$work/where.txt"
+}
+click_control() {  # click_control NAME: a click in the middle of the control
+  local l t r b h
+  read -r l t r b h < <(rect_of "$1")
+  xdotool mousemove $(((l + r) / 2)) $(((t + b) / 2)) click 1
   sleep 0.6  # longer than the double-click time between separate clicks
 }
+click_item() {  # click_item N: item N of the list of logons
+  local l t r b h
+  read -r l t r b h < <(rect_of LSTLOGIN)
+  xdotool mousemove $((l + 40)) $((t + 2 + $1 * h + h / 2)) click 1
+  sleep 0.6
+}
 # open_program CHECK: starts a copy at 96 pixels per inch (whatever an
-# interrupted earlier run left) and checks that its window comes; sets wid and
-# the client origin for click_at.
+# interrupted earlier run left) and checks that its window comes; sets wid,
+# the window's size (WIN_W, WIN_H) and where its controls are.
 open_program() {
   vk_dpi 96
   start_program
   check "$1" wait_for 30 has_window
   wid=$(main_window)
-  origin "$wid" 368 206
+  local X Y WIDTH HEIGHT
+  eval "$(xdotool getwindowgeometry --shell "$wid")"
+  WIN_W=$WIDTH WIN_H=$HEIGHT
   sleep 1
+  locate
 }
 key() { xdotool key --delay 80 "$@"; sleep 0.4; }
 recorded() { [ -f "$work/record.txt" ] && cat "$work/record.txt"; }

@@ -19,6 +19,9 @@ export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;comdlg32=n,b"
 export VOSTRELK_RECORD
 VOSTRELK_RECORD=$(winpath "$work/record.txt")
 client=$(winpath "$work/my client/rec.exe")
+mkdir -p "$work/my client/network/admin"
+printf 'ORCL =\r\n  (DESCRIPTION = (ADDRESS = (HOST = db)(PORT = 1521)))\r\nprod.example, PROD2 = (x)\r\n' \
+  >"$work/my client/network/admin/tnsnames.ora"
 printf '[SQL*Plus]\r\nPath=%s\r\n[List]\r\nCOUNT=2\r\n[0]\r\nUser=scott\r\nPass=tiger\r\nHost=orcl\r\n[1]\r\nUser=system\r\nPass=manager\r\nHost=prod\r\n[2]\r\nUser=ユーザ\r\nPass=表ソ\r\nHost=開発DB\r\n' "$client" |
   iconv -f UTF-8 -t CP932 >"$work/Vostrelk.ini"
 
@@ -27,20 +30,35 @@ open_program "window appears"
 import -window root "$out/main.png"
 W96=$WIN_W H96=$WIN_H
 
-click_at 60 68   # list item 0
+click_item 0
 rm -f "$work/record.txt"
 key Return
 check "Enter launches the chosen logon" wait_for 15 test -f "$work/record.txt"
 check "command line quotes the path" [ "$(recorded)" = "\"$client\" scott/tiger@orcl" ]
 
-click_at 60 80   # list item 1, then the launch button
+click_item 1  # then the launch button
 rm -f "$work/record.txt"
-click_at 318 156
+click_control BTNSHELL
 check "launch button starts the client" wait_for 15 test -f "$work/record.txt"
 check "with the second logon" [ "$(recorded)" = "\"$client\" system/manager@prod" ]
 
+# --- the host box offers the client's net service names ----------------------
+# (an Instant Client: network\admin beside the client)
+click_item 0
+click_control EDTHOST
+key End BackSpace BackSpace BackSpace BackSpace
+xdotool type --delay 120 PR
+sleep 1
+import -window root "$out/host-suggestions.png"
+rm -f "$work/record.txt"
+key Down Return
+check "Down and Enter in the list start nothing" [ ! -f "$work/record.txt" ]
+key Return
+check "the name taken, Enter launches" wait_for 15 test -f "$work/record.txt"
+check "with the name from the list" [ "$(recorded)" = "\"$client\" scott/tiger@prod.example" ]
+
 # --- the file dialog comes from the system, not from beside the program -----
-click_at 334 24  # 参照...
+click_control BTNFILEOPEN  # 参照...
 check "the file dialog opens" wait_for 10 bash -c "xdotool search --onlyvisible --name '^開く$' | grep -q ."
 check "the planted comdlg32.dll is never loaded" test ! -e "$work/comdlg32.dll.loaded"
 xdotool search --onlyvisible --name '^開く$' windowactivate --sync 2>/dev/null
@@ -50,8 +68,8 @@ sleep 0.5
 # --- a desktop shortcut, read back by an independent parser ------------------
 desktop=$HOME/Desktop
 rm -f "$desktop/scott_tiger@orcl.lnk"
-click_at 60 68    # list item 0
-click_at 318 188  # the shortcut button
+click_item 0
+click_control BTNSHORTCUT
 sleep 1
 import -window root "$out/shortcut.png"
 xdotool mousemove 512 384  # the message box stands in the middle of the screen
@@ -66,11 +84,11 @@ check "shortcut starts in the root of C:" [ "$(lnk_field 'Working directory')" =
 # lnkinfo prints the show command as 0: read it from the header (offset 0x3C).
 check "shortcut opens a normal window" [ "$(od -An -tu4 -j60 -N4 "$lnk" | tr -d ' ')" = 1 ]
 
-click_at 300 70  # the user box: replace its text with a new user
+click_control EDTUSER  # replace its text with a new user
 key End $(printf 'BackSpace %.0s' {1..10})
 xdotool type --delay 60 e2e
 sleep 0.3
-click_at 218 156  # register
+click_control BTNINSERT
 import -window root "$out/registered.png"
 # Another copy on the same file adds a logon meanwhile: the close keeps both.
 { cat "$work/Vostrelk.ini"; printf '[3]\r\nUser=other\r\nPass=o\r\nHost=o\r\n'; } |

@@ -65,7 +65,7 @@ system_only() {
 check "the program imports system DLLs only ($imports)" system_only
 
 open_program "the unpacked program starts"
-click_at 334 24  # 参照...: the file dialog opens with the focus in its name box
+click_control BTNFILEOPEN  # 参照...: the file dialog opens with the focus in its name box
 sleep 2
 dialog=$(xdotool search --onlyvisible --name '^開く$' 2>/dev/null | head -n1)
 check "the file dialog opens" [ -n "$dialog" ]
@@ -73,7 +73,7 @@ check "the file dialog opens" [ -n "$dialog" ]
 xdotool type --delay 40 'C:\windows\notepad.exe'
 key Return
 sleep 1
-click_at 300 70  # the user box, then the password and the host with Tab
+click_control EDTUSER  # then the password and the host with Tab
 xdotool type --delay 60 scott
 key Tab
 xdotool type --delay 60 tiger
