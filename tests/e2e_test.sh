@@ -7,15 +7,15 @@
 # through the tray icon, and 144 DPI. Leaves screenshots in OUT_DIR.
 set -u
 exe=$1 recorder=$2 out=$(realpath -m "$3") planted=$4
+# Wine would prefer its own comdlg32 anyway: told otherwise, only the program keeps it out.
+export VK_DLL_OVERRIDES=comdlg32=n,b
 source "$(dirname "$0")/e2e_lib.sh"
 
 work=$out/e2e
 rm -rf "$work" && mkdir -p "$work/my client" "$out"
 cp "$exe" "$work/Vostrelk.exe"
 cp "$recorder" "$work/my client/rec.exe"
-# Wine would prefer its own comdlg32 anyway: told otherwise, only the program keeps it out.
 cp "$planted" "$work/comdlg32.dll"
-export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;comdlg32=n,b"
 export VOSTRELK_RECORD
 VOSTRELK_RECORD=$(winpath "$work/record.txt")
 client=$(winpath "$work/my client/rec.exe")

@@ -8,6 +8,8 @@
 #include "Messages.h"
 #include "Raii.h"
 #include "SaveLock.h"
+#include "Unit1Layout.h"
+#include "resource.h"
 
 namespace {
 
@@ -88,6 +90,26 @@ TEST_F(FormTest, LayoutStandsWhereTheTablePutsItAt96Dpi) {
   EXPECT_EQ(lf.lfHeight, -12);
   EXPECT_EQ(lf.lfCharSet, SHIFTJIS_CHARSET);
   EXPECT_EQ(SendMessageW(form->lstLogin, LB_GETITEMHEIGHT, 0, 0), 12);
+}
+
+// The places at any DPI come from the table alone: no window is needed.
+TEST(Layout, PlacesScaleFromTheTableWithoutAWindow) {
+  const auto at = [](int id, UINT dpi) {
+    const RECT r = layout::controlRect(id, dpi);
+    return std::vector<LONG>{r.left, r.top, r.right, r.bottom};
+  };
+  EXPECT_EQ(at(IDC_EDTHOST, 96), (std::vector<LONG>{248, 109, 357, 129}));  // in its group box
+  EXPECT_EQ(at(IDC_EDTHOST, 144), (std::vector<LONG>{372, 164, 536, 194}));  // rounded
+  EXPECT_EQ(at(IDC_BTNSHELL, 120), (std::vector<LONG>{340, 180, 456, 211}));
+  EXPECT_EQ(layout::itemHeight(144), 18);
+  const layout::Icons icons = layout::loadIcons(GetModuleHandleW(nullptr), 144);
+  ICONINFO info{};
+  ASSERT_TRUE(GetIconInfo(icons.small.get(), &info));
+  BITMAP bm{};
+  GetObjectW(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof bm, &bm);
+  EXPECT_EQ(bm.bmWidth, GetSystemMetricsForDpi(SM_CXSMICON, 144));  // drawn for 144, not shrunk
+  DeleteObject(info.hbmColor);
+  DeleteObject(info.hbmMask);
 }
 
 TEST_F(FormTest, TabOrderFollowsTheLayout) {

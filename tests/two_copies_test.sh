@@ -11,7 +11,7 @@ source "$(dirname "$0")/e2e_lib.sh"
 
 prefix1=$WINEPREFIX prefix2=$WINEPREFIX-2
 ( vk_wine_prefix "$prefix2" && "$WINESERVER" -w && "$WINESERVER" -p )
-trap '( vk_wine_env "$prefix2"; "$WINESERVER" -k )' EXIT
+trap '( vk_wine_env "$prefix2"; VK_XVFB_PID= vk_wine_session_end )' EXIT
 in_prefix() { ( vk_wine_env "$1" && cd "$work" && "${@:2}" ); }  # in_prefix PREFIX COMMAND...
 
 work=$out/two-copies

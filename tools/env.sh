@@ -39,7 +39,9 @@ vk_wine_tools() {
 vk_wine_env() {
   export WINEPREFIX=$1
   export WINEDEBUG=-all
-  export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+  # No Mono or Gecko download prompts, no desktop entries for every shortcut;
+  # a caller adds its own in VK_DLL_OVERRIDES (a test's planted DLLs).
+  export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d${VK_DLL_OVERRIDES:+;$VK_DLL_OVERRIDES}"
   export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
   export HOME=$WINEPREFIX.home
   mkdir -p "$HOME/Desktop"
@@ -98,4 +100,22 @@ vk_xvfb() {
     rm -f "$fd_file"
     for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
   fi
+}
+
+# The Windows build: Vostrelk.exe and the tests, cross-compiled.
+vk_build_windows() { cmake --preset windows >/dev/null && cmake --build --preset windows; }
+
+# A Wine session for a run of programs: the prefix, one persistent server
+# (a server that is shutting down makes a new program end silently) and a
+# display. vk_wine_session_end stops both; callers trap it on EXIT.
+vk_wine_session() {
+  vk_wine_prefix "$@"
+  "$WINESERVER" -w  # a server still going down would end the first program silently
+  "$WINESERVER" -p
+  vk_xvfb
+}
+vk_wine_session_end() {
+  [ -n "${WINESERVER:-}" ] && "$WINESERVER" -k >/dev/null 2>&1
+  [ -n "${VK_XVFB_PID:-}" ] && kill "$VK_XVFB_PID" 2>/dev/null
+  return 0
 }

@@ -1,7 +1,7 @@
-// Unit1.cpp: the main window TForm1: its creation, message routing, the
-// handlers that tie the controls to the store and to the launch (Launch.h),
-// and its hiding to the tray icon (TrayIcon.h) and coming back. The layout is
-// in Unit1Layout.cpp.
+// Unit1.cpp: the main window TForm1: its creation and layout (from the table
+// in Unit1Layout.h), message routing, the handlers that tie the controls to
+// the store and to the launch (Launch.h), and its hiding to the tray icon
+// (TrayIcon.h) and coming back.
 #include "Unit1.h"
 
 #include <new>
@@ -43,6 +43,38 @@ bool textChanged(HWND wnd, std::wstring& last) {
   if (now == last) return false;
   last = std::move(now);
   return true;
+}
+
+// The field each control of the layout goes to.
+struct FieldOf {
+  int id;
+  HWND TForm1::*field;
+};
+const FieldOf kFields[] = {
+    {IDC_GPBSQLPLUS, &TForm1::gpbSQLPlus},
+    {IDC_EDTSQLPLUS, &TForm1::edtSQLPlus},
+    {IDC_BTNFILEOPEN, &TForm1::btnFileOpen},
+    {IDC_GPBLOGIN, &TForm1::gpbLogin},
+    {IDC_LBLUSER, &TForm1::lblUser},
+    {IDC_EDTUSER, &TForm1::edtUser},
+    {IDC_LBLPASS, &TForm1::lblPass},
+    {IDC_EDTPASS, &TForm1::edtPass},
+    {IDC_LBLHOST, &TForm1::lblHost},
+    {IDC_EDTHOST, &TForm1::edtHost},
+    {IDC_GPBLIST, &TForm1::gpbList},
+    {IDC_LSTLOGIN, &TForm1::lstLogin},
+    {IDC_BTNINSERT, &TForm1::btnInsert},
+    {IDC_BTNSHELL, &TForm1::btnShell},
+    {IDC_BTNDELETE, &TForm1::btnDelete},
+    {IDC_BTNSHORTCUT, &TForm1::btnShortCut},
+};
+
+int textWidth(HWND wnd, HFONT font, const wchar_t* text) {
+  const WindowDC dc(wnd);
+  const SelectedObject selected(dc.get(), font);
+  SIZE size{};
+  GetTextExtentPoint32W(dc.get(), text, lstrlenW(text), &size);
+  return size.cx;
 }
 
 // The handler each control's notification calls.
@@ -227,6 +259,54 @@ LRESULT TForm1::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
       break;
   }
   return DefWindowProcW(Handle, msg, wParam, lParam);
+}
+
+void TForm1::createControls() {
+  const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(Handle, GWLP_HINSTANCE));
+  for (const auto& c : kControls) {
+    const RECT r = controlRect(c.id, 96);
+    const HWND wnd = CreateWindowExW(c.exStyle, c.className, c.text, WS_CHILD | WS_VISIBLE | c.style,
+                                     r.left, r.top, r.right - r.left, r.bottom - r.top, Handle,
+                                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), instance,
+                                     nullptr);
+    for (const FieldOf& f : kFields)
+      if (f.id == c.id) this->*f.field = wnd;
+  }
+  lastUser_ = windowText(edtUser);
+  lastSQLPlus_ = windowText(edtSQLPlus);
+}
+
+// Places every control, the font, the icons and the window's size for dpi
+// pixels per inch.
+void TForm1::applyLayout(UINT dpi) {
+  dpi_ = dpi ? dpi : 96;
+  font_ = createFont(dpi_);
+  for (const auto& c : kControls) {
+    const HWND wnd = GetDlgItem(Handle, c.id);
+    RECT r = controlRect(c.id, dpi_);
+    if (c.style & SS_RIGHT) {
+      // Labels size themselves to their text, keeping their right edge, so
+      // that a substitute font a little wider than the original is not cut.
+      const int needed = textWidth(wnd, font_.get(), c.text);
+      if (needed > r.right - r.left) r.left = r.right - needed;
+    }
+    SetWindowPos(wnd, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    SendMessageW(wnd, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+  }
+  SendMessageW(lstLogin, LB_SETITEMHEIGHT, 0, itemHeight(dpi_));
+  // The new icons are in place before the old ones go.
+  Icons icons =
+      loadIcons(reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(Handle, GWLP_HINSTANCE)), dpi_);
+  SendMessageW(Handle, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icons.small.get()));
+  SendMessageW(Handle, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icons.big.get()));
+  tray.setIcon(icons.small.get());
+  smallIcon_ = std::move(icons.small);
+  bigIcon_ = std::move(icons.big);
+  const SIZE frame = frameSize(dpi_);
+  SetWindowPos(Handle, nullptr, 0, 0, frame.cx, frame.cy,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  InvalidateRect(Handle, nullptr, TRUE);
 }
 
 void TForm1::onCommand(int id, int code) {

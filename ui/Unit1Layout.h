@@ -1,8 +1,11 @@
-// Unit1Layout.h: the main window's frame at 96 pixels per inch, shared by
-// its creation (Unit1.cpp) and its layout (Unit1Layout.cpp).
+// Unit1Layout.h: the main window's layout as data: its frame, and its
+// controls in tab order with their places at 96 pixels per inch; and the
+// places, font and icons at any DPI, which need no window to compute.
 #pragma once
 
 #include <windows.h>
+
+#include "Raii.h"
 
 namespace layout {
 
@@ -11,5 +14,37 @@ constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINI
 constexpr DWORD kWindowExStyle = WS_EX_CONTROLPARENT;
 constexpr int kClientWidth = 368, kClientHeight = 206;
 constexpr int kLeft = 192, kTop = 107;
+
+// A control at 96 pixels per inch. Its place is within its group box (group:
+// the box's ID), or within the window's client area (group 0). Controls are
+// siblings in the window (a group box does not pass on its children's
+// notifications), in tab order, each label just before its box: a screen
+// reader names a box after the label that precedes it.
+struct Control {
+  int id;
+  int group;
+  const wchar_t* className;
+  const wchar_t* text;
+  DWORD style;
+  DWORD exStyle;
+  int left, top, width, height;
+};
+extern const Control kControls[16];
+
+int scale(int value, UINT dpi);
+// Where control id stands in the window's client area at dpi.
+RECT controlRect(int id, UINT dpi);
+// The window's outer size for its client area at dpi.
+SIZE frameSize(UINT dpi);
+// The controls' font and the list's item height at dpi.
+UniqueFont createFont(UINT dpi);
+int itemHeight(UINT dpi);
+
+// The program's icon drawn for dpi (not a 32-pixel one shrunk): the title
+// bar's and the tray's, and Alt+Tab's.
+struct Icons {
+  UniqueIcon small, big;
+};
+Icons loadIcons(HINSTANCE instance, UINT dpi);
 
 }  // namespace layout
