@@ -41,6 +41,11 @@ check "the readme points to the notices" grep -q THIRD-PARTY-NOTICES.txt "$readm
 check "the notices name the GCC Runtime Library Exception" \
   grep -q 'GCC Runtime Library Exception' "$work/THIRD-PARTY-NOTICES.txt"
 check "the notices hold winpthreads' licence" grep -q 'winpthreads' "$work/THIRD-PARTY-NOTICES.txt"
+check "the notices hold libstdc++'s Hewlett-Packard and Silicon Graphics notices" \
+  bash -c "grep -q '^Hewlett-Packard Company' '$work/THIRD-PARTY-NOTICES.txt' &&
+           grep -q '^Silicon Graphics Computer Systems' '$work/THIRD-PARTY-NOTICES.txt'"
+check "each licence under /usr/share/common-licenses has its public address" \
+  bash -c "! grep 'common-licenses/' '$work/THIRD-PARTY-NOTICES.txt' | grep -v 'https://'"
 
 exe=$work/Vostrelk.exe
 fixed_version() {  # FILEVERSION from the version resource's fixed part, as a.b.c.d

@@ -157,6 +157,45 @@ bool waitForFile(const std::string& path, double limitMs) {
   return true;
 }
 
+// The start table: the minimal window, then each program at 0, 50 and 1,000
+// logons, the programs' runs taken in turns so that the machine's load falls
+// on each alike (several programs: builds compared side by side).
+void startTable(const std::vector<std::string>& programs, const std::string& minimal,
+                const std::string& work, int runs) {
+  std::printf("## Start to window ready (median of %d)\n\n", runs);
+  std::printf(
+      "| program | logons | ms | ratio to minimal | peak working set |\n|---|---|---|---|---|\n");
+  std::vector<double> floor;
+  size_t floorPeak = 0;
+  for (int i = 0; i < runs; ++i) {
+    const StartFigures f = startToWindow(minimal, work, L"Minimal");
+    floor.push_back(f.ms);
+    floorPeak = std::max(floorPeak, f.peakBytes);
+  }
+  const double minimalMs = median(floor);
+  std::printf("| minimal window | - | %.0f | 1.00 | %.1f MB |\n", minimalMs, floorPeak / 1048576.0);
+  for (int logons : {0, 50, 1000}) {
+    std::vector<std::vector<double>> t(programs.size());
+    std::vector<size_t> peak(programs.size());
+    for (int i = 0; i < runs; ++i) {
+      for (size_t p = 0; p < programs.size(); ++p) {
+        const std::string dir = work + "\\start" + std::to_string(p) + "-" + std::to_string(logons);
+        CreateDirectoryA(dir.c_str(), nullptr);
+        CopyFileA(programs[p].c_str(), (dir + "\\Vostrelk.exe").c_str(), FALSE);
+        writeFile(dir + "\\Vostrelk.ini", settingsFile(logons));
+        const StartFigures f = startToWindow(dir + "\\Vostrelk.exe", dir, L"Vostrelk");
+        t[p].push_back(f.ms);
+        peak[p] = std::max(peak[p], f.peakBytes);
+      }
+    }
+    for (size_t p = 0; p < programs.size(); ++p)
+      std::printf("| %s | %d | %.0f | %.2f | %.1f MB |\n",
+                  programs.size() == 1 ? "Vostrelk.exe" : programs[p].c_str(), logons,
+                  median(t[p]), median(t[p]) / minimalMs, peak[p] / 1048576.0);
+  }
+  std::fflush(stdout);
+}
+
 // The other copy of the wait measurement: loads the file, deletes its first
 // logon (every slot moves) and saves. Writes when its save began and ended
 // (the system's tick counter, the same for both processes) to OUT.
@@ -182,6 +221,11 @@ double ticksToMs(LONGLONG ticks) {
 
 int main(int argc, char** argv) {
   if (argc == 4 && std::string(argv[1]) == "--rewrite") return rewriteEverySlot(argv[2], argv[3]);
+  if (argc >= 5 && std::string(argv[1]) == "--start") {  // --start MINIMAL WORK EXE...
+    CreateDirectoryA(argv[3], nullptr);
+    startTable(std::vector<std::string>(argv + 4, argv + argc), argv[2], argv[3], 9);
+    return 0;
+  }
   if (argc != 5) {
     std::printf("usage: vk_bench VOSTRELK_EXE MINIMAL_EXE RECORDER_EXE WORK_DIR\n");
     return 2;
@@ -190,33 +234,7 @@ int main(int argc, char** argv) {
   CreateDirectoryA(work.c_str(), nullptr);
   const int runs = 5;
 
-  std::printf("## Start to window ready (median of %d)\n\n", runs);
-  std::printf(
-      "| program | logons | ms | ratio to minimal | peak working set |\n|---|---|---|---|---|\n");
-  std::vector<double> floor;
-  size_t floorPeak = 0;
-  for (int i = 0; i < runs; ++i) {
-    const StartFigures f = startToWindow(minimal, work, L"Minimal");
-    floor.push_back(f.ms);
-    floorPeak = std::max(floorPeak, f.peakBytes);
-  }
-  const double minimalMs = median(floor);
-  std::printf("| minimal window | - | %.0f | 1.00 | %.1f MB |\n", minimalMs, floorPeak / 1048576.0);
-  for (int logons : {0, 50, 1000}) {
-    const std::string dir = work + "\\start" + std::to_string(logons);
-    CreateDirectoryA(dir.c_str(), nullptr);
-    CopyFileA(vostrelk.c_str(), (dir + "\\Vostrelk.exe").c_str(), FALSE);
-    std::vector<double> t;
-    size_t peak = 0;
-    for (int i = 0; i < runs; ++i) {
-      writeFile(dir + "\\Vostrelk.ini", settingsFile(logons));
-      const StartFigures f = startToWindow(dir + "\\Vostrelk.exe", dir, L"Vostrelk");
-      t.push_back(f.ms);
-      peak = std::max(peak, f.peakBytes);
-    }
-    std::printf("| Vostrelk.exe | %d | %.0f | %.2f | %.1f MB |\n", logons, median(t),
-                median(t) / minimalMs, peak / 1048576.0);
-  }
+  startTable({vostrelk}, minimal, work, runs);
 
   std::printf("\n## Settings file: the store against the bare profile calls it needs\n\n");
   std::printf(
