@@ -324,6 +324,15 @@ TEST_F(FormTest, HostBoxOffersTheClientsNetServiceNames) {
   EXPECT_EQ(line, "");
   EXPECT_EQ(text(form->edtHost), L"ORCL");
   EXPECT_FALSE(form->hosts.dropDownOpen());
+  // Escape closes the list, and nothing else.
+  typeInto(form->edtHost, L"");
+  PostMessageW(form->edtHost, WM_CHAR, L'p', 1);
+  pump(300);
+  ASSERT_TRUE(form->hosts.dropDownOpen());
+  pressKey(form->edtHost, VK_ESCAPE);
+  EXPECT_FALSE(form->hosts.dropDownOpen());
+  EXPECT_TRUE(IsWindowVisible(form->Handle));
+  SetWindowTextW(form->edtHost, L"ORCL");  // set, not typed: no list
   // With the list closed, Enter launches as ever.
   EXPECT_EQ(launchAndRecord([&] { pressKey(form->edtHost, VK_RETURN); }),
             "\"" + SQLPlusPath + "\" system/manager@ORCL");

@@ -317,12 +317,17 @@ void TForm1::onCommand(int id, int code) {
 
 // Key preview: Enter, with Alt or without, reaches FormKeyDown from the list
 // box and the edit boxes; on a focused button, Enter without Shift, Ctrl or
-// Alt clicks that button.
+// Alt clicks that button. Escape goes to the host box's open list.
 bool TForm1::previewKey(MSG& msg) {
   if (msg.message != WM_KEYDOWN && msg.message != WM_SYSKEYDOWN) return false;
   const auto key = static_cast<WORD>(msg.wParam);
   if (key == VK_RETURN && isPushButton(msg.hwnd) && !modifierDown(msg)) {
     SendMessageW(msg.hwnd, BM_CLICK, 0, 0);
+    return true;
+  }
+  if (key == VK_ESCAPE && hosts.dropDownOpen()) {
+    // The dialog keys would take Escape for the window; it closes the list.
+    DispatchMessageW(&msg);
     return true;
   }
   guarded([&] { FormKeyDown(key); });
