@@ -131,8 +131,8 @@ bool createIniCopy(const std::string& like, const std::string& copy, const std::
     if (GetFileSecurityW(wideLike.c_str(), what, descriptor.data(), needed, &needed))
       sa.lpSecurityDescriptor = descriptor.data();
   }
-  const UniqueHandle file = ownFile(CreateFileW(wideCopy.c_str(), GENERIC_WRITE, 0, &sa,
-                                                CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+  const UniqueHandle file = ownFile(CreateFileW(wideCopy.c_str(), GENERIC_WRITE, 0, &sa, CREATE_NEW,
+                                                FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return false;
   DWORD written = 0;
   return WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&

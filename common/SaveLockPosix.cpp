@@ -20,13 +20,14 @@ struct SaveLock::Impl {
 namespace {
 
 bool nameLeadsTo(const std::string& name, int fd) {
-  struct stat held{}, now{};
+  struct stat held {
+  }, now{};
   return fstat(fd, &held) == 0 && stat(name.c_str(), &now) == 0 && held.st_dev == now.st_dev &&
          held.st_ino == now.st_ino;
 }
 
 bool lockByte(int fd, short type) {
-  struct flock f{};
+  struct flock f {};
   f.l_type = type;
   f.l_whence = SEEK_SET;
   f.l_start = 0;
@@ -90,7 +91,7 @@ std::vector<std::string> filesNamedLike(const std::string& fileName, const std::
   if (!d) return names;
   while (const dirent* e = readdir(d.get())) {
     const std::string name = e->d_name;
-    struct stat st{};
+    struct stat st {};
     if (name.size() >= stem.size() + suffix.size() && name.compare(0, stem.size(), stem) == 0 &&
         name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0 &&
         stat((dir + "/" + name).c_str(), &st) == 0 && S_ISREG(st.st_mode))

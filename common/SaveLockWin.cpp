@@ -21,9 +21,9 @@ bool fileIdOf(HANDLE file, BY_HANDLE_FILE_INFORMATION& info) {
 // may have taken it away (or the name now leads to a newer lock file), and a
 // lock on a file nobody else can open keeps nothing apart.
 bool nameLeadsTo(const std::wstring& name, HANDLE held) {
-  const UniqueHandle now = ownFile(CreateFileW(name.c_str(), 0,
-                                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                               nullptr, OPEN_EXISTING, 0, nullptr));
+  const UniqueHandle now =
+      ownFile(CreateFileW(name.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                          nullptr, OPEN_EXISTING, 0, nullptr));
   BY_HANDLE_FILE_INFORMATION a{}, b{};
   return now && fileIdOf(held, a) && fileIdOf(now.get(), b) &&
          a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
@@ -57,10 +57,9 @@ SaveLock::Outcome SaveLock::acquire(const std::string& fileName, std::chrono::mi
   memcpy(rename->FileName, aside.c_str(), rename->FileNameLength);
   const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(timeout.count());
   for (;;) {
-    UniqueHandle file = ownFile(CreateFileW(
-        name.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE,
-        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
-        FILE_ATTRIBUTE_NORMAL, nullptr));
+    UniqueHandle file = ownFile(CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE,
+                                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                            nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (file) {
       // The first byte: nothing reads the lock file, and Wine hands a lock on
       // to the file system (where the other PCs see it) only within the

@@ -45,7 +45,8 @@ std::string folderOf(const std::string& path) {
 }
 
 bool isAbsolute(const std::string& path) {
-  return (path.size() >= 2 && path[1] == ':') || (!path.empty() && (path[0] == '\\' || path[0] == '/'));
+  return (path.size() >= 2 && path[1] == ':') ||
+         (!path.empty() && (path[0] == '\\' || path[0] == '/'));
 }
 
 struct Reader {
@@ -71,8 +72,7 @@ struct Reader {
       if (const size_t hash = line.find('#'); hash != std::string::npos) line.resize(hash);
       if (!line.empty() && line.back() == '\r') line.pop_back();
       std::string rest = line;
-      const bool starts = parens == 0 && !line.empty() &&
-                          !std::strchr(" \t()=", line[0]);
+      const bool starts = parens == 0 && !line.empty() && !std::strchr(" \t()=", line[0]);
       if (starts) {
         const size_t eq = line.find('=');
         if (eq == std::string::npos) continue;  // no '=': not an entry

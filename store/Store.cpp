@@ -185,9 +185,7 @@ class TempCopy {
   TempCopy& operator=(const TempCopy&) = delete;
 
   const std::string& path() const { return path_; }
-  [[nodiscard]] bool create(const std::string& bytes) {
-    return createIniCopy(file_, path_, bytes);
-  }
+  [[nodiscard]] bool create(const std::string& bytes) { return createIniCopy(file_, path_, bytes); }
   [[nodiscard]] bool commit() { return committed_ = replaceIniFile(path_, file_); }
 
  private:
@@ -200,8 +198,7 @@ class TempCopy {
 // password, deleted ones too. Only under the lock: another copy's save may
 // be writing its own just now.
 void removeLeftovers() {
-  for (const std::string& name : filesNamedLike(IniFileName, kSaveCopySuffix))
-    discardIniFile(name);
+  for (const std::string& name : filesNamedLike(IniFileName, kSaveCopySuffix)) discardIniFile(name);
 }
 
 // Writes the store to file (a copy of the settings file) where it differs
@@ -341,15 +338,16 @@ SaveResult SaveIniFile() {
     // leftovers, no lock is taken (a read-only folder stays quiet).
     if (!changed && (loaded.failed || iniFileState(IniFileName) == IniFile::Readable)) {
       std::optional<SaveLock> lock;
-      if (leftovers && SaveLock::acquire(IniFileName, saveLockTimeout, lock) ==
-                           SaveLock::Outcome::Locked)
+      if (leftovers &&
+          SaveLock::acquire(IniFileName, saveLockTimeout, lock) == SaveLock::Outcome::Locked)
         removeLeftovers();
       return SaveResult::Unchanged;
     }
     if (loaded.failed) return SaveResult::NotLoaded;
     bool storable = isStorableValue(SQLPlusPath);
     for (int i = 0; storable && i < storeCount(); ++i)
-      storable = isStorableValue(Users[i]) && isStorableValue(Passes[i]) && isStorableValue(Hosts[i]);
+      storable =
+          isStorableValue(Users[i]) && isStorableValue(Passes[i]) && isStorableValue(Hosts[i]);
     if (!storable) return SaveResult::Failed;
     std::optional<SaveLock> lock;
     if (SaveLock::acquire(IniFileName, saveLockTimeout, lock) != SaveLock::Outcome::Locked)

@@ -98,7 +98,7 @@ TEST(Layout, PlacesScaleFromTheTableWithoutAWindow) {
     const RECT r = layout::controlRect(id, dpi);
     return std::vector<LONG>{r.left, r.top, r.right, r.bottom};
   };
-  EXPECT_EQ(at(IDC_EDTHOST, 96), (std::vector<LONG>{248, 109, 357, 129}));  // in its group box
+  EXPECT_EQ(at(IDC_EDTHOST, 96), (std::vector<LONG>{248, 109, 357, 129}));   // in its group box
   EXPECT_EQ(at(IDC_EDTHOST, 144), (std::vector<LONG>{372, 164, 536, 194}));  // rounded
   EXPECT_EQ(at(IDC_BTNSHELL, 120), (std::vector<LONG>{340, 180, 456, 211}));
   EXPECT_EQ(layout::itemHeight(144), 18);
@@ -303,7 +303,7 @@ TEST_F(FormTest, HostBoxOffersTheClientsNetServiceNames) {
   SetEnvironmentVariableA("TNS_ADMIN", scratch.path().string().c_str());
   start(kThreeLogons);
   useClient(recorderWithBlank());
-  clickItem(form->lstLogin, 1);  // system / manager @ prod
+  clickItem(form->lstLogin, 1);              // system / manager @ prod
   EXPECT_TRUE(form->hosts.names().empty());  // nothing read at the start
   typeInto(form->edtHost, L"");
   for (int i = 0; i < 100 && form->hosts.names().size() < 3; ++i) pump(20);
@@ -370,10 +370,9 @@ TEST_F(FormTest, ClientThatCannotStartIsReported) {
   // would add a start script to every launch: refused every way, nothing started.
   useClient("\"" + recorderWithBlank() + "\" @\\\\srv\\x.sql \"");
   const std::wstring refused = L"SQL*Plusのパスに使えない文字があります。";
-  const std::function<void()> ways[] = {[&] { click(form->btnShell); },
-                                        [&] { pressKey(form->lstLogin, VK_RETURN); },
-                                        [&] { doubleClickItem(form->lstLogin, 0); },
-                                        [&] { click(form->btnShortCut); }};
+  const std::function<void()> ways[] = {
+      [&] { click(form->btnShell); }, [&] { pressKey(form->lstLogin, VK_RETURN); },
+      [&] { doubleClickItem(form->lstLogin, 0); }, [&] { click(form->btnShortCut); }};
   for (const auto& way : ways) {
     std::wstring shown;
     EXPECT_EQ(launchAndRecord([&] { shown = messageFrom(way); }, false), "");

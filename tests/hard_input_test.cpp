@@ -118,8 +118,9 @@ TEST_F(HardInput, CountFarAboveTheSectionsAndAtTheLimit) {
 // and never saved over the file. Anywhere in a save: it fails, no copy with
 // the passwords stays behind, the file and the store are as they were.
 TEST_F(HardInput, OutOfMemoryAnywhereInLoadAndSave) {
-  const std::string file = "[SQL*Plus]\r\nPath=C:\\x.exe\r\n[List]\r\nCOUNT=1\r\n"
-                           "[0]\r\nUser=a\r\nPass=secret\r\n[1]\r\nUser=b\r\n";
+  const std::string file =
+      "[SQL*Plus]\r\nPath=C:\\x.exe\r\n[List]\r\nCOUNT=1\r\n"
+      "[0]\r\nUser=a\r\nPass=secret\r\n[1]\r\nUser=b\r\n";
   writeBytes(IniFileName, file);
   LoadResult loaded;
   failEachAllocation([&] { loaded = LoadIniFile(); },
@@ -136,8 +137,9 @@ TEST_F(HardInput, OutOfMemoryAnywhereInLoadAndSave) {
   storeDelete(0);
   ASSERT_TRUE(storeInsert({"c", "p", "h"}));
   // And a merge on the way: another copy added a logon.
-  writeBytes(IniFileName, "[List]\r\nCOUNT=2\r\n[0]\r\nUser=a\r\nPass=secret\r\n[1]\r\nUser=b\r\n"
-                          "[2]\r\nUser=theirs\r\n");
+  writeBytes(IniFileName,
+             "[List]\r\nCOUNT=2\r\n[0]\r\nUser=a\r\nPass=secret\r\n[1]\r\nUser=b\r\n"
+             "[2]\r\nUser=theirs\r\n");
   const std::string before = readBytes(IniFileName);
   SaveResult saved = SaveResult::Failed;
   failEachAllocation([&] { saved = SaveIniFile(); },

@@ -38,8 +38,8 @@ TEST(Logon, CommandLineQuotesAPathWithBlanksOnly) {
   EXPECT_EQ(clientCommandLine("", {"u", "p", "h"}), " u/p@h");  // begins with the blank
   // A quote anywhere in the path would make the rest of it arguments.
   EXPECT_TRUE(isUsableClientPath("C:\\Program Files\\\x95\x5C\\sqlplus.exe"));
-  for (const char* bad : {"\"C:\\ora\\sqlplus.exe\" @\\\\srv\\x.sql \"", "\"C:\\x.exe\"",
-                          "C:\\x.exe\r\n"})
+  for (const char* bad :
+       {"\"C:\\ora\\sqlplus.exe\" @\\\\srv\\x.sql \"", "\"C:\\x.exe\"", "C:\\x.exe\r\n"})
     EXPECT_FALSE(isUsableClientPath(bad)) << bad;
 }
 

@@ -17,7 +17,8 @@ int main() {
                          FILE_ATTRIBUTE_NORMAL, nullptr);
   if (t != INVALID_HANDLE_VALUE) {
     DWORD written = 0;
-    if (si.lpTitle) WriteFile(t, si.lpTitle, static_cast<DWORD>(std::strlen(si.lpTitle)), &written, nullptr);
+    if (si.lpTitle)
+      WriteFile(t, si.lpTitle, static_cast<DWORD>(std::strlen(si.lpTitle)), &written, nullptr);
     CloseHandle(t);
   }
   const std::string temp = std::string(target) + ".part";

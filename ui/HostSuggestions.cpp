@@ -27,9 +27,9 @@ namespace {
 using State = HostSuggestions::State;
 
 bool readWhole(const std::string& path, std::string& bytes) {
-  const UniqueHandle file = ownFile(CreateFileW(fromAnsi(path).c_str(), GENERIC_READ,
-                                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  const UniqueHandle file =
+      ownFile(CreateFileW(fromAnsi(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                          nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   LARGE_INTEGER size{};
   if (!file || !GetFileSizeEx(file.get(), &size) || size.QuadPart > (8 << 20)) return false;
   bytes.resize(static_cast<size_t>(size.QuadPart));

@@ -34,8 +34,7 @@ LaunchOutcome launchClient(const std::string& path, const Logon& logon) {
   // Several client windows look alike: each says which logon it holds.
   si.lpTitle = title.data();
   PROCESS_INFORMATION pi{};
-  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
-                      &pi))
+  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
     return LaunchOutcome::Failed;
   const UniqueHandle process{pi.hProcess}, thread{pi.hThread};  // not watched: let go at once
   return LaunchOutcome::Started;
@@ -47,9 +46,9 @@ ShortcutOutcome createLogonShortcut(const std::string& path, const Logon& logon)
   std::string dir;
   // A name the file system would still take apart (a control character) or
   // a desktop that cannot be found fails before anything is written.
-  const bool ok = isValidFileName(name) && GetDesktopFolder(dir) &&
-                  CreateShortcut(dir + name, path, clientArguments(logon), "C:\\",
-                                 WindowState::Normal);
+  const bool ok =
+      isValidFileName(name) && GetDesktopFolder(dir) &&
+      CreateShortcut(dir + name, path, clientArguments(logon), "C:\\", WindowState::Normal);
   return ok ? ShortcutOutcome::Created : ShortcutOutcome::Failed;
 }
 
@@ -80,6 +79,7 @@ ClientChoice chooseClient(HWND owner, const std::wstring& offered) {
   if (!open(&ofn)) return choice;  // cancelled
   file.resize(wcslen(file.c_str()));
   choice.file = file;
-  choice.status = toAnsiPath(file, choice.path) ? ClientChoice::Chosen : ClientChoice::NotInCodePage;
+  choice.status =
+      toAnsiPath(file, choice.path) ? ClientChoice::Chosen : ClientChoice::NotInCodePage;
   return choice;
 }

@@ -51,22 +51,14 @@ struct FieldOf {
   HWND TForm1::*field;
 };
 const FieldOf kFields[] = {
-    {IDC_GPBSQLPLUS, &TForm1::gpbSQLPlus},
-    {IDC_EDTSQLPLUS, &TForm1::edtSQLPlus},
-    {IDC_BTNFILEOPEN, &TForm1::btnFileOpen},
-    {IDC_GPBLOGIN, &TForm1::gpbLogin},
-    {IDC_LBLUSER, &TForm1::lblUser},
-    {IDC_EDTUSER, &TForm1::edtUser},
-    {IDC_LBLPASS, &TForm1::lblPass},
-    {IDC_EDTPASS, &TForm1::edtPass},
-    {IDC_LBLHOST, &TForm1::lblHost},
-    {IDC_EDTHOST, &TForm1::edtHost},
-    {IDC_GPBLIST, &TForm1::gpbList},
-    {IDC_LSTLOGIN, &TForm1::lstLogin},
-    {IDC_BTNINSERT, &TForm1::btnInsert},
-    {IDC_BTNSHELL, &TForm1::btnShell},
-    {IDC_BTNDELETE, &TForm1::btnDelete},
-    {IDC_BTNSHORTCUT, &TForm1::btnShortCut},
+    {IDC_GPBSQLPLUS, &TForm1::gpbSQLPlus},   {IDC_EDTSQLPLUS, &TForm1::edtSQLPlus},
+    {IDC_BTNFILEOPEN, &TForm1::btnFileOpen}, {IDC_GPBLOGIN, &TForm1::gpbLogin},
+    {IDC_LBLUSER, &TForm1::lblUser},         {IDC_EDTUSER, &TForm1::edtUser},
+    {IDC_LBLPASS, &TForm1::lblPass},         {IDC_EDTPASS, &TForm1::edtPass},
+    {IDC_LBLHOST, &TForm1::lblHost},         {IDC_EDTHOST, &TForm1::edtHost},
+    {IDC_GPBLIST, &TForm1::gpbList},         {IDC_LSTLOGIN, &TForm1::lstLogin},
+    {IDC_BTNINSERT, &TForm1::btnInsert},     {IDC_BTNSHELL, &TForm1::btnShell},
+    {IDC_BTNDELETE, &TForm1::btnDelete},     {IDC_BTNSHORTCUT, &TForm1::btnShortCut},
 };
 
 int textWidth(HWND wnd, HFONT font, const wchar_t* text) {
@@ -265,10 +257,10 @@ void TForm1::createControls() {
   const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(Handle, GWLP_HINSTANCE));
   for (const auto& c : kControls) {
     const RECT r = controlRect(c.id, 96);
-    const HWND wnd = CreateWindowExW(c.exStyle, c.className, c.text, WS_CHILD | WS_VISIBLE | c.style,
-                                     r.left, r.top, r.right - r.left, r.bottom - r.top, Handle,
-                                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), instance,
-                                     nullptr);
+    const HWND wnd =
+        CreateWindowExW(c.exStyle, c.className, c.text, WS_CHILD | WS_VISIBLE | c.style, r.left,
+                        r.top, r.right - r.left, r.bottom - r.top, Handle,
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), instance, nullptr);
     for (const FieldOf& f : kFields)
       if (f.id == c.id) this->*f.field = wnd;
   }

@@ -190,8 +190,8 @@ void startTable(const std::vector<std::string>& programs, const std::string& min
     }
     for (size_t p = 0; p < programs.size(); ++p)
       std::printf("| %s | %d | %.0f | %.2f | %.1f MB |\n",
-                  programs.size() == 1 ? "Vostrelk.exe" : programs[p].c_str(), logons,
-                  median(t[p]), median(t[p]) / minimalMs, peak[p] / 1048576.0);
+                  programs.size() == 1 ? "Vostrelk.exe" : programs[p].c_str(), logons, median(t[p]),
+                  median(t[p]) / minimalMs, peak[p] / 1048576.0);
   }
   std::fflush(stdout);
 }
