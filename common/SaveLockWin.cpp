@@ -48,9 +48,8 @@ SaveLock::Outcome SaveLock::acquire(const std::string& fileName, std::chrono::mi
   auto impl = std::make_unique<Impl>();
   impl->name = fromAnsi(fileName + ".lock");
   const std::wstring& name = impl->name;
-  wchar_t tail[64];
-  wsprintfW(tail, L".%lu.%llu.old", GetCurrentProcessId(), GetTickCount64());
-  const std::wstring aside = name + tail;
+  const std::wstring aside = name + L"." + std::to_wstring(GetCurrentProcessId()) + L"." +
+                            std::to_wstring(GetTickCount64()) + L".old";
   impl->renameInfo.assign(sizeof(FILE_RENAME_INFO) + aside.size() * sizeof(wchar_t), '\0');
   auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(impl->renameInfo.data());
   rename->FileNameLength = static_cast<DWORD>(aside.size() * sizeof(wchar_t));

@@ -238,10 +238,6 @@ bool writeChanges(const std::string& file, const FileView& view, const std::stri
   return true;
 }
 
-}  // namespace
-
-namespace {
-
 // The values and the digest must come from the same bytes: a file rewritten
 // between the two would pair one logon's password with another's user.
 LoadResult loadSettings(FileView& view) {
