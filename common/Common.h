@@ -30,6 +30,10 @@ using IniFile = ini::FileState;
 [[nodiscard]] IniFile iniFileState(const std::string& fileName);
 // The file's bytes, read whole; empty unless Readable.
 IniFile readIniFileBytes(const std::string& fileName, std::string& bytes);
+// Which file the name leads to and when it was last written (its identity,
+// time and size, as text); empty when there is none. A file replaced by
+// another with the same bytes still gets another stamp.
+std::string iniFileStamp(const std::string& fileName);
 
 // The names of the file's sections, in file order.
 std::vector<std::string> readIniSectionNames(const std::string& fileName);

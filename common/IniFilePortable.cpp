@@ -2,6 +2,7 @@
 // for systems without profile functions (and for comparing the two engines).
 #include <filesystem>
 #include <fstream>
+#include <sys/stat.h>
 
 #include "Common.h"
 #include "IniEngine.h"
@@ -25,6 +26,19 @@ IniFile readIniFileBytes(const std::string& fileName, std::string& bytes) {
 }
 
 void refreshIniFile(const std::string&) {}  // every call reads the file anew
+
+std::string iniFileStamp(const std::string& fileName) {
+  struct stat st {};
+  if (stat(fileName.c_str(), &st) != 0) return "";
+#ifdef _WIN32
+  const long nanoseconds = 0;  // the C runtime's stat has whole seconds only
+#else
+  const long nanoseconds = st.st_mtim.tv_nsec;
+#endif
+  return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino) + ":" +
+         std::to_string(st.st_mtime) + ":" + std::to_string(nanoseconds) + ":" +
+         std::to_string(st.st_size);
+}
 
 std::vector<std::string> readIniSectionNames(const std::string& fileName) {
   return ini::sectionNames(fileName);

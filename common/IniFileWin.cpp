@@ -111,6 +111,19 @@ IniFile readIniFileBytes(const std::string& fileName, std::string& bytes) {
   return IniFile::Readable;
 }
 
+std::string iniFileStamp(const std::string& fileName) {
+  const UniqueHandle file = ownFile(CreateFileW(fromAnsi(fileName).c_str(), 0,
+                                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                               nullptr, OPEN_EXISTING, 0, nullptr));
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!file || !GetFileInformationByHandle(file.get(), &info)) return "";
+  return std::to_string(info.dwVolumeSerialNumber) + ":" + std::to_string(info.nFileIndexHigh) +
+         ":" + std::to_string(info.nFileIndexLow) + ":" +
+         std::to_string(info.ftLastWriteTime.dwHighDateTime) + ":" +
+         std::to_string(info.ftLastWriteTime.dwLowDateTime) + ":" +
+         std::to_string(info.nFileSizeLow);
+}
+
 void refreshIniFile(const std::string& fileName) {
   releaseProfileCache(fileName);
 }

@@ -62,7 +62,7 @@ struct Loaded {
   std::string path;
   std::vector<Logon> slots;
   FileView view;
-  std::optional<size_t> digest;  // of the bytes view came from; none: no file, or unsure
+  std::optional<size_t> digest;  // of the bytes view came from; none: there was no file
 };
 Loaded loaded;
 
@@ -239,15 +239,26 @@ bool writeChanges(const std::string& file, const FileView& view, const std::stri
 }
 
 // The values and the digest must come from the same bytes: a file rewritten
-// between the two would pair one logon's password with another's user.
+// between the two would pair one logon's password with another's user. Read
+// again until the file held still; one that never does is being rewritten
+// all the time, and is not loaded.
 LoadResult loadSettings(FileView& view) {
+  constexpr int kTries = 20;
   std::optional<size_t> digest;
   LoadResult result;
-  for (int tries = 0; tries < 3; ++tries) {
+  for (int tries = 1;; ++tries) {
+    // The stamp too: a file rewritten and then written back with its old
+    // bytes during the reads has the old digest again, but not the old stamp.
+    const std::string stamp = iniFileStamp(IniFileName);
     digest = fileDigest(IniFileName);
     result = readSettings(IniFileName, view);
-    if (fileDigest(IniFileName) == digest) break;
-    digest.reset();  // still changing: the next save merges with what it finds
+    if (fileDigest(IniFileName) == digest && iniFileStamp(IniFileName) == stamp) break;
+    if (tries == kTries) {
+      view = FileView{};
+      result.status = LoadResult::Unreadable;
+      result.detail = IniFileName;
+      break;
+    }
   }
   setSlotCount(0);
   SQLPlusPath = view.path.value_or("");  // shown even when the logons cannot be loaded

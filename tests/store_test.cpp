@@ -3,8 +3,11 @@
 // the expectations, bytes included, hold on both.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <random>
+#include <set>
+#include <thread>
 
 #include "Merge.h"
 #include "SaveLock.h"
@@ -164,6 +167,40 @@ TEST_F(StoreTest, TwoCopiesOnOneFileKeepEachOthersChanges) {
   std::filesystem::remove(IniFileName);
   EXPECT_EQ(saveAndReload(), (Slots{"a", "b", "f"}));
   EXPECT_EQ(SQLPlusPath, "C:\\ours.exe");
+}
+
+// Another copy rewrites the file while this one loads it: the store holds
+// one version of the file or the other, never one logon's password with
+// another's user and host.
+TEST_F(StoreTest, LoadWhileTheFileIsRewrittenHoldsOneVersion) {
+  const std::string versions[] = {
+      "[List]\r\nCOUNT=1\r\n[0]\r\nUser=alice\r\nPass=a1\r\nHost=h1\r\n"
+      "[1]\r\nUser=mallory\r\nPass=m1\r\nHost=h2\r\n",
+      "[List]\r\nCOUNT=1\r\n[0]\r\nUser=mallory\r\nPass=m1\r\nHost=h2\r\n"
+      "[1]\r\nUser=alice\r\nPass=a2\r\nHost=h1\r\n"};
+  writeBytes(IniFileName, versions[0]);
+  std::atomic<bool> stop{false};
+  std::thread other([&] {
+    for (unsigned n = 0; !stop; ++n) {  // replaced whole, as a save replaces it
+      writeBytes(IniFileName + ".other", versions[n % 2]);
+      std::error_code busy;  // a reader may hold the file open just now (Windows)
+      std::filesystem::rename(IniFileName + ".other", IniFileName, busy);
+    }
+  });
+  std::set<std::string> seen;
+  for (int i = 0; i < 60; ++i) {
+    resetStore();
+    IniFileName = dir.file("Vostrelk.ini");
+    if (LoadIniFile().status == LoadResult::Unreadable) continue;  // never held still
+    const std::string got = listTexts().at(0) + " | " + listTexts().at(1);
+    seen.insert(got);
+    EXPECT_TRUE(got == "alice / a1 @ h1 | mallory / m1 @ h2" ||
+                got == "mallory / m1 @ h2 | alice / a2 @ h1")
+        << got;
+  }
+  stop = true;
+  other.join();
+  EXPECT_FALSE(seen.empty());
 }
 
 // Copies left by saves that were killed hold passwords, deleted ones too.
