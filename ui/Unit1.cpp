@@ -61,14 +61,6 @@ const FieldOf kFields[] = {
     {IDC_BTNDELETE, &TForm1::btnDelete},     {IDC_BTNSHORTCUT, &TForm1::btnShortCut},
 };
 
-int textWidth(HWND wnd, HFONT font, const wchar_t* text) {
-  const WindowDC dc(wnd);
-  const SelectedObject selected(dc.get(), font);
-  SIZE size{};
-  GetTextExtentPoint32W(dc.get(), text, lstrlenW(text), &size);
-  return size.cx;
-}
-
 // The handler each control's notification calls.
 struct CommandRoute {
   int id;
@@ -254,16 +246,8 @@ LRESULT TForm1::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 void TForm1::createControls() {
-  const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(Handle, GWLP_HINSTANCE));
-  for (const auto& c : kControls) {
-    const RECT r = controlRect(c.id, 96);
-    const HWND wnd =
-        CreateWindowExW(c.exStyle, c.className, c.text, WS_CHILD | WS_VISIBLE | c.style, r.left,
-                        r.top, r.right - r.left, r.bottom - r.top, Handle,
-                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), instance, nullptr);
-    for (const FieldOf& f : kFields)
-      if (f.id == c.id) this->*f.field = wnd;
-  }
+  layout::createControls(Handle);
+  for (const FieldOf& f : kFields) this->*f.field = GetDlgItem(Handle, f.id);
   lastUser_ = windowText(edtUser);
   lastSQLPlus_ = windowText(edtSQLPlus);
 }
@@ -273,19 +257,7 @@ void TForm1::createControls() {
 void TForm1::applyLayout(UINT dpi) {
   dpi_ = dpi ? dpi : 96;
   font_ = createFont(dpi_);
-  for (const auto& c : kControls) {
-    const HWND wnd = GetDlgItem(Handle, c.id);
-    RECT r = controlRect(c.id, dpi_);
-    if (c.style & SS_RIGHT) {
-      // Labels size themselves to their text, keeping their right edge, so
-      // that a substitute font a little wider than the original is not cut.
-      const int needed = textWidth(wnd, font_.get(), c.text);
-      if (needed > r.right - r.left) r.left = r.right - needed;
-    }
-    SetWindowPos(wnd, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
-    SendMessageW(wnd, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
-  }
+  placeControls(Handle, dpi_, font_.get());
   SendMessageW(lstLogin, LB_SETITEMHEIGHT, 0, itemHeight(dpi_));
   // The new icons are in place before the old ones go.
   Icons icons =

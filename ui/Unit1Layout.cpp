@@ -12,6 +12,14 @@ const DWORD kEdit = WS_TABSTOP | WS_GROUP | ES_AUTOHSCROLL;
 const DWORD kButton = WS_TABSTOP | WS_GROUP | BS_PUSHBUTTON;
 const DWORD kLabel = SS_RIGHT | SS_NOPREFIX;
 
+int textWidth(HWND wnd, HFONT font, const wchar_t* text) {
+  const WindowDC dc(wnd);
+  const SelectedObject selected(dc.get(), font);
+  SIZE size{};
+  GetTextExtentPoint32W(dc.get(), text, lstrlenW(text), &size);
+  return size.cx;
+}
+
 const Control* find(int id) {
   for (const Control& c : kControls)
     if (c.id == id) return &c;
@@ -57,6 +65,30 @@ RECT controlRect(int id, UINT dpi) {
   }
   return RECT{scale(left, dpi), scale(top, dpi), scale(left, dpi) + scale(c->width, dpi),
               scale(top, dpi) + scale(c->height, dpi)};
+}
+
+void createControls(HWND parent) {
+  const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(parent, GWLP_HINSTANCE));
+  for (const Control& c : kControls) {
+    const RECT r = controlRect(c.id, 96);
+    CreateWindowExW(c.exStyle, c.className, c.text, WS_CHILD | WS_VISIBLE | c.style, r.left, r.top,
+                    r.right - r.left, r.bottom - r.top, parent,
+                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), instance, nullptr);
+  }
+}
+
+void placeControls(HWND parent, UINT dpi, HFONT font) {
+  for (const Control& c : kControls) {
+    const HWND wnd = GetDlgItem(parent, c.id);
+    RECT r = controlRect(c.id, dpi);
+    if (c.style & SS_RIGHT) {
+      const int needed = textWidth(wnd, font, c.text);
+      if (needed > r.right - r.left) r.left = r.right - needed;
+    }
+    SetWindowPos(wnd, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    SendMessageW(wnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  }
 }
 
 SIZE frameSize(UINT dpi) {

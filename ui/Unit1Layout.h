@@ -1,6 +1,7 @@
 // Unit1Layout.h: the main window's layout as data: its frame, and its
-// controls in tab order with their places at 96 pixels per inch; and the
-// places, font and icons at any DPI, which need no window to compute.
+// controls in tab order with their places at 96 pixels per inch; the places,
+// font and icons at any DPI, which need no window to compute; and the
+// controls made and placed in a window from the table.
 #pragma once
 
 #include <windows.h>
@@ -36,6 +37,13 @@ int scale(int value, UINT dpi);
 RECT controlRect(int id, UINT dpi);
 // The window's outer size for its client area at dpi.
 SIZE frameSize(UINT dpi);
+// Creates the controls of the table in parent, in tab order.
+void createControls(HWND parent);
+// Places parent's controls for dpi, with font. Labels grow leftwards to fit
+// their text, keeping their right edge, so that a substitute font a little
+// wider than the original is not cut.
+void placeControls(HWND parent, UINT dpi, HFONT font);
+
 // The controls' font and the list's item height at dpi.
 UniqueFont createFont(UINT dpi);
 int itemHeight(UINT dpi);
