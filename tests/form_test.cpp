@@ -336,7 +336,16 @@ TEST_F(FormTest, HostBoxOffersTheClientsNetServiceNames) {
   // With the list closed, Enter launches as ever.
   EXPECT_EQ(launchAndRecord([&] { pressKey(form->edtHost, VK_RETURN); }),
             "\"" + SQLPlusPath + "\" system/manager@ORCL");
+
+  // Another client (without TNS_ADMIN, an Instant Client's network\admin):
+  // its names are read again.
   SetEnvironmentVariableA("TNS_ADMIN", nullptr);
+  const std::string other = scratch.file("ic");
+  std::filesystem::create_directories(other + "/network/admin");
+  writeBytes(other + "/network/admin/tnsnames.ora", "OTHER=(x)\n");
+  useClient(other + "\\sqlplus.exe");
+  for (int i = 0; i < 100 && form->hosts.names().size() != 1; ++i) pump(20);
+  EXPECT_EQ(form->hosts.names(), std::vector<std::wstring>{L"OTHER"});
 }
 
 TEST_F(FormTest, AccessKeysClickTheirButtons) {
