@@ -40,12 +40,19 @@ Logon logonOf(const std::array<Value, 3>& keys) {
   return Logon{keys[0].value_or(""), keys[1].value_or(""), keys[2].value_or("")};
 }
 
-// The slots with a user, in slot order: what the list shows.
+// The slots with a user, in slot order: what the list shows and what two
+// copies compare.
+std::vector<Logon> listedOf(const std::vector<Logon>& slots) {
+  std::vector<Logon> listed;
+  for (const Logon& l : slots)
+    if (!l.User.empty()) listed.push_back(l);
+  return listed;
+}
+
 std::vector<Logon> listedLogons(const FileView& view) {
-  std::vector<Logon> logons;
-  for (const auto& [i, keys] : view.slots)
-    if (Logon l = logonOf(keys); !l.User.empty()) logons.push_back(std::move(l));
-  return logons;
+  std::vector<Logon> slots;
+  for (const auto& [i, keys] : view.slots) slots.push_back(logonOf(keys));
+  return listedOf(slots);
 }
 
 // Slot 0 of a file without logons: kept as it was written.
@@ -148,24 +155,16 @@ LoadResult readSettings(const std::string& file, FileView& view) {
   return result;
 }
 
-// The listed logons of a list of slots: what two copies compare.
-std::vector<Logon> listedOf(const std::vector<Logon>& slots) {
-  std::vector<Logon> listed;
-  for (const Logon& l : slots)
-    if (!l.User.empty()) listed.push_back(l);
-  return listed;
-}
-
 // Another copy rewrote the file (theirs) since this one read it: the slots
 // and the path the save writes.
 std::vector<Logon> mergedSlots(const FileView& disk, std::string& path) {
-  const std::vector<Logon> mine = storeLogons();
+  const std::vector<Logon> mine = storeLogons(), listed = listedOf(mine);
   const StoreState merged =
-      mergeStores({loaded.path, listedOf(loaded.slots)}, {SQLPlusPath, listedOf(mine)},
+      mergeStores({loaded.path, listedOf(loaded.slots)}, {SQLPlusPath, listed},
                   {disk.path.value_or(""), listedLogons(disk)});
   path = merged.path;
   // Nothing left to list: this copy's placeholder (or no slot) as it stands.
-  if (merged.logons.empty() && listedOf(mine).empty()) return mine;
+  if (merged.logons.empty() && listed.empty()) return mine;
   return merged.logons;
 }
 

@@ -85,13 +85,12 @@ struct CaughtBox {
 };
 
 // Catches the modal boxes (#32770 windows) this thread opens while it lives,
-// records each one and answers it with Answer (OK by default).
+// records each one and answers it with Answer.
 class DialogCatcher {
  public:
   using Answer = std::function<void(HWND)>;
-  static void pressOk(HWND dlg) { PostMessageW(dlg, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0); }
 
-  explicit DialogCatcher(Answer a = pressOk) : answer_(std::move(a)) {
+  explicit DialogCatcher(Answer a) : answer_(std::move(a)) {
     current() = this;
     timer_ = SetTimer(nullptr, 0, 100, onTimer);
   }
@@ -145,14 +144,6 @@ class DialogCatcher {
   std::vector<HWND> handled_;
 };
 
-// The message boxes action opens, each answered with OK.
-inline std::vector<CaughtBox> boxesFrom(const std::function<void()>& action) {
-  DialogCatcher catcher;
-  action();
-  pump(300);
-  return catcher.boxes;
-}
-
 // The boxes action opens, each answered with button (IDYES, IDNO...).
 inline std::vector<CaughtBox> answeredWith(int button, const std::function<void()>& action) {
   DialogCatcher catcher(
@@ -160,6 +151,11 @@ inline std::vector<CaughtBox> answeredWith(int button, const std::function<void(
   action();
   pump(300);
   return catcher.boxes;
+}
+
+// The message boxes action opens, each answered with OK.
+inline std::vector<CaughtBox> boxesFrom(const std::function<void()>& action) {
+  return answeredWith(IDOK, action);
 }
 
 // The text of the one message dialog action opens: no icon, the program's

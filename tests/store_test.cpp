@@ -178,19 +178,20 @@ TEST_F(StoreTest, LoadWhileTheFileIsRewrittenHoldsOneVersion) {
       "[1]\r\nUser=mallory\r\nPass=m1\r\nHost=h2\r\n",
       "[List]\r\nCOUNT=1\r\n[0]\r\nUser=mallory\r\nPass=m1\r\nHost=h2\r\n"
       "[1]\r\nUser=alice\r\nPass=a2\r\nHost=h1\r\n"};
-  writeBytes(IniFileName, versions[0]);
+  const std::string file = IniFileName;  // the store's own name is reset below
+  writeBytes(file, versions[0]);
   std::atomic<bool> stop{false};
   std::thread other([&] {
     for (unsigned n = 0; !stop; ++n) {  // replaced whole, as a save replaces it
-      writeBytes(IniFileName + ".other", versions[n % 2]);
+      writeBytes(file + ".other", versions[n % 2]);
       std::error_code busy;  // a reader may hold the file open just now (Windows)
-      std::filesystem::rename(IniFileName + ".other", IniFileName, busy);
+      std::filesystem::rename(file + ".other", file, busy);
     }
   });
   std::set<std::string> seen;
   for (int i = 0; i < 60; ++i) {
     resetStore();
-    IniFileName = dir.file("Vostrelk.ini");
+    IniFileName = file;
     if (LoadIniFile().status == LoadResult::Unreadable) continue;  // never held still
     const std::string got = listTexts().at(0) + " | " + listTexts().at(1);
     seen.insert(got);

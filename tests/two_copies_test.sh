@@ -10,7 +10,7 @@ exe=$1 copies_exe=$2 out=$(realpath -m "$3")
 source "$(dirname "$0")/e2e_lib.sh"
 
 prefix1=$WINEPREFIX prefix2=$WINEPREFIX-2
-( vk_wine_prefix "$prefix2" && "$WINESERVER" -w && "$WINESERVER" -p )
+( vk_wine_session "$prefix2" )
 trap '( vk_wine_env "$prefix2"; VK_XVFB_PID= vk_wine_session_end )' EXIT
 in_prefix() { ( vk_wine_env "$1" && cd "$work" && "${@:2}" ); }  # in_prefix PREFIX COMMAND...
 

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "CodePage.h"
+#include "Common.h"
 #include "Raii.h"
 #include "TnsNames.h"
 
@@ -27,24 +28,13 @@ namespace {
 using State = HostSuggestions::State;
 
 bool readWhole(const std::string& path, std::string& bytes) {
-  const UniqueHandle file =
-      ownFile(CreateFileW(fromAnsi(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                          nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  LARGE_INTEGER size{};
-  if (!file || !GetFileSizeEx(file.get(), &size) || size.QuadPart > (8 << 20)) return false;
-  bytes.resize(static_cast<size_t>(size.QuadPart));
-  DWORD got = 0;
-  if (!ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr))
-    return false;
-  bytes.resize(got);
-  return true;
+  return readIniFileBytes(path, bytes) == IniFile::Readable;
 }
 
-// The names of the first of the client's files that can be read.
+// The names of the first of the client's files that is there.
 std::vector<std::wstring> readClientNames(const std::vector<std::string>& candidates) {
   for (const std::string& file : candidates) {
-    std::string probe;
-    if (!readWhole(file, probe)) continue;
+    if (iniFileState(file) != IniFile::Readable) continue;
     std::vector<std::wstring> names;
     for (const std::string& n : tns::readNames(file, readWhole)) names.push_back(fromAnsi(n));
     return names;

@@ -1,5 +1,6 @@
-// Unit1.h: the main window TForm1: its controls, its handlers, the launch of
-// the client and the notification-area icon.
+// Unit1.h: the main window TForm1: its controls and its handlers, which call
+// the launch (Launch.h), the notification-area icon (TrayIcon.h) and the host
+// box's suggestions (HostSuggestions.h).
 #pragma once
 
 #include <windows.h>
@@ -68,6 +69,9 @@ class TForm1 {
   void HideToTray();
   void AppMinimize();
 
+  // The host box's suggestions: the client's net service names.
+  HostSuggestions hosts;
+
   UINT dpi() const { return dpi_; }
 
  private:
@@ -90,10 +94,6 @@ class TForm1 {
   // The texts the enabling rule last saw: setting a box to the text it holds is no change.
   std::wstring lastUser_, lastSQLPlus_;
   UINT taskbarCreated_ = 0;
-
- public:
-  // The host box's suggestions: the client's net service names.
-  HostSuggestions hosts;
 };
 
 extern TForm1* Form1;
