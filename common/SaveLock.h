@@ -14,7 +14,7 @@ class SaveLock {
  public:
   enum class Outcome { Locked, TimedOut, Failed };
 
-  // Takes the lock of fileName's saves ("<fileName>.lock"), waiting up to
+  // Takes the lock of fileName's saves (saveLockFile), waiting up to
   // timeout while another copy holds it. Failed: the lock file cannot be made
   // (a read-only folder, a missing one).
   [[nodiscard]] static Outcome acquire(const std::string& fileName,
@@ -33,6 +33,12 @@ class SaveLock {
   explicit SaveLock(std::unique_ptr<Impl> impl);
   std::unique_ptr<Impl> impl_;
 };
+
+// The lock file of fileName's saves: there while a copy saves (or after one
+// was killed in its save).
+inline std::string saveLockFile(const std::string& fileName) {
+  return fileName + ".lock";
+}
 
 // This process's number: part of its temporary files' names.
 unsigned long currentProcessId();

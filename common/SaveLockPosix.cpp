@@ -48,7 +48,7 @@ SaveLock::Outcome SaveLock::acquire(const std::string& fileName, std::chrono::mi
   lock.reset();
   // Everything that may throw comes before the descriptor: a lock that is
   // taken must never be lost on the way to its owner.
-  auto impl = std::make_unique<Impl>(Impl{-1, fileName + ".lock"});
+  auto impl = std::make_unique<Impl>(Impl{-1, saveLockFile(fileName)});
   const std::string& name = impl->name;
   const auto deadline = std::chrono::steady_clock::now() + timeout;
   for (;;) {

@@ -46,7 +46,7 @@ SaveLock::Outcome SaveLock::acquire(const std::string& fileName, std::chrono::mi
   // Everything that may throw comes before the handle: a lock that is taken
   // must never be lost on the way to its owner.
   auto impl = std::make_unique<Impl>();
-  impl->name = fromAnsi(fileName + ".lock");
+  impl->name = fromAnsi(saveLockFile(fileName));
   const std::wstring& name = impl->name;
   const std::wstring aside = name + L"." + std::to_wstring(GetCurrentProcessId()) + L"." +
                             std::to_wstring(GetTickCount64()) + L".old";

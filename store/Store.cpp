@@ -8,6 +8,7 @@
 #include <map>
 #include <new>
 #include <set>
+#include <thread>
 
 #include "Common.h"
 #include "IntText.h"
@@ -251,13 +252,20 @@ LoadResult loadSettings(FileView& view) {
     const std::string stamp = iniFileStamp(IniFileName);
     digest = fileDigest(IniFileName);
     result = readSettings(IniFileName, view);
-    if (fileDigest(IniFileName) == digest && iniFileStamp(IniFileName) == stamp) break;
+    const bool still = fileDigest(IniFileName) == digest && iniFileStamp(IniFileName) == stamp;
+    // Wine's ReplaceFileW moves the old file aside before the new one takes
+    // its place: while another copy saves (its lock file is there), a file
+    // that is missing may be one between the two. Looked for again a while.
+    const bool between = !digest && iniFileState(saveLockFile(IniFileName)) != IniFile::Missing;
+    if (still && !between) break;
     if (tries == kTries) {
+      if (still) break;  // missing all along: no file yet
       view = FileView{};
       result.status = LoadResult::Unreadable;
       result.detail = IniFileName;
       break;
     }
+    if (between) std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
   setSlotCount(0);
   SQLPlusPath = view.path.value_or("");  // shown even when the logons cannot be loaded

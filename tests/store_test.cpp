@@ -202,6 +202,22 @@ TEST_F(StoreTest, LoadWhileTheFileIsRewrittenHoldsOneVersion) {
   stop = true;
   other.join();
   EXPECT_FALSE(seen.empty());
+
+  // Another copy's save between moving the old file aside and putting the
+  // new one in its place (as Wine's ReplaceFileW does; its lock file is
+  // there): the file is looked for again, not taken for none.
+  std::filesystem::remove(file);
+  writeBytes(saveLockFile(file), "");
+  std::thread putInPlace([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    writeBytes(file + ".other", versions[1]);
+    std::filesystem::rename(file + ".other", file);
+  });
+  resetStore();
+  ASSERT_TRUE(LoadIniFile().ok());
+  putInPlace.join();
+  EXPECT_EQ(Users, (Slots{"mallory", "alice"}));
+  std::filesystem::remove(saveLockFile(file));
 }
 
 // Copies left by saves that were killed hold passwords, deleted ones too.
@@ -215,7 +231,7 @@ TEST_F(StoreTest, LeftoverCopiesGoAtTheNextCloseAndTheFileStaysUntouched) {
   for (const auto& name : leftovers) EXPECT_FALSE(std::filesystem::exists(name)) << name;
   EXPECT_TRUE(std::filesystem::exists(dir.file("Other.ini.1-1.new")));
   EXPECT_EQ(readBytes(IniFileName), file);
-  EXPECT_FALSE(std::filesystem::exists(IniFileName + ".lock"));
+  EXPECT_FALSE(std::filesystem::exists(saveLockFile(IniFileName)));
 }
 
 TEST_F(StoreTest, ValuesOfAnyLengthAndBytesLoadBackWhole) {
@@ -323,7 +339,7 @@ TEST_F(StoreTest, SaveThatCannotWriteFailsAndKeepsTheOldFile) {
     EXPECT_EQ(Users, (Slots{"old", "u"}));
   }
   EXPECT_EQ(saveAndReload(), (Slots{"old", "u"}));
-  EXPECT_FALSE(std::filesystem::exists(IniFileName + ".lock"));
+  EXPECT_FALSE(std::filesystem::exists(saveLockFile(IniFileName)));
 }
 
 TEST_F(StoreTest, FileThatCannotBeReadIsReportedAndNeverWritten) {

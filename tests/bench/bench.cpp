@@ -15,6 +15,7 @@
 
 #include "Application.h"
 #include "Common.h"
+#include "SaveLock.h"
 #include "Store.h"
 #include "Text.h"
 #include "TestProcess.h"
@@ -336,7 +337,7 @@ int main(int argc, char** argv) {
     GetModuleFileNameA(nullptr, self, MAX_PATH);
     const UniqueHandle other = testprocess::start("\"" + std::string(self) + "\" --rewrite \"" +
                                                   file + "\" \"" + times + "\"");
-    const std::string lock = file + ".lock";
+    const std::string lock = saveLockFile(file);
     for (int i = 0; i < 20000 && GetFileAttributesA(lock.c_str()) == INVALID_FILE_ATTRIBUTES; ++i)
       Sleep(1);
     LARGE_INTEGER start{}, end{};
