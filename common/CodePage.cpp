@@ -1,19 +1,12 @@
-// CodePage.cpp: the portable half of CodePage.h.
+// CodePage.cpp: the portable half of CodePage.h: walks over text by the
+// platform's rule of which bytes pair.
 #include "CodePage.h"
 
 namespace codepage {
 
-bool isLeadByte(unsigned char c) {
-  return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
-}
-
-bool isTrailByte(unsigned char c) {
-  return (c >= 0x40 && c <= 0x7E) || (c >= 0x80 && c <= 0xFC);
-}
-
 size_t charLength(const std::string& text, size_t at) {
   if (at + 1 < text.size() && isLeadByte(static_cast<unsigned char>(text[at])) &&
-      isTrailByte(static_cast<unsigned char>(text[at + 1])))
+      isPair(static_cast<unsigned char>(text[at]), static_cast<unsigned char>(text[at + 1])))
     return 2;
   return 1;
 }

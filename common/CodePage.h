@@ -1,19 +1,25 @@
-// CodePage.h: the rules of the program's text, ANSI text in code page 932:
-// which bytes make a double-byte character, where the last character starts,
-// and the exact conversion to and from the window system's UTF-16.
+// CodePage.h: the rules of the program's text, ANSI text in the code page
+// the program runs under (made for 932): which bytes make a double-byte
+// character, where the last character starts, and the exact conversion to
+// and from the window system's UTF-16.
 #pragma once
 
 #include <string>
 
 namespace codepage {
 
-// The first byte of a double-byte character.
+// The first byte of a double-byte character. On Windows the system's ANSI
+// code page decides (a byte that leads in 932 is a letter in 1252 and in
+// UTF-8); elsewhere code page 932's table (CodePage932.cpp).
 bool isLeadByte(unsigned char c);
-// A byte that can follow a lead byte: 0x40..0x7E and 0x80..0xFC, so a
-// double-byte character may end in '\' (0x5C) or ']' (0x5D).
-bool isTrailByte(unsigned char c);
+// Whether lead and trail make one double-byte character: in 932 the second
+// byte is 0x40..0x7E or 0x80..0xFC, so a character may end in '\' (0x5C).
+bool isPair(unsigned char lead, unsigned char trail);
 // Length in bytes (1 or 2) of the character that starts at text[at].
 size_t charLength(const std::string& text, size_t at);
+// Whether text is text of the code page: no first byte without its second
+// (and, on Windows, nothing the system refuses to convert).
+bool isText(const std::string& text);
 // Whether the last character of text, not merely its last byte, is c.
 bool endsWithChar(const std::string& text, char c);
 // Position of the last character of text that is '\' or '/', or npos.

@@ -1,7 +1,45 @@
-// CodePageWin.cpp: the conversions of CodePage.h through the system.
+// CodePageWin.cpp: the code page's rules and conversions of CodePage.h
+// through the system, for whichever ANSI code page it runs under.
 #include <windows.h>
 
+#include <array>
+#include <bitset>
+
 #include "CodePage.h"
+
+namespace codepage {
+
+bool isLeadByte(unsigned char c) {
+  return IsDBCSLeadByteEx(CP_ACP, c) != FALSE;
+}
+
+// Which second bytes make a character with each first byte: asked of the
+// system once, as the program's code page has it.
+bool isPair(unsigned char lead, unsigned char trail) {
+  static const auto pairs = [] {
+    std::array<std::bitset<256>, 256> table{};
+    wchar_t wide[2];
+    for (unsigned l = 0x80; l < 256; ++l) {
+      if (!IsDBCSLeadByteEx(CP_ACP, static_cast<BYTE>(l))) continue;
+      for (unsigned t = 1; t < 256; ++t) {
+        const char bytes[2] = {static_cast<char>(l), static_cast<char>(t)};
+        table[l][t] = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, bytes, 2, wide, 2) == 1;
+      }
+    }
+    return table;
+  }();
+  return pairs[lead][trail];
+}
+
+bool isText(const std::string& text) {
+  for (size_t i = 0; i < text.size(); i += charLength(text, i))
+    if (isLeadByte(static_cast<unsigned char>(text[i])) && charLength(text, i) == 1) return false;
+  // A byte no character of the code page has (in UTF-8, a broken sequence).
+  return text.empty() || MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text.data(),
+                                             static_cast<int>(text.size()), nullptr, 0) > 0;
+}
+
+}  // namespace codepage
 
 namespace {
 

@@ -14,7 +14,8 @@ extern const int ShowCmdTable[3];
 // The current user's desktop directory.
 [[nodiscard]] bool GetDesktopFolder(std::string& Path);
 
-// Writes a shell shortcut to LinkFile; true when every step succeeded.
+// Writes a shell shortcut to LinkFile; true when every step succeeded. The
+// first step that failed leaves its HRESULT in *Result, when given.
 [[nodiscard]] bool CreateShortcut(const std::string& LinkFile, const std::string& Target,
                                   const std::string& Arguments, const std::string& WorkDir,
-                                  WindowState ShowState);
+                                  WindowState ShowState, long* Result = nullptr);

@@ -27,18 +27,24 @@ bool GetDesktopFolder(std::string& Path) {
 }
 
 bool CreateShortcut(const std::string& LinkFile, const std::string& Target,
-                    const std::string& Arguments, const std::string& WorkDir,
-                    WindowState ShowState) {
+                    const std::string& Arguments, const std::string& WorkDir, WindowState ShowState,
+                    long* Result) {
+  HRESULT hr = S_OK;
+  // Each step only when the one before succeeded; hr keeps the first failure.
+  const auto step = [&](HRESULT r) {
+    hr = r == S_OK ? S_OK : (FAILED(r) ? r : E_FAIL);
+    return r == S_OK;
+  };
   ComPtr<IShellLinkA> link;
-  if (CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                       link.putVoid()) != S_OK)
-    return false;
-  if (link->SetPath(Target.c_str()) != S_OK) return false;
-  if (link->SetArguments(Arguments.c_str()) != S_OK) return false;
-  if (link->SetWorkingDirectory(WorkDir.c_str()) != S_OK) return false;
-  if (link->SetShowCmd(ShowCmdTable[static_cast<int>(ShowState)]) != S_OK) return false;
   ComPtr<IPersistFile> file;
-  if (link->QueryInterface(IID_IPersistFile, file.putVoid()) != S_OK) return false;
-
-  return file->Save(fromAnsi(LinkFile).c_str(), FALSE) == S_OK;
+  const bool ok = step(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
+                                        IID_IShellLinkA, link.putVoid())) &&
+                  step(link->SetPath(Target.c_str())) &&
+                  step(link->SetArguments(Arguments.c_str())) &&
+                  step(link->SetWorkingDirectory(WorkDir.c_str())) &&
+                  step(link->SetShowCmd(ShowCmdTable[static_cast<int>(ShowState)])) &&
+                  step(link->QueryInterface(IID_IPersistFile, file.putVoid())) &&
+                  step(file->Save(fromAnsi(LinkFile).c_str(), FALSE));
+  if (Result) *Result = hr;
+  return ok;
 }

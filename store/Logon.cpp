@@ -1,19 +1,13 @@
 // Logon.cpp: see Logon.h.
 #include "Logon.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstring>
 
 #include "CodePage.h"
 
 namespace {
-
-bool isCodePageText(const std::string& text) {
-  for (size_t i = 0; i < text.size(); i += codepage::charLength(text, i))
-    if (codepage::isLeadByte(static_cast<unsigned char>(text[i])) &&
-        codepage::charLength(text, i) == 1)
-      return false;  // a first byte without its second
-  return true;
-}
 
 // Whether text holds one of chars as a character of its own: a byte that
 // ends a double-byte character is part of that character.
@@ -25,7 +19,7 @@ bool holdsChar(const std::string& text, const char* chars) {
 }
 
 bool isUsable(const std::string& value) {
-  return isStorableValue(value) && !holdsChar(value, "\"") && isCodePageText(value);
+  return isStorableValue(value) && !holdsChar(value, "\"") && codepage::isText(value);
 }
 
 // SQL*Plus takes the logon apart at the first '/' and the first '@', and the
@@ -59,9 +53,11 @@ std::string logonArgument(const Logon& logon) {
 // \", the backslashes just before a quote (or before the closing quote) are
 // doubled, and an argument with a blank or a tab is put in quotes. Other
 // backslashes stand for themselves. The text is read by characters of the
-// code page: 表 and ソ end in the byte of a backslash, but the client's
-// runtime reads them whole (and CommandLineToArgvW reads UTF-16), so that
-// byte is never doubled.
+// code page the program runs under: in 932, 表 and ソ end in the byte of a
+// backslash, but the client's runtime reads them whole (and
+// CommandLineToArgvW reads UTF-16), so that byte is never doubled; in 1252
+// or UTF-8 the same first byte is a letter of its own and the backslash
+// after it is one.
 std::string clientArguments(const Logon& logon) {
   const std::string arg = logonArgument(logon);
   const bool wrap = holdsChar(arg, " \t");
@@ -89,6 +85,72 @@ bool isUsableClientPath(const std::string& path) {
   return !holdsChar(path, "\"") && isStorableValue(path);
 }
 
+namespace {
+
+bool isSeparator(char c) {
+  return c == '\\' || c == '/';
+}
+
+// The last part of path, without the dots and blanks at its end, which the
+// file system drops: "run.bat. " opens run.bat.
+std::string lastName(const std::string& path) {
+  const size_t sep = codepage::lastSeparator(path);
+  std::string name = sep == std::string::npos ? path : path.substr(sep + 1);
+  while (!name.empty() && (name.back() == '.' || name.back() == ' ')) name.pop_back();
+  return name;
+}
+
+bool endsWithNoCase(const std::string& text, const char* suffix) {
+  const size_t n = std::strlen(suffix);
+  return text.size() >= n && std::equal(text.end() - static_cast<std::ptrdiff_t>(n), text.end(),
+                                        suffix, [](char a, char b) {
+                                          return std::tolower(static_cast<unsigned char>(a)) == b;
+                                        });
+}
+
+}  // namespace
+
+ClientPath classifyClientPath(const std::string& path) {
+  if (!isUsableClientPath(path) || path.empty()) return ClientPath::Unusable;
+  const bool hasDrive =
+      path.size() >= 2 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':';
+  const std::string name = lastName(hasDrive ? path.substr(2) : path);
+  // A ':' in the name is a stream of a file ("x.exe:y", "run.bat::$DATA") or
+  // a device, never a client.
+  if (name.empty() || name.find(':') != std::string::npos) return ClientPath::Unusable;
+  // The system runs these through cmd.exe, which reads the whole command
+  // line by rules of its own: a logon's & | < > ^ % would act.
+  if (endsWithNoCase(name, ".bat") || endsWithNoCase(name, ".cmd")) return ClientPath::BatchFile;
+  const bool drive = hasDrive && path.size() >= 3 && isSeparator(path[2]);
+  const bool unc =
+      path.size() >= 3 && isSeparator(path[0]) && isSeparator(path[1]) && !isSeparator(path[2]);
+  if (drive || unc) return ClientPath::Full;
+  return codepage::lastSeparator(path) == std::string::npos && !hasDrive ? ClientPath::Bare
+                                                                         : ClientPath::Relative;
+}
+
+std::string findOnPath(const std::string& name, const std::string& pathList,
+                       const std::function<bool(const std::string&)>& isFile) {
+  std::string file = lastName(name);
+  // As the system starts a name without an extension: with ".exe".
+  if (file.find('.') == std::string::npos) file += ".exe";
+  for (size_t from = 0; from <= pathList.size();) {
+    const size_t end = std::min(pathList.find(';', from), pathList.size());
+    std::string dir = pathList.substr(from, end - from);
+    from = end + 1;
+    if (dir.size() >= 2 && dir.front() == '"' && dir.back() == '"')
+      dir = dir.substr(1, dir.size() - 2);
+    // A folder given relatively ("." or "bin") is one in the current folder:
+    // passed over like the current folder itself.
+    if (classifyClientPath(dir + "\\x") != ClientPath::Full) continue;
+    const std::string candidate =
+        (codepage::endsWithChar(dir, '\\') || codepage::endsWithChar(dir, '/') ? dir : dir + "\\") +
+        file;
+    if (isFile(candidate)) return candidate;
+  }
+  return "";
+}
+
 std::string quotedClientPath(const std::string& path) {
   return holdsChar(path, " \t") ? "\"" + path + "\"" : path;
 }
@@ -111,8 +173,9 @@ std::string shortcutFileName(const Logon& logon) {
   for (size_t i = 0; i < name.size();) {
     const size_t len = codepage::charLength(name, i);
     const char* refused = len == 1 && name[i] != '\0' ? std::strchr(kRefused, name[i]) : nullptr;
+    // Code page 932's full-width forms; where the code page has none, '_'.
     if (refused)
-      out += kFullWidth[refused - kRefused];
+      out += codepage::isLeadByte(0x81) ? kFullWidth[refused - kRefused] : "_";
     else
       out.append(name, i, len);
     i += len;

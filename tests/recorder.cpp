@@ -1,26 +1,35 @@
 // recorder.cpp: a stand-in for the database client. It writes the command
 // line it was started with to the file named by VOSTRELK_RECORD, in one step,
-// and the title its console was given (STARTUPINFO's lpTitle) beside it, in
-// "<file>.title", first.
+// and first, beside it, the title its console was given (STARTUPINFO's
+// lpTitle) in "<file>.title" and the arguments as its C runtime split them,
+// each ended by a NUL, in "<file>.args".
 #include <windows.h>
 
 #include <cstring>
 #include <string>
 
-int main() {
+namespace {
+
+void writeFile(const std::string& path, const std::string& bytes) {
+  HANDLE f = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (f == INVALID_HANDLE_VALUE) return;
+  DWORD written = 0;
+  WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  CloseHandle(f);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
   char target[MAX_PATH] = {};
   if (!GetEnvironmentVariableA("VOSTRELK_RECORD", target, MAX_PATH)) return 1;
   STARTUPINFOA si{};
   GetStartupInfoA(&si);
-  const std::string titleFile = std::string(target) + ".title";
-  HANDLE t = CreateFileA(titleFile.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                         FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (t != INVALID_HANDLE_VALUE) {
-    DWORD written = 0;
-    if (si.lpTitle)
-      WriteFile(t, si.lpTitle, static_cast<DWORD>(std::strlen(si.lpTitle)), &written, nullptr);
-    CloseHandle(t);
-  }
+  writeFile(std::string(target) + ".title", si.lpTitle ? si.lpTitle : "");
+  std::string args;
+  for (int i = 1; i < argc; ++i) args += std::string(argv[i]) + '\0';
+  writeFile(std::string(target) + ".args", args);
   const std::string temp = std::string(target) + ".part";
   HANDLE f = CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                          FILE_ATTRIBUTE_NORMAL, nullptr);

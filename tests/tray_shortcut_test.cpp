@@ -184,6 +184,16 @@ TEST_F(ShortcutTest, WritesALinkThatStartsTheClientWithTheLogon) {
   EXPECT_EQ(l.workDir, "C:\\");
   EXPECT_EQ(l.showCmd, SW_SHOWNORMAL);
   fs::remove(file);
+
+  // A bare name: the link starts the file PATH's folders give, by its full path.
+  char oldPath[32768] = {};
+  GetEnvironmentVariableA("PATH", oldPath, sizeof oldPath);
+  SetEnvironmentVariableA("PATH", ("C:\\nowhere;" + GetExeDir()).c_str());
+  useClient("vk_recorder");
+  EXPECT_EQ(makeShortcut(L"scott", L"tiger", L"orcl"), L"デスクトップに作成しました。");
+  SetEnvironmentVariableA("PATH", oldPath);
+  EXPECT_EQ(readLink(file).path, client);
+  fs::remove(file);
 }
 
 // The file name keeps both separators; the arguments leave out an empty
@@ -221,8 +231,10 @@ TEST_F(ShortcutTest, EveryLogonGetsItsShortcutButAPathTooLongFailsAndLeavesNothi
     const std::string made = dir + "u" + wide + "x_p@h.lnk";
     EXPECT_TRUE(DeleteFileA(made.c_str())) << bad;
   }
-  EXPECT_EQ(makeShortcut(L"u", L"p", std::wstring(300, L'h')),
-            L"ショートカット作成に失敗しました。");
+  // Too long for a file name: the shell's own reason follows ours.
+  const std::wstring tooLong = makeShortcut(L"u", L"p", std::wstring(300, L'h'));
+  EXPECT_EQ(tooLong.substr(0, tooLong.find(L'\n')), L"ショートカット作成に失敗しました。");
+  EXPECT_NE(tooLong.find(L"(エラー 0x8"), std::wstring::npos) << tooLong;
   EXPECT_EQ(desktopFiles(), before);
   // A double-byte character whose second byte is 0x5C is no separator.
   EXPECT_EQ(makeShortcut(L"表", L"ソ", L"h"), L"デスクトップに作成しました。");
@@ -234,7 +246,9 @@ TEST_F(ShortcutTest, EveryLogonGetsItsShortcutButAPathTooLongFailsAndLeavesNothi
 TEST_F(ShortcutTest, TargetThatDoesNotExistIsRefused) {
   start(kThreeLogons);  // C:\oracle\bin\sqlplus.exe is not there
   const auto before = desktopFiles();
-  EXPECT_EQ(makeShortcut(L"scott", L"tiger", L"orcl"), L"ショートカット作成に失敗しました。");
+  const std::wstring shown = makeShortcut(L"scott", L"tiger", L"orcl");
+  EXPECT_EQ(shown.substr(0, shown.find(L'\n')), L"ショートカット作成に失敗しました。");
+  EXPECT_NE(shown.find(L"(エラー "), std::wstring::npos) << shown;
   EXPECT_EQ(desktopFiles(), before);
 }
 

@@ -42,7 +42,8 @@ vk_wine_env() {
   # No Mono or Gecko download prompts, no desktop entries for every shortcut;
   # a caller adds its own in VK_DLL_OVERRIDES (a test's planted DLLs).
   export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d${VK_DLL_OVERRIDES:+;$VK_DLL_OVERRIDES}"
-  export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
+  # Code page 932 as on the users' PCs; a test of another code page names its locale.
+  export LANG=${VK_LANG:-ja_JP.UTF-8} LC_ALL=${VK_LANG:-ja_JP.UTF-8}
   export HOME=$WINEPREFIX.home
   mkdir -p "$HOME/Desktop"
   vk_wine_tools

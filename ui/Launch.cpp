@@ -21,11 +21,54 @@ bool toAnsiPath(const std::wstring& path, std::string& out) {
   return toAnsiExact(shortPath, out);
 }
 
+bool isFile(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::string environmentVariable(const char* name) {
+  std::string value(256, '\0');
+  for (;;) {
+    const DWORD n = GetEnvironmentVariableA(name, value.data(), static_cast<DWORD>(value.size()));
+    if (n < value.size()) {
+      value.resize(n);
+      return value;
+    }
+    value.resize(n);
+  }
+}
+
 }  // namespace
 
-LaunchOutcome launchClient(const std::string& path, const Logon& logon) {
-  if (!isUsableClientPath(path)) return LaunchOutcome::PathUnusable;
-  std::string line = clientCommandLine(path, logon);  // CreateProcessA may write into it
+Outcome resolveClient(const std::string& path, std::string& file) {
+  if (path.empty()) return {Outcome::NoClient};
+  switch (classifyClientPath(path)) {
+    case ClientPath::Unusable:
+      return {Outcome::PathUnusable};
+    case ClientPath::BatchFile:
+      return {Outcome::BatchClient};
+    case ClientPath::Relative:
+      return {Outcome::NotFullPath};
+    case ClientPath::Bare:
+      // Never the program's folder or the current one, where the system would look first.
+      file = findOnPath(path, environmentVariable("PATH"), isFile);
+      if (file.empty()) return {Outcome::NotOnPath, 0, fromAnsi(path)};
+      return {};
+    case ClientPath::Full: {
+      file = path;
+      const size_t sep = codepage::lastSeparator(file);
+      if (file.find('.', sep == std::string::npos ? 0 : sep) == std::string::npos) file += ".exe";
+      return {};
+    }
+  }
+  return {Outcome::PathUnusable};
+}
+
+Outcome launchClient(const std::string& path, const Logon& logon) {
+  std::string file;
+  if (const Outcome resolved = resolveClient(path, file); resolved.kind != Outcome::Done)
+    return resolved;
+  std::string line = clientCommandLine(file, logon);  // CreateProcessA may write into it
   std::string title = consoleTitle(logon);
   STARTUPINFOA si{};
   si.cb = sizeof si;
@@ -34,22 +77,30 @@ LaunchOutcome launchClient(const std::string& path, const Logon& logon) {
   // Several client windows look alike: each says which logon it holds.
   si.lpTitle = title.data();
   PROCESS_INFORMATION pi{};
-  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-    return LaunchOutcome::Failed;
+  // The file itself, named: the system searches nothing and reads no
+  // program's name out of the command line.
+  if (!CreateProcessA(file.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                      &pi))
+    return {Outcome::Failed, GetLastError()};
   const UniqueHandle process{pi.hProcess}, thread{pi.hThread};  // not watched: let go at once
-  return LaunchOutcome::Started;
+  return {};
 }
 
-ShortcutOutcome createLogonShortcut(const std::string& path, const Logon& logon) {
-  if (!isUsableClientPath(path)) return ShortcutOutcome::PathUnusable;
+Outcome createLogonShortcut(const std::string& path, const Logon& logon) {
+  std::string file;
+  if (const Outcome resolved = resolveClient(path, file); resolved.kind != Outcome::Done)
+    return resolved;
   const std::string name = shortcutFileName(logon);
+  // A name the file system would still take apart (a control character)
+  // fails before anything is written.
+  if (!isValidFileName(name)) return {Outcome::Failed, ERROR_INVALID_NAME};
   std::string dir;
-  // A name the file system would still take apart (a control character) or
-  // a desktop that cannot be found fails before anything is written.
-  const bool ok =
-      isValidFileName(name) && GetDesktopFolder(dir) &&
-      CreateShortcut(dir + name, path, clientArguments(logon), "C:\\", WindowState::Normal);
-  return ok ? ShortcutOutcome::Created : ShortcutOutcome::Failed;
+  if (!GetDesktopFolder(dir)) return {Outcome::Failed, ERROR_PATH_NOT_FOUND};
+  long result = S_OK;
+  if (!CreateShortcut(dir + name, file, clientArguments(logon), "C:\\", WindowState::Normal,
+                      &result))
+    return {Outcome::Failed, static_cast<unsigned long>(result)};
+  return {};
 }
 
 ClientChoice chooseClient(HWND owner, const std::wstring& offered) {
@@ -69,17 +120,28 @@ ClientChoice chooseClient(HWND owner, const std::wstring& offered) {
   // on a share) must never run in it.
   const UniqueModule dialogs{
       LoadLibraryExW(L"comdlg32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)};
-  const auto open = dialogs ? reinterpret_cast<decltype(&GetOpenFileNameW)>(reinterpret_cast<void*>(
-                                  GetProcAddress(dialogs.get(), "GetOpenFileNameW")))
-                            : nullptr;
-  if (!open) {
-    choice.status = ClientChoice::DialogUnavailable;
+  if (!dialogs) {
+    choice.outcome = {Outcome::Failed, GetLastError()};
     return choice;
   }
-  if (!open(&ofn)) return choice;  // cancelled
+  const auto procedure = [&](const char* name) {
+    return reinterpret_cast<void*>(GetProcAddress(dialogs.get(), name));
+  };
+  const auto open = reinterpret_cast<decltype(&GetOpenFileNameW)>(procedure("GetOpenFileNameW"));
+  const auto extendedError =
+      reinterpret_cast<decltype(&CommDlgExtendedError)>(procedure("CommDlgExtendedError"));
+  if (!open || !extendedError) {
+    choice.outcome = {Outcome::Failed, ERROR_PROC_NOT_FOUND};
+    return choice;
+  }
+  if (!open(&ofn)) {
+    // Cancel leaves no error; a dialog that could not open does.
+    if (const DWORD error = extendedError()) choice.outcome = {Outcome::Failed, error};
+    return choice;
+  }
   file.resize(wcslen(file.c_str()));
   choice.file = file;
-  choice.status =
-      toAnsiPath(file, choice.path) ? ClientChoice::Chosen : ClientChoice::NotInCodePage;
+  choice.outcome =
+      toAnsiPath(file, choice.path) ? Outcome{} : Outcome{Outcome::NotInCodePage, 0, file};
   return choice;
 }

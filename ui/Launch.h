@@ -1,29 +1,54 @@
 // Launch.h: what the program starts and writes outside itself: the client
 // with a logon, the desktop shortcut that starts it, and the file dialog
-// that chooses the client. Each takes what it needs and reports an outcome;
-// the window puts it into words.
+// that chooses the client. Each takes what it needs and reports an Outcome;
+// the window puts it into words (messages::outcomeText).
 #pragma once
 
 #include <windows.h>
 
 #include <string>
+#include <utility>
 
 #include "Logon.h"
 
-enum class LaunchOutcome { Started, PathUnusable, Failed };
+struct Outcome {
+  enum Kind {
+    Done,
+    Cancelled,      // the file dialog: nothing chosen
+    NoClient,       // the client path is empty
+    PathUnusable,   // the client path has a quote, a line break or a stream's name
+    BatchClient,    // the client path names a .bat or .cmd
+    NotFullPath,    // the client path is relative to some folder
+    NotOnPath,      // a bare client name that no folder of PATH holds
+    NotInCodePage,  // the file dialog: a path the code page cannot hold, even in short
+    Failed,         // the system refused: error says why
+  };
+  Outcome(Kind k = Done, unsigned long e = 0, std::wstring d = {})
+      : kind(k), error(e), detail(std::move(d)) {}
+
+  Kind kind;
+  // Failed: the system's error (GetLastError, an HRESULT, or for the file
+  // dialog CommDlgExtendedError).
+  unsigned long error;
+  std::wstring detail;  // the name NotOnPath looked for, the file NotInCodePage got
+};
+
+// The file the client path names, as the launch and the shortcut start it:
+// a full path as it stands (".exe" added to a name without an extension, as
+// the system adds it), a bare name from the folders of PATH; nothing else.
+[[nodiscard]] Outcome resolveClient(const std::string& path, std::string& file);
+
 // Starts the client at path with logon as its one argument, in a console
 // window whose title names the logon without its password. Neither waits
 // for the client nor keeps a handle to it.
-[[nodiscard]] LaunchOutcome launchClient(const std::string& path, const Logon& logon);
+[[nodiscard]] Outcome launchClient(const std::string& path, const Logon& logon);
 
-enum class ShortcutOutcome { Created, PathUnusable, Failed };
 // Places a shortcut on the desktop that starts the client at path with logon.
-[[nodiscard]] ShortcutOutcome createLogonShortcut(const std::string& path, const Logon& logon);
+[[nodiscard]] Outcome createLogonShortcut(const std::string& path, const Logon& logon);
 
 struct ClientChoice {
-  enum Status { Chosen, Cancelled, DialogUnavailable, NotInCodePage };
-  Status status = Cancelled;
-  std::string path;   // Chosen: as ANSI text (a short name where the long one does not fit)
+  Outcome outcome{Outcome::Cancelled};
+  std::string path;   // Done: as ANSI text (a short name where the long one does not fit)
   std::wstring file;  // the file the dialog gave
 };
 // The file dialog for the client's executable, owned by owner, offering

@@ -1,16 +1,15 @@
 // Messages.cpp: see Messages.h. "%s" in a text stands for the offending text.
 #include "Messages.h"
 
+#include <windows.h>
+
+#include <cwchar>
+
 #include "CodePage.h"
 
 namespace messages {
 
-const wchar_t kLaunchFailed[] = L"起動に失敗しました。";
-const wchar_t kClientPathUnusable[] = L"SQL*Plusのパスに使えない文字があります。";
-const wchar_t kShortcutCreated[] = L"デスクトップに作成しました。";
-const wchar_t kShortcutFailed[] = L"ショートカット作成に失敗しました。";
 const wchar_t kOutOfMemory[] = L"メモリが足りません";
-const wchar_t kFileDialogUnavailable[] = L"comdlg32.dll を読み込めませんでした";
 const wchar_t kExeFilter[] = L"実行ファイル (*.exe)\0*.exe\0";
 
 namespace {
@@ -23,9 +22,36 @@ std::wstring with(const wchar_t* text, const std::wstring& detail) {
   return out;
 }
 
+std::wstring hex(unsigned long code) {
+  wchar_t buf[16];
+  std::swprintf(buf, 16, L"0x%08lX", code);
+  return buf;
+}
+
+// What the close and the session's end say for each save result: the
+// notice, and the question whether to end without saving.
+struct SaveWords {
+  const wchar_t* notice;
+  const wchar_t* question;
+};
+SaveWords saveWords(SaveResult result) {
+  // No default: the compiler names an outcome without words.
+  switch (result) {
+    case SaveResult::Saved:
+    case SaveResult::Unchanged:
+      return {L"", L""};
+    case SaveResult::Failed:
+      return {L"設定の保存に失敗しました。", L"設定の保存に失敗しました。保存せずに終了しますか？"};
+    case SaveResult::NotLoaded:
+      return {
+          L"設定ファイルを読み込めなかったため、変更は保存しませんでした。",
+          L"設定ファイルを読み込めなかったため、変更を保存できません。保存せずに終了しますか？"};
+  }
+  return {L"", L""};
+}
+
 }  // namespace
 
-// No default in these switches: the compiler names an outcome without words.
 std::wstring loadFailed(const LoadResult& result) {
   // The runtime's own wording for a "COUNT" it cannot convert, and ours for a
   // file that cannot be read. The error box adds the final period.
@@ -45,37 +71,67 @@ std::wstring loadFailed(const LoadResult& result) {
 }
 
 std::wstring saveOutcome(SaveResult result) {
-  switch (result) {
-    case SaveResult::Saved:
-    case SaveResult::Unchanged:
-      return L"";
-    case SaveResult::Failed:
-      return L"設定の保存に失敗しました。";
-    case SaveResult::NotLoaded:
-      return L"設定ファイルを読み込めなかったため、変更は保存しませんでした。";
-  }
-  return L"";
+  return saveWords(result).notice;
 }
 
 std::wstring closeWithoutSaving(SaveResult result) {
-  switch (result) {
-    case SaveResult::Saved:
-    case SaveResult::Unchanged:
-      return L"";
-    case SaveResult::Failed:
-      return L"設定の保存に失敗しました。保存せずに終了しますか？";
-    case SaveResult::NotLoaded:
-      return L"設定ファイルを読み込めなかったため、変更を保存できません。保存せずに終了しますか？";
-  }
-  return L"";
+  return saveWords(result).question;
 }
 
 std::wstring unusableCharacters(const std::wstring& label) {
   return label + L"に使えない文字があります。";
 }
 
-std::wstring pathNotInCodePage(const std::wstring& path) {
-  return L"このパスは現在のコード ページで表せません: " + path;
+std::wstring systemErrorText(unsigned long error) {
+  wchar_t* text = nullptr;
+  const DWORD n = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::wstring words = n ? std::wstring(text, n) : L"";
+  LocalFree(text);
+  while (!words.empty() && (words.back() == L'\n' || words.back() == L'\r' || words.back() == L' '))
+    words.pop_back();
+  const std::wstring code =
+      L"(エラー " + (error > 0xFFFF ? hex(error) : std::to_wstring(error)) + L")";
+  return words.empty() ? code : words + L" " + code;
+}
+
+std::wstring outcomeText(Action action, const Outcome& outcome) {
+  switch (outcome.kind) {
+    case Outcome::Done:
+      return action == Action::Shortcut ? L"デスクトップに作成しました。" : L"";
+    case Outcome::Cancelled:
+      return L"";
+    case Outcome::NoClient:
+      return L"SQL*Plusのパスが設定されていません。「参照...」で選んでください。";
+    case Outcome::PathUnusable:
+      return L"SQL*Plusのパスに使えない文字があります。";
+    case Outcome::BatchClient:
+      return L"SQL*Plusのパスにバッチ ファイル (.bat、.cmd) は使えません。"
+             L"「参照...」で sqlplus.exe を選んでください。";
+    case Outcome::NotFullPath:
+      return L"SQL*Plusのパスは、ドライブ名 (C:\\ など) か \\\\サーバー名\\ から始まる"
+             L"完全なパスにしてください。「参照...」で選び直せます。";
+    case Outcome::NotOnPath:
+      return with(
+          L"%s が環境変数 PATH のフォルダーに見つかりません。"
+          L"「参照...」で SQL*Plus を選んでください。",
+          outcome.detail);
+    case Outcome::NotInCodePage:
+      return with(L"このパスは現在のコード ページで表せません: %s", outcome.detail);
+    case Outcome::Failed:
+      switch (action) {
+        case Action::Launch:
+          return L"起動に失敗しました。\n" + systemErrorText(outcome.error);
+        case Action::Shortcut:
+          return L"ショートカット作成に失敗しました。\n" + systemErrorText(outcome.error);
+        case Action::ChooseClient:
+          // CommDlgExtendedError's codes have no text of the system's.
+          return L"ファイルを選ぶダイアログを開けませんでした。(エラー " + hex(outcome.error) +
+                 L")";
+      }
+  }
+  return L"";
 }
 
 }  // namespace messages

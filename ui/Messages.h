@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "Launch.h"
 #include "Store.h"
 
 namespace messages {
@@ -17,15 +18,16 @@ std::wstring saveOutcome(SaveResult result);
 std::wstring closeWithoutSaving(SaveResult result);
 // A box whose text the code page cannot hold exactly, named by its label.
 std::wstring unusableCharacters(const std::wstring& label);
-// A chosen client path the code page cannot hold, even in its short form.
-std::wstring pathNotInCodePage(const std::wstring& path);
 
-extern const wchar_t kLaunchFailed[];
-extern const wchar_t kClientPathUnusable[];
-extern const wchar_t kShortcutCreated[];
-extern const wchar_t kShortcutFailed[];
+// What the window does with a client path.
+enum class Action { Launch, Shortcut, ChooseClient };
+// The message for what an action came to; empty when there is nothing to say.
+std::wstring outcomeText(Action action, const Outcome& outcome);
+// The system's own words for an error code (a Win32 error or an HRESULT), in
+// the user's language, with the code; the code alone when it has none.
+std::wstring systemErrorText(unsigned long error);
+
 extern const wchar_t kOutOfMemory[];
-extern const wchar_t kFileDialogUnavailable[];
 // The file dialog's one filter: its name and its pattern, each ended by a NUL.
 extern const wchar_t kExeFilter[];
 

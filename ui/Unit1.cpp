@@ -312,6 +312,7 @@ void TForm1::FormCreate() {
   SetWindowTextW(edtHost, L"");
   SendMessageW(edtSQLPlus, EM_SETREADONLY, TRUE, 0);
   setTextA(edtSQLPlus, SQLPlusPath);
+  showsStore_ = true;
   Init_lstLogin();
   Chage_Btn_Enabled();
   HideToTray();
@@ -353,12 +354,18 @@ void TForm1::FormKeyDown(WORD key) {
 
 void TForm1::edtSQLPlusChange() {
   if (!textChanged(edtSQLPlus, lastSQLPlus_)) return;
+  // The store holds the path; the box shows it. Text set into the box from
+  // elsewhere (an automation tool) goes to the store; the store's own text
+  // shown back is no change, even where the code page would not convert it
+  // back byte for byte.
+  // While FormCreate fills the box from the store, the box follows the store.
+  if (showsStore_ && lastSQLPlus_ != fromAnsi(SQLPlusPath)) SQLPlusPath = toAnsi(lastSQLPlus_);
   Chage_Btn_Enabled();
-  hosts.clientChanged(getTextA(edtSQLPlus));
+  hosts.clientChanged(SQLPlusPath);
 }
 
 void TForm1::edtHostEnter() {
-  hosts.boxFocused(Handle, edtHost, getTextA(edtSQLPlus));
+  hosts.boxFocused(Handle, edtHost, SQLPlusPath);
 }
 void TForm1::edtUserChange() {
   if (textChanged(edtUser, lastUser_)) Chage_Btn_Enabled();
@@ -499,49 +506,25 @@ void TForm1::onTrayIcon(UINT mouseMsg) {
 
 void TForm1::btnFileOpenClick() {
   const ClientChoice choice = chooseClient(Handle, lastOpenFile_);
-  switch (choice.status) {
-    case ClientChoice::Cancelled:
-      return;  // the path stays as it was
-    case ClientChoice::DialogUnavailable:
-      throw AppError{messages::kFileDialogUnavailable};
-    case ClientChoice::NotInCodePage:
-      lastOpenFile_ = choice.file;
-      throw AppError{messages::pathNotInCodePage(choice.file)};
-    case ClientChoice::Chosen:
-      lastOpenFile_ = choice.file;
-      SQLPlusPath = choice.path;
-      setTextA(edtSQLPlus, SQLPlusPath);
-      return;
+  if (!choice.file.empty()) lastOpenFile_ = choice.file;
+  if (choice.outcome.kind == Outcome::Done) {
+    SQLPlusPath = choice.path;
+    setTextA(edtSQLPlus, SQLPlusPath);
   }
+  report(messages::Action::ChooseClient, choice.outcome);  // the path stays as it was
+}
+
+void TForm1::report(messages::Action action, const Outcome& outcome) {
+  const std::wstring text = messages::outcomeText(action, outcome);
+  if (!text.empty()) Application::showMessage(text);
 }
 
 void TForm1::Shell_SQL() {
-  const std::optional<Logon> logon = readLogon();
-  if (!logon) return;
-  switch (launchClient(getTextA(edtSQLPlus), *logon)) {
-    case LaunchOutcome::Started:
-      return;
-    case LaunchOutcome::PathUnusable:
-      Application::showMessage(messages::kClientPathUnusable);
-      return;
-    case LaunchOutcome::Failed:
-      Application::showMessage(messages::kLaunchFailed);
-      return;
-  }
+  if (const std::optional<Logon> logon = readLogon())
+    report(messages::Action::Launch, launchClient(SQLPlusPath, *logon));
 }
 
 void TForm1::btnShortCutClick() {
-  const std::optional<Logon> logon = readLogon();
-  if (!logon) return;
-  switch (createLogonShortcut(getTextA(edtSQLPlus), *logon)) {
-    case ShortcutOutcome::Created:
-      Application::showMessage(messages::kShortcutCreated);
-      return;
-    case ShortcutOutcome::PathUnusable:
-      Application::showMessage(messages::kClientPathUnusable);
-      return;
-    case ShortcutOutcome::Failed:
-      Application::showMessage(messages::kShortcutFailed);
-      return;
-  }
+  if (const std::optional<Logon> logon = readLogon())
+    report(messages::Action::Shortcut, createLogonShortcut(SQLPlusPath, *logon));
 }

@@ -9,8 +9,9 @@
 #include <optional>
 #include <string>
 
-#include "Logon.h"
 #include "HostSuggestions.h"
+#include "Logon.h"
+#include "Messages.h"
 #include "Raii.h"
 #include "TrayIcon.h"
 
@@ -85,6 +86,7 @@ class TForm1 {
   void applyLayout(UINT dpi);
   void saveAtSessionEnd();
   std::optional<Logon> readLogon();
+  void report(messages::Action action, const Outcome& outcome);
 
   UINT dpi_ = 96;
   UniqueFont font_;
@@ -94,6 +96,8 @@ class TForm1 {
   // The texts the enabling rule last saw: setting a box to the text it holds is no change.
   std::wstring lastUser_, lastSQLPlus_;
   UINT taskbarCreated_ = 0;
+  bool showsStore_ =
+      false;  // edtSQLPlus shows SQLPlusPath: from now on its changes are the store's
 };
 
 extern TForm1* Form1;
