@@ -108,6 +108,7 @@ Profile Profile::parse(const std::string& bytes) {
     // Names and values end at a NUL byte, as C strings do in the system.
     cutAtNul(key.name);
     if (key.value) cutAtNul(*key.value);
+    if (key.name.empty() && !key.value) continue;  // nothing before a NUL: a blank line
     auto& keys = p.sections_.back().keys;
     // Consecutive lines with an empty name collapse into one, as the system does.
     if (key.name.empty() && !keys.empty() && keys.back().name.empty()) continue;

@@ -45,13 +45,6 @@ class Profile {
   std::vector<Section> sections_{Section{}};
 };
 
-// Whether a file is there and can be read: a folder of that name, or a file
-// another program holds locked, is Unreadable.
-enum class FileState { Missing, Readable, Unreadable };
-FileState fileState(const std::string& path);
-// The file's bytes, read whole; empty unless Readable.
-FileState readFile(const std::string& path, std::string& bytes);
-
 // File-level calls, each a complete read (and, for a write, rewrite) of the file.
 std::string readString(const std::string& path, const std::string& section, const std::string& key,
                        const std::string& defaultValue);

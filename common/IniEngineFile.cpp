@@ -2,26 +2,17 @@
 // the whole file, and a write that changes something rewrites it whole, as
 // the system's profile functions do.
 #include <fstream>
-#include <sys/stat.h>
 
+#include "Files.h"
 #include "IniEngine.h"
 
 namespace ini {
 
-FileState readFile(const std::string& path, std::string& bytes) {
-  bytes.clear();
-  struct stat st {};
-  if (stat(path.c_str(), &st) != 0) return FileState::Missing;
-  if (!S_ISREG(st.st_mode)) return FileState::Unreadable;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return FileState::Unreadable;
-  bytes.resize(static_cast<size_t>(st.st_size));
-  in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  bytes.resize(static_cast<size_t>(in.gcount()));
-  return in.bad() ? FileState::Unreadable : FileState::Readable;
-}
-
 namespace {
+
+FileState readFile(const std::string& path, std::string& bytes) {
+  return readFileBytes(path, bytes);
+}
 
 // Writes the profile over path when change (run on it) changed something.
 template <typename F>
@@ -39,11 +30,6 @@ bool rewrite(const std::string& path, F&& change) {
 }
 
 }  // namespace
-
-FileState fileState(const std::string& path) {
-  std::string bytes;
-  return readFile(path, bytes);
-}
 
 std::string readString(const std::string& path, const std::string& section, const std::string& key,
                        const std::string& defaultValue) {

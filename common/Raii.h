@@ -7,34 +7,46 @@
 
 #include <utility>
 
-// A handle of type T closed by Close; Empty is its "no handle" value.
-template <typename T, auto Close, T Empty = T{}>
+// The "no handle" value of most handle types: null.
+template <typename T>
+struct NullValue {
+  static T value() { return T{}; }
+};
+// Files and searches say "no handle" with INVALID_HANDLE_VALUE.
+struct InvalidHandleValue {
+  static HANDLE value() { return INVALID_HANDLE_VALUE; }
+};
+
+// A handle of type T closed by Close; Empty::value() is its "no handle" value.
+template <typename T, auto Close, typename Empty = NullValue<T>>
 class UniqueAny {
  public:
   UniqueAny() = default;
   explicit UniqueAny(T value) : value_(value) {}
   ~UniqueAny() { reset(); }
-  UniqueAny(UniqueAny&& other) noexcept : value_(std::exchange(other.value_, Empty)) {}
+  UniqueAny(UniqueAny&& other) noexcept : value_(other.release()) {}
   UniqueAny& operator=(UniqueAny&& other) noexcept {
-    if (this != &other) reset(std::exchange(other.value_, Empty));
+    if (this != &other) reset(other.release());
     return *this;
   }
   UniqueAny(const UniqueAny&) = delete;
   UniqueAny& operator=(const UniqueAny&) = delete;
 
-  void reset(T value = Empty) {
-    if (value_ != Empty) Close(value_);
+  void reset(T value = Empty::value()) {
+    if (value_ != Empty::value()) Close(value_);
     value_ = value;
   }
+  // Hands the handle on: its new owner closes it.
+  [[nodiscard]] T release() { return std::exchange(value_, Empty::value()); }
   T get() const { return value_; }
   T* put() {
     reset();
     return &value_;
   }
-  explicit operator bool() const { return value_ != Empty; }
+  explicit operator bool() const { return value_ != Empty::value(); }
 
  private:
-  T value_ = Empty;
+  T value_ = Empty::value();
 };
 
 inline void closeHandle(HANDLE h) {
@@ -52,15 +64,16 @@ inline void freeLibrary(HMODULE m) {
 inline void destroyIcon(HICON i) {
   ::DestroyIcon(i);
 }
+inline void findClose(HANDLE h) {
+  ::FindClose(h);
+}
 
 using UniqueHandle = UniqueAny<HANDLE, closeHandle>;
 using UniqueFont = UniqueAny<HFONT, deleteGdiObject>;
 using UniqueModule = UniqueAny<HMODULE, freeLibrary>;
 using UniqueIcon = UniqueAny<HICON, destroyIcon>;
-// File handles say "none" with INVALID_HANDLE_VALUE, not null.
-inline UniqueHandle ownFile(HANDLE h) {
-  return UniqueHandle(h == INVALID_HANDLE_VALUE ? nullptr : h);
-}
+using UniqueFile = UniqueAny<HANDLE, closeHandle, InvalidHandleValue>;
+using UniqueFind = UniqueAny<HANDLE, findClose, InvalidHandleValue>;
 template <typename T>
 using UniqueCoTaskMem = UniqueAny<T*, freeCoTaskMem>;
 

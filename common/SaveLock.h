@@ -1,14 +1,12 @@
 // SaveLock.h: what keeps two copies' saves of one settings file apart, also
 // copies on two PCs that share its folder: a byte-range lock on a small file
-// beside it, which reaches the file server (share modes do not). And the
-// names a save's temporary files are found by.
+// beside it, which reaches the file server (share modes do not).
 #pragma once
 
 #include <chrono>
 #include <memory>
 #include <optional>
 #include <string>
-#include <vector>
 
 class SaveLock {
  public:
@@ -16,7 +14,8 @@ class SaveLock {
 
   // Takes the lock of fileName's saves (saveLockFile), waiting up to
   // timeout while another copy holds it. Failed: the lock file cannot be made
-  // (a read-only folder, a missing one).
+  // (a read-only folder, a missing one), or it is there and cannot be opened
+  // for more than a moment (read-only, or denied to this user).
   [[nodiscard]] static Outcome acquire(const std::string& fileName,
                                        std::chrono::milliseconds timeout,
                                        std::optional<SaveLock>& lock);
@@ -39,10 +38,3 @@ class SaveLock {
 inline std::string saveLockFile(const std::string& fileName) {
   return fileName + ".lock";
 }
-
-// This process's number: part of its temporary files' names.
-unsigned long currentProcessId();
-
-// The files beside fileName whose names are its name, a '.', anything (or
-// nothing), and then suffix: with "new", "Vostrelk.ini.new" and "Vostrelk.ini.12-3.new".
-std::vector<std::string> filesNamedLike(const std::string& fileName, const std::string& suffix);

@@ -3,7 +3,6 @@
 #ifndef _GNU_SOURCE
 #define _GNU_SOURCE  // F_OFD_SETLK
 #endif
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -76,26 +75,4 @@ SaveLock::~SaveLock() {
   if (!impl_ || impl_->fd < 0) return;
   unlink(impl_->name.c_str());  // while still locked: see nameLeadsTo
   close(impl_->fd);
-}
-
-unsigned long currentProcessId() {
-  return static_cast<unsigned long>(getpid());
-}
-
-std::vector<std::string> filesNamedLike(const std::string& fileName, const std::string& suffix) {
-  const size_t slash = fileName.rfind('/');
-  const std::string dir = slash == std::string::npos ? "." : fileName.substr(0, slash);
-  const std::string stem = fileName.substr(slash == std::string::npos ? 0 : slash + 1) + ".";
-  std::vector<std::string> names;
-  const std::unique_ptr<DIR, int (*)(DIR*)> d(opendir(dir.c_str()), closedir);
-  if (!d) return names;
-  while (const dirent* e = readdir(d.get())) {
-    const std::string name = e->d_name;
-    struct stat st {};
-    if (name.size() >= stem.size() + suffix.size() && name.compare(0, stem.size(), stem) == 0 &&
-        name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0 &&
-        stat((dir + "/" + name).c_str(), &st) == 0 && S_ISREG(st.st_mode))
-      names.push_back(dir + "/" + name);
-  }
-  return names;
 }

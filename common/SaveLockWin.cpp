@@ -6,7 +6,7 @@
 #include "SaveLock.h"
 
 struct SaveLock::Impl {
-  UniqueHandle file;
+  UniqueFile file;
   std::wstring name;
   std::string renameInfo;  // a FILE_RENAME_INFO to a name of its own, made before it is needed
 };
@@ -21,21 +21,13 @@ bool fileIdOf(HANDLE file, BY_HANDLE_FILE_INFORMATION& info) {
 // may have taken it away (or the name now leads to a newer lock file), and a
 // lock on a file nobody else can open keeps nothing apart.
 bool nameLeadsTo(const std::wstring& name, HANDLE held) {
-  const UniqueHandle now =
-      ownFile(CreateFileW(name.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                          nullptr, OPEN_EXISTING, 0, nullptr));
+  const UniqueFile now(CreateFileW(name.c_str(), 0,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                   OPEN_EXISTING, 0, nullptr));
   BY_HANDLE_FILE_INFORMATION a{}, b{};
   return now && fileIdOf(held, a) && fileIdOf(now.get(), b) &&
          a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
          a.nFileIndexLow == b.nFileIndexLow;
-}
-
-void findClose(HANDLE search) {
-  FindClose(search);
-}
-// A search says "none" with INVALID_HANDLE_VALUE.
-HANDLE noSearch(HANDLE h) {
-  return h == INVALID_HANDLE_VALUE ? nullptr : h;
 }
 
 }  // namespace
@@ -49,16 +41,18 @@ SaveLock::Outcome SaveLock::acquire(const std::string& fileName, std::chrono::mi
   impl->name = fromAnsi(saveLockFile(fileName));
   const std::wstring& name = impl->name;
   const std::wstring aside = name + L"." + std::to_wstring(GetCurrentProcessId()) + L"." +
-                            std::to_wstring(GetTickCount64()) + L".old";
+                             std::to_wstring(GetTickCount64()) + L".old";
   impl->renameInfo.assign(sizeof(FILE_RENAME_INFO) + aside.size() * sizeof(wchar_t), '\0');
   auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(impl->renameInfo.data());
   rename->FileNameLength = static_cast<DWORD>(aside.size() * sizeof(wchar_t));
   memcpy(rename->FileName, aside.c_str(), rename->FileNameLength);
   const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(timeout.count());
+  constexpr ULONGLONG kUnopenableWait = 1500;  // ms
+  ULONGLONG unopenableSince = 0;
   for (;;) {
-    UniqueHandle file = ownFile(CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE,
-                                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                            nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    UniqueFile file(CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (file) {
       // The first byte: nothing reads the lock file, and Wine hands a lock on
       // to the file system (where the other PCs see it) only within the
@@ -76,9 +70,14 @@ SaveLock::Outcome SaveLock::acquire(const std::string& fileName, std::chrono::mi
     } else if (const DWORD attributes = GetFileAttributesW(name.c_str());
                attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
       // Neither there nor to be made (a folder the user cannot write), or a
-      // folder in its place. A lock file that is there but cannot be opened
-      // is one on its way out: tried again.
+      // folder in its place.
       return Outcome::Failed;
+    } else {
+      // There but not to be opened: one on its way out (its holder marked it
+      // for deletion) is gone in moments; one that stays is read-only, or a
+      // killed save's on a share that denies this user, and never will be.
+      if (!unopenableSince) unopenableSince = GetTickCount64();
+      if (GetTickCount64() - unopenableSince >= kUnopenableWait) return Outcome::Failed;
     }
     if (GetTickCount64() >= deadline) return Outcome::TimedOut;
     Sleep(20);
@@ -102,28 +101,4 @@ SaveLock::~SaveLock() {
   SetFileInformationByHandle(file, FileDispositionInfo, &gone, sizeof gone);
   OVERLAPPED at{};
   UnlockFileEx(file, 0, 1, 0, &at);
-}
-
-unsigned long currentProcessId() {
-  return GetCurrentProcessId();
-}
-
-std::vector<std::string> filesNamedLike(const std::string& fileName, const std::string& suffix) {
-  const size_t slash = codepage::lastSeparator(fileName);
-  const std::string dir = slash == std::string::npos ? "" : fileName.substr(0, slash + 1);
-  WIN32_FIND_DATAW found{};
-  const std::wstring pattern = fromAnsi(fileName + ".*" + suffix);
-  std::vector<std::string> names;
-  const UniqueAny<HANDLE, findClose> search(noSearch(FindFirstFileW(pattern.c_str(), &found)));
-  if (!search) return names;
-  const std::string stem = fileName.substr(dir.size()) + ".";
-  do {
-    // The pattern also matches short 8.3 names: the long name is checked too.
-    const std::string name = toAnsi(found.cFileName);
-    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
-        name.size() >= stem.size() + suffix.size() && name.compare(0, stem.size(), stem) == 0 &&
-        name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0)
-      names.push_back(dir + name);
-  } while (FindNextFileW(search.get(), &found));
-  return names;
 }

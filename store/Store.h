@@ -15,15 +15,22 @@ extern std::string IniFileName;                        // full path of the setti
 extern std::string SQLPlusPath;                        // full path of the client executable
 extern std::vector<std::string> Users, Passes, Hosts;  // parallel, one entry per slot
 
-// How long a save waits for another copy's save to end: twice the longest
-// save measured (5,000 logons, every slot rewritten: 312 s under Wine, where
-// each profile write rewrites the whole file). A lock held longer belongs to
-// a copy that hangs.
-constexpr std::chrono::milliseconds kSaveLockTimeout{600'000};
+// How long a save waits for another copy's save to end: well above the
+// longest save measured (5,000 logons, every slot rewritten and read back:
+// see docs/performance.md). A lock held longer belongs to a copy that hangs.
+constexpr std::chrono::milliseconds kSaveLockTimeout{30'000};
 extern std::chrono::milliseconds saveLockTimeout;  // kSaveLockTimeout; tests shorten it
 // A save writes its copy of the settings file beside it as
-// "<file>.<process>-<save>.new"; 1.1.0 wrote "<file>.new".
+// "<file>.<process>-<save>.new" (1.1.0 wrote "<file>.new"), and the file's
+// old bytes pass through "<file>.<process>-<save>.bak" while it is replaced.
 constexpr char kSaveCopySuffix[] = "new";
+constexpr char kSaveBackupSuffix[] = "bak";
+// How many saves of this process the system read back otherwise than the
+// bytes made in memory, and so went through its own writes key by key.
+extern unsigned savesWrittenKeyByKey;
+// The time this process's saves spent having the system read their copies
+// back (for the benchmark).
+extern std::chrono::nanoseconds saveReadBackTime;
 
 struct LoadResult {
   // Unreadable: the file is there but cannot be read (locked, a folder).

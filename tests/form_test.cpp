@@ -557,7 +557,7 @@ using namespace ui_test;
 
 TEST_F(FormTest, LockedSettingsFileIsReportedAndKeptWhole) {
   writeBytes(iniPath(), kThreeLogons);
-  UniqueHandle lock = ownFile(CreateFileA(iniPath().c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+  UniqueFile lock(CreateFileA(iniPath().c_str(), GENERIC_READ | GENERIC_WRITE, 0,
                                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   ASSERT_TRUE(lock);
   // start() would rewrite the file: create the window on it as it is.
@@ -576,7 +576,7 @@ TEST_F(FormTest, CloseWithNothingToSaveTouchesNothing) {
   start(kThreeLogons);
   clickItem(form->lstLogin, 0);  // looking at a logon changes nothing
   // As on a read-only share: the file can be read, not replaced.
-  const UniqueHandle readOnly = ownFile(CreateFileA(
+  const UniqueFile readOnly(CreateFileA(
       iniPath().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
   ASSERT_TRUE(readOnly);
   EXPECT_TRUE(boxesFrom([&] { closeWindow(); }).empty());

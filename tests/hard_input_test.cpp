@@ -9,6 +9,7 @@
 #include <new>
 #include <random>
 
+#include "Files.h"
 #include "Common.h"
 #include "SaveLock.h"
 #include "StoreFixture.h"

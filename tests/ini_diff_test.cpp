@@ -5,8 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "Common.h"
 #include "IniEngine.h"
+#include "SettingsFile.h"
 #include "StoreTrace.h"
 #include "TestFiles.h"
 #include "TestProcess.h"
@@ -139,6 +142,69 @@ TEST_F(EngineDiff, RandomStoreRunsWriteAndReadTheSame) {
     EXPECT_EQ(systemTrace.find("differs from a full save"), std::string::npos) << "seed " << seed;
     EXPECT_TRUE(ownTrace == systemTrace)
         << "seed " << seed << " " << firstDifference(ownTrace, systemTrace);
+  }
+}
+
+// A file as an editor may leave it: blanks around names and values,
+// comments, duplicate sections and keys, lines without '=', CR or LF alone,
+// long lines, sections the store does not own.
+std::string randomFile(std::mt19937& rng) {
+  static const std::vector<std::string> lines = {"[SQL*Plus]", "[List]",
+                                                 " [ List ] ", "[0]",
+                                                 "[1]",        "[ 2 ]",
+                                                 "[3]",        "[00]",
+                                                 "[Other]",    "Path=C:\\x.exe",
+                                                 "COUNT=1",    "COUNT = 2 ",
+                                                 "COUNT=0",    "User=a",
+                                                 " User = b ", "Pass=\"q\"",
+                                                 "Host=h",     "user=c",
+                                                 ";comment",   "# hash",
+                                                 "novalue",    "=v",
+                                                 "",           "Pass=" + std::string(600, 'p'),
+                                                 "k=\x83\x5D"};
+  static const char* const ends[] = {"\r\n", "\n", "\r"};
+  std::string file;
+  for (unsigned n = rng() % 16; n > 0; --n) file += lines[rng() % lines.size()] + ends[rng() % 3];
+  return file;
+}
+
+// The save's bytes made in memory by the INI engine are those the system's
+// profile writes make from the same file with the same changes.
+TEST_F(EngineDiff, SavesMadeInMemoryAreWhatTheProfileWritesMake) {
+  std::mt19937 rng(20261208);
+  for (size_t round = 0; round < 200; ++round) {
+    if (round == kUtf8File) continue;
+    const std::string bytes =
+        round < kHandMadeFiles.size() ? kHandMadeFiles[round] : randomFile(rng);
+    const std::string f = freshFile(bytes);
+    FileView view;  // as the load reads it
+    std::string countText;
+    const auto read = [&](const std::string& section, const std::string& key) -> Value {
+      std::string value = "\n";
+      ReadIniString(f, section, key, value);
+      if (value == "\n") return std::nullopt;
+      return value;
+    };
+    if (readView(read, readIniSectionNames(f), view, countText) != ViewStatus::Ok) continue;
+    std::vector<Logon> slots = listedLogons(view);
+    const Loaded loaded{false, view.path.value_or(""), slots, view, digestOf(bytes)};
+    for (unsigned n = rng() % 5; n > 0; --n) {  // adds, deletes and edits
+      const size_t at = slots.empty() ? 0 : rng() % slots.size();
+      if (rng() % 3 == 0 && !slots.empty())
+        slots.erase(slots.begin() + static_cast<ptrdiff_t>(at));
+      else if (rng() % 2 == 0 && !slots.empty())
+        slots[at].Pass = randomText(rng, 3);
+      else
+        slots.push_back({"u" + randomText(rng, 2), randomText(rng, 3), randomText(rng, 3)});
+    }
+    const std::string path = rng() % 2 ? loaded.path : "C:\\" + randomText(rng, 2) + ".exe";
+    const std::optional<Edited> edited = editSettings(bytes, loaded, path, slots);
+    ASSERT_TRUE(edited) << "round " << round;
+    FileTarget system(f);
+    ASSERT_TRUE(writeChanges(system, view, path, slots));
+    refreshIniFile(f);
+    EXPECT_TRUE(edited->bytes == readBytes(f))
+        << "round " << round << " " << firstDifference(edited->bytes, readBytes(f));
   }
 }
 

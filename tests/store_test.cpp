@@ -3,12 +3,19 @@
 // the expectations, bytes included, hold on both.
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <windows.h>
+
+#include "Raii.h"
+#endif
+
 #include <atomic>
 #include <filesystem>
 #include <random>
 #include <set>
 #include <thread>
 
+#include "Files.h"
 #include "Merge.h"
 #include "SaveLock.h"
 #include "StoreFixture.h"
@@ -340,6 +347,78 @@ TEST_F(StoreTest, SaveThatCannotWriteFailsAndKeepsTheOldFile) {
   }
   EXPECT_EQ(saveAndReload(), (Slots{"old", "u"}));
   EXPECT_FALSE(std::filesystem::exists(saveLockFile(IniFileName)));
+#ifdef _WIN32
+  // A lock file that is there and can never be opened (read-only, or a
+  // killed save's on a share that denies this user) fails the save soon,
+  // instead of taking it for one on its way out until the wait runs out.
+  // (Here: held open without sharing; as root Wine opens a read-only file.)
+  const std::string lockFile = saveLockFile(IniFileName);
+  const UniqueFile holder(CreateFileA(lockFile.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_TRUE(holder);
+  std::optional<SaveLock> never;
+  EXPECT_EQ(SaveLock::acquire(IniFileName, std::chrono::minutes(5), never),
+            SaveLock::Outcome::Failed);
+#endif
+}
+
+// The system's replace fails each documented way: the file holds the old
+// version or the new one whole, and no copy of a password stays beside it.
+TEST_F(StoreTest, ReplaceThatFailsHalfWayKeepsAWholeFile) {
+  struct Case {
+    const char* what;
+    ReplaceError error;
+    bool oldFileAside;  // what the system did before it failed
+    SaveResult result;
+  };
+  const std::string old = "[List]\r\nCOUNT=0\r\n[0]\r\nUser=old\r\nPass=secret\r\n";
+  for (const Case& c : {
+           Case{"the copy could not be renamed", ReplaceError::UnableToMoveReplacement, false,
+                SaveResult::Failed},
+           Case{"the old file went aside, the copy did not follow",
+                ReplaceError::UnableToMoveReplacement2, true, SaveResult::Saved},
+           Case{"the old file could not be removed", ReplaceError::UnableToRemoveReplaced, false,
+                SaveResult::Failed},
+           Case{"anything else", ReplaceError::Other, false, SaveResult::Failed},
+       }) {
+    resetStore();
+    IniFileName = dir.file("Vostrelk.ini");
+    ASSERT_TRUE(load(old).ok());
+    storeDelete(0);
+    ASSERT_TRUE(storeInsert({"new", "p2", ""}));
+    replaceStep = [&](const std::string& to, const std::string&, const std::string& backup) {
+      if (c.oldFileAside) {
+        EXPECT_TRUE(moveFile(to, backup));
+      }
+      return c.error;
+    };
+    EXPECT_EQ(SaveIniFile(), c.result) << c.what;
+    replaceStep = systemReplace;
+    for (const char* suffix : {kSaveCopySuffix, kSaveBackupSuffix})
+      EXPECT_TRUE(filesNamedLike(IniFileName, suffix).empty()) << c.what << " " << suffix;
+    if (c.result == SaveResult::Failed) {
+      EXPECT_EQ(readBytes(IniFileName), old) << c.what;
+      EXPECT_EQ(Users, Slots{"new"});  // kept for the next try
+    } else {
+      EXPECT_EQ(saveAndReload(), Slots{"new"}) << c.what;
+    }
+  }
+}
+
+// A UTF-8 byte-order mark: Windows' profile functions read and write such a
+// file as UTF-8, the INI engine keeps its bytes. The read-back sees the
+// difference, and the save goes through the system's own writes.
+TEST_F(StoreTest, FileTheSystemReadsOtherwiseIsWrittenKeyByKey) {
+  ASSERT_TRUE(load("\xEF\xBB\xBF[List]\r\nCOUNT=0\r\n[0]\r\nUser=bom\r\n").ok());
+  ASSERT_TRUE(storeInsert({"\x83\x86\x81\x5B\x83\x55", "\x95\x5C", "h"}));  // ユーザ, 表
+  const unsigned before = savesWrittenKeyByKey;
+  EXPECT_EQ(saveAndReload(), (Slots{"bom", "\x83\x86\x81\x5B\x83\x55"}));
+  EXPECT_EQ(Passes.at(1), "\x95\x5C");
+#ifdef _WIN32
+  EXPECT_EQ(savesWrittenKeyByKey, before + 1);
+#else
+  EXPECT_EQ(savesWrittenKeyByKey, before);  // one engine: it reads what it wrote
+#endif
 }
 
 TEST_F(StoreTest, FileThatCannotBeReadIsReportedAndNeverWritten) {

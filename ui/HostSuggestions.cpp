@@ -10,7 +10,7 @@
 #include <thread>
 
 #include "CodePage.h"
-#include "Common.h"
+#include "Files.h"
 #include "Raii.h"
 #include "TnsNames.h"
 
@@ -28,13 +28,13 @@ namespace {
 using State = HostSuggestions::State;
 
 bool readWhole(const std::string& path, std::string& bytes) {
-  return readIniFileBytes(path, bytes) == IniFile::Readable;
+  return readFileBytes(path, bytes) == FileState::Readable;
 }
 
 // The names of the first of the client's files that is there.
 std::vector<std::wstring> readClientNames(const std::vector<std::string>& candidates) {
   for (const std::string& file : candidates) {
-    if (iniFileState(file) != IniFile::Readable) continue;
+    if (fileState(file) != FileState::Readable) continue;
     std::vector<std::wstring> names;
     for (const std::string& n : tns::readNames(file, readWhole)) names.push_back(fromAnsi(n));
     return names;

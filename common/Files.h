@@ -1,0 +1,65 @@
+// Files.h: whole-file operations the settings file, its lock and the
+// client's tnsnames.ora need: a file's state, bytes and stamp, a copy made
+// beside a file and put in its place, and the leftovers of copies. Text is
+// ANSI text in the system's code page.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+// Whether a file is there and can be read: a folder of that name, or a file
+// another program holds locked, is Unreadable.
+enum class FileState { Missing, Readable, Unreadable };
+[[nodiscard]] FileState fileState(const std::string& path);
+// The file's bytes, read whole; empty unless Readable.
+FileState readFileBytes(const std::string& path, std::string& bytes);
+// Which file the name leads to and when it was last written (its identity,
+// time and size, as text); empty when there is none. A file replaced by
+// another with the same bytes still gets another stamp.
+std::string fileStamp(const std::string& path);
+
+// Makes copy (a name that must not exist yet) holding bytes, never more open
+// than the file like (its access list, where the system has them).
+[[nodiscard]] bool createFileCopy(const std::string& like, const std::string& copy,
+                                  const std::string& bytes);
+// Dates a file's last write a few seconds back: Wine's profile functions
+// read a file written in the last two seconds again at every call.
+void dateBack(const std::string& path);
+
+// What became of a replace. New: the copy is in the file's place. Old: the
+// file is as it was. Both: neither could be put back under the file's name;
+// the old file stands under the backup name, the new one under its own.
+enum class Replaced { New, Old, Both };
+// Puts from in to's place in one step, flushed to disk first, to keeping its
+// protection and attributes; to's old bytes pass through backup (a name of
+// their own beside it), which goes once the replace succeeded. A replace
+// that fails half way puts a whole file back under to's name.
+[[nodiscard]] Replaced replaceFile(const std::string& from, const std::string& to,
+                                   const std::string& backup);
+// How the system's replace can fail, each leaving the files in a known state.
+enum class ReplaceError {
+  None,
+  Other,                     // nothing moved
+  UnableToMoveReplacement,   // both files keep their names
+  UnableToMoveReplacement2,  // to's file is under the backup name, none under to's
+  UnableToRemoveReplaced,    // both files keep their names
+};
+// The system's replace (ReplaceFileW, or a move where to is missing), which
+// removes the backup when it succeeds; tests put a replace of their own here
+// that fails in one of the documented ways.
+extern std::function<ReplaceError(const std::string& to, const std::string& from,
+                                  const std::string& backup)>
+    replaceStep;
+ReplaceError systemReplace(const std::string& to, const std::string& from,
+                           const std::string& backup);
+// Moves a file to a name that is free.
+[[nodiscard]] bool moveFile(const std::string& from, const std::string& to);
+void discardFile(const std::string& path);
+
+// The files beside fileName whose names are its name, a '.', anything (or
+// nothing), and then suffix: with "new", "Vostrelk.ini.new" and
+// "Vostrelk.ini.12-3.new".
+std::vector<std::string> filesNamedLike(const std::string& fileName, const std::string& suffix);
+// This process's number: part of its temporary files' names.
+unsigned long currentProcessId();

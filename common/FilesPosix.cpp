@@ -1,0 +1,97 @@
+// FilesPosix.cpp: Files.h on POSIX systems.
+#include <dirent.h>
+#include <sys/stat.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <memory>
+
+#include "Files.h"
+
+FileState readFileBytes(const std::string& path, std::string& bytes) {
+  bytes.clear();
+  struct stat st {};
+  if (stat(path.c_str(), &st) != 0) return FileState::Missing;
+  if (!S_ISREG(st.st_mode)) return FileState::Unreadable;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return FileState::Unreadable;
+  bytes.resize(static_cast<size_t>(st.st_size));
+  in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  bytes.resize(static_cast<size_t>(in.gcount()));
+  return in.bad() ? FileState::Unreadable : FileState::Readable;
+}
+
+FileState fileState(const std::string& path) {
+  struct stat st {};
+  if (stat(path.c_str(), &st) != 0) return FileState::Missing;
+  if (!S_ISREG(st.st_mode)) return FileState::Unreadable;
+  return std::ifstream(path, std::ios::binary) ? FileState::Readable : FileState::Unreadable;
+}
+
+std::string fileStamp(const std::string& path) {
+  struct stat st {};
+  if (stat(path.c_str(), &st) != 0) return "";
+  return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino) + ":" +
+         std::to_string(st.st_mtim.tv_sec) + ":" + std::to_string(st.st_mtim.tv_nsec) + ":" +
+         std::to_string(st.st_size);
+}
+
+bool createFileCopy(const std::string& like, const std::string& copy, const std::string& bytes) {
+  struct stat st {};
+  const mode_t mode = stat(like.c_str(), &st) == 0 ? (st.st_mode & 0777) : 0600;
+  const std::unique_ptr<FILE, int (*)(FILE*)> out(fopen(copy.c_str(), "wbx"), fclose);
+  if (!out) return false;
+  fchmod(fileno(out.get()), mode);
+  return fwrite(bytes.data(), 1, bytes.size(), out.get()) == bytes.size() &&
+         fflush(out.get()) == 0 && fsync(fileno(out.get())) == 0;
+}
+
+void dateBack(const std::string& path) {
+  struct timeval now {};
+  gettimeofday(&now, nullptr);
+  now.tv_sec -= 3;
+  const struct timeval times[2] = {now, now};
+  utimes(path.c_str(), times);
+}
+
+ReplaceError systemReplace(const std::string& to, const std::string& from,
+                           const std::string& backup) {
+  // The old file keeps a second name, the backup, until the new one is in place.
+  if (fileState(to) != FileState::Missing && link(to.c_str(), backup.c_str()) != 0)
+    return ReplaceError::Other;
+  if (rename(from.c_str(), to.c_str()) != 0) return ReplaceError::Other;
+  unlink(backup.c_str());
+  return ReplaceError::None;
+}
+
+bool moveFile(const std::string& from, const std::string& to) {
+  return link(from.c_str(), to.c_str()) == 0 && unlink(from.c_str()) == 0;  // never over a file
+}
+
+void discardFile(const std::string& path) {
+  unlink(path.c_str());
+}
+
+unsigned long currentProcessId() {
+  return static_cast<unsigned long>(getpid());
+}
+
+std::vector<std::string> filesNamedLike(const std::string& fileName, const std::string& suffix) {
+  const size_t slash = fileName.rfind('/');
+  const std::string dir = slash == std::string::npos ? "." : fileName.substr(0, slash);
+  const std::string stem = fileName.substr(slash == std::string::npos ? 0 : slash + 1) + ".";
+  std::vector<std::string> names;
+  const std::unique_ptr<DIR, int (*)(DIR*)> d(opendir(dir.c_str()), closedir);
+  if (!d) return names;
+  while (const dirent* e = readdir(d.get())) {
+    const std::string name = e->d_name;
+    struct stat st {};
+    if (name.size() >= stem.size() + suffix.size() && name.compare(0, stem.size(), stem) == 0 &&
+        name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0 &&
+        stat((dir + "/" + name).c_str(), &st) == 0 && S_ISREG(st.st_mode))
+      names.push_back(dir + "/" + name);
+  }
+  return names;
+}

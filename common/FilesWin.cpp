@@ -1,0 +1,160 @@
+// FilesWin.cpp: Files.h on Windows.
+#include <windows.h>
+
+#include "CodePage.h"
+#include "Files.h"
+#include "Raii.h"
+
+namespace {
+
+UniqueFile openToRead(const std::string& path) {
+  return UniqueFile(CreateFileW(fromAnsi(path).c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+}  // namespace
+
+FileState fileState(const std::string& path) {
+  const DWORD attributes = GetFileAttributesW(fromAnsi(path).c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    const DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? FileState::Missing
+                                                                          : FileState::Unreadable;
+  }
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return FileState::Unreadable;
+  return openToRead(path) ? FileState::Readable : FileState::Unreadable;
+}
+
+// Through the system, not the C++ streams: they would more than triple the
+// program's size.
+FileState readFileBytes(const std::string& path, std::string& bytes) {
+  bytes.clear();
+  const FileState state = fileState(path);
+  if (state != FileState::Readable) return state;
+  const UniqueFile file = openToRead(path);
+  LARGE_INTEGER size{};
+  if (!file || !GetFileSizeEx(file.get(), &size) || size.QuadPart > (1 << 30))
+    return FileState::Unreadable;
+  bytes.resize(static_cast<size_t>(size.QuadPart));
+  DWORD read = 0;
+  if (!ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr))
+    return FileState::Unreadable;
+  bytes.resize(read);
+  return FileState::Readable;
+}
+
+std::string fileStamp(const std::string& path) {
+  const UniqueFile file(CreateFileW(fromAnsi(path).c_str(), 0,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, 0, nullptr));
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!file || !GetFileInformationByHandle(file.get(), &info)) return "";
+  return std::to_string(info.dwVolumeSerialNumber) + ":" + std::to_string(info.nFileIndexHigh) +
+         ":" + std::to_string(info.nFileIndexLow) + ":" +
+         std::to_string(info.ftLastWriteTime.dwHighDateTime) + ":" +
+         std::to_string(info.ftLastWriteTime.dwLowDateTime) + ":" +
+         std::to_string(info.nFileSizeLow);
+}
+
+// The copy holds every password: it is made with the file's own access list
+// (a file the user made private stays private while it is copied), not with
+// the folder's inherited one, written through that handle and flushed to
+// disk: a power cut must not leave a file whose name is right and whose
+// bytes never got there.
+bool createFileCopy(const std::string& like, const std::string& copy, const std::string& bytes) {
+  const std::wstring wideLike = fromAnsi(like), wideCopy = fromAnsi(copy);
+  std::string descriptor;
+  SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, FALSE};
+  DWORD needed = 0;
+  const SECURITY_INFORMATION what = DACL_SECURITY_INFORMATION;
+  if (!GetFileSecurityW(wideLike.c_str(), what, nullptr, 0, &needed) &&
+      GetLastError() == ERROR_INSUFFICIENT_BUFFER) {
+    descriptor.resize(needed);
+    if (GetFileSecurityW(wideLike.c_str(), what, descriptor.data(), needed, &needed))
+      sa.lpSecurityDescriptor = descriptor.data();
+  }
+  const UniqueFile file(CreateFileW(wideCopy.c_str(), GENERIC_WRITE, 0, &sa, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return false;
+  DWORD written = 0;
+  return WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+         written == bytes.size() && FlushFileBuffers(file.get());
+}
+
+void dateBack(const std::string& path) {
+  const UniqueFile file(CreateFileW(fromAnsi(path).c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ,
+                                    nullptr, OPEN_EXISTING, 0, nullptr));
+  if (!file) return;
+  FILETIME now{};
+  GetSystemTimeAsFileTime(&now);
+  ULARGE_INTEGER t{};
+  t.LowPart = now.dwLowDateTime;
+  t.HighPart = now.dwHighDateTime;
+  t.QuadPart -= 30000000;  // three seconds in 100 ns units
+  const FILETIME back{t.LowPart, t.HighPart};
+  SetFileTime(file.get(), nullptr, nullptr, &back);
+}
+
+// ReplaceFileW keeps the replaced file's access list, owner and attributes;
+// a plain move would give the file the copy's. (Wine's drops the attributes:
+// they are put back.)
+ReplaceError systemReplace(const std::string& to, const std::string& from,
+                           const std::string& backup) {
+  const std::wstring wideFrom = fromAnsi(from), wideTo = fromAnsi(to);
+  const DWORD attributes = GetFileAttributesW(wideTo.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES)
+    return MoveFileExW(wideFrom.c_str(), wideTo.c_str(), MOVEFILE_WRITE_THROUGH)
+               ? ReplaceError::None
+               : ReplaceError::Other;
+  const std::wstring wideBackup = fromAnsi(backup);
+  if (ReplaceFileW(wideTo.c_str(), wideFrom.c_str(), wideBackup.c_str(),
+                   REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
+    if (GetFileAttributesW(wideTo.c_str()) != attributes)
+      SetFileAttributesW(wideTo.c_str(), attributes);
+    DeleteFileW(wideBackup.c_str());  // nothing after the replace may fail
+    return ReplaceError::None;
+  }
+  switch (GetLastError()) {
+    case ERROR_UNABLE_TO_MOVE_REPLACEMENT:
+      return ReplaceError::UnableToMoveReplacement;
+    case ERROR_UNABLE_TO_MOVE_REPLACEMENT_2:
+      return ReplaceError::UnableToMoveReplacement2;
+    case ERROR_UNABLE_TO_REMOVE_REPLACED:
+      return ReplaceError::UnableToRemoveReplaced;
+    default:
+      return ReplaceError::Other;
+  }
+}
+
+bool moveFile(const std::string& from, const std::string& to) {
+  return MoveFileExW(fromAnsi(from).c_str(), fromAnsi(to).c_str(), MOVEFILE_WRITE_THROUGH) != FALSE;
+}
+
+void discardFile(const std::string& path) {
+  DeleteFileW(fromAnsi(path).c_str());
+}
+
+unsigned long currentProcessId() {
+  return GetCurrentProcessId();
+}
+
+std::vector<std::string> filesNamedLike(const std::string& fileName, const std::string& suffix) {
+  const size_t slash = codepage::lastSeparator(fileName);
+  const std::string dir = slash == std::string::npos ? "" : fileName.substr(0, slash + 1);
+  WIN32_FIND_DATAW found{};
+  const std::wstring pattern = fromAnsi(fileName + ".*" + suffix);
+  std::vector<std::string> names;
+  const UniqueFind search(FindFirstFileW(pattern.c_str(), &found));
+  if (!search) return names;
+  const std::string stem = fileName.substr(dir.size()) + ".";
+  do {
+    // The pattern also matches short 8.3 names: the long name is checked too.
+    const std::string name = toAnsi(found.cFileName);
+    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+        name.size() >= stem.size() + suffix.size() && name.compare(0, stem.size(), stem) == 0 &&
+        name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0)
+      names.push_back(dir + name);
+  } while (FindNextFileW(search.get(), &found));
+  return names;
+}

@@ -1,0 +1,109 @@
+// SettingsFile.h: the settings file's content as the store sees it, and the
+// edits a save makes to it: as a pure function on the file's bytes (through
+// the portable INI engine, written once), or key by key on a file.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "Logon.h"
+
+// A key's value, or nothing when the key is absent.
+using Value = std::optional<std::string>;
+
+// The settings file as the profile functions read it, and as far as the store
+// reads it: a save writes only what differs from this.
+struct FileView {
+  Value path, count;
+  int32_t highest = 0;                            // the slot number "COUNT" gives
+  std::map<int32_t, std::array<Value, 3>> slots;  // by section number: User, Pass, Host
+};
+
+// What the store compares with to know what changed and whether another copy
+// rewrote the file: the store as the load (or the last save) left it, and the
+// file then.
+struct Loaded {
+  bool failed = false;  // the file could not be loaded: never written
+  std::string path;
+  std::vector<Logon> slots;
+  FileView view;
+  std::optional<size_t> digest;  // of the bytes view came from; none: there was no file
+};
+
+extern const char kPathSection[], kListSection[];
+extern const char* const kSlotKeys[3];
+
+// The slot number a section name stands for: a number in plain decimal (no
+// sign, blank or leading zero). Names too long for 32 bits count as beyond
+// every slot.
+std::optional<int64_t> slotNumber(const std::string& name);
+Logon logonOf(const std::array<Value, 3>& keys);
+// The slots with a user, in slot order: what the list shows and what two
+// copies compare.
+std::vector<Logon> listedOf(const std::vector<Logon>& slots);
+std::vector<Logon> listedLogons(const FileView& view);
+// Slot 0 of a file without logons: kept as it was written.
+Logon placeholderOf(const FileView& view);
+size_t digestOf(const std::string& bytes);
+
+enum class ViewStatus { Ok, NotAnInteger, RangeError };
+// Reads the view through read (a key's value or nothing) and the file's
+// section names: only sections present are read, so a "COUNT" far above
+// them costs nothing. countText: the "COUNT" text converted.
+using ReadValue = std::function<Value(const std::string& section, const std::string& key)>;
+ViewStatus readView(const ReadValue& read, const std::vector<std::string>& sectionNames,
+                    FileView& view, std::string& countText);
+
+// Where a save's edits go: the file's bytes in memory, or a file key by key.
+class SettingsTarget {
+ public:
+  virtual ~SettingsTarget() = default;
+  [[nodiscard]] virtual bool write(const std::string& section, const std::string& key,
+                                   const std::string& value) = 0;
+  virtual std::vector<std::string> sectionNames() = 0;
+  [[nodiscard]] virtual bool addSection(
+      const std::string& section, const std::vector<std::pair<std::string, std::string>>& keys) = 0;
+  [[nodiscard]] virtual bool removeSection(const std::string& section) = 0;
+};
+
+// The settings file key by key through the profile functions: the save's
+// way when the system reads the bytes made in memory otherwise.
+class FileTarget : public SettingsTarget {
+ public:
+  explicit FileTarget(std::string file) : file_(std::move(file)) {}
+  bool write(const std::string& section, const std::string& key, const std::string& value) override;
+  std::vector<std::string> sectionNames() override;
+  bool addSection(const std::string& section,
+                  const std::vector<std::pair<std::string, std::string>>& keys) override;
+  bool removeSection(const std::string& section) override;
+
+ private:
+  std::string file_;
+};
+
+// Writes path and slots where they differ from view: changed keys in
+// place, "COUNT", a new slot's section after the existing ones, and every
+// slot section beyond the last slot removed; everything else stays.
+[[nodiscard]] bool writeChanges(SettingsTarget& target, const FileView& view,
+                                const std::string& path, const std::vector<Logon>& slots);
+
+// What a save writes: the file's new bytes, and the path and slots they hold.
+struct Edited {
+  std::string bytes;
+  std::string path;
+  std::vector<Logon> slots;
+  FileView view;  // the file as the edits found it
+};
+// The save as a pure function: from the bytes read under the lock (none: no
+// file), what was loaded and the store now. When another copy rewrote the
+// file since the load, the two copies' changes are merged (mergeStores) from
+// the file as the INI engine reads it; a file gone is written whole. Nothing
+// when the file's "COUNT" cannot be read.
+std::optional<Edited> editSettings(const std::optional<std::string>& bytes, const Loaded& loaded,
+                                   const std::string& path, const std::vector<Logon>& slots);
