@@ -11,6 +11,12 @@ size_t charLength(const std::string& text, size_t at) {
   return 1;
 }
 
+bool isText(const std::string& text) {
+  for (size_t i = 0; i < text.size(); i += charLength(text, i))
+    if (isLeadByte(static_cast<unsigned char>(text[i])) && charLength(text, i) == 1) return false;
+  return systemTakes(text);
+}
+
 bool endsWithChar(const std::string& text, char c) {
   // Walked from the front: going back from the end cannot tell a trail byte
   // 0x5C from a backslash.

@@ -17,9 +17,13 @@ bool isLeadByte(unsigned char c);
 bool isPair(unsigned char lead, unsigned char trail);
 // Length in bytes (1 or 2) of the character that starts at text[at].
 size_t charLength(const std::string& text, size_t at);
-// Whether text is text of the code page: no first byte without its second
-// (and, on Windows, nothing the system refuses to convert).
+// Whether text is text of the code page: no first byte without its second,
+// and nothing the system refuses to convert (systemTakes).
 bool isText(const std::string& text);
+// The platform's half of isText: on Windows, whether the system converts
+// text without a byte it rejects (in UTF-8, a broken sequence); elsewhere
+// every text.
+bool systemTakes(const std::string& text);
 // Whether the last character of text, not merely its last byte, is c.
 bool endsWithChar(const std::string& text, char c);
 // Position of the last character of text that is '\' or '/', or npos.

@@ -31,10 +31,7 @@ bool isPair(unsigned char lead, unsigned char trail) {
   return pairs[lead][trail];
 }
 
-bool isText(const std::string& text) {
-  for (size_t i = 0; i < text.size(); i += charLength(text, i))
-    if (isLeadByte(static_cast<unsigned char>(text[i])) && charLength(text, i) == 1) return false;
-  // A byte no character of the code page has (in UTF-8, a broken sequence).
+bool systemTakes(const std::string& text) {
   return text.empty() || MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text.data(),
                                              static_cast<int>(text.size()), nullptr, 0) > 0;
 }

@@ -45,9 +45,9 @@ enum class ReplaceError {
   UnableToMoveReplacement2,  // to's file is under the backup name, none under to's
   UnableToRemoveReplaced,    // both files keep their names
 };
-// The system's replace (ReplaceFileW, or a move where to is missing), which
-// removes the backup when it succeeds; tests put a replace of their own here
-// that fails in one of the documented ways.
+// The system's replace (ReplaceFileW, or a move where to is missing): from
+// flushed to disk first, the backup removed when it succeeded. Tests put a
+// replace of their own here that fails in one of the documented ways.
 extern std::function<ReplaceError(const std::string& to, const std::string& from,
                                   const std::string& backup)>
     replaceStep;

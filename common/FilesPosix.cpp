@@ -1,5 +1,6 @@
 // FilesPosix.cpp: Files.h on POSIX systems.
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/time.h>
 #include <unistd.h>
@@ -44,8 +45,7 @@ bool createFileCopy(const std::string& like, const std::string& copy, const std:
   const std::unique_ptr<FILE, int (*)(FILE*)> out(fopen(copy.c_str(), "wbx"), fclose);
   if (!out) return false;
   fchmod(fileno(out.get()), mode);
-  return fwrite(bytes.data(), 1, bytes.size(), out.get()) == bytes.size() &&
-         fflush(out.get()) == 0 && fsync(fileno(out.get())) == 0;
+  return fwrite(bytes.data(), 1, bytes.size(), out.get()) == bytes.size() && fflush(out.get()) == 0;
 }
 
 void dateBack(const std::string& path) {
@@ -58,6 +58,11 @@ void dateBack(const std::string& path) {
 
 ReplaceError systemReplace(const std::string& to, const std::string& from,
                            const std::string& backup) {
+  // On disk before it takes the file's place, however it was written.
+  const int copy = open(from.c_str(), O_WRONLY | O_CLOEXEC);
+  const bool flushed = copy >= 0 && fsync(copy) == 0;
+  if (copy >= 0) close(copy);
+  if (!flushed) return ReplaceError::Other;
   // The old file keeps a second name, the backup, until the new one is in place.
   if (fileState(to) != FileState::Missing && link(to.c_str(), backup.c_str()) != 0)
     return ReplaceError::Other;

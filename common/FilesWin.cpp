@@ -59,9 +59,7 @@ std::string fileStamp(const std::string& path) {
 
 // The copy holds every password: it is made with the file's own access list
 // (a file the user made private stays private while it is copied), not with
-// the folder's inherited one, written through that handle and flushed to
-// disk: a power cut must not leave a file whose name is right and whose
-// bytes never got there.
+// the folder's inherited one, and written through that handle.
 bool createFileCopy(const std::string& like, const std::string& copy, const std::string& bytes) {
   const std::wstring wideLike = fromAnsi(like), wideCopy = fromAnsi(copy);
   std::string descriptor;
@@ -79,7 +77,7 @@ bool createFileCopy(const std::string& like, const std::string& copy, const std:
   if (!file) return false;
   DWORD written = 0;
   return WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-         written == bytes.size() && FlushFileBuffers(file.get());
+         written == bytes.size();
 }
 
 void dateBack(const std::string& path) {
@@ -102,6 +100,14 @@ void dateBack(const std::string& path) {
 ReplaceError systemReplace(const std::string& to, const std::string& from,
                            const std::string& backup) {
   const std::wstring wideFrom = fromAnsi(from), wideTo = fromAnsi(to);
+  {
+    // On disk before it takes the file's place, however it was written: a
+    // power cut must not leave a file whose name is right and whose bytes
+    // never got there.
+    const UniqueFile copy(CreateFileW(wideFrom.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!copy || !FlushFileBuffers(copy.get())) return ReplaceError::Other;
+  }
   const DWORD attributes = GetFileAttributesW(wideTo.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES)
     return MoveFileExW(wideFrom.c_str(), wideTo.c_str(), MOVEFILE_WRITE_THROUGH)

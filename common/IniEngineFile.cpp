@@ -10,15 +10,11 @@ namespace ini {
 
 namespace {
 
-FileState readFile(const std::string& path, std::string& bytes) {
-  return readFileBytes(path, bytes);
-}
-
 // Writes the profile over path when change (run on it) changed something.
 template <typename F>
 bool rewrite(const std::string& path, F&& change) {
   std::string bytes;
-  if (readFile(path, bytes) == FileState::Unreadable) return false;
+  if (readFileBytes(path, bytes) == FileState::Unreadable) return false;
   Profile profile = Profile::parse(bytes);
   if (!change(profile)) return true;
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -34,7 +30,7 @@ bool rewrite(const std::string& path, F&& change) {
 std::string readString(const std::string& path, const std::string& section, const std::string& key,
                        const std::string& defaultValue) {
   std::string bytes;
-  if (readFile(path, bytes) == FileState::Unreadable) bytes.clear();
+  if (readFileBytes(path, bytes) == FileState::Unreadable) bytes.clear();
   return Profile::parse(bytes).get(section, key, defaultValue);
 }
 
@@ -56,7 +52,7 @@ bool removeSection(const std::string& path, const std::string& section) {
 
 std::vector<std::string> sectionNames(const std::string& path) {
   std::string bytes;
-  if (readFile(path, bytes) == FileState::Unreadable) bytes.clear();
+  if (readFileBytes(path, bytes) == FileState::Unreadable) bytes.clear();
   return Profile::parse(bytes).sectionNames();
 }
 

@@ -129,11 +129,15 @@ ClientPath classifyClientPath(const std::string& path) {
                                                                          : ClientPath::Relative;
 }
 
+std::string startedFile(const std::string& path) {
+  std::string file = path;  // the dots and blanks the file system drops
+  while (!file.empty() && (file.back() == '.' || file.back() == ' ')) file.pop_back();
+  return lastName(file).find('.') == std::string::npos ? file + ".exe" : file;
+}
+
 std::string findOnPath(const std::string& name, const std::string& pathList,
                        const std::function<bool(const std::string&)>& isFile) {
-  std::string file = lastName(name);
-  // As the system starts a name without an extension: with ".exe".
-  if (file.find('.') == std::string::npos) file += ".exe";
+  const std::string file = startedFile(name);
   for (size_t from = 0; from <= pathList.size();) {
     const size_t end = std::min(pathList.find(';', from), pathList.size());
     std::string dir = pathList.substr(from, end - from);

@@ -55,6 +55,9 @@ enum class ClientPath {
 // A bare or relative name would be looked for in the program's own folder
 // and the current one first, where anyone may have put a copy of their own.
 [[nodiscard]] ClientPath classifyClientPath(const std::string& path);
+// The file the system starts for path: without the dots and blanks at its
+// end, and with ".exe" when its name has no extension.
+std::string startedFile(const std::string& path);
 // Where the system finds a bare name in the folders of pathList (PATH, ';'
 // between folders; ".exe" added to a name without an extension): the first
 // folder given by its full path in which isFile finds it, or "" when none.

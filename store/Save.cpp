@@ -72,9 +72,7 @@ bool readsBack(const std::string& copy, const Edited& edited) {
   refreshIniFile(copy);
   const auto is = [&](const std::string& section, const std::string& key,
                       const std::string& expected) {
-    std::string value = "\n";  // no value read holds a line break: absent
-    ReadIniString(copy, section, key, value);
-    return value == expected;
+    return readIniValue(copy, section, key) == expected;
   };
   if (!is(kPathSection, "Path", edited.path) ||
       !is(kListSection, "COUNT", std::to_string(static_cast<int>(edited.slots.size()) - 1)))

@@ -41,13 +41,17 @@ void setStore(const std::vector<Logon>& logons) {
   }
 }
 
+}  // namespace
+
 // No value read from the file holds a line break: it marks a key that is absent.
-Value readValue(const std::string& file, const std::string& section, const std::string& key) {
+Value readIniValue(const std::string& file, const std::string& section, const std::string& key) {
   std::string value = "\n";
   ReadIniString(file, section, key, value);
   if (value == "\n") return std::nullopt;
   return value;
 }
+
+namespace {
 
 std::optional<size_t> fileDigest(const std::string& file) {
   std::string bytes;
@@ -69,7 +73,7 @@ LoadResult readSettings(const std::string& file, FileView& view) {
   std::string countText;
   const ViewStatus status =
       readView([&](const std::string& section,
-                   const std::string& key) { return readValue(file, section, key); },
+                   const std::string& key) { return readIniValue(file, section, key); },
                readIniSectionNames(file), view, countText);
   if (status == ViewStatus::Ok) return result;
   result.status =

@@ -10,3 +10,5 @@
 extern Loaded loaded;
 // The slots as they stand now.
 std::vector<Logon> storeLogons();
+// A value of file through ReadIniString, or nothing when the key is absent.
+Value readIniValue(const std::string& file, const std::string& section, const std::string& key);

@@ -10,6 +10,7 @@
 #include "Common.h"
 #include "IniEngine.h"
 #include "SettingsFile.h"
+#include "StoreState.h"
 #include "StoreTrace.h"
 #include "TestFiles.h"
 #include "TestProcess.h"
@@ -179,11 +180,8 @@ TEST_F(EngineDiff, SavesMadeInMemoryAreWhatTheProfileWritesMake) {
     const std::string f = freshFile(bytes);
     FileView view;  // as the load reads it
     std::string countText;
-    const auto read = [&](const std::string& section, const std::string& key) -> Value {
-      std::string value = "\n";
-      ReadIniString(f, section, key, value);
-      if (value == "\n") return std::nullopt;
-      return value;
+    const auto read = [&](const std::string& section, const std::string& key) {
+      return readIniValue(f, section, key);
     };
     if (readView(read, readIniSectionNames(f), view, countText) != ViewStatus::Ok) continue;
     std::vector<Logon> slots = listedLogons(view);

@@ -54,12 +54,9 @@ Outcome resolveClient(const std::string& path, std::string& file) {
       file = findOnPath(path, environmentVariable("PATH"), isFile);
       if (file.empty()) return {Outcome::NotOnPath, 0, fromAnsi(path)};
       return {};
-    case ClientPath::Full: {
-      file = path;
-      const size_t sep = codepage::lastSeparator(file);
-      if (file.find('.', sep == std::string::npos ? 0 : sep) == std::string::npos) file += ".exe";
+    case ClientPath::Full:
+      file = startedFile(path);
       return {};
-    }
   }
   return {Outcome::PathUnusable};
 }

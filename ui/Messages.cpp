@@ -107,15 +107,15 @@ std::wstring outcomeText(Action action, const Outcome& outcome) {
     case Outcome::PathUnusable:
       return L"SQL*Plusのパスに使えない文字があります。";
     case Outcome::BatchClient:
-      return L"SQL*Plusのパスにバッチ ファイル (.bat、.cmd) は使えません。"
+      return L"SQL*Plusのパスに .bat や .cmd は使えません。\n"
              L"「参照...」で sqlplus.exe を選んでください。";
     case Outcome::NotFullPath:
-      return L"SQL*Plusのパスは、ドライブ名 (C:\\ など) か \\\\サーバー名\\ から始まる"
-             L"完全なパスにしてください。「参照...」で選び直せます。";
+      return L"SQL*Plusのパスを完全なパスにしてください。\n"
+             L"（C:\\ や \\\\サーバー名\\ から始まるパス）\n"
+             L"「参照...」で選び直せます。";
     case Outcome::NotOnPath:
       return with(
-          L"%s が環境変数 PATH のフォルダーに見つかりません。"
-          L"「参照...」で SQL*Plus を選んでください。",
+          L"%s が PATH のフォルダーにありません。\n「参照...」で SQL*Plus を選んでください。",
           outcome.detail);
     case Outcome::NotInCodePage:
       return with(L"このパスは現在のコード ページで表せません: %s", outcome.detail);

@@ -7,10 +7,6 @@ std::wstring windowText(HWND wnd) {
   return text;
 }
 
-std::string getTextA(HWND wnd) {
-  return toAnsi(windowText(wnd));
-}
-
 bool getTextExact(HWND wnd, std::string& text) {
   return toAnsiExact(windowText(wnd), text);
 }

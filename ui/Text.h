@@ -9,8 +9,6 @@
 
 // The whole text of a window or control.
 std::wstring windowText(HWND wnd);
-// The same as ANSI text, converted as the system converts it.
-std::string getTextA(HWND wnd);
 // False when the text has a character the code page cannot hold exactly.
 [[nodiscard]] bool getTextExact(HWND wnd, std::string& text);
 void setTextA(HWND wnd, const std::string& text);

@@ -355,10 +355,9 @@ void TForm1::FormKeyDown(WORD key) {
 void TForm1::edtSQLPlusChange() {
   if (!textChanged(edtSQLPlus, lastSQLPlus_)) return;
   // The store holds the path; the box shows it. Text set into the box from
-  // elsewhere (an automation tool) goes to the store; the store's own text
-  // shown back is no change, even where the code page would not convert it
-  // back byte for byte.
-  // While FormCreate fills the box from the store, the box follows the store.
+  // elsewhere (an automation tool) goes to the store, but not while
+  // FormCreate fills the box, and the store's own text shown back is no
+  // change, even where the code page would not convert it back byte for byte.
   if (showsStore_ && lastSQLPlus_ != fromAnsi(SQLPlusPath)) SQLPlusPath = toAnsi(lastSQLPlus_);
   Chage_Btn_Enabled();
   hosts.clientChanged(SQLPlusPath);

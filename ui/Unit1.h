@@ -96,8 +96,8 @@ class TForm1 {
   // The texts the enabling rule last saw: setting a box to the text it holds is no change.
   std::wstring lastUser_, lastSQLPlus_;
   UINT taskbarCreated_ = 0;
-  bool showsStore_ =
-      false;  // edtSQLPlus shows SQLPlusPath: from now on its changes are the store's
+  // edtSQLPlus shows SQLPlusPath (FormCreate is done): its changes are the store's.
+  bool showsStore_ = false;
 };
 
 extern TForm1* Form1;
