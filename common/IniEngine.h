@@ -12,11 +12,15 @@ namespace ini {
 struct Key {
   std::string name;
   std::optional<std::string> value;  // empty optional: a line without '='
+
+  bool operator==(const Key& other) const { return name == other.name && value == other.value; }
 };
 
 struct Section {
   std::string name;  // the first section has no name: lines before any header
   std::vector<Key> keys;
+
+  bool operator==(const Section& other) const { return name == other.name && keys == other.keys; }
 };
 
 // The parsed form of one file. Text is kept as bytes in code page 932.
@@ -33,6 +37,8 @@ class Profile {
   // Returns whether anything changed.
   bool set(const std::string& section, const std::string& key, const std::string& value);
   std::vector<std::string> sectionNames() const;
+  // Every section in file order, the lines before the first header first.
+  const std::vector<Section>& sections() const { return sections_; }
   // Adds a section that is not there yet, with its keys in order.
   void addSection(const std::string& section, const std::vector<Key>& keys);
   // Removes the first section of that name with its keys; whether there was one.

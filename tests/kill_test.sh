@@ -21,7 +21,7 @@ cp "$exe" "$work/Vostrelk.exe"
 open_copy() {  # open_copy [keep]: from the old file, or from what is there
   if [ "${1:-}" != keep ]; then
     cp "$work/old.ini" "$work/Vostrelk.ini"
-    rm -f "$work"/Vostrelk.ini.*new "$work"/Vostrelk.ini.lock*
+    rm -f "$work"/Vostrelk.ini.*new "$work"/Vostrelk.ini.*bak "$work"/Vostrelk.ini.lock*
   fi
   start_program
   # A loaded machine may show the window before it takes keys.
@@ -51,11 +51,12 @@ if cmp -s "$work/new.ini" "$work/old.ini" || [ "$(logons "$work/new.ini")" -ne 3
 fi
 
 olds=0 news=0
-for tenth in 1 2 4 6 7 8 9 10 11 12; do
-  delay=$((save_ms * tenth / 10))  # spread over the save and its end
-  open_copy || { failed=$((failed + 1)); continue; }
+# kill_and_check WHEN WAIT...: closes a fresh copy, runs WAIT, kills the
+# program and checks the file is the old one or the new one.
+kill_and_check() {
+  open_copy || { failed=$((failed + 1)); return; }
   close_program
-  sleep "$(awk "BEGIN { print $delay / 1000 }")"
+  "${@:2}"
   kill -9 "$pid" 2>/dev/null
   wait "$pid" 2>/dev/null
   if cmp -s "$work/Vostrelk.ini" "$work/old.ini"; then
@@ -65,8 +66,17 @@ for tenth in 1 2 4 6 7 8 9 10 11 12; do
   else
     failed=$((failed + 1)); state="MIXED ($(logons "$work/Vostrelk.ini") logons)"
   fi
-  echo "killed ${delay} ms after close: file is $state$(ls "$work"/Vostrelk.ini.*new >/dev/null 2>&1 && echo ', a partial copy beside it')"
+  echo "killed $1: file is $state$(ls "$work"/Vostrelk.ini.*new >/dev/null 2>&1 && echo ', a copy beside it')"
+}
+for tenth in 1 2 4 6 7 8 9 10 11 12; do
+  delay=$((save_ms * tenth / 10))  # spread over the save and its end
+  kill_and_check "${delay} ms after close" sleep "$(awk "BEGIN { print $delay / 1000 }")"
 done
+# The copy is there from its write until it takes the file's place: the
+# system reads it back meanwhile. Killed as soon as it shows.
+copy_shows() { compgen -G "$work/Vostrelk.ini.*-*.new" >/dev/null; }
+until_copy() { local end=$((SECONDS + 20)); until copy_shows || [ $SECONDS -ge $end ]; do :; done; }
+kill_and_check "as its copy showed, while the system read it back" until_copy
 
 # The program starts on what is left; the copies killed saves left (they hold
 # every password, deleted ones too) and a killed holder's lock file go with
@@ -76,7 +86,7 @@ head -c 5000 "$work/new.ini" >"$work/Vostrelk.ini.new"
 head -c 5000 "$work/new.ini" >"$work/Vostrelk.ini.4242-7.new"
 open_copy keep && close_program && wait "$pid"
 if [ "$(logons "$work/Vostrelk.ini")" -eq $((before - 1)) ] &&
-   ! ls "$work"/Vostrelk.ini.*new "$work"/Vostrelk.ini.lock* >/dev/null 2>&1; then
+   ! ls "$work"/Vostrelk.ini.*new "$work"/Vostrelk.ini.*bak "$work"/Vostrelk.ini.lock* >/dev/null 2>&1; then
   passed=$((passed + 1))
 else
   failed=$((failed + 1)); echo "FAIL the next run did not load and save all logons, or left copies"

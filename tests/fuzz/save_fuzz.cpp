@@ -1,0 +1,90 @@
+// save_fuzz.cpp: libFuzzer target for the save's bytes made in memory
+// (editSettings): random file bytes, a random loaded state and store. The
+// result reads back, through the INI engine, as the path and slots it says
+// it holds (the merge's result), and every section the store does not own
+// stays as it was, key for key.
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include "IniEngine.h"
+#include "SettingsFile.h"
+
+namespace {
+
+void check(bool ok) {
+  if (!ok) std::abort();
+}
+
+const char* const kTexts[] = {"",    "a",        " b ",       "\"q\"", "'s'",
+                              "x=y", "\x95\x5C", "\x83\x5D]", "[0]",   "\x81\x40w\x81\x40"};
+constexpr size_t kTextCount = sizeof kTexts / sizeof kTexts[0];
+
+std::string lower(std::string s) {
+  for (char& c : s)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return s;
+}
+
+// The sections the store writes: its two and the numbered slots.
+bool owned(const std::string& name) {
+  return slotNumber(name) || lower(name) == "sql*plus" || lower(name) == "list";
+}
+
+std::vector<ini::Section> notOwned(const ini::Profile& profile) {
+  std::vector<ini::Section> kept;
+  for (const ini::Section& s : profile.sections())
+    if (!s.name.empty() && !owned(s.name)) kept.push_back(s);
+  return kept;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size < 2) return 0;
+  const size_t split = 2 + (data[0] * (size - 2)) / 256;
+  // Without NUL bytes: the profile functions take one for the end of the text.
+  std::string bytes(reinterpret_cast<const char*>(data) + 2,
+                    reinterpret_cast<const char*>(data) + split);
+  bytes.erase(std::remove(bytes.begin(), bytes.end(), '\0'), bytes.end());
+  const ini::Profile before = ini::Profile::parse(bytes);
+  // Only files whose lines stay in their sections when written again: a
+  // header whose name is all blanks ("[\f]") is dropped by a rewrite, the
+  // system's as the engine's, and its keys join the section above. What such
+  // a file reads after a save is the system's read-back's to judge.
+  if (ini::Profile::parse(before.serialize()).sections() != before.sections()) return 0;
+  FileView view;  // the load's, as the engine reads it
+  std::string countText;
+  const auto read = [&](const std::string& section, const std::string& key) -> Value {
+    std::string value = before.get(section, key, "\n");
+    if (value == "\n") return std::nullopt;
+    return value;
+  };
+  if (readView(read, before.sectionNames(), view, countText) != ViewStatus::Ok) return 0;
+  // The loaded state is this file, or one another copy has rewritten since.
+  const Loaded loaded{false, view.path.value_or(""), listedLogons(view), view,
+                      (data[1] & 1) ? digestOf(bytes) : 0};
+  std::vector<Logon> slots;  // the rest: this copy's slots, three texts each
+  for (size_t i = split; i + 3 <= size && slots.size() < 8; i += 3)
+    slots.push_back({std::string("u") + kTexts[data[i] % kTextCount],
+                     kTexts[data[i + 1] % kTextCount], kTexts[data[i + 2] % kTextCount]});
+  const std::string path =
+      (data[1] & 2) ? loaded.path : std::string("C:\\") + kTexts[data[1] % kTextCount];
+
+  const std::optional<Edited> edited = editSettings(bytes, loaded, path, slots);
+  check(edited.has_value());
+  const ini::Profile after = ini::Profile::parse(edited->bytes);
+  check(after.get(kPathSection, "Path", "\n") == edited->path);
+  check(after.get(kListSection, "COUNT", "\n") ==
+        std::to_string(static_cast<int>(edited->slots.size()) - 1));
+  for (size_t s = 0; s < edited->slots.size(); ++s) {
+    const Logon& l = edited->slots[s];
+    const std::string name = std::to_string(s);
+    check(after.get(name, "User", "\n") == l.User && after.get(name, "Pass", "\n") == l.Pass &&
+          after.get(name, "Host", "\n") == l.Host);
+  }
+  check(notOwned(after) == notOwned(before));
+  return 0;
+}
