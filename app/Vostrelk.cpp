@@ -17,8 +17,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
   if (GetLastError() == ERROR_ALREADY_EXISTS) return 0;
 
   ComInit com;
-  const std::unique_ptr<TForm1> form = TForm1::create(instance);
-  if (!form) return 1;
+  // Creation that fails has said why (the error box) and touched no file.
+  const std::unique_ptr<TForm1> Form1 = TForm1::create(instance);
+  if (!Form1) return 1;
   // The mutex was never owned (created so): closing its handle at the end lets it go.
-  return Application::run(form->Handle, showCommand);
+  return Application::run(Form1->Handle, showCommand);
 }

@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <objbase.h>
 
+#include <atomic>
 #include <utility>
 
 // The "no handle" value of most handle types: null.
@@ -131,6 +132,36 @@ class ComPtr {
 
  private:
   T* p_ = nullptr;
+};
+
+// A COM object of the program's own that implements Interface (whose IID is
+// Iid): its reference count, and its deletion with the last reference.
+template <typename Interface, const IID& Iid>
+class ComObject : public Interface {
+ public:
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    if (!out) return E_POINTER;
+    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, Iid)) {
+      *out = static_cast<Interface*>(this);
+      AddRef();
+      return S_OK;
+    }
+    *out = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
+  ULONG STDMETHODCALLTYPE Release() override {
+    const ULONG left = --refs_;
+    if (left == 0) delete this;
+    return left;
+  }
+
+ protected:
+  ComObject() = default;
+  virtual ~ComObject() = default;  // only Release deletes
+
+ private:
+  std::atomic<ULONG> refs_{1};  // the creator's reference
 };
 
 // COM for the current thread, from construction to destruction.

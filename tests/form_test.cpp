@@ -3,6 +3,7 @@
 #include <oleacc.h>
 
 #include <filesystem>
+#include <stdexcept>
 
 #include "FormFixture.h"
 #include "Messages.h"
@@ -515,6 +516,25 @@ TEST_F(FormTest, CountErrorIsShownAndTheFileIsKeptByteForByte) {
   EXPECT_EQ(readBytes(iniPath()), file);
 }
 
+// An error raised while the window is made (here by the shell's icon call)
+// is shown, no window stays half made, and the settings file is untouched.
+TEST_F(FormTest, CreationThatFailsSaysWhyAndLeavesNoWindow) {
+  resetStore();
+  writeBytes(iniPath(), kThreeLogons);
+  const TrayIcon::ShellFn broken = [](DWORD, PNOTIFYICONDATAA) -> BOOL {
+    throw std::runtime_error("shell broken");
+  };
+  std::unique_ptr<TForm1> made;
+  const std::vector<CaughtBox> boxes =
+      boxesFrom([&] { made = TForm1::create(GetModuleHandleW(nullptr), broken); });
+  EXPECT_EQ(made, nullptr);
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text, L"shell broken.");
+  EXPECT_EQ(FindWindowW(layout::kClassName, nullptr), nullptr);
+  pump();  // the quit message the window posted as it went
+  EXPECT_EQ(readBytes(iniPath()), kThreeLogons);
+}
+
 TEST_F(FormTest, ErrorBoxAddsAPeriodByTheRuntimesRule) {
   EXPECT_EQ(Application::errorBoxText(L"範囲チェックエラー"), L"範囲チェックエラー.");
   EXPECT_EQ(Application::errorBoxText(L"done."), L"done.");
@@ -557,8 +577,8 @@ using namespace ui_test;
 
 TEST_F(FormTest, LockedSettingsFileIsReportedAndKeptWhole) {
   writeBytes(iniPath(), kThreeLogons);
-  UniqueFile lock(CreateFileA(iniPath().c_str(), GENERIC_READ | GENERIC_WRITE, 0,
-                                          nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  UniqueFile lock(CreateFileA(iniPath().c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   ASSERT_TRUE(lock);
   // start() would rewrite the file: create the window on it as it is.
   resetStore();
@@ -576,8 +596,8 @@ TEST_F(FormTest, CloseWithNothingToSaveTouchesNothing) {
   start(kThreeLogons);
   clickItem(form->lstLogin, 0);  // looking at a logon changes nothing
   // As on a read-only share: the file can be read, not replaced.
-  const UniqueFile readOnly(CreateFileA(
-      iniPath().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  const UniqueFile readOnly(CreateFileA(iniPath().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                        OPEN_EXISTING, 0, nullptr));
   ASSERT_TRUE(readOnly);
   EXPECT_TRUE(boxesFrom([&] { closeWindow(); }).empty());
   EXPECT_EQ(readBytes(iniPath()), kThreeLogons);

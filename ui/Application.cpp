@@ -1,21 +1,70 @@
 // Application.cpp: see Application.h.
 #include "Application.h"
 
+#include <new>
+
 #include "AppName.h"
+#include "CodePage.h"
+#include "Messages.h"
 
 namespace Application {
 
 std::wstring title = kAppNameW;
-HWND mainWindow = nullptr;
-std::function<bool(MSG&)> keyPreview;
-
 namespace {
 
+const MainWindow* current = nullptr;  // the one the window holds now
+
+bool isPushButton(HWND wnd) {
+  wchar_t cls[16] = {};
+  GetClassNameW(wnd, cls, 16);
+  if (lstrcmpiW(cls, L"Button") != 0) return false;
+  const LONG type = GetWindowLongW(wnd, GWL_STYLE) & BS_TYPEMASK;
+  return type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON;
+}
+
+// Alt shows in the message itself (a system key), Shift and Ctrl in the key state.
+bool modifierDown(const MSG& msg) {
+  return msg.message == WM_SYSKEYDOWN || GetKeyState(VK_SHIFT) < 0 || GetKeyState(VK_CONTROL) < 0 ||
+         GetKeyState(VK_MENU) < 0;
+}
+
 HWND boxOwner() {
-  return mainWindow && IsWindowVisible(mainWindow) ? mainWindow : nullptr;
+  return current && IsWindowVisible(current->wnd) ? current->wnd : nullptr;
 }
 
 }  // namespace
+
+MainWindow::MainWindow(HWND w, std::function<bool(MSG&)> preview)
+    : wnd(w), keyPreview(std::move(preview)) {
+  current = this;
+}
+
+MainWindow::~MainWindow() {
+  if (current == this) current = nullptr;
+}
+
+void MainWindow::activated(WPARAM state) {
+  if (LOWORD(state) == WA_INACTIVE) {
+    const HWND now = GetFocus();
+    if (now && IsChild(wnd, now)) focus = now;
+  } else if (focus && IsWindow(focus)) {
+    SetFocus(focus);
+  }
+}
+
+bool guarded(const std::function<void()>& work) {
+  try {
+    work();
+    return true;
+  } catch (const AppError& e) {
+    showErrorBox(e.message);
+  } catch (const std::bad_alloc&) {
+    showErrorBox(messages::kOutOfMemory);
+  } catch (const std::exception& e) {
+    showErrorBox(fromUtf8(e.what()));
+  }
+  return false;
+}
 
 void loadSystemDllsOnly() {
   SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
@@ -41,12 +90,16 @@ void showErrorBox(std::wstring message) {
 }
 
 void processMessage(MSG& msg) {
-  const bool forMain = mainWindow && (msg.hwnd == mainWindow || IsChild(mainWindow, msg.hwnd));
-  if (forMain) {
-    if ((msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN) && keyPreview &&
-        keyPreview(msg))
+  const MainWindow* main = current;
+  if (main && (msg.hwnd == main->wnd || IsChild(main->wnd, msg.hwnd))) {
+    const bool keyDown = msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN;
+    // No button is the default: Enter clicks the one that has the focus.
+    if (keyDown && msg.wParam == VK_RETURN && isPushButton(msg.hwnd) && !modifierDown(msg)) {
+      SendMessageW(msg.hwnd, BM_CLICK, 0, 0);
       return;
-    if (IsDialogMessageW(mainWindow, &msg)) return;
+    }
+    if (keyDown && main->keyPreview && main->keyPreview(msg)) return;
+    if (IsDialogMessageW(main->wnd, &msg)) return;
   }
   TranslateMessage(&msg);
   DispatchMessageW(&msg);

@@ -20,11 +20,31 @@ namespace Application {
 void loadSystemDllsOnly();
 
 extern std::wstring title;
-// The main window: dialog keys (Tab, access keys) work among its controls.
-extern HWND mainWindow;
-// Sees every key press for the main window before its controls do; returns
-// true when it has dealt with the message completely.
-extern std::function<bool(MSG&)> keyPreview;
+
+// The main window as the message loop and the boxes see it, for as long as
+// the window holds this object: dialog keys work among its controls (Tab,
+// access keys, and Enter without Shift, Ctrl or Alt clicks a focused push
+// button), keyPreview sees every other key press for it before its controls
+// do (true: dealt with completely), and the boxes are its own. One at a time.
+class MainWindow {
+ public:
+  MainWindow(HWND wnd, std::function<bool(MSG&)> keyPreview);
+  ~MainWindow();
+  MainWindow(const MainWindow&) = delete;
+  MainWindow& operator=(const MainWindow&) = delete;
+
+  // WM_ACTIVATE: as in a dialog, the focus returns to the control that had
+  // it when the window was last active (or to focus, once given).
+  void activated(WPARAM state);
+
+  HWND wnd;
+  std::function<bool(MSG&)> keyPreview;
+  HWND focus = nullptr;
+};
+
+// Runs a handler's work; an error it raises is shown in the error box, here
+// and nowhere else. False when it raised one.
+bool guarded(const std::function<void()>& work);
 
 // The message dialog: no icon, the title as caption, one OK button.
 void showMessage(const std::wstring& text);

@@ -43,25 +43,10 @@ std::vector<std::wstring> readClientNames(const std::vector<std::string>& candid
 }
 
 // The list's source of strings: a snapshot of the names at each Reset.
-class NameEnum : public IEnumString {
+class NameEnum : public ComObject<IEnumString, IID_IEnumString> {
  public:
   explicit NameEnum(std::shared_ptr<State> state) : state_(std::move(state)) { Reset(); }
 
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (iid == IID_IUnknown || iid == IID_IEnumString) {
-      *out = static_cast<IEnumString*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const ULONG left = --refs_;
-    if (left == 0) delete this;
-    return left;
-  }
   HRESULT STDMETHODCALLTYPE Next(ULONG count, LPOLESTR* out, ULONG* fetched) override {
     ULONG n = 0;
     for (; n < count && at_ < names_->size(); ++n, ++at_) {
@@ -94,8 +79,6 @@ class NameEnum : public IEnumString {
   }
 
  private:
-  virtual ~NameEnum() = default;
-  std::atomic<ULONG> refs_{1};
   std::shared_ptr<State> state_;
   std::shared_ptr<const std::vector<std::wstring>> names_;
   size_t at_ = 0;

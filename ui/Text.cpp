@@ -7,8 +7,27 @@ std::wstring windowText(HWND wnd) {
   return text;
 }
 
+bool textChanged(HWND wnd, std::wstring& last) {
+  std::wstring now = windowText(wnd);
+  if (now == last) return false;
+  last = std::move(now);
+  return true;
+}
+
 bool getTextExact(HWND wnd, std::string& text) {
   return toAnsiExact(windowText(wnd), text);
+}
+
+std::optional<Logon::Field> readLogonBoxes(const HWND (&boxes)[3], Logon& logon) {
+  std::string* const texts[] = {&logon.User, &logon.Pass, &logon.Host};  // in Logon::Field order
+  std::optional<Logon::Field> bad;
+  for (int i = 0; !bad && i < 3; ++i)
+    if (!getTextExact(boxes[i], *texts[i])) bad = static_cast<Logon::Field>(i);
+  // The boxes before the first one the code page refused may hold what the
+  // client would misread: the first box in order is named.
+  if (const auto misread = logon.firstUnusable(); misread && (!bad || *misread < *bad))
+    bad = misread;
+  return bad;
 }
 
 void setTextA(HWND wnd, const std::string& text) {

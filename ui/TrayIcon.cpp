@@ -7,6 +7,37 @@ TrayIcon::~TrayIcon() {
   remove();
 }
 
+void TrayIcon::attach(HWND owner) {
+  owner_ = owner;
+  taskbarCreated_ = RegisterWindowMessageW(L"TaskbarCreated");
+}
+
+bool TrayIcon::onMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_TRAYICON) {
+    switch (LOWORD(lParam)) {
+      case WM_LBUTTONDOWN:
+        ShowWindow(owner_, SW_SHOW);
+        if (IsIconic(owner_)) ShowWindow(owner_, SW_RESTORE);
+        SetForegroundWindow(owner_);
+        break;
+      case WM_RBUTTONDOWN:
+        hideOwner();
+        break;
+      default:
+        break;  // moves, releases, double clicks, the middle button
+    }
+    return true;  // never passed on
+  }
+  if (msg == WM_TIMER && wParam == kRetryTimer) {
+    retry();
+    return true;
+  }
+  if (msg != taskbarCreated_ || taskbarCreated_ == 0) return false;
+  // The shell restarted and forgot the icon; a hidden window's only way back is it.
+  shellRestarted();
+  return true;
+}
+
 bool TrayIcon::add() {
   wanted_ = true;
   if (shown_) return true;
@@ -21,6 +52,13 @@ bool TrayIcon::add() {
   if (tryRegister()) return true;
   startRetrying();
   return false;
+}
+
+void TrayIcon::hideOwner() {
+  if (add())
+    ShowWindow(owner_, SW_HIDE);
+  else if (IsWindowVisible(owner_) && !IsIconic(owner_))
+    ShowWindow(owner_, SW_MINIMIZE);
 }
 
 void TrayIcon::setIcon(HICON icon) {

@@ -26,28 +26,37 @@ class TrayIcon {
   TrayIcon& operator=(const TrayIcon&) = delete;
 
   // The window the icon belongs to and reports to.
-  void attach(HWND owner) { owner_ = owner; }
+  void attach(HWND owner);
+  // The owner's messages that are the icon's: WM_TRAYICON (a left button
+  // down brings the owner back to the front, a right one hides it; other
+  // mouse messages are ignored), its retry timer and the new shell's
+  // "TaskbarCreated". True when msg was one of them (dealt with).
+  bool onMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+  // Registers the icon and hides the owner behind it; without an icon the
+  // owner could not be brought back, so it goes to the taskbar instead
+  // (once it is on screen).
+  void hideOwner();
   // The picture, drawn for the DPI the icon is shown at; the caller keeps it alive.
   void setIcon(HICON icon);
   // Wants the icon from now on; true when it is registered.
   bool add();
   // Wants it no more; deletes it when registered.
   void remove();
-  // "TaskbarCreated": the new shell has none of the old one's icons.
-  void shellRestarted();
-  // The retry timer went off.
-  void retry();
-
   bool TrayIconShown() const { return shown_; }
   const NOTIFYICONDATAA& TrayIconData() const { return data_; }
 
  private:
+  // "TaskbarCreated": the new shell has none of the old one's icons.
+  void shellRestarted();
+  // The retry timer went off.
+  void retry();
   bool tryRegister();
   void startRetrying();
   void stopRetrying();
 
   ShellFn shell_;
   HWND owner_ = nullptr;
+  UINT taskbarCreated_ = 0;
   bool wanted_ = false, shown_ = false;
   int retriesLeft_ = 0;
   HICON icon_ = nullptr;

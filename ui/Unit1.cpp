@@ -4,9 +4,6 @@
 // (TrayIcon.h) and coming back.
 #include "Unit1.h"
 
-#include <new>
-#include <tuple>
-
 #include "AppName.h"
 #include "Application.h"
 #include "Common.h"
@@ -17,33 +14,9 @@
 #include "Unit1Layout.h"
 #include "resource.h"
 
-TForm1* Form1 = nullptr;
-
 using namespace layout;
 
 namespace {
-
-bool isPushButton(HWND wnd) {
-  wchar_t cls[16] = {};
-  GetClassNameW(wnd, cls, 16);
-  if (lstrcmpiW(cls, L"Button") != 0) return false;
-  const LONG type = GetWindowLongW(wnd, GWL_STYLE) & BS_TYPEMASK;
-  return type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON;
-}
-
-// Alt shows in the message itself (a system key), Shift and Ctrl in the key state.
-bool modifierDown(const MSG& msg) {
-  return msg.message == WM_SYSKEYDOWN || GetKeyState(VK_SHIFT) < 0 || GetKeyState(VK_CONTROL) < 0 ||
-         GetKeyState(VK_MENU) < 0;
-}
-
-// Whether the text of wnd differs from last, which then becomes it.
-bool textChanged(HWND wnd, std::wstring& last) {
-  std::wstring now = windowText(wnd);
-  if (now == last) return false;
-  last = std::move(now);
-  return true;
-}
 
 // The field each control of the layout goes to.
 struct FieldOf {
@@ -80,50 +53,20 @@ const CommandRoute kCommandRoutes[] = {
     {IDC_BTNSHORTCUT, BN_CLICKED, &TForm1::btnShortCutClick},
 };
 
-// Runs a handler and shows an error it raises in the error box: for the
-// window procedure, and for the key preview, which runs before it.
-template <typename F>
-void guarded(F&& f) {
-  try {
-    f();
-  } catch (const AppError& e) {
-    Application::showErrorBox(e.message);
-  } catch (const std::bad_alloc&) {
-    Application::showErrorBox(messages::kOutOfMemory);
-  } catch (const std::exception& e) {
-    Application::showErrorBox(fromUtf8(e.what()));
-  }
-}
-
 }  // namespace
 
 std::unique_ptr<TForm1> TForm1::create(HINSTANCE instance, TrayIcon::ShellFn shell) {
-  WNDCLASSEXW wc{};
-  wc.cbSize = sizeof wc;
-  wc.lpfnWndProc = StaticWndProc;
-  wc.hInstance = instance;
-  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  wc.lpszClassName = kClassName;
-  wc.hIcon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_VOSTRELK), IMAGE_ICON, 0,
-                                           0, LR_DEFAULTSIZE | LR_SHARED));
-  wc.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_VOSTRELK), IMAGE_ICON,
-                                             GetSystemMetrics(SM_CXSMICON),
-                                             GetSystemMetrics(SM_CYSMICON), LR_SHARED));
-  RegisterClassExW(&wc);  // fails harmlessly when a test creates the window again
-
+  registerWindowClass(instance, StaticWndProc);
   auto form = std::make_unique<TForm1>(PassKey{}, shell);
-  Form1 = form.get();
   CreateWindowExW(kWindowExStyle, kClassName, L"Form1", kWindowStyle, kLeft, kTop, kClientWidth,
                   kClientHeight, nullptr, nullptr, instance, form.get());
-  if (!form->Handle) return nullptr;  // the destructor lets go of Form1
+  if (!form->Handle) return nullptr;  // WM_CREATE failed: the window is gone
   return form;
 }
 
 TForm1::~TForm1() {
   // WM_DESTROY removes the icon, WM_NCDESTROY lets go of the application's hooks.
   if (Handle) DestroyWindow(Handle);
-  if (Form1 == this) Form1 = nullptr;
 }
 
 LRESULT CALLBACK TForm1::StaticWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -141,21 +84,18 @@ LRESULT CALLBACK TForm1::StaticWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM
 // box and the handler's remaining steps are skipped.
 LRESULT TForm1::WndProc(UINT Msg, WPARAM WParam, LPARAM LParam) {
   LRESULT result = 0;
-  bool failed = true;
-  guarded([&] {
-    result = handle(Msg, WParam, LParam);
-    failed = false;
-  });
-  return failed ? 0 : result;
+  if (Application::guarded([&] { result = handle(Msg, WParam, LParam); })) return result;
+  // A window half made must not live on: -1 makes creation fail, and the
+  // program ends with the settings file as it was.
+  return Msg == WM_CREATE ? -1 : 0;
 }
 
 LRESULT TForm1::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (tray.onMessage(msg, wParam, lParam)) return 0;
   switch (msg) {
     case WM_CREATE:
-      Application::mainWindow = Handle;
-      Application::keyPreview = [this](MSG& m) { return previewKey(m); };
+      mainWindow_.emplace(Handle, [this](MSG& m) { return previewKey(m); });
       tray.attach(Handle);
-      taskbarCreated_ = RegisterWindowMessageW(L"TaskbarCreated");
       createControls();
       applyLayout(GetDpiForWindow(Handle));
       FormCreate();
@@ -167,33 +107,18 @@ LRESULT TForm1::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
       if (wParam) FormShow();
       break;
     case WM_ACTIVATE:
-      // The focus returns to the control that had it, as in a dialog.
-      if (LOWORD(wParam) == WA_INACTIVE) {
-        const HWND focus = GetFocus();
-        if (focus && IsChild(Handle, focus)) lastFocus_ = focus;
-      } else if (lastFocus_ && IsWindow(lastFocus_)) {
-        SetFocus(lastFocus_);
-      }
+      if (mainWindow_) mainWindow_->activated(wParam);
       return 0;
     case WM_SIZE:
       if (wParam == SIZE_MINIMIZED) AppMinimize();
       return 0;
-    case WM_TIMER:
-      if (wParam == TrayIcon::kRetryTimer) tray.retry();
-      return 0;
     case WM_HOSTNAMESREAD:
       hosts.onNamesRead();
       return 0;
-    case WM_TRAYICON:
-      onTrayIcon(static_cast<UINT>(LOWORD(lParam)));
-      return 0;  // never passed on
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORSTATIC:
-      if (reinterpret_cast<HWND>(lParam) == edtSQLPlus) {
-        SetBkColor(reinterpret_cast<HDC>(wParam), GetSysColor(COLOR_BTNFACE));
-        SetTextColor(reinterpret_cast<HDC>(wParam), GetSysColor(COLOR_WINDOWTEXT));
-        return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
-      }
+      if (reinterpret_cast<HWND>(lParam) == edtSQLPlus)
+        return reinterpret_cast<LRESULT>(buttonFaceColours(reinterpret_cast<HDC>(wParam)));
       break;
     case WM_DPICHANGED: {
       applyLayout(HIWORD(wParam));
@@ -227,19 +152,11 @@ LRESULT TForm1::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
       // The last message: nothing may reach this object through the window now.
       const HWND wnd = Handle;
       SetWindowLongPtrW(wnd, GWLP_USERDATA, 0);
-      if (Application::mainWindow == wnd) {
-        Application::mainWindow = nullptr;
-        Application::keyPreview = nullptr;
-      }
+      mainWindow_.reset();
       Handle = nullptr;
       return DefWindowProcW(wnd, msg, wParam, lParam);
     }
     default:
-      if (msg == taskbarCreated_ && taskbarCreated_ != 0) {
-        // The shell restarted and forgot the icon; the hidden window's only way back is it.
-        tray.shellRestarted();
-        return 0;
-      }
       break;
   }
   return DefWindowProcW(Handle, msg, wParam, lParam);
@@ -256,21 +173,9 @@ void TForm1::createControls() {
 // pixels per inch.
 void TForm1::applyLayout(UINT dpi) {
   dpi_ = dpi ? dpi : 96;
-  font_ = createFont(dpi_);
-  placeControls(Handle, dpi_, font_.get());
-  SendMessageW(lstLogin, LB_SETITEMHEIGHT, 0, itemHeight(dpi_));
-  // The new icons are in place before the old ones go.
-  Icons icons =
-      loadIcons(reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(Handle, GWLP_HINSTANCE)), dpi_);
-  SendMessageW(Handle, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icons.small.get()));
-  SendMessageW(Handle, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icons.big.get()));
-  tray.setIcon(icons.small.get());
-  smallIcon_ = std::move(icons.small);
-  bigIcon_ = std::move(icons.big);
-  const SIZE frame = frameSize(dpi_);
-  SetWindowPos(Handle, nullptr, 0, 0, frame.cx, frame.cy,
-               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-  InvalidateRect(Handle, nullptr, TRUE);
+  layout::Applied applied = layout::applyLayout(Handle, dpi_);
+  tray.setIcon(applied.icons.small.get());
+  applied_ = std::move(applied);  // the old font and icons go only now
 }
 
 void TForm1::onCommand(int id, int code) {
@@ -280,21 +185,16 @@ void TForm1::onCommand(int id, int code) {
 }
 
 // Key preview: Enter, with Alt or without, reaches FormKeyDown from the list
-// box and the edit boxes; on a focused button, Enter without Shift, Ctrl or
-// Alt clicks that button. Escape goes to the host box's open list.
+// box and the edit boxes (on a focused button, the loop clicks it). Escape
+// goes to the host box's open list.
 bool TForm1::previewKey(MSG& msg) {
-  if (msg.message != WM_KEYDOWN && msg.message != WM_SYSKEYDOWN) return false;
   const auto key = static_cast<WORD>(msg.wParam);
-  if (key == VK_RETURN && isPushButton(msg.hwnd) && !modifierDown(msg)) {
-    SendMessageW(msg.hwnd, BM_CLICK, 0, 0);
-    return true;
-  }
   if (key == VK_ESCAPE && hosts.dropDownOpen()) {
     // The dialog keys would take Escape for the window; it closes the list.
     DispatchMessageW(&msg);
     return true;
   }
-  guarded([&] { FormKeyDown(key); });
+  Application::guarded([&] { FormKeyDown(key); });
   if (key != VK_RETURN) return false;
   // The control still gets the key, but not the character: a single-line
   // edit box beeps at a carriage return.
@@ -324,7 +224,7 @@ void TForm1::FormCreate() {
 void TForm1::FormShow() {
   // The focus moves now only in an active window: SetFocus would activate a
   // window shown without activation. Otherwise WM_ACTIVATE hands it over.
-  lastFocus_ = lstLogin;
+  mainWindow_->focus = lstLogin;
   if (GetActiveWindow() == Handle) SetFocus(lstLogin);
 }
 
@@ -411,29 +311,17 @@ void TForm1::btnInsertClick() {
   Insert_ListBox();
 }
 
-// The logon in the three boxes, exactly as typed. The first box, in box
-// order, that holds a character the code page cannot hold or a text the
-// client would misread is named in a message, and nothing is done with it:
-// the conversion would store, start or write a look-alike or a '?'.
+// The logon in the three boxes, exactly as typed, or nothing: the first box
+// the logon cannot come from is named in a message and gets the focus.
 std::optional<Logon> TForm1::readLogon() {
   Logon logon;
-  // In box order, which is also the order of Logon::Field.
-  const std::tuple<HWND, HWND, std::string*> boxes[] = {{edtUser, lblUser, &logon.User},
-                                                        {edtPass, lblPass, &logon.Pass},
-                                                        {edtHost, lblHost, &logon.Host}};
-  std::optional<Logon::Field> bad;
-  for (int i = 0; !bad && i < 3; ++i)
-    if (!getTextExact(std::get<0>(boxes[i]), *std::get<2>(boxes[i])))
-      bad = static_cast<Logon::Field>(i);
-  // The boxes before the first one the code page refused may hold what the
-  // client would misread: the first box in order is named.
-  if (const auto misread = logon.firstUnusable(); misread && (!bad || *misread < *bad))
-    bad = misread;
+  const HWND boxes[] = {edtUser, edtPass, edtHost}, labels[] = {lblUser, lblPass, lblHost};
+  const std::optional<Logon::Field> bad = readLogonBoxes(boxes, logon);
   if (!bad) return logon;
-  const auto& [box, label, text] = boxes[static_cast<int>(*bad)];
-  Application::showMessage(messages::unusableCharacters(windowText(label)));
-  SetFocus(box);  // where the user has to mend it
-  SendMessageW(box, EM_SETSEL, 0, -1);
+  const auto i = static_cast<size_t>(*bad);
+  Application::showMessage(messages::unusableCharacters(windowText(labels[i])));
+  SetFocus(boxes[i]);  // where the user has to mend it
+  SendMessageW(boxes[i], EM_SETSEL, 0, -1);
   return std::nullopt;
 }
 
@@ -475,32 +363,11 @@ void TForm1::RemoveTrayIcon() {
 }
 
 void TForm1::HideToTray() {
-  if (AddTrayIcon()) {
-    ShowWindow(Handle, SW_HIDE);
-    return;
-  }
-  // Hidden without an icon, the window could not be brought back: it goes to
-  // the taskbar instead (once the loop has put it on screen).
-  if (IsWindowVisible(Handle) && !IsIconic(Handle)) ShowWindow(Handle, SW_MINIMIZE);
+  tray.hideOwner();
 }
 
 void TForm1::AppMinimize() {
   HideToTray();
-}
-
-void TForm1::onTrayIcon(UINT mouseMsg) {
-  switch (mouseMsg) {
-    case WM_LBUTTONDOWN:
-      ShowWindow(Handle, SW_SHOW);
-      if (IsIconic(Handle)) ShowWindow(Handle, SW_RESTORE);
-      SetForegroundWindow(Handle);
-      break;
-    case WM_RBUTTONDOWN:
-      HideToTray();
-      break;
-    default:
-      break;  // moves, releases, double clicks, the middle button
-  }
 }
 
 void TForm1::btnFileOpenClick() {

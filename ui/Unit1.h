@@ -9,11 +9,13 @@
 #include <optional>
 #include <string>
 
+#include "Application.h"
 #include "HostSuggestions.h"
 #include "Logon.h"
 #include "Messages.h"
 #include "Raii.h"
 #include "TrayIcon.h"
+#include "Unit1Layout.h"
 
 class TForm1 {
  public:
@@ -80,7 +82,6 @@ class TForm1 {
   LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam);
   LRESULT handle(UINT msg, WPARAM wParam, LPARAM lParam);
   void onCommand(int id, int code);
-  void onTrayIcon(UINT mouseMsg);
   bool previewKey(MSG& msg);
   void createControls();
   void applyLayout(UINT dpi);
@@ -89,15 +90,11 @@ class TForm1 {
   void report(messages::Action action, const Outcome& outcome);
 
   UINT dpi_ = 96;
-  UniqueFont font_;
-  UniqueIcon smallIcon_, bigIcon_;  // the title bar's, the tray's and Alt+Tab's, for dpi_
-  HWND lastFocus_ = nullptr;
+  layout::Applied applied_;    // the font, and the title bar's, tray's and Alt+Tab's icons
   std::wstring lastOpenFile_;  // the file chosen last in this run, offered again
   // The texts the enabling rule last saw: setting a box to the text it holds is no change.
   std::wstring lastUser_, lastSQLPlus_;
-  UINT taskbarCreated_ = 0;
+  std::optional<Application::MainWindow> mainWindow_;  // from WM_CREATE to WM_NCDESTROY
   // edtSQLPlus shows SQLPlusPath (FormCreate is done): its changes are the store's.
   bool showsStore_ = false;
 };
-
-extern TForm1* Form1;

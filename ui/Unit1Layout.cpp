@@ -116,4 +116,41 @@ Icons loadIcons(HINSTANCE instance, UINT dpi) {
   return Icons{iconOf(SM_CXSMICON), iconOf(SM_CXICON)};
 }
 
+HBRUSH buttonFaceColours(HDC dc) {
+  SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+  SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+  return GetSysColorBrush(COLOR_BTNFACE);
+}
+
+void registerWindowClass(HINSTANCE instance, WNDPROC windowProc) {
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = windowProc;
+  wc.hInstance = instance;
+  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  wc.lpszClassName = kClassName;
+  wc.hIcon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_VOSTRELK), IMAGE_ICON, 0,
+                                           0, LR_DEFAULTSIZE | LR_SHARED));
+  wc.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_VOSTRELK), IMAGE_ICON,
+                                             GetSystemMetrics(SM_CXSMICON),
+                                             GetSystemMetrics(SM_CYSMICON), LR_SHARED));
+  RegisterClassExW(&wc);
+}
+
+Applied applyLayout(HWND window, UINT dpi) {
+  Applied applied{
+      createFont(dpi),
+      loadIcons(reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(window, GWLP_HINSTANCE)), dpi)};
+  placeControls(window, dpi, applied.font.get());
+  SendDlgItemMessageW(window, IDC_LSTLOGIN, LB_SETITEMHEIGHT, 0, itemHeight(dpi));
+  SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(applied.icons.small.get()));
+  SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(applied.icons.big.get()));
+  const SIZE frame = frameSize(dpi);
+  SetWindowPos(window, nullptr, 0, 0, frame.cx, frame.cy,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  InvalidateRect(window, nullptr, TRUE);
+  return applied;
+}
+
 }  // namespace layout

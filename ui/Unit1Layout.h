@@ -16,6 +16,11 @@ constexpr DWORD kWindowExStyle = WS_EX_CONTROLPARENT;
 constexpr int kClientWidth = 368, kClientHeight = 206;
 constexpr int kLeft = 192, kTop = 107;
 
+// Registers the window class kClassName: the button-face background, the
+// program's icon. Registering it again (a test makes a second window) fails
+// harmlessly.
+void registerWindowClass(HINSTANCE instance, WNDPROC windowProc);
+
 // A control at 96 pixels per inch. Its place is within its group box (group:
 // the box's ID), or within the window's client area (group 0). Controls are
 // siblings in the window (a group box does not pass on its children's
@@ -44,6 +49,10 @@ void createControls(HWND parent);
 // wider than the original is not cut.
 void placeControls(HWND parent, UINT dpi, HFONT font);
 
+// A box drawn in the button-face colour (the read-only path box): sets dc's
+// colours and returns the brush for its background.
+HBRUSH buttonFaceColours(HDC dc);
+
 // The controls' font and the list's item height at dpi.
 UniqueFont createFont(UINT dpi);
 int itemHeight(UINT dpi);
@@ -54,5 +63,15 @@ struct Icons {
   UniqueIcon small, big;
 };
 Icons loadIcons(HINSTANCE instance, UINT dpi);
+
+// What a window laid out for a DPI keeps alive: its controls' font and its icons.
+struct Applied {
+  UniqueFont font;
+  Icons icons;
+};
+// Lays out window, whose controls createControls made, for dpi: the font,
+// the places, the list's item height, the window's icons and its size. The
+// icons and font it held before go only when the caller lets go of them.
+[[nodiscard]] Applied applyLayout(HWND window, UINT dpi);
 
 }  // namespace layout
