@@ -92,11 +92,14 @@ std::vector<std::string> filesNamedLike(const std::string& fileName, const std::
   if (!d) return names;
   while (const dirent* e = readdir(d.get())) {
     const std::string name = e->d_name;
+    std::string path = dir;
+    path += '/';
+    path += name;
     struct stat st {};
     if (name.size() >= stem.size() + suffix.size() && name.compare(0, stem.size(), stem) == 0 &&
         name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0 &&
-        stat((dir + "/" + name).c_str(), &st) == 0 && S_ISREG(st.st_mode))
-      names.push_back(dir + "/" + name);
+        stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+      names.push_back(std::move(path));
   }
   return names;
 }

@@ -195,6 +195,13 @@ bool Profile::removeSection(const std::string& section) {
   return false;
 }
 
+std::vector<Key> protectedKeys(const std::vector<std::pair<std::string, std::string>>& keys) {
+  std::vector<Key> lines;
+  lines.reserve(keys.size());
+  for (const auto& [key, value] : keys) lines.push_back(Key{key, protectValue(value)});
+  return lines;
+}
+
 std::string protectValue(const std::string& value) {
   if (value.empty()) return value;
   if (trim(value) != value || stripQuotes(value) != value) return '"' + value + '"';

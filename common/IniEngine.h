@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace ini {
@@ -65,5 +66,7 @@ std::vector<std::string> sectionNames(const std::string& path);
 // the system drops blanks at either end of a value and a pair of quotes around
 // it, so such a value is written inside one more pair of quotes.
 std::string protectValue(const std::string& value);
+// Keys and values as lines of a section, each value in its protected form.
+std::vector<Key> protectedKeys(const std::vector<std::pair<std::string, std::string>>& keys);
 
 }  // namespace ini

@@ -21,9 +21,7 @@ std::vector<std::string> readIniSectionNames(const std::string& fileName) {
 
 bool addIniSection(const std::string& fileName, const std::string& section,
                    const std::vector<std::pair<std::string, std::string>>& keys) {
-  std::vector<ini::Key> lines;
-  for (const auto& [key, value] : keys) lines.push_back(ini::Key{key, ini::protectValue(value)});
-  return ini::addSection(fileName, section, lines);
+  return ini::addSection(fileName, section, ini::protectedKeys(keys));
 }
 
 bool removeIniSection(const std::string& fileName, const std::string& section) {

@@ -147,9 +147,9 @@ std::string findOnPath(const std::string& name, const std::string& pathList,
     // A folder given relatively ("." or "bin") is one in the current folder:
     // passed over like the current folder itself.
     if (classifyClientPath(dir + "\\x") != ClientPath::Full) continue;
-    const std::string candidate =
-        (codepage::endsWithChar(dir, '\\') || codepage::endsWithChar(dir, '/') ? dir : dir + "\\") +
-        file;
+    std::string candidate = dir;
+    if (!codepage::endsWithChar(dir, '\\') && !codepage::endsWithChar(dir, '/')) candidate += '\\';
+    candidate += file;
     if (isFile(candidate)) return candidate;
   }
   return "";

@@ -128,9 +128,7 @@ class ProfileTarget : public SettingsTarget {
   std::vector<std::string> sectionNames() override { return profile_.sectionNames(); }
   bool addSection(const std::string& section,
                   const std::vector<std::pair<std::string, std::string>>& keys) override {
-    std::vector<ini::Key> lines;
-    for (const auto& [key, value] : keys) lines.push_back(ini::Key{key, ini::protectValue(value)});
-    profile_.addSection(section, lines);
+    profile_.addSection(section, ini::protectedKeys(keys));
     changed_ = true;
     return true;
   }

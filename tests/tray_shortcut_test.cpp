@@ -7,6 +7,7 @@
 
 #include "FormFixture.h"
 #include "Raii.h"
+#include "Launch.h"
 #include "Shortcut.h"
 
 namespace {
@@ -116,28 +117,13 @@ TEST_F(TrayTest, BusyShellIsAskedAgainAndMinimiseKeepsToTheTaskbarMeanwhile) {
   EXPECT_FALSE(IsWindowVisible(form->Handle));
 }
 
-class ShortcutTest : public FormTest {
+// The shortcut as a piece of its own: a client path and a logon in, an
+// outcome out, a file on the desktop.
+class ShortcutTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string desktop;
-    ASSERT_TRUE(GetDesktopFolder(desktop));
-    dir = desktop;
-  }
-  // Fills the boxes and clicks the shortcut button; returns the message shown.
-  std::wstring makeShortcut(const std::wstring& user, const std::wstring& pass,
-                            const std::wstring& host) {
-    typeInto(form->edtUser, user);
-    typeInto(form->edtPass, pass);
-    typeInto(form->edtHost, host);
-    return messageFrom([&] { click(form->btnShortCut); });
-  }
-  // The shell refuses a shortcut to a file that does not exist: point the
-  // client path at one that does.
-  void startWithClient() {
-    start(kThreeLogons);
-    client = GetExeDir() + "vk_recorder.exe";
-    useClient(client);
-  }
+  void SetUp() override { ASSERT_TRUE(GetDesktopFolder(dir)); }
+  // The shell refuses a shortcut to a file that does not exist: the client is one that does.
+  Outcome make(const Logon& logon) { return createLogonShortcut(client, logon); }
   std::vector<std::string> desktopFiles() const {
     std::vector<std::string> names;
     for (const auto& e : fs::directory_iterator(dir)) names.push_back(e.path().filename().string());
@@ -145,7 +131,7 @@ class ShortcutTest : public FormTest {
     return names;
   }
   ComInit com;  // the shell link object lives in COM
-  std::string dir, client;
+  std::string dir, client = GetExeDir() + "vk_recorder.exe";
 };
 
 struct Link {
@@ -174,8 +160,7 @@ Link readLink(const std::string& linkFile) {
 }
 
 TEST_F(ShortcutTest, WritesALinkThatStartsTheClientWithTheLogon) {
-  startWithClient();
-  EXPECT_EQ(makeShortcut(L"scott", L"tiger", L"orcl"), L"デスクトップに作成しました。");
+  EXPECT_EQ(make({"scott", "tiger", "orcl"}).kind, Outcome::Done);
   const std::string file = dir + "scott_tiger@orcl.lnk";
   ASSERT_TRUE(fs::exists(file));
   const Link l = readLink(file);
@@ -189,8 +174,7 @@ TEST_F(ShortcutTest, WritesALinkThatStartsTheClientWithTheLogon) {
   char oldPath[32768] = {};
   GetEnvironmentVariableA("PATH", oldPath, sizeof oldPath);
   SetEnvironmentVariableA("PATH", ("C:\\nowhere;" + GetExeDir()).c_str());
-  useClient("vk_recorder");
-  EXPECT_EQ(makeShortcut(L"scott", L"tiger", L"orcl"), L"デスクトップに作成しました。");
+  EXPECT_EQ(createLogonShortcut("vk_recorder", {"scott", "tiger", "orcl"}).kind, Outcome::Done);
   SetEnvironmentVariableA("PATH", oldPath);
   EXPECT_EQ(readLink(file).path, client);
   fs::remove(file);
@@ -199,8 +183,7 @@ TEST_F(ShortcutTest, WritesALinkThatStartsTheClientWithTheLogon) {
 // The file name keeps both separators; the arguments leave out an empty
 // password (the client asks for it) with its '/', as the launch does.
 TEST_F(ShortcutTest, EmptyPasswordIsLeftOutOfTheArgumentsNotTheName) {
-  startWithClient();
-  EXPECT_EQ(makeShortcut(L"u", L"", L"h"), L"デスクトップに作成しました。");
+  EXPECT_EQ(make({"u", "", "h"}).kind, Outcome::Done);
   const std::string file = dir + "u_@h.lnk";
   ASSERT_TRUE(fs::exists(file));
   EXPECT_EQ(readLink(file).arguments, "u@h");
@@ -208,48 +191,52 @@ TEST_F(ShortcutTest, EmptyPasswordIsLeftOutOfTheArgumentsNotTheName) {
 }
 
 TEST_F(ShortcutTest, EveryLogonGetsItsShortcutButAPathTooLongFailsAndLeavesNothing) {
-  startWithClient();
   // The file name takes full-width forms; the link keeps the exact text, as one argument.
-  EXPECT_EQ(makeShortcut(L"scott", L"p@ss", L"db1:1521/orclpdb"), L"デスクトップに作成しました。");
+  EXPECT_EQ(make({"scott", "p@ss", "db1:1521/orclpdb"}).kind, Outcome::Done);
   const std::string easy = dir +
                            "scott_p@ss@db1\x81\x46"
                            "1521\x81\x5Eorclpdb.lnk";
   EXPECT_EQ(readLink(easy).arguments, "scott/\\\"p@ss\\\"@db1:1521/orclpdb");
   DeleteFileA(easy.c_str());
   const auto before = desktopFiles();
-  for (auto [bad, wide] : {std::pair{L":", "\x81\x46"},
-                           {L"?", "\x81\x48"},
-                           {L"*", "\x81\x96"},
-                           {L"<", "\x81\x83"},
-                           {L">", "\x81\x84"},
-                           {L"|", "\x81\x62"},
-                           {L"/", "\x81\x5E"},
-                           {L"\\", "\x81\x5F"}}) {
-    EXPECT_EQ(makeShortcut(std::wstring(L"u") + bad + L"x", L"p", L"h"),
-              L"デスクトップに作成しました。")
-        << bad;
+  for (auto [bad, wide] : {std::pair{":", "\x81\x46"},
+                           {"?", "\x81\x48"},
+                           {"*", "\x81\x96"},
+                           {"<", "\x81\x83"},
+                           {">", "\x81\x84"},
+                           {"|", "\x81\x62"},
+                           {"/", "\x81\x5E"},
+                           {"\\", "\x81\x5F"}}) {
+    EXPECT_EQ(make({std::string("u") + bad + "x", "p", "h"}).kind, Outcome::Done) << bad;
     const std::string made = dir + "u" + wide + "x_p@h.lnk";
     EXPECT_TRUE(DeleteFileA(made.c_str())) << bad;
   }
-  // Too long for a file name: the shell's own reason follows ours.
-  const std::wstring tooLong = makeShortcut(L"u", L"p", std::wstring(300, L'h'));
-  EXPECT_EQ(tooLong.substr(0, tooLong.find(L'\n')), L"ショートカット作成に失敗しました。");
-  EXPECT_NE(tooLong.find(L"(エラー 0x8"), std::wstring::npos) << tooLong;
+  // Too long for a file name: the shell's own reason, an HRESULT, is kept.
+  const Outcome tooLong = make({"u", "p", std::string(300, 'h')});
+  EXPECT_EQ(tooLong.kind, Outcome::Failed);
+  EXPECT_TRUE(FAILED(static_cast<HRESULT>(tooLong.error))) << tooLong.error;
   EXPECT_EQ(desktopFiles(), before);
   // A double-byte character whose second byte is 0x5C is no separator.
-  EXPECT_EQ(makeShortcut(L"表", L"ソ", L"h"), L"デスクトップに作成しました。");
+  EXPECT_EQ(make({"\x95\x5C", "\x83\x5C", "h"}).kind, Outcome::Done);  // 表, ソ
   const std::string file = dir + "\x95\x5C_\x83\x5C@h.lnk";  // ANSI: not for std::filesystem
   EXPECT_NE(GetFileAttributesA(file.c_str()), INVALID_FILE_ATTRIBUTES);
   DeleteFileA(file.c_str());
 }
 
-TEST_F(ShortcutTest, TargetThatDoesNotExistIsRefused) {
+// The window reports what came of the shortcut, with the system's reason.
+TEST_F(FormTest, ShortcutButtonReportsWhatCameOfIt) {
+  const ComInit com;
+  std::string desktop;
+  ASSERT_TRUE(GetDesktopFolder(desktop));
   start(kThreeLogons);  // C:\oracle\bin\sqlplus.exe is not there
-  const auto before = desktopFiles();
-  const std::wstring shown = makeShortcut(L"scott", L"tiger", L"orcl");
+  clickItem(form->lstLogin, 0);
+  const std::wstring shown = messageFrom([&] { click(form->btnShortCut); });
   EXPECT_EQ(shown.substr(0, shown.find(L'\n')), L"ショートカット作成に失敗しました。");
   EXPECT_NE(shown.find(L"(エラー "), std::wstring::npos) << shown;
-  EXPECT_EQ(desktopFiles(), before);
+  EXPECT_FALSE(fs::exists(desktop + "scott_tiger@orcl.lnk"));
+  useClient(GetExeDir() + "vk_recorder.exe");
+  EXPECT_EQ(messageFrom([&] { click(form->btnShortCut); }), L"デスクトップに作成しました。");
+  EXPECT_TRUE(fs::remove(desktop + "scott_tiger@orcl.lnk"));
 }
 
 TEST(SpecialFolder, EndsWithABackslashAndFailsWithoutAPath) {

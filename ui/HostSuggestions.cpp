@@ -45,7 +45,7 @@ std::vector<std::wstring> readClientNames(const std::vector<std::string>& candid
 // The list's source of strings: a snapshot of the names at each Reset.
 class NameEnum : public ComObject<IEnumString, IID_IEnumString> {
  public:
-  explicit NameEnum(std::shared_ptr<State> state) : state_(std::move(state)) { Reset(); }
+  explicit NameEnum(std::shared_ptr<State> state) : state_(std::move(state)) { takeNames(); }
 
   HRESULT STDMETHODCALLTYPE Next(ULONG count, LPOLESTR* out, ULONG* fetched) override {
     ULONG n = 0;
@@ -64,9 +64,7 @@ class NameEnum : public ComObject<IEnumString, IID_IEnumString> {
     return at_ < names_->size() ? S_OK : S_FALSE;
   }
   HRESULT STDMETHODCALLTYPE Reset() override {
-    const std::lock_guard<std::mutex> hold(state_->mutex);
-    names_ = state_->names;
-    at_ = 0;
+    takeNames();
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE Clone(IEnumString** out) override {
@@ -79,6 +77,12 @@ class NameEnum : public ComObject<IEnumString, IID_IEnumString> {
   }
 
  private:
+  void takeNames() {
+    const std::lock_guard<std::mutex> hold(state_->mutex);
+    names_ = state_->names;
+    at_ = 0;
+  }
+
   std::shared_ptr<State> state_;
   std::shared_ptr<const std::vector<std::wstring>> names_;
   size_t at_ = 0;

@@ -63,8 +63,7 @@ Outcome resolveClient(const std::string& path, std::string& file) {
 
 Outcome launchClient(const std::string& path, const Logon& logon) {
   std::string file;
-  if (const Outcome resolved = resolveClient(path, file); resolved.kind != Outcome::Done)
-    return resolved;
+  if (Outcome resolved = resolveClient(path, file); resolved.kind != Outcome::Done) return resolved;
   std::string line = clientCommandLine(file, logon);  // CreateProcessA may write into it
   std::string title = consoleTitle(logon);
   STARTUPINFOA si{};
@@ -85,8 +84,7 @@ Outcome launchClient(const std::string& path, const Logon& logon) {
 
 Outcome createLogonShortcut(const std::string& path, const Logon& logon) {
   std::string file;
-  if (const Outcome resolved = resolveClient(path, file); resolved.kind != Outcome::Done)
-    return resolved;
+  if (Outcome resolved = resolveClient(path, file); resolved.kind != Outcome::Done) return resolved;
   const std::string name = shortcutFileName(logon);
   // A name the file system would still take apart (a control character)
   // fails before anything is written.

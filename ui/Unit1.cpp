@@ -283,7 +283,7 @@ void TForm1::Chage_Btn_Enabled() {
 void TForm1::Init_lstLogin() {
   const std::vector<std::string> texts = listTexts();
   SendMessageW(lstLogin, WM_SETREDRAW, FALSE, 0);
-  SendMessageW(lstLogin, LB_INITSTORAGE, texts.size(), texts.size() * 32);
+  SendMessageW(lstLogin, LB_INITSTORAGE, texts.size(), static_cast<LPARAM>(texts.size() * 32));
   for (const auto& t : texts)
     SendMessageW(lstLogin, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(fromAnsi(t).c_str()));
   SendMessageW(lstLogin, WM_SETREDRAW, TRUE, 0);

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "Application.h"
+#include "BenchFiles.h"
 #include "Common.h"
 #include "SaveLock.h"
 #include "Store.h"
@@ -34,37 +35,6 @@ double msSince(Clock::time_point t0) {
 double median(std::vector<double> v) {
   std::sort(v.begin(), v.end());
   return v[v.size() / 2];
-}
-
-std::string settingsFile(int logons) {
-  std::string s = "[SQL*Plus]\r\nPath=C:\\oracle\\bin\\sqlplus.exe\r\n[List]\r\nCOUNT=" +
-                  std::to_string(logons == 0 ? 0 : logons - 1) + "\r\n";
-  for (int i = 0; i < logons; ++i) {
-    const std::string n = std::to_string(i);
-    s +=
-        "[" + n + "]\r\nUser=user" + n + "\r\nPass=pass" + n + "\r\nHost=host" + n + ".example\r\n";
-  }
-  if (logons == 0) s += "[0]\r\nUser=\r\nPass=\r\nHost=\r\n";
-  return s;
-}
-
-// Writes a settings file dated an hour back: the profile functions read a
-// file changed in the last moments again on every call, which no user's file
-// (written at the last exit) is.
-void writeFile(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-  HANDLE h = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr,
-                         OPEN_EXISTING, 0, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return;
-  FILETIME now{};
-  GetSystemTimeAsFileTime(&now);
-  ULARGE_INTEGER t{};
-  t.LowPart = now.dwLowDateTime;
-  t.HighPart = now.dwHighDateTime;
-  t.QuadPart -= 36000000000ull;  // one hour in 100 ns units
-  FILETIME past{t.LowPart, t.HighPart};
-  SetFileTime(h, nullptr, nullptr, &past);
-  CloseHandle(h);
 }
 
 struct WindowOf {

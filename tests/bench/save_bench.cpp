@@ -9,34 +9,16 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <string>
 
+#include "BenchFiles.h"
 #include "Store.h"
 
 int main(int argc, char** argv) {
   if (argc != 4) return 2;
   const std::string file = argv[1], mode = argv[3];
   const int logons = std::atoi(argv[2]);
-  {
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out << "[SQL*Plus]\r\nPath=C:\\oracle\\bin\\sqlplus.exe\r\n[List]\r\nCOUNT=" << logons - 1
-        << "\r\n";
-    for (int i = 0; i < logons; ++i)
-      out << "[" << i << "]\r\nUser=user" << i << "\r\nPass=pass" << i << "\r\nHost=host" << i
-          << ".example\r\n";
-  }
-  const HANDLE h = CreateFileA(file.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr,
-                               OPEN_EXISTING, 0, nullptr);
-  FILETIME now{};
-  GetSystemTimeAsFileTime(&now);
-  ULARGE_INTEGER t{};
-  t.LowPart = now.dwLowDateTime;
-  t.HighPart = now.dwHighDateTime;
-  t.QuadPart -= 36000000000ull;  // one hour in 100 ns units
-  const FILETIME past{t.LowPart, t.HighPart};
-  SetFileTime(h, nullptr, nullptr, &past);
-  CloseHandle(h);
+  writeFile(file, settingsFile(logons));
 
   IniFileName = file;
   if (!LoadIniFile().ok()) return 1;

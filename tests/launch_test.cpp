@@ -1,0 +1,88 @@
+// The launch and the shortcut as pieces of their own, in-process under Wine:
+// a client path and a logon in, an outcome out (the window only reports it).
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "Common.h"
+#include "Launch.h"
+#include "Shortcut.h"
+#include "TestFiles.h"
+#include "WindowTestUtils.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// PATH for as long as it lives, then PATH as it was.
+class PathVariable {
+ public:
+  explicit PathVariable(const std::string& value) {
+    old_.resize(32768);
+    old_.resize(GetEnvironmentVariableA("PATH", old_.data(), static_cast<DWORD>(old_.size())));
+    SetEnvironmentVariableA("PATH", value.c_str());
+  }
+  ~PathVariable() { SetEnvironmentVariableA("PATH", old_.c_str()); }
+  PathVariable(const PathVariable&) = delete;
+  PathVariable& operator=(const PathVariable&) = delete;
+
+ private:
+  std::string old_;
+};
+
+// A settings file can come from someone else: no client path may make the
+// launch or the shortcut run what a logon holds, or a copy of the client
+// planted beside the program (or in the current folder).
+TEST(Launch, ClientPathsThatWouldRunSomethingElseAreRefusedByBothWays) {
+  const testfiles::ScratchDir scratch;
+  const std::string pwned = scratch.file("pwned.txt"), ran = scratch.file("ran.txt");
+  const Logon logon{"scott", "x&echo.INJECTED>" + pwned + "&%WINDIR%", "orcl"};
+  const std::string recorder = GetExeDir() + "vk_recorder.exe";
+  const std::string planted = GetExeDir() + "sqlplus.exe";
+  CopyFileA(recorder.c_str(), planted.c_str(), FALSE);
+  const std::string batch = scratch.file("sqlplus.bat");
+  testfiles::writeBytes(batch, "@echo %* > \"" + ran + "\"\r\n");
+  const std::string record = scratch.file("record.txt");
+  SetEnvironmentVariableA("VOSTRELK_RECORD", record.c_str());
+  std::string desktop;
+  ASSERT_TRUE(GetDesktopFolder(desktop));
+  const std::string link = desktop + shortcutFileName(logon);
+  {
+    const PathVariable path(".;" + scratch.file("none"));
+    const std::pair<std::string, Outcome::Kind> cases[] = {
+        {"", Outcome::NoClient},
+        {"\"" + recorder + "\" @\\\\srv\\x.sql \"", Outcome::PathUnusable},
+        {batch, Outcome::BatchClient},
+        {batch + ". ", Outcome::BatchClient},
+        {batch + "::$DATA", Outcome::PathUnusable},
+        {"tests\\..\\sqlplus.exe", Outcome::NotFullPath},
+        {"C:sqlplus.exe", Outcome::NotFullPath},
+        {"\\sqlplus.exe", Outcome::NotFullPath},
+        {"sqlplus.exe", Outcome::NotOnPath},
+        {"sqlplus", Outcome::NotOnPath},
+    };
+    for (const auto& [client, kind] : cases) {
+      EXPECT_EQ(launchClient(client, logon).kind, kind) << client;
+      EXPECT_EQ(createLogonShortcut(client, logon).kind, kind) << client;
+    }
+  }
+  ui_test::pump(1000);  // a client started anyway would have written by now
+  for (const std::string& made : {link, ran, pwned, record}) EXPECT_FALSE(fs::exists(made)) << made;
+
+  // A bare name is looked for in PATH's folders alone, and started from there.
+  const std::string onPath = scratch.file("bin");
+  CreateDirectoryA(onPath.c_str(), nullptr);
+  CopyFileA(recorder.c_str(), (onPath + "\\sqlplus.exe").c_str(), FALSE);
+  {
+    const PathVariable path(".;" + onPath);
+    EXPECT_EQ(launchClient("sqlplus", {"scott", "tiger", "orcl"}).kind, Outcome::Done);
+  }
+  for (int i = 0; i < 300 && !fs::exists(record); ++i) ui_test::pump(50);
+  EXPECT_EQ(testfiles::readBytes(record), onPath + "\\sqlplus.exe scott/tiger@orcl");
+  SetEnvironmentVariableA("VOSTRELK_RECORD", nullptr);
+  DeleteFileA(planted.c_str());
+}
+
+}  // namespace
