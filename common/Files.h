@@ -12,8 +12,12 @@
 // another program holds locked, is Unreadable.
 enum class FileState { Missing, Readable, Unreadable };
 [[nodiscard]] FileState fileState(const std::string& path);
-// The file's bytes, read whole; empty unless Readable.
-FileState readFileBytes(const std::string& path, std::string& bytes);
+// The file's bytes, read whole; empty unless Readable. A file larger than
+// maxBytes is Unreadable, and nothing of it is read.
+FileState readFileBytes(const std::string& path, std::string& bytes, size_t maxBytes = 1u << 30);
+// What the file is (its volume and index, as text), the same for every
+// spelling of its path; empty when there is none.
+std::string fileIdentity(const std::string& path);
 // Which file the name leads to and when it was last written (its identity,
 // time and size, as text); empty when there is none. A file replaced by
 // another with the same bytes still gets another stamp.

@@ -11,11 +11,12 @@
 
 #include "Files.h"
 
-FileState readFileBytes(const std::string& path, std::string& bytes) {
+FileState readFileBytes(const std::string& path, std::string& bytes, size_t maxBytes) {
   bytes.clear();
   struct stat st {};
   if (stat(path.c_str(), &st) != 0) return FileState::Missing;
-  if (!S_ISREG(st.st_mode)) return FileState::Unreadable;
+  if (!S_ISREG(st.st_mode) || static_cast<unsigned long long>(st.st_size) > maxBytes)
+    return FileState::Unreadable;
   std::ifstream in(path, std::ios::binary);
   if (!in) return FileState::Unreadable;
   bytes.resize(static_cast<size_t>(st.st_size));
@@ -29,6 +30,12 @@ FileState fileState(const std::string& path) {
   if (stat(path.c_str(), &st) != 0) return FileState::Missing;
   if (!S_ISREG(st.st_mode)) return FileState::Unreadable;
   return std::ifstream(path, std::ios::binary) ? FileState::Readable : FileState::Unreadable;
+}
+
+std::string fileIdentity(const std::string& path) {
+  struct stat st {};
+  if (stat(path.c_str(), &st) != 0) return "";
+  return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
 }
 
 std::string fileStamp(const std::string& path) {

@@ -28,13 +28,14 @@ FileState fileState(const std::string& path) {
 
 // Through the system, not the C++ streams: they would more than triple the
 // program's size.
-FileState readFileBytes(const std::string& path, std::string& bytes) {
+FileState readFileBytes(const std::string& path, std::string& bytes, size_t maxBytes) {
   bytes.clear();
   const FileState state = fileState(path);
   if (state != FileState::Readable) return state;
   const UniqueFile file = openToRead(path);
   LARGE_INTEGER size{};
-  if (!file || !GetFileSizeEx(file.get(), &size) || size.QuadPart > (1 << 30))
+  if (!file || !GetFileSizeEx(file.get(), &size) ||
+      static_cast<unsigned long long>(size.QuadPart) > maxBytes)
     return FileState::Unreadable;
   bytes.resize(static_cast<size_t>(size.QuadPart));
   DWORD read = 0;
@@ -42,6 +43,16 @@ FileState readFileBytes(const std::string& path, std::string& bytes) {
     return FileState::Unreadable;
   bytes.resize(read);
   return FileState::Readable;
+}
+
+std::string fileIdentity(const std::string& path) {
+  const UniqueFile file(CreateFileW(fromAnsi(path).c_str(), 0,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, 0, nullptr));
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!file || !GetFileInformationByHandle(file.get(), &info)) return "";
+  return std::to_string(info.dwVolumeSerialNumber) + ":" + std::to_string(info.nFileIndexHigh) +
+         ":" + std::to_string(info.nFileIndexLow);
 }
 
 std::string fileStamp(const std::string& path) {

@@ -13,7 +13,6 @@ namespace tns {
 namespace {
 
 constexpr int kMaxIncludeDepth = 5;
-constexpr size_t kMaxFileBytes = 4 << 20;  // a tnsnames.ora is a few kilobytes
 
 std::string trim(const std::string& s) {
   const size_t first = s.find_first_not_of(" \t");
@@ -50,18 +49,25 @@ bool isAbsolute(const std::string& path) {
 }
 
 struct Reader {
-  const ReadFile& read;
+  const FileAccess& files;
   std::vector<std::string> names;
   std::set<std::string> seenNames, seenFiles;
+  size_t bytesLeft = kMaxBytes;
 
   void add(const std::string& name) {
     if (isName(name) && seenNames.insert(lower(name)).second) names.push_back(name);
   }
 
   void file(const std::string& path, int depth) {
-    if (depth > kMaxIncludeDepth || !seenFiles.insert(lower(path)).second) return;
+    if (depth > kMaxIncludeDepth || static_cast<int>(seenFiles.size()) >= kMaxFiles ||
+        isDeviceName(path))
+      return;
+    // Known by what it is: t.ora, .\t.ora, T.ORA and d\..\t.ora are one file.
+    const std::string id = files.identity(path);
+    if (id.empty() || !seenFiles.insert(id).second) return;
     std::string bytes;
-    if (!read(path, bytes) || bytes.size() > kMaxFileBytes) return;
+    if (!files.read(path, bytesLeft, bytes)) return;
+    bytesLeft -= std::min(bytesLeft, bytes.size());
     int parens = 0;
     size_t at = 0;
     while (at < bytes.size()) {
@@ -102,8 +108,29 @@ struct Reader {
 
 }  // namespace
 
-std::vector<std::string> readNames(const std::string& file, const ReadFile& read) {
-  Reader reader{read, {}, {}, {}};
+bool isDeviceName(const std::string& path) {
+  const auto sep = [](char c) { return c == '\\' || c == '/'; };
+  if (path.size() >= 4 && sep(path[0]) && sep(path[1]) && (path[2] == '.' || path[2] == '?') &&
+      sep(path[3])) {
+    // \\?\C:\x and \\?\UNC\srv\x are files; everything else there is a device.
+    const std::string rest = path.substr(4);
+    const bool drive = rest.size() >= 3 && std::isalpha(static_cast<unsigned char>(rest[0])) &&
+                       rest[1] == ':' && sep(rest[2]);
+    return path[2] == '.' || !(drive || lower(rest.substr(0, 4)) == "unc\\");
+  }
+  // The reserved names, in any folder and with any extension: CON, NUL.txt.
+  const size_t slash = codepage::lastSeparator(path);
+  std::string name = lower(slash == std::string::npos ? path : path.substr(slash + 1));
+  name = trim(name.substr(0, name.find('.')));
+  if (name == "con" || name == "prn" || name == "aux" || name == "nul" || name == "conin$" ||
+      name == "conout$" || name == "clock$")
+    return true;
+  return name.size() == 4 && (name.compare(0, 3, "com") == 0 || name.compare(0, 3, "lpt") == 0) &&
+         std::isdigit(static_cast<unsigned char>(name[3]));
+}
+
+std::vector<std::string> readNames(const std::string& file, const FileAccess& files) {
+  Reader reader{files, {}, {}, {}};
   reader.file(file, 0);
   return reader.names;
 }

@@ -27,16 +27,17 @@ namespace {
 
 using State = HostSuggestions::State;
 
-bool readWhole(const std::string& path, std::string& bytes) {
-  return readFileBytes(path, bytes) == FileState::Readable;
-}
+const tns::FileAccess kFiles{[](const std::string& path, size_t maxBytes, std::string& bytes) {
+                               return readFileBytes(path, bytes, maxBytes) == FileState::Readable;
+                             },
+                             fileIdentity};
 
 // The names of the first of the client's files that is there.
 std::vector<std::wstring> readClientNames(const std::vector<std::string>& candidates) {
   for (const std::string& file : candidates) {
     if (fileState(file) != FileState::Readable) continue;
     std::vector<std::wstring> names;
-    for (const std::string& n : tns::readNames(file, readWhole)) names.push_back(fromAnsi(n));
+    for (const std::string& n : tns::readNames(file, kFiles)) names.push_back(fromAnsi(n));
     return names;
   }
   return {};
@@ -128,13 +129,18 @@ void HostSuggestions::read(const std::string& clientPath) {
   // Detached: a file on a share that does not answer may hold this thread,
   // never the window, and the process does not wait for it at its end.
   std::thread([state = state_, owner = owner_, candidates = std::move(candidates), generation] {
-    auto names = std::make_shared<std::vector<std::wstring>>(readClientNames(candidates));
-    {
-      const std::lock_guard<std::mutex> hold(state->mutex);
-      if (state->generation != generation) return;  // the client changed meanwhile
-      state->names = std::move(names);
+    // An error here (out of memory on a hostile file) would end the whole
+    // program with the user's unsaved changes: the box offers no names instead.
+    try {
+      auto names = std::make_shared<std::vector<std::wstring>>(readClientNames(candidates));
+      {
+        const std::lock_guard<std::mutex> hold(state->mutex);
+        if (state->generation != generation) return;  // the client changed meanwhile
+        state->names = std::move(names);
+      }
+      PostMessageW(owner, WM_HOSTNAMESREAD, 0, 0);
+    } catch (...) {
     }
-    PostMessageW(owner, WM_HOSTNAMESREAD, 0, 0);
   }).detach();
 }
 

@@ -1,6 +1,8 @@
 // tns_fuzz.cpp: libFuzzer target for the tnsnames.ora reader. The input is
-// split into three files at NUL bytes, which may include each other; the
-// reader must read each file once, and give each name once, with no blank, parenthesis or '='.
+// split into three files at NUL bytes, which may include each other under
+// any spelling of their names (A, ./a, x/../a); the reader must read each
+// file once and within its budget, and give each name once, with no blank,
+// parenthesis or '='.
 #include <cstddef>
 #include <cstdint>
 #include <cctype>
@@ -20,15 +22,30 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     else
       files[part] += input[i];
   }
+  // Each file under many spellings: a, ./a, A, x/../a... are one file.
+  const auto id = [](const std::string& path) {
+    std::string p;
+    for (const char c : path) p += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const size_t slash = p.find_last_of("/\\");
+    return slash == std::string::npos ? p : p.substr(slash + 1);
+  };
   std::set<std::string> read;
-  const auto names = tns::readNames("a", [&](const std::string& path, std::string& bytes) {
-    if (!read.insert(path).second) std::abort();  // each file once: a loop of includes ends
-    if (path == "a" || path == "b" || path == "c") {
-      bytes = files[path[0] - 'a'];
-      return true;
-    }
-    return false;
-  });
+  size_t bytesRead = 0;
+  const auto names = tns::readNames(
+      "a", {[&](const std::string& path, size_t maxBytes, std::string& bytes) {
+              const std::string file = id(path);
+              if (!read.insert(file).second) std::abort();  // each file once, however spelt
+              if (file != "a" && file != "b" && file != "c") return false;
+              if (files[file[0] - 'a'].size() > maxBytes) return false;
+              bytes = files[file[0] - 'a'];
+              bytesRead += bytes.size();
+              return true;
+            },
+            [&](const std::string& path) {
+              const std::string file = id(path);
+              return file == "a" || file == "b" || file == "c" ? file : std::string();
+            }});
+  if (bytesRead > tns::kMaxBytes) std::abort();
   std::set<std::string> seen;
   for (const auto& n : names) {
     if (n.empty() || n.find_first_of(" \t()=\r\n") != std::string::npos) std::abort();
