@@ -42,7 +42,7 @@ TEST_F(TrayTest, IconRecordIsFilledAsTheShellExpects) {
   EXPECT_STREQ(d.szTip, "Vostrelk");
 }
 
-TEST_F(TrayTest, MinimiseHidesLeftButtonBringsBackRightButtonHides) {
+TEST_F(TrayTest, MinimiseHidesToTheIconAndTheIconBringsTheWindowBack) {
   const int before = trayIcons();
   start(kThreeLogons);
   EXPECT_EQ(trayIcons(), before + 1);
@@ -56,36 +56,69 @@ TEST_F(TrayTest, MinimiseHidesLeftButtonBringsBackRightButtonHides) {
     EXPECT_FALSE(IsIconic(form->Handle));
   }
   EXPECT_EQ(trayIcons(), before + 1);  // never a second icon
-
-  trayMessage(form, WM_LBUTTONDOWN);  // already visible: stays, comes to the front
-  EXPECT_TRUE(IsWindowVisible(form->Handle));
-  trayMessage(form, WM_RBUTTONDOWN);
-  EXPECT_FALSE(IsWindowVisible(form->Handle));
-  trayMessage(form, WM_RBUTTONDOWN);  // hidden already: nothing changes
-  EXPECT_FALSE(IsWindowVisible(form->Handle));
-  for (UINT ignored : {WM_MOUSEMOVE, WM_LBUTTONUP, WM_RBUTTONUP, WM_MBUTTONDOWN, WM_LBUTTONDBLCLK})
-    trayMessage(form, ignored);
-  EXPECT_FALSE(IsWindowVisible(form->Handle));
-  trayMessage(form, WM_LBUTTONDOWN);
-  EXPECT_TRUE(IsWindowVisible(form->Handle));
-  for (UINT ignored : {WM_RBUTTONUP, WM_MBUTTONDOWN, WM_RBUTTONDBLCLK}) trayMessage(form, ignored);
-  EXPECT_TRUE(IsWindowVisible(form->Handle));
-  EXPECT_EQ(trayIcons(), before + 1);
 }
 
-TEST_F(TrayTest, ShellRestartRegistersTheIconAgainAndCloseRemovesIt) {
+// The icon as a piece of its own, on a plain window of the test's: the
+// mouse on it, and a shell that restarts.
+class TrayIconTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    owner = CreateWindowExW(0, L"STATIC", L"owner", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr,
+                            nullptr, GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(owner, nullptr);
+    tray.attach(owner);
+  }
+  void TearDown() override {
+    tray.remove();
+    DestroyWindow(owner);
+  }
+  void mouse(UINT message) {
+    EXPECT_TRUE(tray.onMessage(WM_TRAYICON, 1, message));  // never passed on
+    pump(100);
+  }
+  HWND owner = nullptr;
+  TrayIcon tray{Shell_NotifyIconA};
+};
+
+TEST_F(TrayIconTest, LeftButtonBringsTheOwnerBackRightButtonHidesItOthersDoNothing) {
   const int before = trayIcons();
-  start(kThreeLogons);
-  NOTIFYICONDATAA gone = form->tray.TrayIconData();
-  Shell_NotifyIconA(NIM_DELETE, &gone);  // what a restarted shell has forgotten
+  ShowWindow(owner, SW_SHOW);
+  mouse(WM_LBUTTONDOWN);  // already visible: stays, comes to the front
+  EXPECT_TRUE(IsWindowVisible(owner));
+  mouse(WM_RBUTTONDOWN);
+  EXPECT_FALSE(IsWindowVisible(owner));
+  EXPECT_EQ(trayIcons(), before + 1);  // hidden behind its icon
+  mouse(WM_RBUTTONDOWN);               // hidden already: nothing changes
+  EXPECT_FALSE(IsWindowVisible(owner));
+  for (UINT ignored : {WM_MOUSEMOVE, WM_LBUTTONUP, WM_RBUTTONUP, WM_MBUTTONDOWN, WM_LBUTTONDBLCLK})
+    mouse(ignored);
+  EXPECT_FALSE(IsWindowVisible(owner));
+  ShowWindow(owner, SW_MINIMIZE);
+  mouse(WM_LBUTTONDOWN);
+  EXPECT_TRUE(IsWindowVisible(owner));
+  EXPECT_FALSE(IsIconic(owner));
+  for (UINT ignored : {WM_RBUTTONUP, WM_MBUTTONDOWN, WM_RBUTTONDBLCLK}) mouse(ignored);
+  EXPECT_TRUE(IsWindowVisible(owner));
+  EXPECT_EQ(trayIcons(), before + 1);           // never a second icon
+  EXPECT_FALSE(tray.onMessage(WM_USER, 0, 0));  // the owner's own messages are not the icon's
+}
+
+TEST_F(TrayIconTest, ShellRestartRegistersTheIconAgainAndItsOwnerRemovesIt) {
+  const int before = trayIcons();
+  {
+    TrayIcon icon(Shell_NotifyIconA);
+    icon.attach(owner);
+    ASSERT_TRUE(icon.add());
+    NOTIFYICONDATAA gone = icon.TrayIconData();
+    Shell_NotifyIconA(NIM_DELETE, &gone);  // what a restarted shell has forgotten
+    pump(100);
+    ASSERT_EQ(trayIcons(), before);
+    EXPECT_TRUE(icon.onMessage(RegisterWindowMessageW(L"TaskbarCreated"), 0, 0));
+    pump(100);
+    EXPECT_EQ(trayIcons(), before + 1);
+  }
   pump(100);
-  ASSERT_EQ(trayIcons(), before);
-  SendMessageW(form->Handle, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
-  pump(100);
-  EXPECT_EQ(trayIcons(), before + 1);
-  closeWindow();
-  pump(100);
-  EXPECT_EQ(trayIcons(), before);
+  EXPECT_EQ(trayIcons(), before);  // gone with the object that registered it
 }
 
 // A shell still starting: it refuses the icon while Refusals lasts.
