@@ -2,12 +2,15 @@
 // a client path and a logon in, an outcome out (the window only reports it).
 #include <windows.h>
 
+#include <cderr.h>
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
 #include "Common.h"
 #include "Launch.h"
+#include "Messages.h"
 #include "Shortcut.h"
 #include "TestFiles.h"
 #include "WindowTestUtils.h"
@@ -83,6 +86,23 @@ TEST(Launch, ClientPathsThatWouldRunSomethingElseAreRefusedByBothWays) {
   EXPECT_EQ(testfiles::readBytes(record), onPath + "\\sqlplus.exe scott/tiger@orcl");
   SetEnvironmentVariableA("VOSTRELK_RECORD", nullptr);
   DeleteFileA(planted.c_str());
+}
+
+// A file dialog that could not open (Wine opens one whatever it is given:
+// the dialog's functions stand in for Windows') is no Cancel: it says so,
+// with the dialog's own error.
+TEST(Launch, FileDialogThatCannotOpenIsNoCancel) {
+  static DWORD error = 0;
+  const FileDialog failing{[](LPOPENFILENAMEW) -> BOOL { return FALSE; },
+                           []() -> DWORD { return error; }};
+  error = CDERR_INITIALIZATION;
+  const ClientChoice failed = chooseClient(nullptr, L"", &failing);
+  EXPECT_EQ(failed.outcome.kind, Outcome::Failed);
+  EXPECT_EQ(failed.outcome.error, DWORD{CDERR_INITIALIZATION});
+  EXPECT_EQ(messages::outcomeText(messages::Action::ChooseClient, failed.outcome),
+            L"ファイルを選ぶダイアログを開けませんでした。(エラー 0x00000002)");
+  error = 0;  // Cancel
+  EXPECT_EQ(chooseClient(nullptr, L"", &failing).outcome.kind, Outcome::Cancelled);
 }
 
 }  // namespace

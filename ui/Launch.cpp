@@ -98,7 +98,7 @@ Outcome createLogonShortcut(const std::string& path, const Logon& logon) {
   return {};
 }
 
-ClientChoice chooseClient(HWND owner, const std::wstring& offered) {
+ClientChoice chooseClient(HWND owner, const std::wstring& offered, const FileDialog* dialog) {
   ClientChoice choice;
   std::wstring file = offered;
   file.resize(32768, L'\0');
@@ -113,25 +113,28 @@ ClientChoice chooseClient(HWND owner, const std::wstring& offered) {
   // program, it slows every start for a button used once), and only from the
   // system folder: a comdlg32.dll planted beside the program (in Downloads,
   // on a share) must never run in it.
-  const UniqueModule dialogs{
-      LoadLibraryExW(L"comdlg32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)};
-  if (!dialogs) {
-    choice.outcome = {Outcome::Failed, GetLastError()};
-    return choice;
+  UniqueModule dialogs;
+  FileDialog system{};
+  if (!dialog) {
+    dialogs.reset(LoadLibraryExW(L"comdlg32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
+    if (!dialogs) {
+      choice.outcome = {Outcome::Failed, GetLastError()};
+      return choice;
+    }
+    const auto procedure = [&](const char* name) {
+      return reinterpret_cast<void*>(GetProcAddress(dialogs.get(), name));
+    };
+    system = {reinterpret_cast<decltype(&GetOpenFileNameW)>(procedure("GetOpenFileNameW")),
+              reinterpret_cast<decltype(&CommDlgExtendedError)>(procedure("CommDlgExtendedError"))};
+    if (!system.open || !system.error) {
+      choice.outcome = {Outcome::Failed, ERROR_PROC_NOT_FOUND};
+      return choice;
+    }
+    dialog = &system;
   }
-  const auto procedure = [&](const char* name) {
-    return reinterpret_cast<void*>(GetProcAddress(dialogs.get(), name));
-  };
-  const auto open = reinterpret_cast<decltype(&GetOpenFileNameW)>(procedure("GetOpenFileNameW"));
-  const auto extendedError =
-      reinterpret_cast<decltype(&CommDlgExtendedError)>(procedure("CommDlgExtendedError"));
-  if (!open || !extendedError) {
-    choice.outcome = {Outcome::Failed, ERROR_PROC_NOT_FOUND};
-    return choice;
-  }
-  if (!open(&ofn)) {
+  if (!dialog->open(&ofn)) {
     // Cancel leaves no error; a dialog that could not open does.
-    if (const DWORD error = extendedError()) choice.outcome = {Outcome::Failed, error};
+    if (const DWORD error = dialog->error()) choice.outcome = {Outcome::Failed, error};
     return choice;
   }
   file.resize(wcslen(file.c_str()));

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <windows.h>
+#include <commdlg.h>
 
 #include <string>
 #include <utility>
@@ -51,6 +52,14 @@ struct ClientChoice {
   std::string path;   // Done: as ANSI text (a short name where the long one does not fit)
   std::wstring file;  // the file the dialog gave
 };
+// The file dialog's two functions, from comdlg32.dll loaded from the system
+// folder; tests give ones of their own, which fail as Windows can.
+struct FileDialog {
+  decltype(&GetOpenFileNameW) open;
+  decltype(&CommDlgExtendedError) error;
+};
 // The file dialog for the client's executable, owned by owner, offering
-// offered (the file chosen last).
-[[nodiscard]] ClientChoice chooseClient(HWND owner, const std::wstring& offered);
+// offered (the file chosen last). A dialog that could not open is Failed
+// with its own error (CommDlgExtendedError), never taken for Cancel.
+[[nodiscard]] ClientChoice chooseClient(HWND owner, const std::wstring& offered,
+                                        const FileDialog* dialog = nullptr);
