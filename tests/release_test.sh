@@ -16,8 +16,8 @@ check "the zip of version $version matches SHA256SUMS" \
   bash -c "cd '$dist' && [ -f '$zip' ] && sha256sum --quiet -c SHA256SUMS"
 check "BUILDINFO.txt names the toolchain" grep -q '^g++-mingw-w64-x86-64-posix ' "$dist/BUILDINFO.txt"
 members=$(unzip -Z1 "$zip" | tr '\n' ' ')
-check "the zip holds one folder with the exe, the readme and the notices" \
-  [ "$members" = "$name/ $name/Vostrelk.exe $name/readme.txt $name/THIRD-PARTY-NOTICES.txt " ]
+check "the zip holds one folder with the exe, the readme, the licence and the notices" \
+  [ "$members" = "$name/ $name/Vostrelk.exe $name/readme.txt $name/LICENSE.txt $name/THIRD-PARTY-NOTICES.txt " ]
 commit_day=$(date -u -d "@$(git -C "$VOSTRELK_ROOT" log -1 --format=%ct HEAD)" +%Y-%m-%d)
 check "members are dated at the commit" bash -c "unzip -l '$zip' | grep -q ' $commit_day '"
 
@@ -38,6 +38,11 @@ sys.exit(any(w(l) > 80 for l in open(sys.argv[1], encoding="utf-8-sig").read().s
 }
 check "the readme's lines are at most 80 columns" narrow "$readme"
 check "the readme points to the notices" grep -q THIRD-PARTY-NOTICES.txt "$readme"
+check "the licence is the MIT License of the project" bash -c "head -n1 '$work/LICENSE.txt' | grep -q '^MIT License' &&
+  grep -q 'Copyright (c) 2026 Vostrelk developers' '$work/LICENSE.txt' &&
+  grep -q 'Permission is hereby granted, free of charge' '$work/LICENSE.txt'"
+check "the readme grants the MIT License and points to LICENSE.txt" \
+  bash -c "grep -q 'MIT ライセンス' '$readme' && grep -q LICENSE.txt '$readme'"
 check "the notices name the GCC Runtime Library Exception" \
   grep -q 'GCC Runtime Library Exception' "$work/THIRD-PARTY-NOTICES.txt"
 check "the notices hold winpthreads' licence" grep -q 'winpthreads' "$work/THIRD-PARTY-NOTICES.txt"
