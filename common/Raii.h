@@ -68,6 +68,9 @@ inline void destroyIcon(HICON i) {
 inline void findClose(HANDLE h) {
   ::FindClose(h);
 }
+inline void regCloseKey(HKEY k) {
+  ::RegCloseKey(k);
+}
 
 using UniqueHandle = UniqueAny<HANDLE, closeHandle>;
 using UniqueFont = UniqueAny<HFONT, deleteGdiObject>;
@@ -75,6 +78,7 @@ using UniqueModule = UniqueAny<HMODULE, freeLibrary>;
 using UniqueIcon = UniqueAny<HICON, destroyIcon>;
 using UniqueFile = UniqueAny<HANDLE, closeHandle, InvalidHandleValue>;
 using UniqueFind = UniqueAny<HANDLE, findClose, InvalidHandleValue>;
+using UniqueKey = UniqueAny<HKEY, regCloseKey>;
 template <typename T>
 using UniqueCoTaskMem = UniqueAny<T*, freeCoTaskMem>;
 

@@ -26,7 +26,8 @@ std::string lower(std::string s) {
 }
 
 // A net service name: letters, digits and the few marks names use, and the
-// code page's double-byte characters; never a blank, a parenthesis or '='.
+// code page's double-byte characters; never a blank, a quote, a parenthesis
+// or '='.
 bool isName(const std::string& s) {
   if (s.empty()) return false;
   for (size_t i = 0; i < s.size(); i += codepage::charLength(s, i)) {
@@ -48,14 +49,136 @@ bool isAbsolute(const std::string& path) {
          (!path.empty() && (path[0] == '\\' || path[0] == '/'));
 }
 
+// The line without its comment: '#' starts one, unless it is escaped (\#)
+// or quoted. A quote left open ends with its line.
+std::string withoutComment(const std::string& line) {
+  char quote = 0;
+  for (size_t i = 0; i < line.size();) {
+    const size_t n = codepage::charLength(line, i);
+    const char c = line[i];
+    if (n == 1 && c == '\\' && i + 1 < line.size()) {
+      i += 1 + codepage::charLength(line, i + 1);
+      continue;
+    }
+    if (n == 1 && quote == 0 && c == '#') return line.substr(0, i);
+    if (n == 1 && (c == '"' || c == '\'')) quote = quote == 0 ? c : (quote == c ? 0 : quote);
+    i += n;
+  }
+  return line;
+}
+
+// One entry's text as the client reads it: literals (escapes and quotes
+// kept as written, blanks around them dropped), and ( ) = , outside them.
+struct Token {
+  char kind;  // '(', ')', '=', ',', or 'L' for a literal
+  std::string text;
+};
+
+std::vector<Token> tokens(const std::string& entry) {
+  std::vector<Token> out;
+  std::string literal;
+  char quote = 0;
+  const auto endLiteral = [&] {
+    std::string text = trim(literal);
+    if (!text.empty()) out.push_back({'L', std::move(text)});
+    literal.clear();
+  };
+  for (size_t i = 0; i < entry.size();) {
+    size_t n = codepage::charLength(entry, i);
+    const char c = entry[i];
+    if (n == 1 && c == '\\' && i + 1 < entry.size()) n += codepage::charLength(entry, i + 1);
+    if (n == 1 && quote == 0 && std::strchr("()=,", c) != nullptr) {
+      endLiteral();
+      out.push_back({c, {}});
+    } else {
+      if (n == 1 && (c == '"' || c == '\'')) quote = quote == 0 ? c : (quote == c ? 0 : quote);
+      literal.append(entry, i, n);
+    }
+    i += n;
+  }
+  endLiteral();
+  return out;
+}
+
+// Reads an entry's descriptor the way the client parses it:
+//   value := literal | pair...        pair := ( literal [= [value | list]] )
+// where list is literals separated by commas. Nesting is bounded: a file
+// of a million '(' must not take the stack.
+class Descriptor {
+ public:
+  explicit Descriptor(const std::vector<Token>& t, size_t at) : t_(t), at_(at) {}
+
+  // Whether the tokens from at are one whole value, nothing left over.
+  bool wholeValue() {
+    if (kind() == 'L') {
+      ++at_;
+    } else {
+      if (kind() != '(') return false;
+      while (kind() == '(')
+        if (!pair(0)) return false;
+    }
+    return at_ == t_.size();
+  }
+
+ private:
+  static constexpr int kMaxDepth = 64;
+
+  char kind() const { return at_ < t_.size() ? t_[at_].kind : '\0'; }
+  bool take(char k) { return kind() == k && (++at_, true); }
+
+  bool pair(int depth) {
+    if (depth > kMaxDepth || !take('(') || !take('L')) return false;
+    if (take('=')) {
+      if (take('L')) {
+        while (take(','))
+          if (!take('L')) return false;
+      } else {
+        while (kind() == '(')
+          if (!pair(depth + 1)) return false;
+      }
+    }
+    return take(')');
+  }
+
+  const std::vector<Token>& t_;
+  size_t at_;
+};
+
+// An included file's path as written: quotes around it go.
+std::string unquoted(std::string path) {
+  if (path.size() >= 2 && (path.front() == '"' || path.front() == '\'') &&
+      path.back() == path.front())
+    path = path.substr(1, path.size() - 2);
+  return path;
+}
+
 struct Reader {
   const FileAccess& files;
+  std::vector<std::string>* read;
   std::vector<std::string> names;
   std::set<std::string> seenNames, seenFiles;
   size_t bytesLeft = kMaxBytes;
 
-  void add(const std::string& name) {
-    if (isName(name) && seenNames.insert(lower(name)).second) names.push_back(name);
+  // NAME[, NAME...] = descriptor, or IFILE = path. An entry that breaks
+  // these rules defines nothing, and hides nothing after it.
+  void entry(const std::string& text, const std::string& path, int depth) {
+    const std::vector<Token> t = tokens(text);
+    std::vector<std::string> entryNames;
+    size_t at = 0;
+    for (;; at += 2) {
+      if (at >= t.size() || t[at].kind != 'L' || !isName(t[at].text)) return;
+      entryNames.push_back(t[at].text);
+      if (at + 1 >= t.size() || t[at + 1].kind != ',') break;
+    }
+    if (++at >= t.size() || t[at].kind != '=' || !Descriptor(t, ++at).wholeValue()) return;
+    if (entryNames.size() == 1 && lower(entryNames[0]) == "ifile") {
+      if (t[at].kind != 'L') return;
+      const std::string included = unquoted(t[at].text);
+      file(isAbsolute(included) ? included : folderOf(path) + included, depth + 1);
+      return;
+    }
+    for (const std::string& name : entryNames)
+      if (seenNames.insert(lower(name)).second) names.push_back(name);
   }
 
   void file(const std::string& path, int depth) {
@@ -67,42 +190,29 @@ struct Reader {
     if (id.empty() || !seenFiles.insert(id).second) return;
     std::string bytes;
     if (!files.read(path, bytesLeft, bytes)) return;
+    if (read) read->push_back(path);
     bytesLeft -= std::min(bytesLeft, bytes.size());
-    int parens = 0;
-    size_t at = 0;
+    // Notepad starts a file it saves as UTF-8 with a byte order mark.
+    size_t at = bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+    // A line that starts in the first column starts an entry; one that
+    // starts with a blank or a parenthesis goes on with the entry above.
+    // Lines that go on before any entry belong to none.
+    std::string text;
+    bool inEntry = false;
     while (at < bytes.size()) {
-      size_t end = bytes.find('\n', at);
+      size_t end = bytes.find_first_of("\r\n", at);
       if (end == std::string::npos) end = bytes.size();
-      std::string line = bytes.substr(at, end - at);
-      at = end + 1;
-      if (const size_t hash = line.find('#'); hash != std::string::npos) line.resize(hash);
-      if (!line.empty() && line.back() == '\r') line.pop_back();
-      std::string rest = line;
-      const bool starts = parens == 0 && !line.empty() && !std::strchr(" \t()=", line[0]);
-      if (starts) {
-        const size_t eq = line.find('=');
-        if (eq == std::string::npos) continue;  // no '=': not an entry
-        const std::string key = trim(line.substr(0, eq));
-        rest = line.substr(eq + 1);
-        if (lower(key) == "ifile") {
-          std::string included = trim(rest);
-          if (included.size() >= 2 && included.front() == '"' && included.back() == '"')
-            included = included.substr(1, included.size() - 2);
-          if (!included.empty())
-            file(isAbsolute(included) ? included : folderOf(path) + included, depth + 1);
-          continue;
-        }
-        for (size_t from = 0; from <= key.size();) {
-          const size_t comma = std::min(key.find(',', from), key.size());
-          add(trim(key.substr(from, comma - from)));
-          from = comma + 1;
-        }
+      const std::string line = bytes.substr(at, end - at);
+      at = end + (bytes.compare(end, 2, "\r\n") == 0 ? 2 : 1);
+      if (line.empty() || line[0] == '#') continue;
+      if (std::strchr(" \t()", line[0]) == nullptr) {
+        if (inEntry) entry(text, path, depth);
+        text.clear();
+        inEntry = true;
       }
-      for (const char c : rest) {
-        if (c == '(') ++parens;
-        if (c == ')' && parens > 0) --parens;
-      }
+      if (inEntry) text += withoutComment(line) + " ";
     }
+    if (inEntry) entry(text, path, depth);
   }
 };
 
@@ -129,27 +239,41 @@ bool isDeviceName(const std::string& path) {
          std::isdigit(static_cast<unsigned char>(name[3]));
 }
 
-std::vector<std::string> readNames(const std::string& file, const FileAccess& files) {
-  Reader reader{files, {}, {}, {}};
+std::vector<std::string> readNames(const std::string& file, const FileAccess& files,
+                                   std::vector<std::string>* read) {
+  Reader reader{files, read, {}, {}, {}};
   reader.file(file, 0);
   return reader.names;
 }
 
-std::vector<std::string> candidateFiles(const std::string& clientPath,
-                                        const std::string& tnsAdmin) {
-  std::vector<std::string> files;
-  if (!trim(tnsAdmin).empty()) {
-    const std::string dir = trim(tnsAdmin);
-    files.push_back(codepage::endsWithChar(dir, '\\') || codepage::endsWithChar(dir, '/')
-                        ? dir + "tnsnames.ora"
-                        : dir + "\\tnsnames.ora");
-  }
+std::string oracleHomeOf(const std::string& clientPath) {
   const std::string dir = folderOf(clientPath);  // with its separator
-  if (dir.empty()) return files;
-  files.push_back(dir + "network\\admin\\tnsnames.ora");
+  if (dir.empty()) return "";
   const std::string parent = folderOf(dir.substr(0, dir.size() - 1));
-  if (!parent.empty() && lower(dir.substr(parent.size())) == "bin\\")
-    files.push_back(parent + "network\\admin\\tnsnames.ora");
+  if (parent.size() < 2 ||
+      lower(dir.substr(parent.size(), dir.size() - parent.size() - 1)) != "bin")
+    return "";
+  return parent.substr(0, parent.size() - 1);
+}
+
+std::vector<std::string> candidateFiles(const std::string& clientPath, const std::string& tnsAdmin,
+                                        const HomeKey& key) {
+  // A file in folder, however the folder ends.
+  const auto in = [](std::string folder, const char* file) {
+    folder = trim(folder);
+    if (codepage::endsWithChar(folder, '\\') || codepage::endsWithChar(folder, '/'))
+      folder.pop_back();
+    return folder + file;
+  };
+  if (!trim(tnsAdmin).empty()) return {in(tnsAdmin, "\\tnsnames.ora")};
+  if (!trim(key.tnsAdmin).empty()) return {in(key.tnsAdmin, "\\tnsnames.ora")};
+  std::vector<std::string> files;
+  if (!trim(key.baseHome).empty())
+    files.push_back(in(key.baseHome, "\\network\\admin\\tnsnames.ora"));
+  if (const std::string home = oracleHomeOf(clientPath); !home.empty())
+    files.push_back(in(home, "\\network\\admin\\tnsnames.ora"));
+  if (const std::string dir = folderOf(clientPath); !dir.empty())
+    files.push_back(in(dir, "\\network\\admin\\tnsnames.ora"));
   return files;
 }
 

@@ -29,18 +29,42 @@ constexpr size_t kMaxBytes = 4 << 20;
 [[nodiscard]] bool isDeviceName(const std::string& path);
 
 // The names a tnsnames.ora defines, once each (letter case ignored, the
-// first spelling kept), in file order. A name starts in the first column and
-// is followed by '=', or by more names separated by commas and then '='; a
-// descriptor in parentheses may span lines; '#' starts a comment;
-// IFILE=<path> includes another file, relative to the including one, to a
-// depth of 5, each file once however its path is spelt, within kMaxFiles
-// and kMaxBytes, never a device. What cannot be read or makes no sense is
-// passed over: the result is what could be read, or nothing.
-std::vector<std::string> readNames(const std::string& file, const FileAccess& files);
+// first spelling kept), in file order, read by the client's rules: a line
+// that starts in the first column starts an entry, one that starts with a
+// blank or a parenthesis goes on with it; an entry is NAME[, NAME...] =
+// descriptor, the names without blanks, the descriptor whole and its
+// parentheses closed, else it defines nothing and hides nothing after it;
+// '#' starts a comment unless escaped (\#) or quoted. IFILE = path includes
+// another file, relative to the including one, to a depth of 5, each file
+// once however its path is spelt, within kMaxFiles and kMaxBytes, never a
+// device. read, when given, gets the path of every file read.
+std::vector<std::string> readNames(const std::string& file, const FileAccess& files,
+                                   std::vector<std::string>* read = nullptr);
 
-// Where the client looks for its tnsnames.ora, first found wins: the folder
-// TNS_ADMIN names, network\admin beside the client (Instant Client), and
-// network\admin above it when it lies in a bin folder (an Oracle home).
-std::vector<std::string> candidateFiles(const std::string& clientPath, const std::string& tnsAdmin);
+// What the registry key of the client's Oracle home says
+// (HKEY_LOCAL_MACHINE\SOFTWARE\ORACLE\KEY_<home name>); empty when unset.
+struct HomeKey {
+  std::string tnsAdmin;  // TNS_ADMIN
+  std::string baseHome;  // ORACLE_BASE_HOME: a read-only home's own files
+};
+
+// The Oracle home of a client in its bin folder (the folder above it, with
+// no separator at the end); empty for any other client (Instant Client).
+std::string oracleHomeOf(const std::string& clientPath);
+
+// Where the client looks for its tnsnames.ora, the first found wins. When
+// TNS_ADMIN is set, in the environment (tnsAdmin) or else in the home's key,
+// there and nowhere else. Otherwise network\admin under the base home of a
+// read-only home, then under the Oracle home, then beside the client (an
+// Instant Client's own network\admin).
+std::vector<std::string> candidateFiles(const std::string& clientPath, const std::string& tnsAdmin,
+                                        const HomeKey& key = {});
+
+// The same for the client at clientPath on this system, its environment and
+// its registry (TnsNamesWin.cpp).
+std::vector<std::string> clientFiles(const std::string& clientPath);
+// The key of the Oracle home at home, in the registry's 64-bit view or else
+// its 32-bit one (a 32-bit client's); empty when no key names it.
+HomeKey homeKey(const std::string& home);
 
 }  // namespace tns

@@ -296,11 +296,16 @@ TEST_F(FormTest, EnterLaunchesFromListAndBoxesButClicksAFocusedButton) {
 }
 
 // The host box offers the net service names of the client's tnsnames.ora
-// (here where TNS_ADMIN points), read when the box first gets the focus.
+// (here where TNS_ADMIN points), read when the box first gets the focus, and
+// again when a file has changed since. A file included under many spellings
+// of its name is one file.
 TEST_F(FormTest, HostBoxOffersTheClientsNetServiceNames) {
   const ComInit com;
-  writeBytes(scratch.file("tnsnames.ora"),
-             "ORCL =\n  (DESCRIPTION=(ADDRESS=(HOST=db)(PORT=1521)))\norclpdb1=(x)\nPROD=(y)\n");
+  writeBytes(
+      scratch.file("tnsnames.ora"),
+      "ORCL =\n  (DESCRIPTION=(ADDRESS=(HOST=db)(PORT=1521)))\norclpdb1=(x)\n"
+      "IFILE=sub.ora\nIFILE=.\\SUB.ORA\nIFILE=x\\..\\sub.ora\nIFILE=tnsnames.ora\nPROD=(y)\n");
+  writeBytes(scratch.file("sub.ora"), "# none yet\n");
   SetEnvironmentVariableA("TNS_ADMIN", scratch.path().string().c_str());
   start(kThreeLogons);
   useClient(recorderWithBlank());
@@ -309,6 +314,12 @@ TEST_F(FormTest, HostBoxOffersTheClientsNetServiceNames) {
   typeInto(form->edtHost, L"");
   for (int i = 0; i < 100 && form->hosts.names().size() < 3; ++i) pump(20);
   EXPECT_EQ(form->hosts.names(), (std::vector<std::wstring>{L"ORCL", L"orclpdb1", L"PROD"}));
+  writeBytes(scratch.file("sub.ora"), "ADDED=(z)\n");
+  SetFocus(form->edtUser);
+  SetFocus(form->edtHost);
+  for (int i = 0; i < 100 && form->hosts.names().size() < 4; ++i) pump(20);
+  EXPECT_EQ(form->hosts.names(),
+            (std::vector<std::wstring>{L"ORCL", L"orclpdb1", L"ADDED", L"PROD"}));
 
   // A prefix in any letter case opens the list; Down and Enter take a name
   // into the box and start nothing.

@@ -7,6 +7,10 @@
 
 #include "TnsNames.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace {
 
 using Names = std::vector<std::string>;
@@ -67,14 +71,35 @@ TEST(TnsNames, ReadsTheNamesAsTheClientDoes) {
            Case{"a comma list",
                 {{"d/tnsnames.ora", "A, B ,c.world = " + descriptor + "\n"}},
                 {"A", "B", "c.world"}},
-           Case{"a descriptor over lines, a word in the first column inside it",
+           Case{"a word in the first column starts an entry: the one above breaks",
                 {{"d/tnsnames.ora",
                   "ORCL =\n  (DESCRIPTION =\nHOST=inside\n (ADDRESS=(HOST=h))\n)\n"
                   "PROD=(x)\n"}},
-                {"ORCL", "PROD"}},
+                {"PROD"}},
            Case{"CR LF",
                 {{"d/tnsnames.ora", "ORCL =\r\n  (x\r\n)\r\nPROD=(y)\r\n"}},
                 {"ORCL", "PROD"}},
+           Case{"CR alone, and a byte order mark",
+                {{"d/tnsnames.ora", "\xEF\xBB\xBFORCL =\r  (x\r)\rPROD=(y)\r"}},
+                {"ORCL", "PROD"}},
+           Case{"the reference's layouts: a name alone, an alias list over lines",
+                {{"d/tnsnames.ora",
+                  "sales\n  =\n (DESCRIPTION=\n   (ADDRESS_LIST=\n     (LOAD_BALANCE=on)\n"
+                  "     (ADDRESS=(PROTOCOL=tcp)(HOST=sales1-server)(PORT=1521)))\n"
+                  "   (CONNECT_DATA=\n     (SERVICE_NAME=sales.us.example.com)))\n"
+                  "hr,\n  hr.world = "
+                  "(DESCRIPTION=(ADDRESS=(HOST=h))\n(CONNECT_DATA=(SID=hr))\n)\n"}},
+                {"sales", "hr", "hr.world"}},
+           Case{"'#' escaped or quoted is not a comment",
+                {{"d/tnsnames.ora",
+                  "A=(DESCRIPTION=(HOST=h\\#1)) # (\nB=(x=\"p#w\")(y='#')\n  # )\nC=(z)\n"}},
+                {"A", "B", "C"}},
+           Case{"a broken entry hides only itself",
+                {{"d/tnsnames.ora",
+                  "A=(DESCRIPTION=(ADDRESS=(HOST=a)\nB=(x)\nC=(x))\nD=(x)(\nE=x y\n"
+                  "hello\nMY DB=(x)\nF=\nG=(x)=(y)\n" +
+                      std::string(10000, '(') + "\nH=(x)\n"}},
+                {"B", "E", "H"}},
            Case{"not in the first column",
                 {{"d/tnsnames.ora", "  INDENTED = (x)\nORCL=(y)\n"}},
                 {"ORCL"}},
@@ -101,8 +126,9 @@ TEST(TnsNames, ReadsTheNamesAsTheClientDoes) {
                 {{"d/tnsnames.ora", "IFILE=gone.ora\nA=(x)\n"}},
                 {"A"}},
            Case{"unbalanced and garbage: what can be read",
-                {{"d/tnsnames.ora", "A=((\nB=(x)\n))\nC==\n=(x)\n(D)=1\nE F=(x)\n\x81=(x)\n"}},
-                {"A", "C"}},
+                {{"d/tnsnames.ora",
+                  "A=((\nB=(x)\n))\nC==\n=(x)\n(D)=1\nE F=(x)\n\x81=(x)\nF=(x)\n"}},
+                {"F"}},
            Case{"no file", {}, {}},
            Case{"devices are never opened",
                 {{"d/tnsnames.ora", "IFILE=CON\nIFILE=\\\\.\\COM1\nIFILE=nul.ora\nA=(x)\n"},
@@ -152,15 +178,60 @@ TEST(TnsNames, DevicesAreKnownByTheirNames) {
     EXPECT_FALSE(tns::isDeviceName(file)) << file;
 }
 
+// TNS_ADMIN, from the environment or else the home's registry key, is the
+// only place; otherwise a read-only home's base home, the home, the client's
+// own folder.
 TEST(TnsNames, TheClientsPlacesForItsFileFirstFoundWins) {
-  EXPECT_EQ(tns::candidateFiles("C:\\app\\product\\19.0.0\\client_1\\BIN\\sqlplus.exe", ""),
-            (Names{"C:\\app\\product\\19.0.0\\client_1\\BIN\\network\\admin\\tnsnames.ora",
-                   "C:\\app\\product\\19.0.0\\client_1\\network\\admin\\tnsnames.ora"}));
-  EXPECT_EQ(
-      tns::candidateFiles("C:\\instantclient_21_9\\sqlplus.exe", "D:\\tns\\"),
-      (Names{"D:\\tns\\tnsnames.ora", "C:\\instantclient_21_9\\network\\admin\\tnsnames.ora"}));
+  const std::string home = "C:\\app\\product\\19.0.0\\client_1";
+  const std::string client = home + "\\BIN\\sqlplus.exe";
+  EXPECT_EQ(tns::oracleHomeOf(client), home);
+  EXPECT_EQ(tns::candidateFiles(client, ""), (Names{home + "\\network\\admin\\tnsnames.ora",
+                                                    home + "\\BIN\\network\\admin\\tnsnames.ora"}));
+  EXPECT_EQ(tns::candidateFiles(client, "", {"", "C:\\app\\homes\\OraClient19Home1\\"}),
+            (Names{"C:\\app\\homes\\OraClient19Home1\\network\\admin\\tnsnames.ora",
+                   home + "\\network\\admin\\tnsnames.ora",
+                   home + "\\BIN\\network\\admin\\tnsnames.ora"}));
+  EXPECT_EQ(tns::candidateFiles(client, "", {"E:\\net", "C:\\base"}),
+            Names{"E:\\net\\tnsnames.ora"});
+  EXPECT_EQ(tns::candidateFiles(client, " D:\\tns\\", {"E:\\net", ""}),
+            Names{"D:\\tns\\tnsnames.ora"});
+  EXPECT_EQ(tns::candidateFiles("C:\\instantclient_21_9\\sqlplus.exe", ""),
+            Names{"C:\\instantclient_21_9\\network\\admin\\tnsnames.ora"});
+  EXPECT_EQ(tns::oracleHomeOf("C:\\instantclient_21_9\\sqlplus.exe"), "");
   EXPECT_EQ(tns::candidateFiles("", "D:\\tns"), Names{"D:\\tns\\tnsnames.ora"});
   EXPECT_EQ(tns::candidateFiles("sqlplus.exe", ""), Names{});
 }
+
+#ifdef _WIN32
+// The home's key is found by its ORACLE_HOME, written as the registry and
+// its users write it (another letter case, '/', a separator at the end).
+TEST(TnsNames, TheHomesRegistryKeyIsFoundByItsOracleHome) {
+  const wchar_t* const key = L"SOFTWARE\\ORACLE\\KEY_VkTestHome";
+  HKEY k = nullptr;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, key, 0, nullptr, 0, KEY_WRITE | KEY_WOW64_64KEY,
+                            nullptr, &k, nullptr),
+            ERROR_SUCCESS);
+  const auto set = [&](const wchar_t* name, const std::wstring& value) {
+    RegSetValueExW(k, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                   static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+  };
+  set(L"ORACLE_HOME", L"c:/VK/Client_1\\");
+  set(L"ORACLE_BASE_HOME", L"C:\\vk\\homes\\OraClient");
+  const std::string client = "C:\\vk\\client_1\\bin\\sqlplus.exe";
+  SetEnvironmentVariableA("TNS_ADMIN", nullptr);
+  EXPECT_EQ(tns::clientFiles(client),
+            (Names{"C:\\vk\\homes\\OraClient\\network\\admin\\tnsnames.ora",
+                   "C:\\vk\\client_1\\network\\admin\\tnsnames.ora",
+                   "C:\\vk\\client_1\\bin\\network\\admin\\tnsnames.ora"}));
+  set(L"TNS_ADMIN", L"C:\\vk\\net");
+  EXPECT_EQ(tns::clientFiles(client), Names{"C:\\vk\\net\\tnsnames.ora"});
+  EXPECT_EQ(tns::homeKey("C:\\vk\\client_2").tnsAdmin, "");  // another home: not this key
+  SetEnvironmentVariableA("TNS_ADMIN", "D:\\tns");
+  EXPECT_EQ(tns::clientFiles(client), Names{"D:\\tns\\tnsnames.ora"});
+  SetEnvironmentVariableA("TNS_ADMIN", nullptr);
+  RegCloseKey(k);
+  RegDeleteKeyExW(HKEY_LOCAL_MACHINE, key, KEY_WOW64_64KEY, 0);
+}
+#endif
 
 }  // namespace

@@ -14,33 +14,64 @@
 #include "Raii.h"
 #include "TnsNames.h"
 
-// Shared by the window's thread, the reading thread and the list's
+// Each file a read looked at, with its stamp taken just before it was read
+// (kUnread when it could not be): a read is due again when any differs.
+using Seen = std::vector<std::pair<std::string, std::string>>;
+const char* const kUnread = "?";
+
+// Shared by the window's thread, the reading threads and the list's
 // enumerators (which Windows may call from a thread of its own).
 struct HostSuggestions::State {
   std::mutex mutex;
   std::shared_ptr<const std::vector<std::wstring>> names =
       std::make_shared<std::vector<std::wstring>>();
+  std::vector<std::string> candidates;  // where the names were looked for
+  Seen seen;
   std::atomic<unsigned> generation{0};  // the newest read; older ones are dropped
+  std::atomic<int> reading{0};
 };
 
 namespace {
 
 using State = HostSuggestions::State;
 
-const tns::FileAccess kFiles{[](const std::string& path, size_t maxBytes, std::string& bytes) {
-                               return readFileBytes(path, bytes, maxBytes) == FileState::Readable;
-                             },
-                             fileIdentity};
+struct ClientNames {
+  std::vector<std::string> candidates;
+  Seen seen;
+  std::vector<std::wstring> names;
+};
 
 // The names of the first of the client's files that is there.
-std::vector<std::wstring> readClientNames(const std::vector<std::string>& candidates) {
-  for (const std::string& file : candidates) {
-    if (fileState(file) != FileState::Readable) continue;
-    std::vector<std::wstring> names;
-    for (const std::string& n : tns::readNames(file, kFiles)) names.push_back(fromAnsi(n));
-    return names;
+ClientNames readClientNames(std::vector<std::string> candidates) {
+  ClientNames out{std::move(candidates), {}, {}};
+  const tns::FileAccess files{[&](const std::string& path, size_t maxBytes, std::string& bytes) {
+                                if (readFileBytes(path, bytes, maxBytes) == FileState::Readable)
+                                  return true;
+                                out.seen.emplace_back(path, kUnread);
+                                return false;
+                              },
+                              [&](const std::string& path) {
+                                out.seen.emplace_back(path, fileStamp(path));
+                                return fileIdentity(path);
+                              }};
+  for (const std::string& file : out.candidates) {
+    const FileState state = fileState(file);
+    out.seen.emplace_back(file, state == FileState::Unreadable ? kUnread : fileStamp(file));
+    if (state != FileState::Readable) continue;
+    for (const std::string& n : tns::readNames(file, files)) out.names.push_back(fromAnsi(n));
+    break;
   }
-  return {};
+  return out;
+}
+
+// Whether the client's names would be read from the same files as they
+// were, none of which has changed since.
+bool unchanged(const std::vector<std::string>& before, const std::vector<std::string>& candidates,
+               const Seen& seen) {
+  if (candidates != before) return false;
+  for (const auto& [path, stamp] : seen)
+    if (fileStamp(path) != stamp) return false;
+  return true;
 }
 
 // The list's source of strings: a snapshot of the names at each Reset.
@@ -100,18 +131,21 @@ HostSuggestions::HostSuggestions() : state_(std::make_shared<State>()) {}
 HostSuggestions::~HostSuggestions() = default;
 
 void HostSuggestions::boxFocused(HWND owner, HWND box, const std::string& clientPath) {
-  if (com_) return;
-  com_ = std::make_unique<Com>();
-  owner_ = owner;
-  auto* source = new NameEnum(state_);
-  ComPtr<IUnknown> list;
-  *list.putVoid() = static_cast<IUnknown*>(source);
-  if (SUCCEEDED(CoCreateInstance(CLSID_AutoComplete, nullptr, CLSCTX_INPROC_SERVER,
-                                 IID_IAutoComplete2, com_->complete.putVoid())) &&
-      SUCCEEDED(com_->complete->Init(box, list.get(), nullptr, nullptr))) {
-    // Suggestions only: nothing is added to what the user types.
-    com_->complete->SetOptions(ACO_AUTOSUGGEST | ACO_UPDOWNKEYDROPSLIST);
-    com_->complete->QueryInterface(IID_IAutoCompleteDropDown, com_->dropDown.putVoid());
+  if (!com_) {
+    com_ = std::make_unique<Com>();
+    owner_ = owner;
+    auto* source = new NameEnum(state_);
+    ComPtr<IUnknown> list;
+    *list.putVoid() = static_cast<IUnknown*>(source);
+    if (SUCCEEDED(CoCreateInstance(CLSID_AutoComplete, nullptr, CLSCTX_INPROC_SERVER,
+                                   IID_IAutoComplete2, com_->complete.putVoid())) &&
+        SUCCEEDED(com_->complete->Init(box, list.get(), nullptr, nullptr))) {
+      // Suggestions only: nothing is added to what the user types.
+      com_->complete->SetOptions(ACO_AUTOSUGGEST | ACO_UPDOWNKEYDROPSLIST);
+      com_->complete->QueryInterface(IID_IAutoCompleteDropDown, com_->dropDown.putVoid());
+    }
+  } else if (state_->reading > 0) {
+    return;  // a read that has not ended yet gives the newest names
   }
   read(clientPath);
 }
@@ -121,26 +155,37 @@ void HostSuggestions::clientChanged(const std::string& clientPath) {
 }
 
 void HostSuggestions::read(const std::string& clientPath) {
-  wchar_t admin[MAX_PATH] = {};
-  const DWORD n = GetEnvironmentVariableW(L"TNS_ADMIN", admin, MAX_PATH);
-  std::vector<std::string> candidates =
-      tns::candidateFiles(clientPath, n > 0 && n < MAX_PATH ? toAnsi(admin) : "");
   const unsigned generation = ++state_->generation;
+  ++state_->reading;
   // Detached: a file on a share that does not answer may hold this thread,
   // never the window, and the process does not wait for it at its end.
-  std::thread([state = state_, owner = owner_, candidates = std::move(candidates), generation] {
+  std::thread([state = state_, owner = owner_, clientPath, generation] {
     // An error here (out of memory on a hostile file) would end the whole
-    // program with the user's unsaved changes: the box offers no names instead.
+    // program with the user's unsaved changes: the box keeps its names instead.
     try {
-      auto names = std::make_shared<std::vector<std::wstring>>(readClientNames(candidates));
+      std::vector<std::string> candidates = tns::clientFiles(clientPath);
+      std::vector<std::string> before;
+      Seen seen;
       {
         const std::lock_guard<std::mutex> hold(state->mutex);
-        if (state->generation != generation) return;  // the client changed meanwhile
-        state->names = std::move(names);
+        before = state->candidates;
+        seen = state->seen;
       }
-      PostMessageW(owner, WM_HOSTNAMESREAD, 0, 0);
+      // Every focus asks; only a file changed since the last read is read.
+      if (!unchanged(before, candidates, seen)) {
+        ClientNames result = readClientNames(std::move(candidates));
+        auto names = std::make_shared<std::vector<std::wstring>>(std::move(result.names));
+        const std::lock_guard<std::mutex> hold(state->mutex);
+        if (state->generation == generation) {  // else the client changed meanwhile
+          state->names = std::move(names);
+          state->candidates = std::move(result.candidates);
+          state->seen = std::move(result.seen);
+          PostMessageW(owner, WM_HOSTNAMESREAD, 0, 0);
+        }
+      }
     } catch (...) {
     }
+    --state->reading;
   }).detach();
 }
 

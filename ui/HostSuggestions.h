@@ -1,8 +1,9 @@
 // HostSuggestions.h: the host box's drop-down list of the net service names
 // the client knows (its tnsnames.ora), as Windows' own boxes offer
 // suggestions. Nothing is read or loaded at the start: the first time the
-// box gets the focus. The file is read off the window's thread, so that a
-// share that does not answer never holds the window up.
+// box gets the focus, and again at a later focus when the file or one it
+// includes has changed (its stamp). Files are read off the window's thread,
+// so that a share that does not answer never holds the window up.
 #pragma once
 
 #include <windows.h>
@@ -22,10 +23,11 @@ class HostSuggestions {
   HostSuggestions(const HostSuggestions&) = delete;
   HostSuggestions& operator=(const HostSuggestions&) = delete;
 
-  // The host box got the focus: the first time, the list is attached to it
-  // and the names of the client at clientPath are read; owner is told.
+  // The host box got the focus: the first time, the list is attached to it;
+  // the names of the client at clientPath are read when their files have
+  // changed since the last read (owner is told).
   void boxFocused(HWND owner, HWND box, const std::string& clientPath);
-  // The client's path changed: its names are read again (once attached).
+  // The client's path changed: its names are looked for again (once attached).
   void clientChanged(const std::string& clientPath);
   // WM_HOSTNAMESREAD: the list shows the names just read from now on.
   void onNamesRead();

@@ -2,7 +2,8 @@
 // split into three files at NUL bytes, which may include each other under
 // any spelling of their names (A, ./a, x/../a); the reader must read each
 // file once and within its budget, and give each name once, with no blank,
-// parenthesis or '='.
+// parenthesis or '='. Its lines may end in LF, CR LF or CR alone, and a
+// byte order mark may start a file: the names are the same.
 #include <cstddef>
 #include <cstdint>
 #include <cctype>
@@ -31,20 +32,35 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   };
   std::set<std::string> read;
   size_t bytesRead = 0;
-  const auto names = tns::readNames(
-      "a", {[&](const std::string& path, size_t maxBytes, std::string& bytes) {
-              const std::string file = id(path);
-              if (!read.insert(file).second) std::abort();  // each file once, however spelt
-              if (file != "a" && file != "b" && file != "c") return false;
-              if (files[file[0] - 'a'].size() > maxBytes) return false;
-              bytes = files[file[0] - 'a'];
-              bytesRead += bytes.size();
-              return true;
-            },
-            [&](const std::string& path) {
-              const std::string file = id(path);
-              return file == "a" || file == "b" || file == "c" ? file : std::string();
-            }});
+  const auto namesOf = [&](const std::string(&text)[3]) {
+    read.clear();
+    bytesRead = 0;
+    return tns::readNames("a", {[&](const std::string& path, size_t maxBytes, std::string& bytes) {
+                                  const std::string file = id(path);
+                                  if (!read.insert(file).second)
+                                    std::abort();  // each file once, however spelt
+                                  if (file != "a" && file != "b" && file != "c") return false;
+                                  if (text[file[0] - 'a'].size() > maxBytes) return false;
+                                  bytes = text[file[0] - 'a'];
+                                  bytesRead += bytes.size();
+                                  return true;
+                                },
+                                [&](const std::string& path) {
+                                  const std::string file = id(path);
+                                  return file == "a" || file == "b" || file == "c" ? file
+                                                                                   : std::string();
+                                }});
+  };
+  const auto names = namesOf(files);
+  if (input.find('\r') == std::string::npos && input.size() < tns::kMaxBytes / 4) {
+    std::string other[3];
+    for (int i = 0; i < 3; ++i) {
+      other[i] = i == 0 && files[0].compare(0, 1, "\xEF") != 0 ? "\xEF\xBB\xBF" : "";
+      for (const char c : files[i])
+        other[i] += c == '\n' ? std::string(i == 1 ? "\r" : "\r\n") : std::string(1, c);
+    }
+    if (namesOf(other) != names) std::abort();
+  }
   if (bytesRead > tns::kMaxBytes) std::abort();
   std::set<std::string> seen;
   for (const auto& n : names) {
