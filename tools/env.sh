@@ -7,7 +7,7 @@ export VOSTRELK_ROOT
 
 vk_packages=(cmake ninja-build g++ googletest g++-mingw-w64-x86-64-posix wine64 wine
              xvfb xdotool x11-utils imagemagick fonts-ipafont-gothic locales liblnk-utils
-             clang clang-tidy libclang-rt-14-dev python3 unzip)
+             clang clang-tidy libclang-rt-14-dev python3 unzip nodejs)
 
 vk_install() {
   local missing=()
