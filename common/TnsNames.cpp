@@ -49,22 +49,43 @@ bool isAbsolute(const std::string& path) {
          (!path.empty() && (path[0] == '\\' || path[0] == '/'));
 }
 
+bool isOneOf(char c, const char* set) {
+  return c != '\0' && std::strchr(set, c) != nullptr;
+}
+
+// Walks text a character at a time (a double-byte one whole, '\' with the
+// character it escapes), telling f where each starts, its length, and
+// whether it stands outside quotes unescaped: only there do ( ) = , and #
+// mean anything. f returns false to stop.
+template <typename F>
+void walk(const std::string& text, F f) {
+  char quote = 0;
+  for (size_t i = 0; i < text.size();) {
+    size_t n = codepage::charLength(text, i);
+    const char c = text[i];
+    if (n == 1 && c == '\\' && i + 1 < text.size()) n += codepage::charLength(text, i + 1);
+    const bool plain = n == 1 && quote == 0;
+    if (n == 1 && (c == '"' || c == '\'')) {
+      if (quote == 0)
+        quote = c;
+      else if (quote == c)
+        quote = 0;
+    }
+    if (!f(i, n, plain)) return;
+    i += n;
+  }
+}
+
 // The line without its comment: '#' starts one, unless it is escaped (\#)
 // or quoted. A quote left open ends with its line.
 std::string withoutComment(const std::string& line) {
-  char quote = 0;
-  for (size_t i = 0; i < line.size();) {
-    const size_t n = codepage::charLength(line, i);
-    const char c = line[i];
-    if (n == 1 && c == '\\' && i + 1 < line.size()) {
-      i += 1 + codepage::charLength(line, i + 1);
-      continue;
-    }
-    if (n == 1 && quote == 0 && c == '#') return line.substr(0, i);
-    if (n == 1 && (c == '"' || c == '\'')) quote = quote == 0 ? c : (quote == c ? 0 : quote);
-    i += n;
-  }
-  return line;
+  size_t end = line.size();
+  walk(line, [&](size_t at, size_t, bool plain) {
+    if (!plain || line[at] != '#') return true;
+    end = at;
+    return false;
+  });
+  return line.substr(0, end);
 }
 
 // One entry's text as the client reads it: literals (escapes and quotes
@@ -77,25 +98,20 @@ struct Token {
 std::vector<Token> tokens(const std::string& entry) {
   std::vector<Token> out;
   std::string literal;
-  char quote = 0;
   const auto endLiteral = [&] {
     std::string text = trim(literal);
     if (!text.empty()) out.push_back({'L', std::move(text)});
     literal.clear();
   };
-  for (size_t i = 0; i < entry.size();) {
-    size_t n = codepage::charLength(entry, i);
-    const char c = entry[i];
-    if (n == 1 && c == '\\' && i + 1 < entry.size()) n += codepage::charLength(entry, i + 1);
-    if (n == 1 && quote == 0 && std::strchr("()=,", c) != nullptr) {
+  walk(entry, [&](size_t at, size_t n, bool plain) {
+    if (plain && isOneOf(entry[at], "()=,")) {
       endLiteral();
-      out.push_back({c, {}});
+      out.push_back({entry[at], {}});
     } else {
-      if (n == 1 && (c == '"' || c == '\'')) quote = quote == 0 ? c : (quote == c ? 0 : quote);
-      literal.append(entry, i, n);
+      literal.append(entry, at, n);
     }
-    i += n;
-  }
+    return true;
+  });
   endLiteral();
   return out;
 }
@@ -205,7 +221,7 @@ struct Reader {
       const std::string line = bytes.substr(at, end - at);
       at = end + (bytes.compare(end, 2, "\r\n") == 0 ? 2 : 1);
       if (line.empty() || line[0] == '#') continue;
-      if (std::strchr(" \t()", line[0]) == nullptr) {
+      if (!isOneOf(line[0], " \t()")) {
         if (inEntry) entry(text, path, depth);
         text.clear();
         inEntry = true;
