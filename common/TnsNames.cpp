@@ -12,7 +12,7 @@ namespace tns {
 
 namespace {
 
-constexpr int kMaxIncludeDepth = 5;
+constexpr int kMaxIncludeDepth = 4;  // as deep as Oracle's own parser goes
 
 std::string trim(const std::string& s) {
   const size_t first = s.find_first_not_of(" \t");

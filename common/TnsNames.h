@@ -35,7 +35,7 @@ constexpr size_t kMaxBytes = 4 << 20;
 // descriptor, the names without blanks, the descriptor whole and its
 // parentheses closed, else it defines nothing and hides nothing after it;
 // '#' starts a comment unless escaped (\#) or quoted. IFILE = path includes
-// another file, relative to the including one, to a depth of 5, each file
+// another file, relative to the including one, to a depth of 4, each file
 // once however its path is spelt, within kMaxFiles and kMaxBytes, never a
 // device. read, when given, gets the path of every file read.
 std::vector<std::string> readNames(const std::string& file, const FileAccess& files,
