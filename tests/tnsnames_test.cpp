@@ -231,6 +231,16 @@ TEST(TnsNames, TheHomesRegistryKeyIsFoundByItsOracleHome) {
   SetEnvironmentVariableA("TNS_ADMIN", nullptr);
   RegCloseKey(k);
   RegDeleteKeyExW(HKEY_LOCAL_MACHINE, key, KEY_WOW64_64KEY, 0);
+
+  // A 32-bit client's home is in the registry's 32-bit view.
+  ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, key, 0, nullptr, 0, KEY_WRITE | KEY_WOW64_32KEY,
+                            nullptr, &k, nullptr),
+            ERROR_SUCCESS);
+  set(L"ORACLE_HOME", L"C:\\vk\\client32");
+  set(L"TNS_ADMIN", L"C:\\vk\\net32");
+  EXPECT_EQ(tns::homeKey("C:\\vk\\client32").tnsAdmin, "C:\\vk\\net32");
+  RegCloseKey(k);
+  RegDeleteKeyExW(HKEY_LOCAL_MACHINE, key, KEY_WOW64_32KEY, 0);
 }
 #endif
 
