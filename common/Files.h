@@ -20,8 +20,9 @@ FileState readFileBytes(const std::string& path, std::string& bytes, size_t maxB
 std::string fileIdentity(const std::string& path);
 // Which file the name leads to and when it was last written (its identity,
 // time and size, as text); empty when there is none. A file replaced by
-// another with the same bytes still gets another stamp.
-std::string fileStamp(const std::string& path);
+// another with the same bytes still gets another stamp. identity, when
+// given, gets the file's identity as fileIdentity gives it.
+std::string fileStamp(const std::string& path, std::string* identity = nullptr);
 
 // Makes copy (a name that must not exist yet) holding bytes, never more open
 // than the file like (its access list, where the system has them).

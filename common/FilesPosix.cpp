@@ -33,17 +33,19 @@ FileState fileState(const std::string& path) {
 }
 
 std::string fileIdentity(const std::string& path) {
-  struct stat st {};
-  if (stat(path.c_str(), &st) != 0) return "";
-  return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
+  std::string identity;
+  fileStamp(path, &identity);
+  return identity;
 }
 
-std::string fileStamp(const std::string& path) {
+std::string fileStamp(const std::string& path, std::string* identity) {
   struct stat st {};
   if (stat(path.c_str(), &st) != 0) return "";
-  return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino) + ":" +
-         std::to_string(st.st_mtim.tv_sec) + ":" + std::to_string(st.st_mtim.tv_nsec) + ":" +
-         std::to_string(st.st_size);
+  std::string id = std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
+  std::string stamp = id + ":" + std::to_string(st.st_mtim.tv_sec) + ":" +
+                      std::to_string(st.st_mtim.tv_nsec) + ":" + std::to_string(st.st_size);
+  if (identity) *identity = std::move(id);
+  return stamp;
 }
 
 bool createFileCopy(const std::string& like, const std::string& copy, const std::string& bytes) {

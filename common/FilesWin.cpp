@@ -7,15 +7,8 @@
 
 namespace {
 
-UniqueFile openToRead(const std::string& path) {
-  return UniqueFile(CreateFileW(fromAnsi(path).c_str(), GENERIC_READ,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-}
-
-}  // namespace
-
-FileState fileState(const std::string& path) {
+// Whether path is a file that can be read; when it is, file is it, open.
+FileState openToRead(const std::string& path, UniqueFile& file) {
   const DWORD attributes = GetFileAttributesW(fromAnsi(path).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     const DWORD error = GetLastError();
@@ -23,18 +16,28 @@ FileState fileState(const std::string& path) {
                                                                           : FileState::Unreadable;
   }
   if (attributes & FILE_ATTRIBUTE_DIRECTORY) return FileState::Unreadable;
-  return openToRead(path) ? FileState::Readable : FileState::Unreadable;
+  file = UniqueFile(CreateFileW(fromAnsi(path).c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  return file ? FileState::Readable : FileState::Unreadable;
+}
+
+}  // namespace
+
+FileState fileState(const std::string& path) {
+  UniqueFile file;
+  return openToRead(path, file);
 }
 
 // Through the system, not the C++ streams: they would more than triple the
 // program's size.
 FileState readFileBytes(const std::string& path, std::string& bytes, size_t maxBytes) {
   bytes.clear();
-  const FileState state = fileState(path);
+  UniqueFile file;
+  const FileState state = openToRead(path, file);
   if (state != FileState::Readable) return state;
-  const UniqueFile file = openToRead(path);
   LARGE_INTEGER size{};
-  if (!file || !GetFileSizeEx(file.get(), &size) ||
+  if (!GetFileSizeEx(file.get(), &size) ||
       static_cast<unsigned long long>(size.QuadPart) > maxBytes)
     return FileState::Unreadable;
   bytes.resize(static_cast<size_t>(size.QuadPart));
@@ -46,26 +49,26 @@ FileState readFileBytes(const std::string& path, std::string& bytes, size_t maxB
 }
 
 std::string fileIdentity(const std::string& path) {
-  const UniqueFile file(CreateFileW(fromAnsi(path).c_str(), 0,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_EXISTING, 0, nullptr));
-  BY_HANDLE_FILE_INFORMATION info{};
-  if (!file || !GetFileInformationByHandle(file.get(), &info)) return "";
-  return std::to_string(info.dwVolumeSerialNumber) + ":" + std::to_string(info.nFileIndexHigh) +
-         ":" + std::to_string(info.nFileIndexLow);
+  std::string identity;
+  fileStamp(path, &identity);
+  return identity;
 }
 
-std::string fileStamp(const std::string& path) {
+std::string fileStamp(const std::string& path, std::string* identity) {
+  // Opened for nothing but its information: a file another program holds
+  // locked has one too.
   const UniqueFile file(CreateFileW(fromAnsi(path).c_str(), 0,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                     OPEN_EXISTING, 0, nullptr));
   BY_HANDLE_FILE_INFORMATION info{};
   if (!file || !GetFileInformationByHandle(file.get(), &info)) return "";
-  return std::to_string(info.dwVolumeSerialNumber) + ":" + std::to_string(info.nFileIndexHigh) +
-         ":" + std::to_string(info.nFileIndexLow) + ":" +
-         std::to_string(info.ftLastWriteTime.dwHighDateTime) + ":" +
-         std::to_string(info.ftLastWriteTime.dwLowDateTime) + ":" +
-         std::to_string(info.nFileSizeLow);
+  std::string id = std::to_string(info.dwVolumeSerialNumber) + ":" +
+                   std::to_string(info.nFileIndexHigh) + ":" + std::to_string(info.nFileIndexLow);
+  std::string stamp = id + ":" + std::to_string(info.ftLastWriteTime.dwHighDateTime) + ":" +
+                      std::to_string(info.ftLastWriteTime.dwLowDateTime) + ":" +
+                      std::to_string(info.nFileSizeLow);
+  if (identity) *identity = std::move(id);
+  return stamp;
 }
 
 // The copy holds every password: it is made with the file's own access list

@@ -170,7 +170,6 @@ std::string unquoted(std::string path) {
 
 struct Reader {
   const FileAccess& files;
-  std::vector<std::string>* read;
   std::vector<std::string> names;
   std::set<std::string> seenNames, seenFiles;
   size_t bytesLeft = kMaxBytes;
@@ -206,15 +205,13 @@ struct Reader {
     if (id.empty() || !seenFiles.insert(id).second) return;
     std::string bytes;
     if (!files.read(path, bytesLeft, bytes)) return;
-    if (read) read->push_back(path);
     bytesLeft -= std::min(bytesLeft, bytes.size());
     // Notepad starts a file it saves as UTF-8 with a byte order mark.
     size_t at = bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
     // A line that starts in the first column starts an entry; one that
     // starts with a blank or a parenthesis goes on with the entry above.
     // Lines that go on before any entry belong to none.
-    std::string text;
-    bool inEntry = false;
+    std::string text;  // the entry so far, its lines joined by blanks; empty before the first
     while (at < bytes.size()) {
       size_t end = bytes.find_first_of("\r\n", at);
       if (end == std::string::npos) end = bytes.size();
@@ -222,13 +219,13 @@ struct Reader {
       at = end + (bytes.compare(end, 2, "\r\n") == 0 ? 2 : 1);
       if (line.empty() || line[0] == '#') continue;
       if (!isOneOf(line[0], " \t()")) {
-        if (inEntry) entry(text, path, depth);
-        text.clear();
-        inEntry = true;
+        if (!text.empty()) entry(text, path, depth);
+        text = withoutComment(line) + " ";
+      } else if (!text.empty()) {
+        text += withoutComment(line) + " ";
       }
-      if (inEntry) text += withoutComment(line) + " ";
     }
-    if (inEntry) entry(text, path, depth);
+    if (!text.empty()) entry(text, path, depth);
   }
 };
 
@@ -255,9 +252,8 @@ bool isDeviceName(const std::string& path) {
          std::isdigit(static_cast<unsigned char>(name[3]));
 }
 
-std::vector<std::string> readNames(const std::string& file, const FileAccess& files,
-                                   std::vector<std::string>* read) {
-  Reader reader{files, read, {}, {}, {}};
+std::vector<std::string> readNames(const std::string& file, const FileAccess& files) {
+  Reader reader{files, {}, {}, {}};
   reader.file(file, 0);
   return reader.names;
 }

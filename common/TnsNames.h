@@ -37,9 +37,8 @@ constexpr size_t kMaxBytes = 4 << 20;
 // '#' starts a comment unless escaped (\#) or quoted. IFILE = path includes
 // another file, relative to the including one, to a depth of 4, each file
 // once however its path is spelt, within kMaxFiles and kMaxBytes, never a
-// device. read, when given, gets the path of every file read.
-std::vector<std::string> readNames(const std::string& file, const FileAccess& files,
-                                   std::vector<std::string>* read = nullptr);
+// device.
+std::vector<std::string> readNames(const std::string& file, const FileAccess& files);
 
 // What the registry key of the client's Oracle home says
 // (HKEY_LOCAL_MACHINE\SOFTWARE\ORACLE\KEY_<home name>); empty when unset.

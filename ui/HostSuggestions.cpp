@@ -51,15 +51,20 @@ ClientNames readClientNames(std::vector<std::string> candidates) {
                                 return false;
                               },
                               [&](const std::string& path) {
-                                out.seen.emplace_back(path, fileStamp(path));
-                                return fileIdentity(path);
+                                std::string identity;
+                                out.seen.emplace_back(path, fileStamp(path, &identity));
+                                return identity;
                               }};
+  // The file read records its stamp as the reader asks what it is; the
+  // places before it, that they held none (a file that appears there is
+  // read next time).
   for (const std::string& file : out.candidates) {
     const FileState state = fileState(file);
-    out.seen.emplace_back(file, state == FileState::Unreadable ? kUnread : fileStamp(file));
-    if (state != FileState::Readable) continue;
-    for (const std::string& n : tns::readNames(file, files)) out.names.push_back(fromAnsi(n));
-    break;
+    if (state == FileState::Readable) {
+      for (const std::string& n : tns::readNames(file, files)) out.names.push_back(fromAnsi(n));
+      break;
+    }
+    out.seen.emplace_back(file, state == FileState::Unreadable ? kUnread : "");
   }
   return out;
 }
