@@ -17,6 +17,13 @@ bool isText(const std::string& text) {
   return systemTakes(text);
 }
 
+std::string lowerCase(std::string text) {
+  for (size_t i = 0; i < text.size(); i += charLength(text, i))
+    if (charLength(text, i) == 1 && text[i] >= 'A' && text[i] <= 'Z')
+      text[i] = static_cast<char>(text[i] - 'A' + 'a');
+  return text;
+}
+
 bool endsWithChar(const std::string& text, char c) {
   // Walked from the front: going back from the end cannot tell a trail byte
   // 0x5C from a backslash.

@@ -24,6 +24,10 @@ bool isText(const std::string& text);
 // text without a byte it rejects (in UTF-8, a broken sequence); elsewhere
 // every text.
 bool systemTakes(const std::string& text);
+// text with its single-byte letters in lower case, for comparing names with
+// letter case ignored. A double-byte character stays as it is: its second
+// byte may be that of a letter (0x83 0x41 is not 0x83 0x61).
+std::string lowerCase(std::string text);
 // Whether the last character of text, not merely its last byte, is c.
 bool endsWithChar(const std::string& text, char c);
 // Position of the last character of text that is '\' or '/', or npos.

@@ -20,11 +20,6 @@ std::string trim(const std::string& s) {
   return s.substr(first, s.find_last_not_of(" \t") - first + 1);
 }
 
-std::string lower(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
-}
-
 // A net service name: letters, digits and the few marks names use, and the
 // code page's double-byte characters; never a blank, a quote, a parenthesis
 // or '='.
@@ -186,14 +181,14 @@ struct Reader {
       if (at + 1 >= t.size() || t[at + 1].kind != ',') break;
     }
     if (++at >= t.size() || t[at].kind != '=' || !Descriptor(t, ++at).wholeValue()) return;
-    if (entryNames.size() == 1 && lower(entryNames[0]) == "ifile") {
+    if (entryNames.size() == 1 && codepage::lowerCase(entryNames[0]) == "ifile") {
       if (t[at].kind != 'L') return;
       const std::string included = unquoted(t[at].text);
       file(isAbsolute(included) ? included : folderOf(path) + included, depth + 1);
       return;
     }
     for (const std::string& name : entryNames)
-      if (seenNames.insert(lower(name)).second) names.push_back(name);
+      if (seenNames.insert(codepage::lowerCase(name)).second) names.push_back(name);
   }
 
   void file(const std::string& path, int depth) {
@@ -239,11 +234,12 @@ bool isDeviceName(const std::string& path) {
     const std::string rest = path.substr(4);
     const bool drive = rest.size() >= 3 && std::isalpha(static_cast<unsigned char>(rest[0])) &&
                        rest[1] == ':' && sep(rest[2]);
-    return path[2] == '.' || !(drive || lower(rest.substr(0, 4)) == "unc\\");
+    return path[2] == '.' || !(drive || codepage::lowerCase(rest.substr(0, 4)) == "unc\\");
   }
   // The reserved names, in any folder and with any extension: CON, NUL.txt.
   const size_t slash = codepage::lastSeparator(path);
-  std::string name = lower(slash == std::string::npos ? path : path.substr(slash + 1));
+  std::string name =
+      codepage::lowerCase(slash == std::string::npos ? path : path.substr(slash + 1));
   name = trim(name.substr(0, name.find('.')));
   if (name == "con" || name == "prn" || name == "aux" || name == "nul" || name == "conin$" ||
       name == "conout$" || name == "clock$")
@@ -263,7 +259,7 @@ std::string oracleHomeOf(const std::string& clientPath) {
   if (dir.empty()) return "";
   const std::string parent = folderOf(dir.substr(0, dir.size() - 1));
   if (parent.size() < 2 ||
-      lower(dir.substr(parent.size(), dir.size() - parent.size() - 1)) != "bin")
+      codepage::lowerCase(dir.substr(parent.size(), dir.size() - parent.size() - 1)) != "bin")
     return "";
   return parent.substr(0, parent.size() - 1);
 }

@@ -103,9 +103,10 @@ TEST(TnsNames, ReadsTheNamesAsTheClientDoes) {
            Case{"not in the first column",
                 {{"d/tnsnames.ora", "  INDENTED = (x)\nORCL=(y)\n"}},
                 {"ORCL"}},
-           Case{"once each, the first spelling",
-                {{"d/tnsnames.ora", "orcl=(x)\nORCL=(y)\nA=(z)\n"}},
-                {"orcl", "A"}},
+           // ア and ヂ differ only in a second byte that is 'A' or 'a'.
+           Case{"once each, the first spelling; double-byte characters exactly",
+                {{"d/tnsnames.ora", "orcl=(x)\nORCL=(y)\nA=(z)\n\x83\x41=(x)\n\x83\x61=(y)\n"}},
+                {"orcl", "A", "\x83\x41", "\x83\x61"}},
            Case{"an included file, where it is included",
                 {{"d/tnsnames.ora", "A=(x)\nIFILE=sub.ora\nB=(y)\n"}, {"d/sub.ora", "C=(z)\n"}},
                 {"A", "C", "B"}},
