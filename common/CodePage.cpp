@@ -35,7 +35,7 @@ bool endsWithChar(const std::string& text, char c) {
 size_t lastSeparator(const std::string& text) {
   size_t found = std::string::npos;
   for (size_t i = 0; i < text.size(); i += charLength(text, i))
-    if (text[i] == '\\' || text[i] == '/') found = i;
+    if (isSeparator(text[i])) found = i;
   return found;
 }
 

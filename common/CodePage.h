@@ -30,6 +30,11 @@ bool systemTakes(const std::string& text);
 std::string lowerCase(std::string text);
 // Whether the last character of text, not merely its last byte, is c.
 bool endsWithChar(const std::string& text, char c);
+// Whether c separates a path's folders: '\' or '/' (as a character of its
+// own, not the second byte of a double-byte one).
+inline bool isSeparator(char c) {
+  return c == '\\' || c == '/';
+}
 // Position of the last character of text that is '\' or '/', or npos.
 size_t lastSeparator(const std::string& text);
 

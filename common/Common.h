@@ -1,5 +1,5 @@
 // Common.h: the program's shared helpers (unit Common): where the program
-// lives and how the settings file is read and written. Text is ANSI text in
+// lives, its environment, and how the settings file is read and written. Text is ANSI text in
 // the system's code page.
 #pragma once
 
@@ -9,6 +9,8 @@
 
 // The directory of the running executable, with its trailing separator.
 std::string GetExeDir();
+// The value of the process's environment variable name; empty when unset.
+std::string environmentVariable(const char* name);
 
 // Reads one value; a missing file, section or key leaves Value as it was.
 // Values of any length are read whole.

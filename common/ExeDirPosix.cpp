@@ -1,5 +1,7 @@
-// ExeDirPosix.cpp: GetExeDir where the system reports the program's path in /proc.
+// ExeDirPosix.cpp: GetExeDir where the system reports the program's path in
+// /proc, and the process's environment.
 #include <climits>
+#include <cstdlib>
 #include <unistd.h>
 
 #include "Common.h"
@@ -10,4 +12,9 @@ std::string GetExeDir() {
   if (n <= 0) return "./";
   std::string path(buf, static_cast<size_t>(n));
   return path.substr(0, path.rfind('/') + 1);
+}
+
+std::string environmentVariable(const char* name) {
+  const char* value = std::getenv(name);
+  return value ? value : "";
 }

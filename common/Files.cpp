@@ -1,8 +1,22 @@
-// Files.cpp: the portable half of Files.h: a replace that keeps a whole file.
+// Files.cpp: the portable half of Files.h: a file's identity from its stamp,
+// the names of a file's copies, and a replace that keeps a whole file.
 #include "Files.h"
 
 std::function<ReplaceError(const std::string&, const std::string&, const std::string&)>
     replaceStep = systemReplace;
+
+std::string fileIdentity(const std::string& path) {
+  std::string identity;
+  fileStamp(path, &identity);
+  return identity;
+}
+
+bool isNamedLike(const std::string& name, const std::string& baseName, const std::string& suffix) {
+  const size_t stem = baseName.size() + 1;
+  return name.size() >= stem + suffix.size() && name.compare(0, baseName.size(), baseName) == 0 &&
+         name[baseName.size()] == '.' &&
+         name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
 
 namespace {
 

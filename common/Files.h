@@ -66,5 +66,8 @@ void discardFile(const std::string& path);
 // nothing), and then suffix: with "new", "Vostrelk.ini.new" and
 // "Vostrelk.ini.12-3.new".
 std::vector<std::string> filesNamedLike(const std::string& fileName, const std::string& suffix);
+// The test filesNamedLike makes of each name in the folder: whether name is
+// baseName (fileName without its folder), a '.', anything, and then suffix.
+bool isNamedLike(const std::string& name, const std::string& baseName, const std::string& suffix);
 // This process's number: part of its temporary files' names.
 unsigned long currentProcessId();

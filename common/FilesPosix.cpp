@@ -32,12 +32,6 @@ FileState fileState(const std::string& path) {
   return std::ifstream(path, std::ios::binary) ? FileState::Readable : FileState::Unreadable;
 }
 
-std::string fileIdentity(const std::string& path) {
-  std::string identity;
-  fileStamp(path, &identity);
-  return identity;
-}
-
 std::string fileStamp(const std::string& path, std::string* identity) {
   struct stat st {};
   if (stat(path.c_str(), &st) != 0) return "";
@@ -95,7 +89,7 @@ unsigned long currentProcessId() {
 std::vector<std::string> filesNamedLike(const std::string& fileName, const std::string& suffix) {
   const size_t slash = fileName.rfind('/');
   const std::string dir = slash == std::string::npos ? "." : fileName.substr(0, slash);
-  const std::string stem = fileName.substr(slash == std::string::npos ? 0 : slash + 1) + ".";
+  const std::string baseName = fileName.substr(slash == std::string::npos ? 0 : slash + 1);
   std::vector<std::string> names;
   const std::unique_ptr<DIR, int (*)(DIR*)> d(opendir(dir.c_str()), closedir);
   if (!d) return names;
@@ -105,9 +99,7 @@ std::vector<std::string> filesNamedLike(const std::string& fileName, const std::
     path += '/';
     path += name;
     struct stat st {};
-    if (name.size() >= stem.size() + suffix.size() && name.compare(0, stem.size(), stem) == 0 &&
-        name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0 &&
-        stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+    if (isNamedLike(name, baseName, suffix) && stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode))
       names.push_back(std::move(path));
   }
   return names;

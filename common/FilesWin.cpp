@@ -48,12 +48,6 @@ FileState readFileBytes(const std::string& path, std::string& bytes, size_t maxB
   return FileState::Readable;
 }
 
-std::string fileIdentity(const std::string& path) {
-  std::string identity;
-  fileStamp(path, &identity);
-  return identity;
-}
-
 std::string fileStamp(const std::string& path, std::string* identity) {
   // Opened for nothing but its information: a file another program holds
   // locked has one too.
@@ -167,13 +161,11 @@ std::vector<std::string> filesNamedLike(const std::string& fileName, const std::
   std::vector<std::string> names;
   const UniqueFind search(FindFirstFileW(pattern.c_str(), &found));
   if (!search) return names;
-  const std::string stem = fileName.substr(dir.size()) + ".";
+  const std::string baseName = fileName.substr(dir.size());
   do {
     // The pattern also matches short 8.3 names: the long name is checked too.
     const std::string name = toAnsi(found.cFileName);
-    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
-        name.size() >= stem.size() + suffix.size() && name.compare(0, stem.size(), stem) == 0 &&
-        name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0)
+    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && isNamedLike(name, baseName, suffix))
       names.push_back(dir + name);
   } while (FindNextFileW(search.get(), &found));
   return names;

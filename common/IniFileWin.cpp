@@ -3,10 +3,8 @@
 
 #include <cstring>
 
-#include "CodePage.h"
 #include "Common.h"
 #include "IniEngine.h"
-#include "Raii.h"
 
 void ReadIniString(const std::string& FileName, const std::string& Section, const std::string& Key,
                    std::string& Value) {
@@ -67,16 +65,8 @@ bool removeIniSection(const std::string& fileName, const std::string& section) {
   return WritePrivateProfileStringA(section.c_str(), nullptr, nullptr, fileName.c_str()) != FALSE;
 }
 
-namespace {
-
 // The profile functions keep files they have read in a cache; releasing it
 // makes the next call read the file as it is on disk.
-void releaseProfileCache(const std::string& fileName) {
-  WritePrivateProfileStringA(nullptr, nullptr, nullptr, fileName.c_str());
-}
-
-}  // namespace
-
 void refreshIniFile(const std::string& fileName) {
-  releaseProfileCache(fileName);
+  WritePrivateProfileStringA(nullptr, nullptr, nullptr, fileName.c_str());
 }

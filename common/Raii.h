@@ -59,6 +59,9 @@ inline void deleteGdiObject(HGDIOBJ h) {
 inline void freeCoTaskMem(void* p) {
   ::CoTaskMemFree(p);
 }
+inline void localFree(void* p) {
+  ::LocalFree(p);
+}
 inline void freeLibrary(HMODULE m) {
   ::FreeLibrary(m);
 }
@@ -81,6 +84,8 @@ using UniqueFind = UniqueAny<HANDLE, findClose, InvalidHandleValue>;
 using UniqueKey = UniqueAny<HKEY, regCloseKey>;
 template <typename T>
 using UniqueCoTaskMem = UniqueAny<T*, freeCoTaskMem>;
+template <typename T>
+using UniqueLocalMem = UniqueAny<T*, localFree>;
 
 // A window's device context, released to it when it goes.
 class WindowDC {

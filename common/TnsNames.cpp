@@ -227,7 +227,7 @@ struct Reader {
 }  // namespace
 
 bool isDeviceName(const std::string& path) {
-  const auto sep = [](char c) { return c == '\\' || c == '/'; };
+  const auto sep = codepage::isSeparator;
   if (path.size() >= 4 && sep(path[0]) && sep(path[1]) && (path[2] == '.' || path[2] == '?') &&
       sep(path[3])) {
     // \\?\C:\x and \\?\UNC\srv\x are files; everything else there is a device.

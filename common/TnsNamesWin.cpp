@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "CodePage.h"
+#include "Common.h"
 #include "Raii.h"
 #include "TnsNames.h"
 
@@ -74,10 +75,8 @@ HomeKey homeKey(const std::string& home) {
 }
 
 std::vector<std::string> clientFiles(const std::string& clientPath) {
-  wchar_t admin[MAX_PATH * 4] = {};
-  const DWORD n = GetEnvironmentVariableW(L"TNS_ADMIN", admin, MAX_PATH * 4);
   const std::string home = oracleHomeOf(clientPath);
-  return candidateFiles(clientPath, n > 0 && n < MAX_PATH * 4 ? toAnsi(admin) : "",
+  return candidateFiles(clientPath, environmentVariable("TNS_ADMIN"),
                         home.empty() ? HomeKey{} : homeKey(home));
 }
 

@@ -87,17 +87,19 @@ bool isUsableClientPath(const std::string& path) {
 
 namespace {
 
-bool isSeparator(char c) {
-  return c == '\\' || c == '/';
+using codepage::isSeparator;
+
+// path without the dots and blanks at its end, which the file system drops:
+// "run.bat. " opens run.bat.
+std::string withoutTrailingDots(std::string path) {
+  while (!path.empty() && (path.back() == '.' || path.back() == ' ')) path.pop_back();
+  return path;
 }
 
-// The last part of path, without the dots and blanks at its end, which the
-// file system drops: "run.bat. " opens run.bat.
+// The last part of path, as the file system takes it.
 std::string lastName(const std::string& path) {
   const size_t sep = codepage::lastSeparator(path);
-  std::string name = sep == std::string::npos ? path : path.substr(sep + 1);
-  while (!name.empty() && (name.back() == '.' || name.back() == ' ')) name.pop_back();
-  return name;
+  return withoutTrailingDots(sep == std::string::npos ? path : path.substr(sep + 1));
 }
 
 bool endsWithNoCase(const std::string& text, const char* suffix) {
@@ -130,8 +132,7 @@ ClientPath classifyClientPath(const std::string& path) {
 }
 
 std::string startedFile(const std::string& path) {
-  std::string file = path;  // the dots and blanks the file system drops
-  while (!file.empty() && (file.back() == '.' || file.back() == ' ')) file.pop_back();
+  const std::string file = withoutTrailingDots(path);
   return lastName(file).find('.') == std::string::npos ? file + ".exe" : file;
 }
 

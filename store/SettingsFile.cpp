@@ -158,10 +158,8 @@ std::optional<Edited> editSettings(const std::optional<std::string>& bytes, cons
       // Another copy rewrote the file: its changes and this copy's, merged.
       const ini::Profile profile = ini::Profile::parse(*bytes);
       std::string countText;
-      const auto read = [&](const std::string& section, const std::string& key) -> Value {
-        std::string value = profile.get(section, key, "\n");
-        if (value == "\n") return std::nullopt;
-        return value;
+      const auto read = [&](const std::string& section, const std::string& key) {
+        return valueRead(profile.get(section, key, kAbsentKey));
       };
       if (readView(read, profile.sectionNames(), view, countText) != ViewStatus::Ok)
         return std::nullopt;

@@ -16,6 +16,12 @@
 
 // A key's value, or nothing when the key is absent.
 using Value = std::optional<std::string>;
+// A read's default that no value read from the file can be (none holds a
+// line break): given back, it tells an absent key.
+constexpr char kAbsentKey[] = "\n";
+inline Value valueRead(std::string text) {
+  return text == kAbsentKey ? Value{} : Value{std::move(text)};
+}
 
 // The settings file as the profile functions read it, and as far as the store
 // reads it: a save writes only what differs from this.

@@ -43,12 +43,10 @@ void setStore(const std::vector<Logon>& logons) {
 
 }  // namespace
 
-// No value read from the file holds a line break: it marks a key that is absent.
 Value readIniValue(const std::string& file, const std::string& section, const std::string& key) {
-  std::string value = "\n";
+  std::string value = kAbsentKey;
   ReadIniString(file, section, key, value);
-  if (value == "\n") return std::nullopt;
-  return value;
+  return valueRead(std::move(value));
 }
 
 namespace {

@@ -1,5 +1,6 @@
 // WindowTestUtils.h: a user's actions on a real window, sent as the messages
-// Windows sends for them, and a catcher for the modal boxes they open.
+// Windows sends for them, a catcher for the modal boxes they open, and PATH
+// set for a while.
 #pragma once
 
 #include <windows.h>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "Application.h"
+#include "Common.h"
 
 namespace ui_test {
 
@@ -166,5 +168,19 @@ inline std::wstring messageFrom(const std::function<void()>& action) {
   const CaughtBox& b = boxes[0];
   return b.caption == L"Vostrelk" && !b.hasIcon ? b.text : L"(" + b.caption + L", icon) " + b.text;
 }
+
+// PATH for as long as it lives, then PATH as it was.
+class PathVariable {
+ public:
+  explicit PathVariable(const std::string& value) : old_(environmentVariable("PATH")) {
+    SetEnvironmentVariableA("PATH", value.c_str());
+  }
+  ~PathVariable() { SetEnvironmentVariableA("PATH", old_.c_str()); }
+  PathVariable(const PathVariable&) = delete;
+  PathVariable& operator=(const PathVariable&) = delete;
+
+ private:
+  std::string old_;
+};
 
 }  // namespace ui_test

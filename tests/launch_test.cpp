@@ -19,21 +19,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// PATH for as long as it lives, then PATH as it was.
-class PathVariable {
- public:
-  explicit PathVariable(const std::string& value) {
-    old_.resize(32768);
-    old_.resize(GetEnvironmentVariableA("PATH", old_.data(), static_cast<DWORD>(old_.size())));
-    SetEnvironmentVariableA("PATH", value.c_str());
-  }
-  ~PathVariable() { SetEnvironmentVariableA("PATH", old_.c_str()); }
-  PathVariable(const PathVariable&) = delete;
-  PathVariable& operator=(const PathVariable&) = delete;
-
- private:
-  std::string old_;
-};
+using ui_test::PathVariable;
 
 // A settings file can come from someone else: no client path may make the
 // launch or the shortcut run what a logon holds, or a copy of the client

@@ -204,11 +204,10 @@ TEST_F(ShortcutTest, WritesALinkThatStartsTheClientWithTheLogon) {
   fs::remove(file);
 
   // A bare name: the link starts the file PATH's folders give, by its full path.
-  char oldPath[32768] = {};
-  GetEnvironmentVariableA("PATH", oldPath, sizeof oldPath);
-  SetEnvironmentVariableA("PATH", ("C:\\nowhere;" + GetExeDir()).c_str());
-  EXPECT_EQ(createLogonShortcut("vk_recorder", {"scott", "tiger", "orcl"}).kind, Outcome::Done);
-  SetEnvironmentVariableA("PATH", oldPath);
+  {
+    const ui_test::PathVariable path("C:\\nowhere;" + GetExeDir());
+    EXPECT_EQ(createLogonShortcut("vk_recorder", {"scott", "tiger", "orcl"}).kind, Outcome::Done);
+  }
   EXPECT_EQ(readLink(file).path, client);
   fs::remove(file);
 }

@@ -201,10 +201,9 @@ void HostSuggestions::onNamesRead() {
 bool HostSuggestions::dropDownOpen() const {
   if (!com_ || !com_->dropDown) return false;
   DWORD flags = 0;
-  LPWSTR selected = nullptr;
-  if (FAILED(com_->dropDown->GetDropDownStatus(&flags, &selected))) return false;
-  CoTaskMemFree(selected);
-  return (flags & ACDD_VISIBLE) != 0;
+  UniqueCoTaskMem<wchar_t> selected;
+  return SUCCEEDED(com_->dropDown->GetDropDownStatus(&flags, selected.put())) &&
+         (flags & ACDD_VISIBLE) != 0;
 }
 
 std::vector<std::wstring> HostSuggestions::names() const {

@@ -4,6 +4,7 @@
 #include <commdlg.h>
 
 #include "CodePage.h"
+#include "Common.h"
 #include "Messages.h"
 #include "Raii.h"
 #include "Shortcut.h"
@@ -24,18 +25,6 @@ bool toAnsiPath(const std::wstring& path, std::string& out) {
 bool isFile(const std::string& path) {
   const DWORD attributes = GetFileAttributesA(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-std::string environmentVariable(const char* name) {
-  std::string value(256, '\0');
-  for (;;) {
-    const DWORD n = GetEnvironmentVariableA(name, value.data(), static_cast<DWORD>(value.size()));
-    if (n < value.size()) {
-      value.resize(n);
-      return value;
-    }
-    value.resize(n);
-  }
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <cwchar>
 
 #include "CodePage.h"
+#include "Raii.h"
 
 namespace messages {
 
@@ -83,12 +84,11 @@ std::wstring unusableCharacters(const std::wstring& label) {
 }
 
 std::wstring systemErrorText(unsigned long error) {
-  wchar_t* text = nullptr;
+  UniqueLocalMem<wchar_t> text;
   const DWORD n = FormatMessageW(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::wstring words = n ? std::wstring(text, n) : L"";
-  LocalFree(text);
+      nullptr, error, 0, reinterpret_cast<wchar_t*>(text.put()), 0, nullptr);
+  std::wstring words = n ? std::wstring(text.get(), n) : L"";
   while (!words.empty() && (words.back() == L'\n' || words.back() == L'\r' || words.back() == L' '))
     words.pop_back();
   const std::wstring code =
