@@ -135,7 +135,9 @@ const Hostile kHostile[] = {
 // a lead byte and the byte after it are one character, never a quote, a
 // backslash or a blank; 2n backslashes before a quote are n and the quote
 // opens or closes, 2n+1 are n and a quote; "" inside quotes is a quote. The
-// program's name ends at the first blank outside quotes.
+// program's name ends at the first blank outside quotes. The runtime's rule
+// written again on purpose, to hold the program's quoting against (and held
+// itself against the recording client's real runtime below under Wine).
 std::vector<std::string> splitLikeTheRuntime(const std::string& line) {
   std::vector<std::string> args(1);
   size_t i = 0;

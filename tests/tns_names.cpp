@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <string>
 
+#include "CodePage.h"
 #include "Files.h"
 #include "TnsNames.h"
 
@@ -18,7 +19,11 @@ int main(int argc, char** argv) {
     std::string line = argv[i];
     line += ":";
     for (std::string name : tns::readNames(std::string(argv[i]) + "/tnsnames.ora", files)) {
-      for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+      // Oracle's parser lists names in upper case; a double-byte character
+      // stays whole, as the reader compares it.
+      for (size_t at = 0; at < name.size(); at += codepage::charLength(name, at))
+        if (codepage::charLength(name, at) == 1)
+          name[at] = static_cast<char>(std::toupper(static_cast<unsigned char>(name[at])));
       line += " " + name;
     }
     std::puts(line.c_str());

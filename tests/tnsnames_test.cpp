@@ -17,7 +17,8 @@ using Names = std::vector<std::string>;
 using Files = std::map<std::string, std::string>;
 
 // A file's identity as the system gives it: the same for every spelling
-// (letter case, '/' or '\\', "." and ".." in the path).
+// (letter case, '/' or '\\', "." and ".." in the path). It plays the file
+// system, for ASCII paths, not a rule of the reader's.
 std::string canonical(const std::string& path) {
   std::vector<std::string> parts;
   std::string part;

@@ -15,19 +15,17 @@ void require(bool ok) {
   if (!ok) std::abort();
 }
 
-// Whether every byte belongs to a valid code page 932 character. The system
-// replaces invalid bytes when it rewrites a file; the engine keeps them, so
-// the settling of such files is not compared.
+// Whether every byte belongs to a valid code page 932 character: each lead
+// byte paired (the program's rule, isText), and none of the single bytes
+// that 932 leaves unassigned. The system replaces invalid bytes when it
+// rewrites a file; the engine keeps them, so the settling of such files is
+// not compared.
 bool validCp932(const std::string& s) {
-  for (size_t i = 0; i < s.size(); ++i) {
-    const auto c = static_cast<unsigned char>(s[i]);
-    if (c == 0x80 || c == 0xA0 || c >= 0xFD) return false;
-    if (!codepage::isLeadByte(c)) continue;
-    if (++i == s.size()) return false;
-    const auto t = static_cast<unsigned char>(s[i]);
-    if (t < 0x40 || t == 0x7F || t > 0xFC) return false;
+  for (const char c : s) {
+    const auto b = static_cast<unsigned char>(c);
+    if (b == 0x80 || b == 0xA0 || b >= 0xFD) return false;
   }
-  return true;
+  return codepage::isText(s);
 }
 
 }  // namespace

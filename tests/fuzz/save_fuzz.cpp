@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "CodePage.h"
 #include "IniEngine.h"
 #include "SettingsFile.h"
 
@@ -22,15 +23,11 @@ const char* const kTexts[] = {"",    "a",        " b ",       "\"q\"", "'s'",
                               "x=y", "\x95\x5C", "\x83\x5D]", "[0]",   "\x81\x40w\x81\x40"};
 constexpr size_t kTextCount = sizeof kTexts / sizeof kTexts[0];
 
-std::string lower(std::string s) {
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return s;
-}
-
 // The sections the store writes: its two and the numbered slots.
 bool owned(const std::string& name) {
-  return slotNumber(name) || lower(name) == "sql*plus" || lower(name) == "list";
+  const std::string lower = codepage::lowerCase(name);
+  return slotNumber(name) || lower == codepage::lowerCase(kPathSection) ||
+         lower == codepage::lowerCase(kListSection);
 }
 
 std::vector<ini::Section> notOwned(const ini::Profile& profile) {
@@ -58,9 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FileView view;  // the load's, as the engine reads it
   std::string countText;
   const auto read = [&](const std::string& section, const std::string& key) -> Value {
-    std::string value = before.get(section, key, "\n");
-    if (value == "\n") return std::nullopt;
-    return value;
+    return valueRead(before.get(section, key, kAbsentKey));
   };
   if (readView(read, before.sectionNames(), view, countText) != ViewStatus::Ok) return 0;
   // The loaded state is this file, or one another copy has rewritten since.
@@ -76,14 +71,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::optional<Edited> edited = editSettings(bytes, loaded, path, slots);
   check(edited.has_value());
   const ini::Profile after = ini::Profile::parse(edited->bytes);
-  check(after.get(kPathSection, "Path", "\n") == edited->path);
-  check(after.get(kListSection, "COUNT", "\n") ==
+  check(after.get(kPathSection, "Path", kAbsentKey) == edited->path);
+  check(after.get(kListSection, "COUNT", kAbsentKey) ==
         std::to_string(static_cast<int>(edited->slots.size()) - 1));
   for (size_t s = 0; s < edited->slots.size(); ++s) {
     const Logon& l = edited->slots[s];
     const std::string name = std::to_string(s);
-    check(after.get(name, "User", "\n") == l.User && after.get(name, "Pass", "\n") == l.Pass &&
-          after.get(name, "Host", "\n") == l.Host);
+    check(after.get(name, "User", kAbsentKey) == l.User &&
+          after.get(name, "Pass", kAbsentKey) == l.Pass &&
+          after.get(name, "Host", kAbsentKey) == l.Host);
   }
   check(notOwned(after) == notOwned(before));
   return 0;
