@@ -48,68 +48,94 @@ bool isOneOf(char c, const char* set) {
   return c != '\0' && std::strchr(set, c) != nullptr;
 }
 
-// Walks text a character at a time (a double-byte one whole, '\' with the
-// character it escapes), telling f where each starts, its length, and
-// whether it stands outside quotes unescaped: only there do ( ) = , and #
-// mean anything. f returns false to stop.
-template <typename F>
-void walk(const std::string& text, F f) {
-  char quote = 0;
-  for (size_t i = 0; i < text.size();) {
-    size_t n = codepage::charLength(text, i);
-    const char c = text[i];
-    if (n == 1 && c == '\\' && i + 1 < text.size()) n += codepage::charLength(text, i + 1);
-    const bool plain = n == 1 && quote == 0;
+// Walks text a character at a time (a double-byte one whole, '\\' with the
+// character it escapes), minding quotes: only a character that stands
+// outside them unescaped, plain(), means anything (( ) = , and #).
+class Walk {
+ public:
+  explicit Walk(const std::string& text) : text_(text) {}
+  bool done() const { return at_ >= text_.size(); }
+  size_t at() const { return at_; }
+  // The character at at() when it is plain, else '\0' (a NUL byte is none).
+  char plain() const { return length() == 1 && quote_ == 0 ? text_[at_] : '\0'; }
+  void next() {
+    const size_t n = length();
+    const char c = text_[at_];
     if (n == 1 && (c == '"' || c == '\'')) {
-      if (quote == 0)
-        quote = c;
-      else if (quote == c)
-        quote = 0;
+      if (quote_ == 0)
+        quote_ = c;
+      else if (quote_ == c)
+        quote_ = 0;
     }
-    if (!f(i, n, plain)) return;
-    i += n;
+    at_ += n;
   }
-}
+
+ private:
+  size_t length() const {
+    size_t n = codepage::charLength(text_, at_);
+    if (n == 1 && text_[at_] == '\\' && at_ + 1 < text_.size())
+      n += codepage::charLength(text_, at_ + 1);
+    return n;
+  }
+
+  const std::string& text_;
+  size_t at_ = 0;
+  char quote_ = 0;
+};
 
 // The line without its comment: '#' starts one, unless it is escaped (\#)
 // or quoted. A quote left open ends with its line.
 std::string withoutComment(const std::string& line) {
-  size_t end = line.size();
-  walk(line, [&](size_t at, size_t, bool plain) {
-    if (!plain || line[at] != '#') return true;
-    end = at;
-    return false;
-  });
-  return line.substr(0, end);
+  for (Walk w(line); !w.done(); w.next())
+    if (w.plain() == '#') return line.substr(0, w.at());
+  return line;
 }
 
-// One entry's text as the client reads it: literals (escapes and quotes
-// kept as written, blanks around them dropped), and ( ) = , outside them.
+// One entry's text as the client reads it, a token at a time: literals
+// (escapes and quotes kept as written, blanks around them dropped), and
+// ( ) = , outside them. Nothing is gathered: an entry of four million '('
+// costs no more memory than its text.
 struct Token {
-  char kind;  // '(', ')', '=', ',', or 'L' for a literal
+  char kind = '\0';  // '(', ')', '=', ',', 'L' for a literal, '\0' at the end
   std::string text;
 };
 
-std::vector<Token> tokens(const std::string& entry) {
-  std::vector<Token> out;
-  std::string literal;
-  const auto endLiteral = [&] {
-    std::string text = trim(literal);
-    if (!text.empty()) out.push_back({'L', std::move(text)});
-    literal.clear();
-  };
-  walk(entry, [&](size_t at, size_t n, bool plain) {
-    if (plain && isOneOf(entry[at], "()=,")) {
-      endLiteral();
-      out.push_back({entry[at], {}});
-    } else {
-      literal.append(entry, at, n);
+class Tokens {
+ public:
+  explicit Tokens(const std::string& entry) : entry_(entry), walk_(entry) { next(); }
+
+  const Token& peek() const { return token_; }
+  char kind() const { return token_.kind; }
+  // Takes the next token when it is of kind k.
+  bool take(char k) { return kind() == k && (next(), true); }
+
+  void next() {
+    token_ = Token{};
+    const size_t begin = walk_.at();
+    for (; !walk_.done(); walk_.next()) {
+      const char c = walk_.plain();
+      if (!isOneOf(c, "()=,")) continue;
+      if (literal(begin, walk_.at())) return;  // the mark is the next token
+      token_.kind = c;
+      walk_.next();
+      return;
     }
+    literal(begin, walk_.at());
+  }
+
+ private:
+  // Makes the token the literal between begin and end, if it is not blank.
+  bool literal(size_t begin, size_t end) {
+    std::string text = trim(entry_.substr(begin, end - begin));
+    if (text.empty()) return false;
+    token_ = Token{'L', std::move(text)};
     return true;
-  });
-  endLiteral();
-  return out;
-}
+  }
+
+  const std::string& entry_;
+  Walk walk_;
+  Token token_;
+};
 
 // Reads an entry's descriptor the way the client parses it:
 //   value := literal | pair...        pair := ( literal [= [value | list]] )
@@ -117,42 +143,36 @@ std::vector<Token> tokens(const std::string& entry) {
 // of a million '(' must not take the stack.
 class Descriptor {
  public:
-  explicit Descriptor(const std::vector<Token>& t, size_t at) : t_(t), at_(at) {}
+  explicit Descriptor(Tokens& t) : t_(t) {}
 
-  // Whether the tokens from at are one whole value, nothing left over.
+  // Whether the tokens left are one whole value, nothing left over.
   bool wholeValue() {
-    if (kind() == 'L') {
-      ++at_;
-    } else {
-      if (kind() != '(') return false;
-      while (kind() == '(')
+    if (!t_.take('L')) {
+      if (t_.kind() != '(') return false;
+      while (t_.kind() == '(')
         if (!pair(0)) return false;
     }
-    return at_ == t_.size();
+    return t_.kind() == '\0';
   }
 
  private:
   static constexpr int kMaxDepth = 64;
 
-  char kind() const { return at_ < t_.size() ? t_[at_].kind : '\0'; }
-  bool take(char k) { return kind() == k && (++at_, true); }
-
   bool pair(int depth) {
-    if (depth > kMaxDepth || !take('(') || !take('L')) return false;
-    if (take('=')) {
-      if (take('L')) {
-        while (take(','))
-          if (!take('L')) return false;
+    if (depth > kMaxDepth || !t_.take('(') || !t_.take('L')) return false;
+    if (t_.take('=')) {
+      if (t_.take('L')) {
+        while (t_.take(','))
+          if (!t_.take('L')) return false;
       } else {
-        while (kind() == '(')
+        while (t_.kind() == '(')
           if (!pair(depth + 1)) return false;
       }
     }
-    return take(')');
+    return t_.take(')');
   }
 
-  const std::vector<Token>& t_;
-  size_t at_;
+  Tokens& t_;
 };
 
 // An included file's path as written: quotes around it go.
@@ -167,34 +187,40 @@ struct Reader {
   const FileAccess& files;
   std::vector<std::string> names;
   std::set<std::string> seenNames, seenFiles;
+  int filesLeft = kMaxFiles;
   size_t bytesLeft = kMaxBytes;
 
   // NAME[, NAME...] = descriptor, or IFILE = path. An entry that breaks
   // these rules defines nothing, and hides nothing after it.
   void entry(const std::string& text, const std::string& path, int depth) {
-    const std::vector<Token> t = tokens(text);
+    Tokens t(text);
     std::vector<std::string> entryNames;
-    size_t at = 0;
-    for (;; at += 2) {
-      if (at >= t.size() || t[at].kind != 'L' || !isName(t[at].text)) return;
-      entryNames.push_back(t[at].text);
-      if (at + 1 >= t.size() || t[at + 1].kind != ',') break;
+    for (;;) {
+      if (t.kind() != 'L' || !isName(t.peek().text)) return;
+      entryNames.push_back(t.peek().text);
+      t.next();
+      if (!t.take(',')) break;
     }
-    if (++at >= t.size() || t[at].kind != '=' || !Descriptor(t, ++at).wholeValue()) return;
+    if (!t.take('=')) return;
     if (entryNames.size() == 1 && codepage::lowerCase(entryNames[0]) == "ifile") {
-      if (t[at].kind != 'L') return;
-      const std::string included = unquoted(t[at].text);
+      if (t.kind() != 'L') return;
+      const std::string included = unquoted(t.peek().text);
+      if (!Descriptor(t).wholeValue()) return;
       file(isAbsolute(included) ? included : folderOf(path) + included, depth + 1);
       return;
     }
+    if (!Descriptor(t).wholeValue()) return;
     for (const std::string& name : entryNames)
       if (seenNames.insert(codepage::lowerCase(name)).second) names.push_back(name);
   }
 
   void file(const std::string& path, int depth) {
-    if (depth > kMaxIncludeDepth || static_cast<int>(seenFiles.size()) >= kMaxFiles ||
-        isDeviceName(path))
-      return;
+    // Every include counts, read or not: a file of a hundred thousand lines
+    // "IFILE = tnsnames.ora" or "IFILE = missing" would otherwise ask the
+    // file system as many times (on a share, each may wait for the network).
+    if (filesLeft == 0) return;
+    --filesLeft;
+    if (depth > kMaxIncludeDepth || isDeviceName(path)) return;
     // Known by what it is: t.ora, .\t.ora, T.ORA and d\..\t.ora are one file.
     const std::string id = files.identity(path);
     if (id.empty() || !seenFiles.insert(id).second) return;
@@ -228,6 +254,9 @@ struct Reader {
 
 bool isDeviceName(const std::string& path) {
   const auto sep = codepage::isSeparator;
+  // \??\ is the object manager's own prefix: it reaches files and pipes alike.
+  if (path.size() >= 4 && sep(path[0]) && path[1] == '?' && path[2] == '?' && sep(path[3]))
+    return true;
   if (path.size() >= 4 && sep(path[0]) && sep(path[1]) && (path[2] == '.' || path[2] == '?') &&
       sep(path[3])) {
     // \\?\C:\x and \\?\UNC\srv\x are files; everything else there is a device.
@@ -236,11 +265,13 @@ bool isDeviceName(const std::string& path) {
                        rest[1] == ':' && sep(rest[2]);
     return path[2] == '.' || !(drive || codepage::lowerCase(rest.substr(0, 4)) == "unc\\");
   }
-  // The reserved names, in any folder and with any extension: CON, NUL.txt.
+  // The reserved names, in any folder (C:NUL too), with any extension and a
+  // colon after them: CON, NUL.txt, COM1:.
   const size_t slash = codepage::lastSeparator(path);
-  std::string name =
-      codepage::lowerCase(slash == std::string::npos ? path : path.substr(slash + 1));
-  name = trim(name.substr(0, name.find('.')));
+  std::string name = slash != std::string::npos           ? path.substr(slash + 1)
+                     : path.size() >= 2 && path[1] == ':' ? path.substr(2)
+                                                          : path;
+  name = codepage::lowerCase(trim(name.substr(0, name.find_first_of(".:"))));
   if (name == "con" || name == "prn" || name == "aux" || name == "nul" || name == "conin$" ||
       name == "conout$" || name == "clock$")
     return true;
@@ -249,7 +280,7 @@ bool isDeviceName(const std::string& path) {
 }
 
 std::vector<std::string> readNames(const std::string& file, const FileAccess& files) {
-  Reader reader{files, {}, {}, {}};
+  Reader reader{files, {}, {}, {}, kMaxFiles, kMaxBytes};
   reader.file(file, 0);
   return reader.names;
 }

@@ -19,13 +19,14 @@ struct FileAccess {
   std::function<std::string(const std::string& path)> identity;
 };
 
-// What one read of the names reads at most: so many files, so many bytes in
-// all. A tnsnames.ora is a few kilobytes.
+// What one read of the names reads at most: so many files asked for (every
+// include counts, read or not), so many bytes in all. A tnsnames.ora is a
+// few kilobytes.
 constexpr int kMaxFiles = 64;
 constexpr size_t kMaxBytes = 4 << 20;
 
 // Whether path names a device, not a file (\\.\..., \\?\ not followed by a
-// drive or UNC, CON, NUL, COM1, LPT1...): never opened.
+// drive or UNC, \??\..., CON, NUL, NUL:, COM1, LPT1...): never opened.
 [[nodiscard]] bool isDeviceName(const std::string& path);
 
 // The names a tnsnames.ora defines, once each (letter case ignored, the
@@ -37,7 +38,8 @@ constexpr size_t kMaxBytes = 4 << 20;
 // '#' starts a comment unless escaped (\#) or quoted. IFILE = path includes
 // another file, relative to the including one, to a depth of 4, each file
 // once however its path is spelt, within kMaxFiles and kMaxBytes, never a
-// device.
+// device; past the budget the includes are passed over and the rest still
+// gives its names. The memory a read takes stays near the bytes it read.
 std::vector<std::string> readNames(const std::string& file, const FileAccess& files);
 
 // What the registry key of the client's Oracle home says

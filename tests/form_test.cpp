@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <stdexcept>
+#include <system_error>
 
 #include "FormFixture.h"
 #include "Messages.h"
@@ -315,6 +316,17 @@ TEST_F(FormTest, HostBoxOffersTheClientsNetServiceNames) {
   for (int i = 0; i < 100 && form->hosts.names().size() < 3; ++i) pump(20);
   EXPECT_EQ(form->hosts.names(), (std::vector<std::wstring>{L"ORCL", L"orclpdb1", L"PROD"}));
   writeBytes(scratch.file("sub.ora"), "ADDED=(z)\n");
+  // A reading thread that could not be made leaves the box ready for the
+  // next focus, which reads.
+  const auto startReader = form->hosts.startReader;
+  form->hosts.startReader = [](std::function<void()>) {
+    throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+  };
+  SetFocus(form->edtUser);
+  SetFocus(form->edtHost);
+  pump(100);
+  EXPECT_EQ(form->hosts.names().size(), 3u);
+  form->hosts.startReader = startReader;
   SetFocus(form->edtUser);
   SetFocus(form->edtHost);
   for (int i = 0; i < 100 && form->hosts.names().size() < 4; ++i) pump(20);

@@ -162,6 +162,16 @@ TEST(TnsNames, EachFileOnceWithinTheBudget) {
   EXPECT_EQ(namesOf(many, "d/tnsnames.ora", &reads).size(), size_t{tns::kMaxFiles - 1});
   EXPECT_EQ(reads.size(), size_t{tns::kMaxFiles});
 
+  // Every include counts, read or not (a file read already, one missing, a
+  // device): past the budget the rest are passed over, and the file's own
+  // names still come.
+  for (const std::string include : {"tnsnames.ora", "missing.ora", "NUL:"}) {
+    Files files{{"d/tnsnames.ora", ""}, {"d/sub.ora", "S=(x)\n"}};
+    for (int i = 0; i < tns::kMaxFiles; ++i) files["d/tnsnames.ora"] += "IFILE=" + include + "\n";
+    files["d/tnsnames.ora"] += "IFILE=sub.ora\nLAST=(x)\n";
+    EXPECT_EQ(namesOf(files), Names{"LAST"}) << include;
+  }
+
   reads.clear();
   EXPECT_EQ(namesOf({{"d/tnsnames.ora", "IFILE=big.bin\nIFILE=small\n"},
                      {"d/big.bin", "B=(x)\n" + std::string(tns::kMaxBytes, '#')},
@@ -173,7 +183,8 @@ TEST(TnsNames, EachFileOnceWithinTheBudget) {
 
 TEST(TnsNames, DevicesAreKnownByTheirNames) {
   for (const char* device : {"CON", "d\\nul", "d/Com1.ora", "LPT9", "\\\\.\\pipe\\x", "//./COM1",
-                             "\\\\?\\GLOBALROOT\\Device\\x", "conin$"})
+                             "\\\\?\\GLOBALROOT\\Device\\x", "conin$", "NUL:", "d\\COM1:",
+                             "com1:.ora", "C:nul", "\\??\\C:\\t.ora", "\\??\\pipe\\x"})
     EXPECT_TRUE(tns::isDeviceName(device)) << device;
   for (const char* file : {"tnsnames.ora", "d\\console.ora", "com10", "\\\\srv\\share\\t.ora",
                            "\\\\?\\C:\\t.ora", "\\\\?\\UNC\\srv\\s\\t.ora"})

@@ -7,6 +7,8 @@
 
 #include <atomic>
 #include <mutex>
+#include <set>
+#include <system_error>
 #include <thread>
 
 #include "CodePage.h"
@@ -44,15 +46,20 @@ struct ClientNames {
 // The names of the first of the client's files that is there.
 ClientNames readClientNames(std::vector<std::string> candidates) {
   ClientNames out{std::move(candidates), {}, {}};
+  // Each path's stamp once, as it was when it was first asked for.
+  std::set<std::string> recorded;
+  const auto record = [&](const std::string& path, std::string stamp) {
+    if (recorded.insert(path).second) out.seen.emplace_back(path, std::move(stamp));
+  };
   const tns::FileAccess files{[&](const std::string& path, size_t maxBytes, std::string& bytes) {
                                 if (readFileBytes(path, bytes, maxBytes) == FileState::Readable)
                                   return true;
-                                out.seen.emplace_back(path, kUnread);
+                                record(path, kUnread);
                                 return false;
                               },
                               [&](const std::string& path) {
                                 std::string identity;
-                                out.seen.emplace_back(path, fileStamp(path, &identity));
+                                record(path, fileStamp(path, &identity));
                                 return identity;
                               }};
   // The file read records its stamp as the reader asks what it is; the
@@ -64,7 +71,7 @@ ClientNames readClientNames(std::vector<std::string> candidates) {
       for (const std::string& n : tns::readNames(file, files)) out.names.push_back(fromAnsi(n));
       break;
     }
-    out.seen.emplace_back(file, state == FileState::Unreadable ? kUnread : "");
+    record(file, state == FileState::Unreadable ? kUnread : "");
   }
   return out;
 }
@@ -162,11 +169,10 @@ void HostSuggestions::clientChanged(const std::string& clientPath) {
 void HostSuggestions::read(const std::string& clientPath) {
   const unsigned generation = ++state_->generation;
   ++state_->reading;
-  // Detached: a file on a share that does not answer may hold this thread,
-  // never the window, and the process does not wait for it at its end.
-  std::thread([state = state_, owner = owner_, clientPath, generation] {
-    // An error here (out of memory on a hostile file) would end the whole
-    // program with the user's unsaved changes: the box keeps its names instead.
+  const auto work = [state = state_, owner = owner_, clientPath, generation] {
+    // An error here (out of memory) would end the whole program with the
+    // user's unsaved changes: the box keeps its names instead, and the next
+    // focus reads again (nothing was recorded as read).
     try {
       std::vector<std::string> candidates = tns::clientFiles(clientPath);
       std::vector<std::string> before;
@@ -188,10 +194,17 @@ void HostSuggestions::read(const std::string& clientPath) {
           PostMessageW(owner, WM_HOSTNAMESREAD, 0, 0);
         }
       }
-    } catch (...) {
+    } catch (const std::exception&) {
+      // Nobody to tell on this thread: the box keeps the names it has.
     }
     --state->reading;
-  }).detach();
+  };
+  try {
+    startReader(work);
+  } catch (const std::system_error&) {
+    // No thread for it now: the next focus tries again.
+    --state_->reading;
+  }
 }
 
 void HostSuggestions::onNamesRead() {

@@ -8,8 +8,10 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 // Posted to the owner window when a read has found names: the suggestions
@@ -36,6 +38,13 @@ class HostSuggestions {
   [[nodiscard]] bool dropDownOpen() const;
   // The names the list offers now (for tests).
   [[nodiscard]] std::vector<std::wstring> names() const;
+
+  // Starts a read on a thread of its own, detached: a file on a share that
+  // does not answer may hold that thread, never the window, and the process
+  // does not wait for it at its end. Tests give one that cannot start.
+  std::function<void(std::function<void()>)> startReader = [](std::function<void()> work) {
+    std::thread(std::move(work)).detach();
+  };
 
   struct State;
 
