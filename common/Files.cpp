@@ -1,21 +1,11 @@
 // Files.cpp: the portable half of Files.h: a file's identity from its stamp,
-// the names of a file's copies, and a replace that keeps a whole file.
+// and a replace that keeps a whole file.
 #include "Files.h"
-
-std::function<ReplaceError(const std::string&, const std::string&, const std::string&)>
-    replaceStep = systemReplace;
 
 std::string fileIdentity(const std::string& path) {
   std::string identity;
   fileStamp(path, &identity);
   return identity;
-}
-
-bool isNamedLike(const std::string& name, const std::string& baseName, const std::string& suffix) {
-  const size_t stem = baseName.size() + 1;
-  return name.size() >= stem + suffix.size() && name.compare(0, baseName.size(), baseName) == 0 &&
-         name[baseName.size()] == '.' &&
-         name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
 namespace {
@@ -31,9 +21,11 @@ void discardAfter(const std::string& backup) noexcept {
 
 }  // namespace
 
-Replaced replaceFile(const std::string& from, const std::string& to, const std::string& backup) {
-  const ReplaceError error = replaceStep(to, from, backup);
+Replaced replaceFile(const std::string& from, const std::string& to, const std::string& backup,
+                     const ReplaceStep& replace, unsigned long& systemError) {
+  const ReplaceError error = replace(to, from, backup);
   if (error == ReplaceError::None) return Replaced::New;
+  systemError = lastSystemError();
   // Under to's name stands a whole file: the old one (the new one failed to
   // move). A backup beside it is a copy of the same.
   if (fileState(to) != FileState::Missing) {

@@ -28,20 +28,20 @@ std::string fileStamp(const std::string& path, std::string* identity = nullptr);
 // than the file like (its access list, where the system has them).
 [[nodiscard]] bool createFileCopy(const std::string& like, const std::string& copy,
                                   const std::string& bytes);
+// Has the system write what it holds of the file to disk.
+[[nodiscard]] bool flushFile(const std::string& path);
 // Dates a file's last write a few seconds back: Wine's profile functions
 // read a file written in the last two seconds again at every call.
 void dateBack(const std::string& path);
+
+// The system's error of the last file call that failed here (GetLastError,
+// or errno): read right where the call returned.
+unsigned long lastSystemError();
 
 // What became of a replace. New: the copy is in the file's place. Old: the
 // file is as it was. Both: neither could be put back under the file's name;
 // the old file stands under the backup name, the new one under its own.
 enum class Replaced { New, Old, Both };
-// Puts from in to's place in one step, flushed to disk first, to keeping its
-// protection and attributes; to's old bytes pass through backup (a name of
-// their own beside it), which goes once the replace succeeded. A replace
-// that fails half way puts a whole file back under to's name.
-[[nodiscard]] Replaced replaceFile(const std::string& from, const std::string& to,
-                                   const std::string& backup);
 // How the system's replace can fail, each leaving the files in a known state.
 enum class ReplaceError {
   None,
@@ -51,23 +51,32 @@ enum class ReplaceError {
   UnableToRemoveReplaced,    // both files keep their names
 };
 // The system's replace (ReplaceFileW, or a move where to is missing): from
-// flushed to disk first, the backup removed when it succeeded. Tests put a
-// replace of their own here that fails in one of the documented ways.
-extern std::function<ReplaceError(const std::string& to, const std::string& from,
-                                  const std::string& backup)>
-    replaceStep;
+// flushed to disk first, the backup removed when it succeeded.
 ReplaceError systemReplace(const std::string& to, const std::string& from,
                            const std::string& backup);
+// A replace: the system's, or a test's that fails in one of the documented ways.
+using ReplaceStep = std::function<ReplaceError(const std::string& to, const std::string& from,
+                                               const std::string& backup)>;
+// Puts from in to's place in one step (replace, systemReplace unless a test
+// gives another), to keeping its protection and attributes; to's old bytes
+// pass through backup (a name of their own beside it), which goes once the
+// replace succeeded. A replace that fails half way puts a whole file back
+// under to's name. error gets the system's error of a replace that failed.
+[[nodiscard]] Replaced replaceFile(const std::string& from, const std::string& to,
+                                   const std::string& backup, const ReplaceStep& replace,
+                                   unsigned long& error);
 // Moves a file to a name that is free.
 [[nodiscard]] bool moveFile(const std::string& from, const std::string& to);
 void discardFile(const std::string& path);
 
-// The files beside fileName whose names are its name, a '.', anything (or
-// nothing), and then suffix: with "new", "Vostrelk.ini.new" and
-// "Vostrelk.ini.12-3.new".
-std::vector<std::string> filesNamedLike(const std::string& fileName, const std::string& suffix);
-// The test filesNamedLike makes of each name in the folder: whether name is
-// baseName (fileName without its folder), a '.', anything, and then suffix.
-bool isNamedLike(const std::string& name, const std::string& baseName, const std::string& suffix);
+// A file beside another and when it was last written (a count that grows
+// with time), for telling the newer of two.
+struct FileBeside {
+  std::string path;
+  unsigned long long written = 0;
+};
+// The files (not folders) beside fileName whose names start with its name
+// and a '.': the candidates for the copies its saves make.
+std::vector<FileBeside> filesBeside(const std::string& fileName);
 // This process's number: part of its temporary files' names.
 unsigned long currentProcessId();

@@ -5,6 +5,7 @@
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <fstream>
 #include <memory>
@@ -15,8 +16,10 @@ FileState readFileBytes(const std::string& path, std::string& bytes, size_t maxB
   bytes.clear();
   struct stat st {};
   if (stat(path.c_str(), &st) != 0) return FileState::Missing;
-  if (!S_ISREG(st.st_mode) || static_cast<unsigned long long>(st.st_size) > maxBytes)
+  if (!S_ISREG(st.st_mode) || static_cast<unsigned long long>(st.st_size) > maxBytes) {
+    errno = S_ISDIR(st.st_mode) ? EISDIR : EFBIG;
     return FileState::Unreadable;
+  }
   std::ifstream in(path, std::ios::binary);
   if (!in) return FileState::Unreadable;
   bytes.resize(static_cast<size_t>(st.st_size));
@@ -28,7 +31,10 @@ FileState readFileBytes(const std::string& path, std::string& bytes, size_t maxB
 FileState fileState(const std::string& path) {
   struct stat st {};
   if (stat(path.c_str(), &st) != 0) return FileState::Missing;
-  if (!S_ISREG(st.st_mode)) return FileState::Unreadable;
+  if (!S_ISREG(st.st_mode)) {
+    errno = EISDIR;
+    return FileState::Unreadable;
+  }
   return std::ifstream(path, std::ios::binary) ? FileState::Readable : FileState::Unreadable;
 }
 
@@ -51,6 +57,13 @@ bool createFileCopy(const std::string& like, const std::string& copy, const std:
   return fwrite(bytes.data(), 1, bytes.size(), out.get()) == bytes.size() && fflush(out.get()) == 0;
 }
 
+bool flushFile(const std::string& path) {
+  const int file = open(path.c_str(), O_WRONLY | O_CLOEXEC);
+  const bool flushed = file >= 0 && fsync(file) == 0;
+  if (file >= 0) close(file);
+  return flushed;
+}
+
 void dateBack(const std::string& path) {
   struct timeval now {};
   gettimeofday(&now, nullptr);
@@ -62,10 +75,7 @@ void dateBack(const std::string& path) {
 ReplaceError systemReplace(const std::string& to, const std::string& from,
                            const std::string& backup) {
   // On disk before it takes the file's place, however it was written.
-  const int copy = open(from.c_str(), O_WRONLY | O_CLOEXEC);
-  const bool flushed = copy >= 0 && fsync(copy) == 0;
-  if (copy >= 0) close(copy);
-  if (!flushed) return ReplaceError::Other;
+  if (!flushFile(from)) return ReplaceError::Other;
   // The old file keeps a second name, the backup, until the new one is in place.
   if (fileState(to) != FileState::Missing && link(to.c_str(), backup.c_str()) != 0)
     return ReplaceError::Other;
@@ -86,21 +96,28 @@ unsigned long currentProcessId() {
   return static_cast<unsigned long>(getpid());
 }
 
-std::vector<std::string> filesNamedLike(const std::string& fileName, const std::string& suffix) {
+unsigned long lastSystemError() {
+  return static_cast<unsigned long>(errno);
+}
+
+std::vector<FileBeside> filesBeside(const std::string& fileName) {
   const size_t slash = fileName.rfind('/');
   const std::string dir = slash == std::string::npos ? "." : fileName.substr(0, slash);
-  const std::string baseName = fileName.substr(slash == std::string::npos ? 0 : slash + 1);
-  std::vector<std::string> names;
+  const std::string start = fileName.substr(slash == std::string::npos ? 0 : slash + 1) + ".";
+  std::vector<FileBeside> files;
   const std::unique_ptr<DIR, int (*)(DIR*)> d(opendir(dir.c_str()), closedir);
-  if (!d) return names;
+  if (!d) return files;
   while (const dirent* e = readdir(d.get())) {
     const std::string name = e->d_name;
+    if (name.size() <= start.size() || name.compare(0, start.size(), start) != 0) continue;
     std::string path = dir;
     path += '/';
     path += name;
     struct stat st {};
-    if (isNamedLike(name, baseName, suffix) && stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode))
-      names.push_back(std::move(path));
+    if (stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+      files.push_back(
+          {std::move(path), static_cast<unsigned long long>(st.st_mtim.tv_sec) * 1000000000ull +
+                                static_cast<unsigned long long>(st.st_mtim.tv_nsec)});
   }
-  return names;
+  return files;
 }

@@ -15,7 +15,10 @@ FileState openToRead(const std::string& path, UniqueFile& file) {
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? FileState::Missing
                                                                           : FileState::Unreadable;
   }
-  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return FileState::Unreadable;
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+    SetLastError(ERROR_ACCESS_DENIED);  // what opening a folder as a file gives
+    return FileState::Unreadable;
+  }
   file = UniqueFile(CreateFileW(fromAnsi(path).c_str(), GENERIC_READ,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -88,6 +91,12 @@ bool createFileCopy(const std::string& like, const std::string& copy, const std:
          written == bytes.size();
 }
 
+bool flushFile(const std::string& path) {
+  const UniqueFile file(CreateFileW(fromAnsi(path).c_str(), GENERIC_WRITE, 0, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  return file && FlushFileBuffers(file.get());
+}
+
 void dateBack(const std::string& path) {
   const UniqueFile file(CreateFileW(fromAnsi(path).c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ,
                                     nullptr, OPEN_EXISTING, 0, nullptr));
@@ -108,14 +117,10 @@ void dateBack(const std::string& path) {
 ReplaceError systemReplace(const std::string& to, const std::string& from,
                            const std::string& backup) {
   const std::wstring wideFrom = fromAnsi(from), wideTo = fromAnsi(to);
-  {
-    // On disk before it takes the file's place, however it was written: a
-    // power cut must not leave a file whose name is right and whose bytes
-    // never got there.
-    const UniqueFile copy(CreateFileW(wideFrom.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!copy || !FlushFileBuffers(copy.get())) return ReplaceError::Other;
-  }
+  // On disk before it takes the file's place, however it was written: a
+  // power cut must not leave a file whose name is right and whose bytes
+  // never got there.
+  if (!flushFile(from)) return ReplaceError::Other;
   const DWORD attributes = GetFileAttributesW(wideTo.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES)
     return MoveFileExW(wideFrom.c_str(), wideTo.c_str(), MOVEFILE_WRITE_THROUGH)
@@ -153,20 +158,27 @@ unsigned long currentProcessId() {
   return GetCurrentProcessId();
 }
 
-std::vector<std::string> filesNamedLike(const std::string& fileName, const std::string& suffix) {
+unsigned long lastSystemError() {
+  return GetLastError();
+}
+
+std::vector<FileBeside> filesBeside(const std::string& fileName) {
   const size_t slash = codepage::lastSeparator(fileName);
   const std::string dir = slash == std::string::npos ? "" : fileName.substr(0, slash + 1);
+  const std::string start = fileName.substr(dir.size()) + ".";
   WIN32_FIND_DATAW found{};
-  const std::wstring pattern = fromAnsi(fileName + ".*" + suffix);
-  std::vector<std::string> names;
-  const UniqueFind search(FindFirstFileW(pattern.c_str(), &found));
-  if (!search) return names;
-  const std::string baseName = fileName.substr(dir.size());
+  std::vector<FileBeside> files;
+  const UniqueFind search(FindFirstFileW(fromAnsi(fileName + ".*").c_str(), &found));
+  if (!search) return files;
   do {
     // The pattern also matches short 8.3 names: the long name is checked too.
     const std::string name = toAnsi(found.cFileName);
-    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && isNamedLike(name, baseName, suffix))
-      names.push_back(dir + name);
+    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && name.size() > start.size() &&
+        name.compare(0, start.size(), start) == 0)
+      files.push_back(
+          {dir + name,
+           (static_cast<unsigned long long>(found.ftLastWriteTime.dwHighDateTime) << 32) |
+               found.ftLastWriteTime.dwLowDateTime});
   } while (FindNextFileW(search.get(), &found));
-  return names;
+  return files;
 }

@@ -133,9 +133,21 @@ class ComPtr {
   }
   T* get() const { return p_; }
   T* operator->() const { return p_; }
+  // For a function that gives a reference through its void** out-parameter.
   void** putVoid() {
     reset();
     return reinterpret_cast<void**>(&p_);
+  }
+  // Takes over a reference the caller holds (a new object's first one).
+  void attach(T* p) {
+    reset();
+    p_ = p;
+  }
+  // Hands the reference on; this pointer is empty then.
+  [[nodiscard]] T* detach() {
+    T* p = p_;
+    p_ = nullptr;
+    return p;
   }
   explicit operator bool() const { return p_ != nullptr; }
 

@@ -15,10 +15,12 @@ class SaveLock {
   // Takes the lock of fileName's saves (saveLockFile), waiting up to
   // timeout while another copy holds it. Failed: the lock file cannot be made
   // (a read-only folder, a missing one), or it is there and cannot be opened
-  // for more than a moment (read-only, or denied to this user).
+  // for more than a moment (read-only, or denied to this user); error, when
+  // given, then gets the system's error.
   [[nodiscard]] static Outcome acquire(const std::string& fileName,
                                        std::chrono::milliseconds timeout,
-                                       std::optional<SaveLock>& lock);
+                                       std::optional<SaveLock>& lock,
+                                       unsigned long* error = nullptr);
   // Lets go; the lock file goes with its last holder.
   ~SaveLock();
   SaveLock(SaveLock&&) noexcept;

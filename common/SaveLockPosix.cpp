@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <thread>
 
 #include "SaveLock.h"
@@ -43,7 +44,7 @@ bool lockByte(int fd, short type) {
 }  // namespace
 
 SaveLock::Outcome SaveLock::acquire(const std::string& fileName, std::chrono::milliseconds timeout,
-                                    std::optional<SaveLock>& lock) {
+                                    std::optional<SaveLock>& lock, unsigned long* error) {
   lock.reset();
   // Everything that may throw comes before the descriptor: a lock that is
   // taken must never be lost on the way to its owner.
@@ -52,7 +53,10 @@ SaveLock::Outcome SaveLock::acquire(const std::string& fileName, std::chrono::mi
   const auto deadline = std::chrono::steady_clock::now() + timeout;
   for (;;) {
     const int fd = open(name.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd < 0) return Outcome::Failed;
+    if (fd < 0) {
+      if (error) *error = static_cast<unsigned long>(errno);
+      return Outcome::Failed;
+    }
     if (lockByte(fd, F_WRLCK)) {
       // A holder that let go took the name away: this file is no lock any more.
       if (nameLeadsTo(name, fd)) {

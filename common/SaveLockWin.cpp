@@ -33,7 +33,7 @@ bool nameLeadsTo(const std::wstring& name, HANDLE held) {
 }  // namespace
 
 SaveLock::Outcome SaveLock::acquire(const std::string& fileName, std::chrono::milliseconds timeout,
-                                    std::optional<SaveLock>& lock) {
+                                    std::optional<SaveLock>& lock, unsigned long* error) {
   lock.reset();
   // Everything that may throw comes before the handle: a lock that is taken
   // must never be lost on the way to its owner.
@@ -53,6 +53,8 @@ SaveLock::Outcome SaveLock::acquire(const std::string& fileName, std::chrono::mi
     UniqueFile file(CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    const DWORD openError = file ? ERROR_SUCCESS : GetLastError();
+    if (error) *error = openError;
     if (file) {
       // The first byte: nothing reads the lock file, and Wine hands a lock on
       // to the file system (where the other PCs see it) only within the

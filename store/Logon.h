@@ -10,7 +10,16 @@
 struct Logon {
   std::string User, Pass, Host;
 
+  // The three fields, in box order (and the settings file's key order).
   enum class Field { User, Pass, Host };
+  static constexpr Field kFields[] = {Field::User, Field::Pass, Field::Host};
+  static constexpr size_t kFieldCount = 3;
+  const std::string& operator[](Field f) const {
+    return f == Field::User ? User : f == Field::Pass ? Pass : Host;
+  }
+  std::string& operator[](Field f) {
+    return f == Field::User ? User : f == Field::Pass ? Pass : Host;
+  }
 
   bool operator==(const Logon& other) const {
     return User == other.User && Pass == other.Pass && Host == other.Host;

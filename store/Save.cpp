@@ -1,71 +1,184 @@
-// Save.cpp: SaveIniFile, the save as one transaction: under the lock beside
-// the settings file it reads the file, makes the new file's bytes in memory
-// (editSettings), writes them once to a copy beside the file, has the system
-// read the copy back, and puts the copy in the file's place.
+// Save.cpp: the save as one transaction: under the lock beside the settings
+// file it puts back a save cut off, reads the file, makes the new file's
+// bytes in memory (editSettings), writes them once to a working copy beside
+// the file, has the system read the copy back, names the copy whole and puts
+// it in the file's place.
+#include "Save.h"
+
+#include <algorithm>
 #include <new>
 
+#include "CodePage.h"
 #include "Common.h"
-#include "Files.h"
 #include "SaveLock.h"
-#include "SettingsFile.h"
-#include "Store.h"
-#include "StoreState.h"
 
-std::chrono::milliseconds saveLockTimeout = kSaveLockTimeout;
-unsigned savesWrittenKeyByKey = 0;
-std::chrono::nanoseconds saveReadBackTime{0};
+bool FileTarget::write(const std::string& section, const std::string& key,
+                       const std::string& value) {
+  return WriteIniString(file_, section, key, value);
+}
+
+std::vector<std::string> FileTarget::sectionNames() {
+  return readIniSectionNames(file_);
+}
+
+bool FileTarget::addSection(const std::string& section,
+                            const std::vector<std::pair<std::string, std::string>>& keys) {
+  return addIniSection(file_, section, keys);
+}
+
+bool FileTarget::removeSection(const std::string& section) {
+  return removeIniSection(file_, section);
+}
+
+Value readIniValue(const std::string& file, const std::string& section, const std::string& key) {
+  std::string value = kAbsentKey;
+  ReadIniString(file, section, key, value);
+  return valueRead(std::move(value));
+}
 
 namespace {
 
-// A save's copy of the settings file, beside it under a name of its own (this
-// process, this save). It removes itself unless it took the file's place: a
-// save that fails or throws half way leaves no copy of the passwords behind.
+constexpr char kWorking[] = "tmp", kWhole[] = "new", kBackup[] = "bak";
+
+std::string nameOf(const std::string& path) {
+  const size_t slash = codepage::lastSeparator(path);
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool allDigits(const std::string& s, size_t from, size_t to) {
+  return to > from && std::all_of(s.begin() + static_cast<std::ptrdiff_t>(from),
+                                  s.begin() + static_cast<std::ptrdiff_t>(to),
+                                  [](char c) { return c >= '0' && c <= '9'; });
+}
+
+}  // namespace
+
+CopyKind copyKind(const std::string& name, const std::string& baseName) {
+  if (name.size() <= baseName.size() + 1 || name.compare(0, baseName.size(), baseName) != 0 ||
+      name[baseName.size()] != '.')
+    return CopyKind::None;
+  const std::string rest = name.substr(baseName.size() + 1);
+  if (rest == kWhole) return CopyKind::OldCopy;
+  // <digits>-<digits>.<suffix>
+  const size_t dash = rest.find('-'), dot = rest.find('.');
+  if (dash == std::string::npos || dot == std::string::npos || dot < dash ||
+      !allDigits(rest, 0, dash) || !allDigits(rest, dash + 1, dot))
+    return CopyKind::None;
+  const std::string suffix = rest.substr(dot + 1);
+  if (suffix == kWorking) return CopyKind::Working;
+  if (suffix == kWhole) return CopyKind::Whole;
+  if (suffix == kBackup) return CopyKind::Backup;
+  return CopyKind::None;
+}
+
+std::string versionToRestore(const std::string& fileName, const std::vector<FileBeside>& files) {
+  const std::string base = nameOf(fileName);
+  // The newest of a kind; of two written at the same moment, the later name.
+  const auto newest = [&](CopyKind kind) {
+    const FileBeside* best = nullptr;
+    for (const FileBeside& f : files)
+      if (copyKind(nameOf(f.path), base) == kind &&
+          (!best || f.written > best->written ||
+           (f.written == best->written && f.path > best->path)))
+        best = &f;
+    return best ? best->path : std::string();
+  };
+  // A whole copy is newer than any backup: a backup is the file it replaced.
+  std::string path = newest(CopyKind::Whole);
+  return path.empty() ? newest(CopyKind::Backup) : path;
+}
+
+bool hasCopies(const std::string& fileName, const std::vector<FileBeside>& files) {
+  const std::string base = nameOf(fileName);
+  return std::any_of(files.begin(), files.end(), [&](const FileBeside& f) {
+    return copyKind(nameOf(f.path), base) != CopyKind::None;
+  });
+}
+
+std::string recoverAndTidy(const std::string& fileName) {
+  std::vector<FileBeside> files = filesBeside(fileName);
+  if (!hasCopies(fileName, files)) return "";
+  std::string recovered;
+  if (fileState(fileName) == FileState::Missing) {
+    const std::string from = versionToRestore(fileName, files);
+    if (!from.empty() && moveFile(from, fileName)) {
+      recovered = from;
+      refreshIniFile(fileName);
+      files = filesBeside(fileName);
+    }
+  }
+  // Copies go only beside a whole file: while it is missing or cannot be
+  // read, one of them may be the last whole version.
+  if (fileState(fileName) != FileState::Readable) return recovered;
+  const std::string base = nameOf(fileName);
+  for (const FileBeside& f : files)
+    if (copyKind(nameOf(f.path), base) != CopyKind::None) discardFile(f.path);
+  return recovered;
+}
+
+namespace {
+
+// A save's copy of the settings file, beside it under names of its own (this
+// process, a number no copy there has): written under the working name,
+// named whole once it is on disk and read back, and put in the file's
+// place. It removes itself unless it took the file's place: a save that
+// fails or throws half way leaves no copy of the passwords behind.
 class TempCopy {
  public:
-  explicit TempCopy(const std::string& file)
-      : file_(file),
-        stem_(file + "." + std::to_string(currentProcessId()) + "-" + std::to_string(++saves_) +
-              ".") {}
+  explicit TempCopy(const std::string& file) : file_(file) {
+    const std::string process = file + "." + std::to_string(currentProcessId()) + "-";
+    for (unsigned n = 1;; ++n) {
+      stem_ = process;
+      stem_ += std::to_string(n);
+      stem_ += '.';
+      if (fileState(working()) == FileState::Missing && fileState(whole()) == FileState::Missing &&
+          fileState(backup()) == FileState::Missing)
+        break;
+    }
+  }
   ~TempCopy() {
-    if (!kept_) discardFile(path());
+    if (kept_) return;
+    discardFile(working());
+    discardFile(whole());
   }
   TempCopy(const TempCopy&) = delete;
   TempCopy& operator=(const TempCopy&) = delete;
 
-  std::string path() const { return stem_ + kSaveCopySuffix; }
-  [[nodiscard]] bool create(const std::string& bytes) {
-    refreshIniFile(path());
-    return createFileCopy(file_, path(), bytes);
+  std::string working() const { return stem_ + kWorking; }
+  std::string whole() const { return stem_ + kWhole; }
+  std::string backup() const { return stem_ + kBackup; }
+
+  [[nodiscard]] bool create(const std::string& bytes, unsigned long& error) {
+    refreshIniFile(working());
+    if (createFileCopy(file_, working(), bytes)) return true;
+    error = lastSystemError();
+    return false;
   }
-  // Whether the copy took the file's place. A replace that could put neither
-  // file back under the file's name keeps both: the old one under the
-  // backup name, the new one under the copy's.
-  [[nodiscard]] bool commit() {
-    const Replaced replaced = replaceFile(path(), file_, stem_ + kSaveBackupSuffix);
+  // The copy is on disk and was read back: only now does it get the name
+  // that a recovery trusts.
+  [[nodiscard]] bool seal(unsigned long& error) {
+    if (flushFile(working()) && moveFile(working(), whole())) return true;
+    error = lastSystemError();
+    return false;
+  }
+  // What became of the replace. A replace that could put neither file back
+  // under the file's name keeps both: the old one under the backup name,
+  // the new one under the whole copy's, for the next start to put back.
+  [[nodiscard]] Replaced commit(const ReplaceStep& replace, unsigned long& error) {
+    const Replaced replaced = replaceFile(whole(), file_, backup(), replace, error);
     refreshIniFile(file_);
     kept_ = replaced != Replaced::Old;
-    return replaced == Replaced::New;
+    return replaced;
   }
 
  private:
-  static inline unsigned saves_ = 0;
   std::string file_, stem_;
   bool kept_ = false;
 };
 
-// Copies left by a save that was killed or lost its power hold every
-// password, deleted ones too. Only under the lock (another copy's save may
-// be writing its own just now), and backups only beside a whole file.
-void removeLeftovers() {
-  for (const std::string& name : filesNamedLike(IniFileName, kSaveCopySuffix)) discardFile(name);
-  if (fileState(IniFileName) == FileState::Readable)
-    for (const std::string& name : filesNamedLike(IniFileName, kSaveBackupSuffix))
-      discardFile(name);
-}
-
 // Whether the system reads from copy every value the save wrote, as the
-// load reads them.
-bool readsBack(const std::string& copy, const Edited& edited) {
+// load reads them; with onlyHead, the path and "COUNT" alone.
+bool readsBack(const std::string& copy, const Edited& edited, bool onlyHead) {
   // Wine's profile functions read a file written in the last two seconds
   // again at every call: thousands of reads of a large file.
   dateBack(copy);
@@ -75,101 +188,122 @@ bool readsBack(const std::string& copy, const Edited& edited) {
     return readIniValue(copy, section, key) == expected;
   };
   if (!is(kPathSection, "Path", edited.path) ||
-      !is(kListSection, "COUNT", std::to_string(static_cast<int>(edited.slots.size()) - 1)))
+      !is(kListSection, "COUNT", countText(edited.slots.size())))
     return false;
-  for (size_t i = 0; i < edited.slots.size(); ++i) {
-    const Logon& l = edited.slots[i];
-    const std::string section = std::to_string(i);
-    if (!is(section, kSlotKeys[0], l.User) || !is(section, kSlotKeys[1], l.Pass) ||
-        !is(section, kSlotKeys[2], l.Host))
-      return false;
-  }
+  if (onlyHead) return true;
+  for (size_t i = 0; i < edited.slots.size(); ++i)
+    for (const Logon::Field f : Logon::kFields)
+      if (!is(std::to_string(i), slotKey(f), edited.slots[i][f])) return false;
   return true;
+}
+
+SaveResult failed(SaveResult::Step step, unsigned long error = 0, std::string detail = "") {
+  SaveResult result;
+  result.status = SaveResult::Failed;
+  result.step = step;
+  result.error = error;
+  result.detail = std::move(detail);
+  return result;
 }
 
 // The save of a changed store, under the lock. The copy starts from exactly
 // the bytes the comparison (and a merge) read, not from a second read.
-SaveResult saveLocked() {
+SaveResult saveLocked(const Store& store, SaveStats& stats, SaveNext& next) {
+  const std::string& file = store.IniFileName;
   std::string bytes;
-  const FileState state = readFileBytes(IniFileName, bytes);
-  if (state == FileState::Unreadable) return SaveResult::Failed;
+  const FileState state = readFileBytes(file, bytes);
+  if (state == FileState::Unreadable)
+    return failed(SaveResult::Step::Read, lastSystemError(), file);
   const std::optional<std::string> disk =
       state == FileState::Readable ? std::optional<std::string>(bytes) : std::nullopt;
-  const std::optional<Edited> edited = editSettings(disk, loaded, SQLPlusPath, storeLogons());
-  if (!edited) return SaveResult::Failed;
-  std::optional<TempCopy> copy(std::in_place, IniFileName);
-  if (!copy->create(edited->bytes)) return SaveResult::Failed;
+  const std::optional<Edited> edited =
+      editSettings(disk, store.loaded(), store.SQLPlusPath, store.logons());
+  if (!edited) return failed(SaveResult::Step::Count, 0, file);
+  std::optional<TempCopy> copy(std::in_place, file);
+  unsigned long error = 0;
+  if (!copy->create(edited->bytes, error))
+    return failed(SaveResult::Step::Copy, error, copy->working());
   std::string written = edited->bytes;
+  // The engine's own forms, which the differential test holds against the
+  // system's reading, in the file before (the one the load cross-checked,
+  // or another copy's) and in the new bytes, and the engine reads the new
+  // bytes as the store: the system then confirms the path and "COUNT"
+  // alone. Any other file has every value read back through the system.
+  const bool before = !disk || (digestOf(*disk) == store.loaded().digest ? store.loaded().plain
+                                                                         : isPlainFile(*disk));
+  const bool plain =
+      before && isPlainFile(written) && engineView(written) == viewOf(edited->path, edited->slots);
   const auto readBackStart = std::chrono::steady_clock::now();
-  const bool readBack = readsBack(copy->path(), *edited);
-  saveReadBackTime += std::chrono::steady_clock::now() - readBackStart;
+  const bool readBack = readsBack(copy->working(), *edited, plain);
+  stats.readBack += std::chrono::steady_clock::now() - readBackStart;
+  if (!plain) ++stats.readBackWhole;
   if (!readBack) {
     // A file the engine reads otherwise than the system: the edits go
     // through the system's own writes, on a copy of the file as it was.
-    ++savesWrittenKeyByKey;
-    copy.emplace(IniFileName);
-    FileTarget target(copy->path());
-    if (!copy->create(bytes) || !writeChanges(target, edited->view, edited->path, edited->slots))
-      return SaveResult::Failed;
-    refreshIniFile(copy->path());
-    if (readFileBytes(copy->path(), written) != FileState::Readable) return SaveResult::Failed;
+    ++stats.writtenKeyByKey;
+    copy.emplace(file);
+    if (!copy->create(bytes, error)) return failed(SaveResult::Step::Copy, error, copy->working());
+    FileTarget target(copy->working());
+    if (!writeChanges(target, edited->view, edited->path, edited->slots))
+      return failed(SaveResult::Step::Write, lastSystemError(), copy->working());
+    refreshIniFile(copy->working());
+    if (readFileBytes(copy->working(), written) != FileState::Readable)
+      return failed(SaveResult::Step::Write, lastSystemError(), copy->working());
   }
+  if (!copy->seal(error)) return failed(SaveResult::Step::Copy, error, copy->working());
   // The store takes what the file holds only once it is there, and nothing
   // after the replace may fail: all of it is made before. A failed save
   // leaves the store, and the list that shows it, as they were.
-  Loaded next{false, edited->path, edited->slots, FileView{}, digestOf(written)};
-  next.view.path = edited->path;
-  next.view.count = std::to_string(static_cast<int>(edited->slots.size()) - 1);
-  std::vector<std::string> users, passes, hosts;
-  for (size_t i = 0; i < edited->slots.size(); ++i) {
-    const Logon& l = edited->slots[i];
-    next.view.slots[static_cast<int32_t>(i)] = {l.User, l.Pass, l.Host};
-    users.push_back(l.User);
-    passes.push_back(l.Pass);
-    hosts.push_back(l.Host);
-  }
-  std::string path = edited->path;
-  if (!copy->commit()) return SaveResult::Failed;
-  SQLPlusPath.swap(path);
-  Users.swap(users);
-  Passes.swap(passes);
-  Hosts.swap(hosts);
-  loaded = std::move(next);
-  return SaveResult::Saved;
+  // The next save trusts the engine where the system confirmed this one
+  // whole, or the engine read it as the store, in the engine's own forms.
+  SaveNext made{edited->path, edited->slots,
+                Loaded{false, edited->path, edited->slots, viewOf(edited->path, edited->slots),
+                       digestOf(written), readBack && isPlainFile(written)}};
+  const Replaced replaced = copy->commit(store.settings().replace, error);
+  if (replaced != Replaced::New) return failed(SaveResult::Step::Replace, error, file);
+  next = std::move(made);
+  return SaveResult{};
 }
 
 }  // namespace
 
-bool storeChanged() {
-  return SQLPlusPath != loaded.path || storeLogons() != loaded.slots;
-}
-
-SaveResult SaveIniFile() {
-  try {
-    const bool leftovers = !filesNamedLike(IniFileName, kSaveCopySuffix).empty() ||
-                           !filesNamedLike(IniFileName, kSaveBackupSuffix).empty();
-    const bool changed = storeChanged();
-    // Nothing to save: the file is not opened for writing and, without
-    // leftovers, no lock is taken (a read-only folder stays quiet).
-    if (!changed && (loaded.failed || fileState(IniFileName) == FileState::Readable)) {
-      std::optional<SaveLock> lock;
-      if (leftovers &&
-          SaveLock::acquire(IniFileName, saveLockTimeout, lock) == SaveLock::Outcome::Locked)
-        removeLeftovers();
-      return SaveResult::Unchanged;
+SaveResult saveStore(const Store& store, std::chrono::milliseconds lockWait, SaveStats& stats,
+                     SaveNext& next) {
+  const std::string& file = store.IniFileName;
+  const bool copies = hasCopies(file, filesBeside(file));
+  std::optional<SaveLock> lock;
+  unsigned long lockError = 0;
+  const auto takeLock = [&]() -> std::optional<SaveResult> {
+    switch (SaveLock::acquire(file, lockWait, lock, &lockError)) {
+      case SaveLock::Outcome::Locked:
+        return std::nullopt;
+      case SaveLock::Outcome::TimedOut:
+        return failed(SaveResult::Step::LockBusy, 0, saveLockFile(file));
+      case SaveLock::Outcome::Failed:
+        break;
     }
-    if (loaded.failed) return SaveResult::NotLoaded;
-    bool storable = isStorableValue(SQLPlusPath);
-    for (int i = 0; storable && i < storeCount(); ++i)
-      storable =
-          isStorableValue(Users[i]) && isStorableValue(Passes[i]) && isStorableValue(Hosts[i]);
-    if (!storable) return SaveResult::Failed;
-    std::optional<SaveLock> lock;
-    if (SaveLock::acquire(IniFileName, saveLockTimeout, lock) != SaveLock::Outcome::Locked)
-      return SaveResult::Failed;
-    removeLeftovers();
-    return saveLocked();
-  } catch (const std::bad_alloc&) {
-    return SaveResult::Failed;  // the copy has removed itself
+    return failed(SaveResult::Step::Lock, lockError, saveLockFile(file));
+  };
+  // Nothing to save: the file is not opened for writing and, without
+  // copies beside it, no lock is taken (a read-only folder stays quiet).
+  if (!store.changed() && (store.loadFailed() || fileState(file) == FileState::Readable)) {
+    SaveResult result;
+    result.status = SaveResult::Unchanged;
+    if (copies && !takeLock()) result.recovered = recoverAndTidy(file);
+    return result;
   }
+  if (store.loadFailed()) {
+    SaveResult result;
+    result.status = SaveResult::NotLoaded;
+    return result;
+  }
+  bool storable = isStorableValue(store.SQLPlusPath);
+  for (const Logon& l : store.logons())
+    for (const Logon::Field f : Logon::kFields) storable = storable && isStorableValue(l[f]);
+  if (!storable) return failed(SaveResult::Step::Value);
+  if (std::optional<SaveResult> notLocked = takeLock()) return *notLocked;
+  const std::string recovered = copies ? recoverAndTidy(file) : "";
+  SaveResult result = saveLocked(store, stats, next);
+  result.recovered = recovered;
+  return result;
 }

@@ -4,14 +4,40 @@
 #include <algorithm>
 #include <set>
 
-#include "Common.h"
+#include "CodePage.h"
 #include "IniEngine.h"
 #include "IntText.h"
 #include "Merge.h"
 
 const char kPathSection[] = "SQL*Plus";
 const char kListSection[] = "List";
-const char* const kSlotKeys[3] = {"User", "Pass", "Host"};
+
+const char* slotKey(Logon::Field field) {
+  switch (field) {
+    case Logon::Field::User:
+      return "User";
+    case Logon::Field::Pass:
+      return "Pass";
+    case Logon::Field::Host:
+      return "Host";
+  }
+  return "";
+}
+
+std::string countText(size_t slots) {
+  return std::to_string(static_cast<long long>(slots) - 1);
+}
+
+FileView viewOf(const std::string& path, const std::vector<Logon>& slots) {
+  FileView view;
+  view.path = path;
+  view.count = countText(slots.size());
+  view.highest = static_cast<int32_t>(slots.size()) - 1;
+  for (size_t i = 0; i < slots.size(); ++i)
+    for (const Logon::Field f : Logon::kFields)
+      view.slots[static_cast<int32_t>(i)][static_cast<size_t>(f)] = slots[i][f];
+  return view;
+}
 
 std::optional<int64_t> slotNumber(const std::string& name) {
   if (name.empty() || (name.size() > 1 && name[0] == '0')) return std::nullopt;
@@ -20,8 +46,10 @@ std::optional<int64_t> slotNumber(const std::string& name) {
   return name.size() > 10 ? INT64_MAX : std::stoll(name);
 }
 
-Logon logonOf(const std::array<Value, 3>& keys) {
-  return Logon{keys[0].value_or(""), keys[1].value_or(""), keys[2].value_or("")};
+Logon logonOf(const SlotValues& keys) {
+  Logon logon;
+  for (const Logon::Field f : Logon::kFields) logon[f] = keys[static_cast<size_t>(f)].value_or("");
+  return logon;
 }
 
 std::vector<Logon> listedOf(const std::vector<Logon>& slots) {
@@ -59,58 +87,75 @@ ViewStatus readView(const ReadValue& read, const std::vector<std::string>& secti
     if (const auto n = slotNumber(name); n && *n <= view.highest)
       view.slots[static_cast<int32_t>(*n)];
   for (auto& [i, keys] : view.slots)
-    for (size_t k = 0; k < 3; ++k) keys[k] = read(std::to_string(i), kSlotKeys[k]);
+    for (const Logon::Field f : Logon::kFields)
+      keys[static_cast<size_t>(f)] = read(std::to_string(i), slotKey(f));
   return ViewStatus::Ok;
+}
+
+bool isPlainFile(const std::string& bytes) {
+  if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 || !codepage::isText(bytes)) return false;
+  for (const char c : bytes)
+    if (static_cast<unsigned char>(c) < 0x20 && c != '\r' && c != '\n') return false;
+  const ini::Profile profile = ini::Profile::parse(bytes);
+  if (profile.serialize() != bytes || !profile.sections().front().keys.empty()) return false;
+  std::set<std::string> sections;
+  for (const ini::Section& section : profile.sections()) {
+    if (!sections.insert(codepage::lowerCase(section.name)).second) return false;
+    std::set<std::string> keys;
+    for (const ini::Key& key : section.keys) {
+      if (!key.value || key.name.empty() || key.name[0] == ';' ||
+          !keys.insert(codepage::lowerCase(key.name)).second)
+        return false;
+      const std::string& v = *key.value;
+      if (!v.empty() &&
+          (v.front() == '"' || v.front() == '\'' || v.back() == '"' || v.back() == '\''))
+        return false;
+    }
+  }
+  return true;
+}
+
+std::optional<FileView> engineView(const std::string& bytes) {
+  const ini::Profile profile = ini::Profile::parse(bytes);
+  FileView view;
+  std::string countText;
+  const auto read = [&](const std::string& section, const std::string& key) {
+    return valueRead(profile.get(section, key, kAbsentKey));
+  };
+  if (readView(read, profile.sectionNames(), view, countText) != ViewStatus::Ok)
+    return std::nullopt;
+  return view;
 }
 
 bool writeChanges(SettingsTarget& target, const FileView& view, const std::string& path,
                   const std::vector<Logon>& slots) {
   if (view.path != path && !target.write(kPathSection, "Path", path)) return false;
   const auto n = static_cast<int>(slots.size());
-  const std::string count = std::to_string(n - 1);
+  const std::string count = countText(slots.size());
   if (view.count != count && !target.write(kListSection, "COUNT", count)) return false;
   const std::vector<std::string> sections = target.sectionNames();
   std::set<int64_t> present;
   for (const auto& name : sections)
     if (const auto k = slotNumber(name)) present.insert(*k);
   for (int i = 0; i < n; ++i) {
-    const std::string* values[] = {&slots[i].User, &slots[i].Pass, &slots[i].Host};
+    const std::string section = std::to_string(i);
     // A slot the file has no section for is written in one go.
     if (!present.count(i)) {
-      if (!target.addSection(
-              std::to_string(i),
-              {{kSlotKeys[0], *values[0]}, {kSlotKeys[1], *values[1]}, {kSlotKeys[2], *values[2]}}))
-        return false;
+      std::vector<std::pair<std::string, std::string>> keys;
+      for (const Logon::Field f : Logon::kFields) keys.emplace_back(slotKey(f), slots[i][f]);
+      if (!target.addSection(section, keys)) return false;
       continue;
     }
     const auto at = view.slots.find(i);
-    for (size_t k = 0; k < 3; ++k) {
-      const bool same = at != view.slots.end() && at->second[k] == *values[k];
-      if (!same && !target.write(std::to_string(i), kSlotKeys[k], *values[k])) return false;
+    for (const Logon::Field f : Logon::kFields) {
+      const bool same = at != view.slots.end() && at->second[static_cast<size_t>(f)] == slots[i][f];
+      if (!same && !target.write(section, slotKey(f), slots[i][f])) return false;
     }
   }
   // Every occurrence: a name may stand twice, and each removal takes the first.
   for (const auto& name : sections)
     if (const auto k = slotNumber(name); k && *k >= n && !target.removeSection(name)) return false;
   return true;
-}
-
-bool FileTarget::write(const std::string& section, const std::string& key,
-                       const std::string& value) {
-  return WriteIniString(file_, section, key, value);
-}
-
-std::vector<std::string> FileTarget::sectionNames() {
-  return readIniSectionNames(file_);
-}
-
-bool FileTarget::addSection(const std::string& section,
-                            const std::vector<std::pair<std::string, std::string>>& keys) {
-  return addIniSection(file_, section, keys);
-}
-
-bool FileTarget::removeSection(const std::string& section) {
-  return removeIniSection(file_, section);
 }
 
 namespace {
@@ -156,13 +201,9 @@ std::optional<Edited> editSettings(const std::optional<std::string>& bytes, cons
       view = loaded.view;
     } else {
       // Another copy rewrote the file: its changes and this copy's, merged.
-      const ini::Profile profile = ini::Profile::parse(*bytes);
-      std::string countText;
-      const auto read = [&](const std::string& section, const std::string& key) {
-        return valueRead(profile.get(section, key, kAbsentKey));
-      };
-      if (readView(read, profile.sectionNames(), view, countText) != ViewStatus::Ok)
-        return std::nullopt;
+      const std::optional<FileView> theirs = engineView(*bytes);
+      if (!theirs) return std::nullopt;
+      view = *theirs;
       const std::vector<Logon> listed = listedOf(slots);
       const StoreState merged = mergeStores({loaded.path, listedOf(loaded.slots)}, {path, listed},
                                             {view.path.value_or(""), listedLogons(view)});

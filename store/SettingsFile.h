@@ -1,6 +1,7 @@
 // SettingsFile.h: the settings file's content as the store sees it, and the
 // edits a save makes to it: as a pure function on the file's bytes (through
-// the portable INI engine, written once), or key by key on a file.
+// the portable INI engine, written once), or key by key on a target the
+// caller gives.
 #pragma once
 
 #include <array>
@@ -25,10 +26,16 @@ inline Value valueRead(std::string text) {
 
 // The settings file as the profile functions read it, and as far as the store
 // reads it: a save writes only what differs from this.
+// A slot's keys, by Logon::Field.
+using SlotValues = std::array<Value, Logon::kFieldCount>;
 struct FileView {
   Value path, count;
-  int32_t highest = 0;                            // the slot number "COUNT" gives
-  std::map<int32_t, std::array<Value, 3>> slots;  // by section number: User, Pass, Host
+  int32_t highest = 0;                  // the slot number "COUNT" gives
+  std::map<int32_t, SlotValues> slots;  // by section number
+
+  bool operator==(const FileView& o) const {
+    return path == o.path && count == o.count && highest == o.highest && slots == o.slots;
+  }
 };
 
 // What the store compares with to know what changed and whether another copy
@@ -40,16 +47,25 @@ struct Loaded {
   std::vector<Logon> slots;
   FileView view;
   std::optional<size_t> digest;  // of the bytes view came from; none: there was no file
+  // Whether the file holds only the engine's own forms (isPlainFile) and
+  // the engine read it as the system did: its saves may then trust the
+  // engine's reading of the new bytes.
+  bool plain = false;
 };
 
 extern const char kPathSection[], kListSection[];
-extern const char* const kSlotKeys[3];
+// The key of a logon's field in its slot's section: "User", "Pass", "Host".
+const char* slotKey(Logon::Field field);
+// What "COUNT" says for so many slots: the highest slot number, -1 for none.
+std::string countText(size_t slots);
+// The view of a file that holds exactly path and slots, as a save writes it.
+FileView viewOf(const std::string& path, const std::vector<Logon>& slots);
 
 // The slot number a section name stands for: a number in plain decimal (no
 // sign, blank or leading zero). Names too long for 32 bits count as beyond
 // every slot.
 std::optional<int64_t> slotNumber(const std::string& name);
-Logon logonOf(const std::array<Value, 3>& keys);
+Logon logonOf(const SlotValues& keys);
 // The slots with a user, in slot order: what the list shows and what two
 // copies compare.
 std::vector<Logon> listedOf(const std::vector<Logon>& slots);
@@ -58,6 +74,15 @@ std::vector<Logon> listedLogons(const FileView& view);
 Logon placeholderOf(const FileView& view);
 size_t digestOf(const std::string& bytes);
 
+// Whether bytes hold only forms the engine writes itself, each of which the
+// differential test holds against the system's reading on random files: the
+// engine's own layout (CR LF, no blanks around '=' or at the ends of a line,
+// no blank line), no byte order mark, text of the code page without control
+// characters, nothing before the first section, no section and no key of a
+// section twice (letter case ignored), every line a named key with '=', no
+// name starting with ';' and no value in quotes.
+bool isPlainFile(const std::string& bytes);
+
 enum class ViewStatus { Ok, NotAnInteger, RangeError };
 // Reads the view through read (a key's value or nothing) and the file's
 // section names: only sections present are read, so a "COUNT" far above
@@ -65,6 +90,8 @@ enum class ViewStatus { Ok, NotAnInteger, RangeError };
 using ReadValue = std::function<Value(const std::string& section, const std::string& key)>;
 ViewStatus readView(const ReadValue& read, const std::vector<std::string>& sectionNames,
                     FileView& view, std::string& countText);
+// The view as the INI engine reads bytes; nothing when "COUNT" cannot be read.
+std::optional<FileView> engineView(const std::string& bytes);
 
 // Where a save's edits go: the file's bytes in memory, or a file key by key.
 class SettingsTarget {
@@ -76,21 +103,6 @@ class SettingsTarget {
   [[nodiscard]] virtual bool addSection(
       const std::string& section, const std::vector<std::pair<std::string, std::string>>& keys) = 0;
   [[nodiscard]] virtual bool removeSection(const std::string& section) = 0;
-};
-
-// The settings file key by key through the profile functions: the save's
-// way when the system reads the bytes made in memory otherwise.
-class FileTarget : public SettingsTarget {
- public:
-  explicit FileTarget(std::string file) : file_(std::move(file)) {}
-  bool write(const std::string& section, const std::string& key, const std::string& value) override;
-  std::vector<std::string> sectionNames() override;
-  bool addSection(const std::string& section,
-                  const std::vector<std::pair<std::string, std::string>>& keys) override;
-  bool removeSection(const std::string& section) override;
-
- private:
-  std::string file_;
 };
 
 // Writes path and slots where they differ from view: changed keys in

@@ -1,5 +1,5 @@
-// Store.cpp: see Store.h: the store's state, its load and its list. The
-// save is in Save.cpp. Every read of the settings file goes through
+// Store.cpp: see Store.h: the store's load and its list. The save's
+// transaction is in Save.cpp. Every read of the settings file goes through
 // ReadIniString, so the store runs on either settings engine.
 #include "Store.h"
 
@@ -8,71 +8,38 @@
 
 #include "Common.h"
 #include "Files.h"
+#include "Save.h"
 #include "SaveLock.h"
-#include "StoreState.h"
-
-std::string IniFileName;
-std::string SQLPlusPath;
-std::vector<std::string> Users, Passes, Hosts;
-Loaded loaded;
-
-std::vector<Logon> storeLogons() {
-  std::vector<Logon> logons;
-  logons.reserve(Users.size());
-  for (int i = 0; i < storeCount(); ++i) logons.push_back(logonAt(i));
-  return logons;
-}
 
 namespace {
 
-void setSlotCount(size_t n) {
-  Users.resize(n);
-  Passes.resize(n);
-  Hosts.resize(n);
-}
-
-void setStore(const std::vector<Logon>& logons) {
-  setSlotCount(0);
-  for (auto* v : {&Users, &Passes, &Hosts}) v->reserve(logons.size());
-  for (const Logon& l : logons) {
-    Users.push_back(l.User);
-    Passes.push_back(l.Pass);
-    Hosts.push_back(l.Host);
-  }
-}
-
-}  // namespace
-
-Value readIniValue(const std::string& file, const std::string& section, const std::string& key) {
-  std::string value = kAbsentKey;
-  ReadIniString(file, section, key, value);
-  return valueRead(std::move(value));
-}
-
-namespace {
-
-std::optional<size_t> fileDigest(const std::string& file) {
+// The file's bytes, or nothing when there is no file to read.
+std::optional<std::string> fileBytes(const std::string& file) {
   std::string bytes;
   if (readFileBytes(file, bytes) != FileState::Readable) return std::nullopt;
-  return digestOf(bytes);
+  return bytes;
+}
+
+LoadResult unreadable(const std::string& file, unsigned long error) {
+  LoadResult result;
+  result.status = LoadResult::Unreadable;
+  result.detail = file;
+  result.error = error;
+  return result;
 }
 
 LoadResult readSettings(const std::string& file, FileView& view) {
-  LoadResult result;
   view = FileView{};
   refreshIniFile(file);
   // The profile functions read a locked file as an empty one; the store would
   // then overwrite the user's logons with nothing at exit.
-  if (fileState(file) == FileState::Unreadable) {
-    result.status = LoadResult::Unreadable;
-    result.detail = file;
-    return result;
-  }
+  if (fileState(file) == FileState::Unreadable) return unreadable(file, lastSystemError());
   std::string countText;
   const ViewStatus status =
       readView([&](const std::string& section,
                    const std::string& key) { return readIniValue(file, section, key); },
                readIniSectionNames(file), view, countText);
+  LoadResult result;
   if (status == ViewStatus::Ok) return result;
   result.status =
       status == ViewStatus::NotAnInteger ? LoadResult::NotAnInteger : LoadResult::RangeError;
@@ -84,112 +51,138 @@ LoadResult readSettings(const std::string& file, FileView& view) {
 // between the two would pair one logon's password with another's user. Read
 // again until the file held still; one that never does is being rewritten
 // all the time, and is not loaded.
-LoadResult loadSettings(FileView& view) {
+LoadResult readStill(const std::string& file, FileView& view, std::optional<std::string>& bytes) {
   constexpr int kTries = 20;
-  std::optional<size_t> digest;
   LoadResult result;
   for (int tries = 1;; ++tries) {
     // The stamp too: a file rewritten and then written back with its old
     // bytes during the reads has the old digest again, but not the old stamp.
-    const std::string stamp = fileStamp(IniFileName);
-    digest = fileDigest(IniFileName);
-    result = readSettings(IniFileName, view);
-    const bool still = fileDigest(IniFileName) == digest && fileStamp(IniFileName) == stamp;
+    const std::string stamp = fileStamp(file);
+    bytes = fileBytes(file);
+    result = readSettings(file, view);
+    const bool still = fileBytes(file) == bytes && fileStamp(file) == stamp;
     // Wine's ReplaceFileW moves the old file aside before the new one takes
     // its place: while another copy saves (its lock file is there), a file
     // that is missing may be one between the two. Looked for again a while.
-    const bool between = !digest && fileState(saveLockFile(IniFileName)) != FileState::Missing;
-    if (still && !between) break;
+    const bool between = !bytes && fileState(saveLockFile(file)) != FileState::Missing;
+    if (still && !between) return result;
     if (tries == kTries) {
-      if (still) break;  // missing all along: no file yet
+      if (still) return result;  // missing all along: no file yet
       view = FileView{};
-      result.status = LoadResult::Unreadable;
-      result.detail = IniFileName;
-      break;
+      return unreadable(file, 0);
     }
     if (between) std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
-  setSlotCount(0);
-  SQLPlusPath = view.path.value_or("");  // shown even when the logons cannot be loaded
-  if (result.ok()) {
-    std::vector<Logon> logons = listedLogons(view);
-    // A file without logons keeps its one empty slot, as it was written.
-    if (logons.empty() && view.highest >= 0) logons.push_back(placeholderOf(view));
-    setStore(logons);
-  }
-  // A file that could not be loaded is never written: the user's logons are in it.
-  loaded = Loaded{!result.ok(), SQLPlusPath, storeLogons(), std::move(view), digest};
-  return result;
 }
 
 }  // namespace
 
-LoadResult LoadIniFile() {
-  FileView view;
+Store::Store(std::string iniFileName, SaveSettings settings)
+    : IniFileName(std::move(iniFileName)), settings_(std::move(settings)) {}
+
+LoadResult Store::LoadIniFile() {
   try {
-    return loadSettings(view);
+    // A save cut off (the program killed, the power lost) may have left the
+    // file missing and its versions beside it: put back before anything
+    // reads, under the lock, so that no other copy's save is half way.
+    // Without copies beside the file, no lock: a read-only share stays quiet.
+    std::string recovered;
+    if (hasCopies(IniFileName, filesBeside(IniFileName))) {
+      std::optional<SaveLock> lock;
+      if (SaveLock::acquire(IniFileName, settings_.lockTimeout, lock) == SaveLock::Outcome::Locked)
+        recovered = recoverAndTidy(IniFileName);
+    }
+    FileView view;
+    std::optional<std::string> bytes;
+    LoadResult result = readStill(IniFileName, view, bytes);
+    result.recovered = recovered;
+    SQLPlusPath = view.path.value_or("");  // shown even when the logons cannot be loaded
+    logons_.clear();
+    if (result.ok()) {
+      logons_ = listedLogons(view);
+      // A file without logons keeps its one empty slot, as it was written.
+      if (logons_.empty() && view.highest >= 0) logons_.push_back(placeholderOf(view));
+    }
+    // A file that could not be loaded is never written: the user's logons are in it.
+    // The engine reads the very bytes the system just read: where it finds
+    // only its own forms and what the system found, saves may trust it.
+    const bool plain = result.ok() && bytes && isPlainFile(*bytes) && engineView(*bytes) == view;
+    const std::optional<size_t> digest =
+        bytes ? std::optional<size_t>(digestOf(*bytes)) : std::nullopt;
+    loaded_ = Loaded{!result.ok(), SQLPlusPath, logons_, std::move(view), digest, plain};
+    return result;
   } catch (const std::bad_alloc&) {
     // However far the load came: an empty store that is never saved over the file.
-    setSlotCount(0);
+    logons_.clear();
     SQLPlusPath.clear();
-    loaded = Loaded{};
-    loaded.failed = true;
+    loaded_ = Loaded{};
+    loaded_.failed = true;
     LoadResult result;
     result.status = LoadResult::OutOfMemory;
     return result;
   }
 }
 
-std::string displayTextOf(const Logon& logon) {
-  return logon.User + " / " + logon.Pass + " @ " + logon.Host;
+SaveResult Store::SaveIniFile() {
+  return SaveIniFile(settings_.lockTimeout);
 }
 
-Logon logonAt(int i) {
-  return Logon{Users[i], Passes[i], Hosts[i]};
+SaveResult Store::SaveIniFile(std::chrono::milliseconds lockWait) {
+  try {
+    SaveNext next;
+    SaveResult result = saveStore(*this, lockWait, stats_, next);
+    if (result == SaveResult::Saved) {
+      SQLPlusPath = std::move(next.path);
+      logons_ = std::move(next.slots);
+      loaded_ = std::move(next.loaded);
+    }
+    return result;
+  } catch (const std::bad_alloc&) {
+    SaveResult result;  // the copy has removed itself
+    result.status = SaveResult::Failed;
+    result.step = SaveResult::Step::Memory;
+    return result;
+  }
 }
 
-std::string displayText(int i) {
-  return displayTextOf(logonAt(i));
+bool Store::changed() const {
+  return SQLPlusPath != loaded_.path || logons_ != loaded_.slots;
 }
 
-std::vector<std::string> listTexts() {
+std::optional<int> Store::insert(const Logon& logon) {
+  if (logon.User.empty()) return std::nullopt;
+  for (const Logon& l : logons_)  // the same triple, byte for byte: already stored
+    if (l == logon) return std::nullopt;
+  for (const Logon::Field f : Logon::kFields)
+    if (!isStorableValue(logon[f])) return std::nullopt;
+  if (empty()) logons_.clear();  // the placeholder slot takes the first logon
+  logons_.push_back(logon);
+  return count() - 1;
+}
+
+void Store::remove(int Index) {
+  if (Index < 0 || Index >= count()) return;
+  logons_.erase(logons_.begin() + Index);
+}
+
+bool Store::empty() const {
+  return logons_.empty() || (logons_.size() == 1 && logons_[0].User.empty());
+}
+
+std::vector<std::string> Store::listTexts() const {
   std::vector<std::string> texts;
-  for (int i = 0; i < storeCount(); ++i)
-    if (!Users[i].empty()) texts.push_back(displayText(i));
+  for (const Logon& l : logons_)
+    if (!l.User.empty()) texts.push_back(displayTextOf(l));
   return texts;
 }
 
-std::optional<int> storeInsert(const Logon& logon) {
-  if (logon.User.empty()) return std::nullopt;
-  for (int i = 0; i < storeCount(); ++i)  // the same triple, byte for byte: already stored
-    if (logonAt(i) == logon) return std::nullopt;
-  if (!isStorableValue(logon.User) || !isStorableValue(logon.Pass) || !isStorableValue(logon.Host))
-    return std::nullopt;
-  const int k = storeIsEmpty() ? 0 : storeCount();
-  setSlotCount(static_cast<size_t>(k) + 1);
-  Users[k] = logon.User;
-  Passes[k] = logon.Pass;
-  Hosts[k] = logon.Host;
-  return k;
+std::vector<std::string> Store::fieldOf(Logon::Field field) const {
+  std::vector<std::string> values;
+  values.reserve(logons_.size());
+  for (const Logon& l : logons_) values.push_back(l[field]);
+  return values;
 }
 
-void storeDelete(int index) {
-  if (index < 0 || index >= storeCount()) return;
-  Users.erase(Users.begin() + index);
-  Passes.erase(Passes.begin() + index);
-  Hosts.erase(Hosts.begin() + index);
-}
-
-bool storeIsEmpty() {
-  return Users.empty() || (Users.size() == 1 && Users[0].empty());
-}
-
-int storeCount() {
-  return static_cast<int>(Users.size());
-}
-
-void resetStore() {
-  SQLPlusPath.clear();
-  setSlotCount(0);
-  loaded = Loaded{};
+std::string displayTextOf(const Logon& logon) {
+  return logon.User + " / " + logon.Pass + " @ " + logon.Host;
 }

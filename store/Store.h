@@ -1,6 +1,7 @@
-// Store.h: the connection store: the client path and the numbered logons,
-// loaded from the settings file and saved back to it. Portable: no window
-// system is needed to build or exercise it.
+// Store.h: the connection store: the settings file's name, the client path
+// and the numbered logons, loaded from the settings file and saved back to
+// it, as one object its owner holds. Portable: no window system is needed
+// to build or exercise it.
 #pragma once
 
 #include <chrono>
@@ -8,86 +9,149 @@
 #include <string>
 #include <vector>
 
+#include "Files.h"
 #include "Logon.h"
-
-// Program-wide state, alive from window creation to process exit.
-extern std::string IniFileName;                        // full path of the settings file
-extern std::string SQLPlusPath;                        // full path of the client executable
-extern std::vector<std::string> Users, Passes, Hosts;  // parallel, one entry per slot
-
-// How long a save waits for another copy's save to end: well above the
-// longest save measured (5,000 logons, every slot rewritten and read back:
-// see docs/performance.md). A lock held longer belongs to a copy that hangs.
-constexpr std::chrono::milliseconds kSaveLockTimeout{30'000};
-extern std::chrono::milliseconds saveLockTimeout;  // kSaveLockTimeout; tests shorten it
-// A save writes its copy of the settings file beside it as
-// "<file>.<process>-<save>.new" (1.1.0 wrote "<file>.new"), and the file's
-// old bytes pass through "<file>.<process>-<save>.bak" while it is replaced.
-constexpr char kSaveCopySuffix[] = "new";
-constexpr char kSaveBackupSuffix[] = "bak";
-// How many saves of this process the system read back otherwise than the
-// bytes made in memory, and so went through its own writes key by key.
-extern unsigned savesWrittenKeyByKey;
-// The time this process's saves spent having the system read their copies
-// back (for the benchmark).
-extern std::chrono::nanoseconds saveReadBackTime;
+#include "SettingsFile.h"
 
 struct LoadResult {
   // Unreadable: the file is there but cannot be read (locked, a folder).
   enum Status { Ok, NotAnInteger, RangeError, OutOfMemory, Unreadable };
   Status status = Ok;
-  std::string detail;  // the "COUNT" text that could not be loaded, or the file
+  std::string detail;       // the "COUNT" text that could not be loaded, or the file
+  unsigned long error = 0;  // the system's error of an Unreadable file; 0 when none
+  // The copy a save cut off had left, put back under the file's name
+  // before the load; empty when there was nothing to put back.
+  std::string recovered;
 
   bool ok() const { return status == Ok; }
 };
 
-enum class SaveResult {
-  Saved,
-  Unchanged,  // the file holds what the store holds: not touched at all
-  Failed,     // a write failed, or a value cannot be stored: the old file stays
-  NotLoaded,  // the file could not be loaded: the store's changes were not written
+struct SaveResult {
+  enum Status {
+    Saved,
+    Unchanged,  // the file holds what the store holds: not touched at all
+    Failed,     // a step failed, or a value cannot be stored: the old file stays
+    NotLoaded,  // the file could not be loaded: the store's changes were not written
+  };
+  // The step a failed save stopped at.
+  enum class Step {
+    None,
+    Value,     // a value holds a line break or NUL
+    LockBusy,  // another copy (another PC) holds the lock still: detail is the lock file
+    Lock,      // the lock file cannot be made or opened: detail is the lock file
+    Read,      // the settings file cannot be read
+    Count,     // another copy rewrote the file with a "COUNT" that cannot be read
+    Copy,      // the copy beside the file cannot be made: detail is the copy
+    Write,     // the system's writes to the copy failed: detail is the copy
+    Replace,   // the copy could not take the file's place
+    Memory,    // out of memory
+  };
+  Status status = Saved;
+  Step step = Step::None;
+  unsigned long error = 0;  // the system's error of the step; 0 when it has none
+  std::string detail;
+  std::string recovered;  // as LoadResult's: a save cut off, put back first
+
+  SaveResult() = default;
+  SaveResult(Status s) : status(s) {}  // NOLINT(google-explicit-constructor): a bare outcome
+
+  bool operator==(Status s) const { return status == s; }
+  bool operator!=(Status s) const { return status != s; }
 };
 
-// Fills SQLPlusPath and the slots from IniFileName. A file whose "COUNT"
-// cannot be loaded, or that is there but cannot be read, is reported, and from
-// then on never written by SaveIniFile: the user's logons are still in it. Slots with an
-// empty user are dropped while loading (but for the one placeholder slot of a
-// file without logons), so that the listed item i is always slot i.
-[[nodiscard]] LoadResult LoadIniFile();
+// How long a save waits for another copy's save to end: well above the
+// longest save measured (5,000 logons, every slot rewritten and read back:
+// see docs/performance.md). A lock held longer belongs to a copy that hangs.
+constexpr std::chrono::milliseconds kSaveLockTimeout{30'000};
 
-// Writes the store to IniFileName, unless the file is there and the store is
-// as the load (or the last save) left it: a settings file on a read-only
-// share is then never opened for writing. A save holds the lock beside the
-// file from its read to its replace, so that two copies' saves run one after
-// the other, and removes the copies interrupted saves left (a close with
-// nothing to save too, when there are any). Only what differs from what the
-// file holds is written, and numbered sections beyond the last slot are
-// removed, so that a deleted password leaves nothing behind. When another
-// copy of the program rewrote the file meanwhile, the two copies' changes
-// are merged (mergeStores); a file gone since the load is written whole.
-// Failed when the lock did not come or any write failed: the old file and
-// the store are then left as they were.
-[[nodiscard]] SaveResult SaveIniFile();
-// Whether the path or a slot differs from what the load produced.
-[[nodiscard]] bool storeChanged();
+// What the store's saves are given.
+struct SaveSettings {
+  std::chrono::milliseconds lockTimeout = kSaveLockTimeout;
+  ReplaceStep replace = systemReplace;  // tests give one that fails
+};
+
+// What the saves measured, for the tests and the benchmark.
+struct SaveStats {
+  // Saves the system read back otherwise than the bytes made in memory,
+  // which then went through its own writes key by key.
+  unsigned writtenKeyByKey = 0;
+  // Saves whose copy the system read back value by value.
+  unsigned readBackWhole = 0;
+  std::chrono::nanoseconds readBack{0};  // the time the system's read-backs took
+};
+
+class Store {
+ public:
+  explicit Store(std::string iniFileName = "", SaveSettings settings = {});
+
+  std::string IniFileName;  // full path of the settings file
+  std::string SQLPlusPath;  // full path of the client executable
+
+  // Fills SQLPlusPath and the slots from IniFileName. A save cut off before
+  // (the file missing, the program's whole copy beside it) is put back
+  // first. A file whose "COUNT" cannot be loaded, or that is there but
+  // cannot be read, is reported, and from then on never written by
+  // SaveIniFile: the user's logons are still in it. Slots with an empty
+  // user are dropped while loading (but for the one placeholder slot of a
+  // file without logons), so that the listed item i is always slot i.
+  [[nodiscard]] LoadResult LoadIniFile();
+
+  // Writes the store to IniFileName, unless the file is there and the store
+  // is as the load (or the last save) left it: a settings file on a
+  // read-only share is then never opened for writing. A save holds the lock
+  // beside the file from its read to its replace (waiting for it up to
+  // lockWait, the settings' lockTimeout unless given), so that two copies'
+  // saves run one after the other; it puts back a save cut off, and removes
+  // the copies earlier saves left (a close with nothing to save too, when
+  // there are any). Only what differs from what the file holds is written,
+  // and numbered sections beyond the last slot are removed, so that a
+  // deleted password leaves nothing behind. When another copy of the
+  // program rewrote the file meanwhile, the two copies' changes are merged
+  // (mergeStores); a file gone since the load is written whole. A failed
+  // save leaves the old file and the store as they were, and says why.
+  [[nodiscard]] SaveResult SaveIniFile();
+  [[nodiscard]] SaveResult SaveIniFile(std::chrono::milliseconds lockWait);
+
+  // Whether the path or a slot differs from what the load (or the last
+  // save) left.
+  [[nodiscard]] bool changed() const;
+  // Whether the load failed: the store is then never written.
+  [[nodiscard]] bool loadFailed() const { return loaded_.failed; }
+
+  // Stores a logon unless User is empty, the triple is already stored (exact
+  // byte comparison) or a value cannot be stored. Returns the slot that
+  // received it.
+  [[nodiscard]] std::optional<int> insert(const Logon& logon);
+  // Removes slot Index, closing the gap; an index outside the store is ignored.
+  void remove(int Index);
+
+  const std::vector<Logon>& logons() const { return logons_; }
+  // The logon in slot i.
+  const Logon& logonAt(int i) const { return logons_.at(static_cast<size_t>(i)); }
+  int count() const { return static_cast<int>(logons_.size()); }
+  // Empty: no slots, or only the placeholder slot with an empty user.
+  bool empty() const;
+  // The slots' users, passwords or hosts, in slot order.
+  std::vector<std::string> Users() const { return fieldOf(Logon::Field::User); }
+  std::vector<std::string> Passes() const { return fieldOf(Logon::Field::Pass); }
+  std::vector<std::string> Hosts() const { return fieldOf(Logon::Field::Host); }
+  // The display texts of every slot with a user, in slot order.
+  std::vector<std::string> listTexts() const;
+
+  // What the load or the last save found the file to hold.
+  const Loaded& loaded() const { return loaded_; }
+  const SaveStats& stats() const { return stats_; }
+  const SaveSettings& settings() const { return settings_; }
+  SaveSettings& settings() { return settings_; }
+
+ private:
+  std::vector<std::string> fieldOf(Logon::Field field) const;
+
+  std::vector<Logon> logons_;
+  Loaded loaded_;
+  SaveSettings settings_;
+  SaveStats stats_;
+};
 
 // The text the list box shows for a logon: "user / pass @ host".
 std::string displayTextOf(const Logon& logon);
-// The logon in slot i.
-Logon logonAt(int i);
-// The display text of slot i.
-std::string displayText(int i);
-// The display texts of every slot with a user, in slot order.
-std::vector<std::string> listTexts();
-
-// Stores a logon unless User is empty, the triple is already stored (exact
-// byte comparison) or a value cannot be stored. Returns the slot that received it.
-[[nodiscard]] std::optional<int> storeInsert(const Logon& logon);
-// Removes slot Index, closing the gap; an index outside the store is ignored.
-void storeDelete(int index);
-// Empty: no slots, or only the placeholder slot with an empty user.
-bool storeIsEmpty();
-int storeCount();
-
-// Back to the state at program start (no slots, empty path, loaded fine).
-void resetStore();

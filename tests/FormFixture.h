@@ -36,7 +36,6 @@ class FormTest : public ::testing::Test {
   // shell stands in for the shell's icon registration.
   void start(const std::optional<std::string>& ini, int show = SW_SHOWNORMAL,
              TrayIcon::ShellFn shell = Shell_NotifyIconA) {
-    resetStore();
     DeleteFileA(iniPath().c_str());
     if (ini) writeBytes(iniPath(), *ini);
     form = TForm1::create(GetModuleHandleW(nullptr), shell);
@@ -48,8 +47,13 @@ class FormTest : public ::testing::Test {
     form.reset();
     pump();  // takes the quit message the window posted as it went
     DeleteFileA(iniPath().c_str());
-    resetStore();
     SetEnvironmentVariableA("VOSTRELK_RECORD", nullptr);
+  }
+  // The settings file as a new start of the program loads it.
+  static Store onDisk() {
+    Store disk(iniPath());
+    EXPECT_TRUE(disk.LoadIniFile().ok());
+    return disk;
   }
   // Closes the window as the title bar's close button does.
   void closeWindow() {
@@ -101,7 +105,7 @@ class FormTest : public ::testing::Test {
     return exe;
   }
   void useClient(const std::string& path) {
-    SQLPlusPath = path;
+    form->store.SQLPlusPath = path;
     setTextA(form->edtSQLPlus, path);
     pump();
   }

@@ -7,30 +7,37 @@
 #include "Store.h"
 #include "TestFiles.h"
 
+// What a failed expectation prints.
+inline void PrintTo(const Logon& l, std::ostream* os) {
+  *os << '{' << l.User << '/' << l.Pass << '@' << l.Host << '}';
+}
+inline void PrintTo(const SaveResult& r, std::ostream* os) {
+  *os << "status " << r.status << " step " << static_cast<int>(r.step) << " error " << r.error
+      << ' ' << r.detail;
+}
+
 using testfiles::readBytes;
 using testfiles::writeBytes;
 using Slots = std::vector<std::string>;
 
 class StoreFixture : public ::testing::Test {
  protected:
-  void SetUp() override {
-    resetStore();
-    IniFileName = dir.file("Vostrelk.ini");
-  }
-  void TearDown() override { resetStore(); }
+  // The store as the program starts it, its saves given settings.
+  void reset(SaveSettings settings = {}) { store = Store(dir.file("Vostrelk.ini"), settings); }
 
   // Writes bytes as the settings file and loads it.
   LoadResult load(const std::string& bytes) {
-    testfiles::writeBytes(IniFileName, bytes);
-    return LoadIniFile();
+    testfiles::writeBytes(store.IniFileName, bytes);
+    return store.LoadIniFile();
   }
   // Saves, forgets everything and loads the file again; the users it holds then.
   std::vector<std::string> saveAndReload() {
-    EXPECT_NE(SaveIniFile(), SaveResult::Failed);
-    resetStore();
-    EXPECT_TRUE(LoadIniFile().ok());
-    return Users;
+    EXPECT_NE(store.SaveIniFile(), SaveResult::Failed);
+    reset();
+    EXPECT_TRUE(store.LoadIniFile().ok());
+    return store.Users();
   }
 
   testfiles::ScratchDir dir;
+  Store store{dir.file("Vostrelk.ini")};
 };

@@ -14,17 +14,19 @@ namespace {
 
 // What a save that writes every key gives, from the file as it was before
 // the save: the incremental save must come to the same bytes.
-std::string fullSave(const std::string& before, const std::string& file) {
+std::string fullSave(const Store& store, const std::string& before, const std::string& file) {
   testfiles::writeBytes(file, before);
-  bool ok = WriteIniString(file, "SQL*Plus", "Path", SQLPlusPath) &&
-            WriteIniString(file, "List", "COUNT", std::to_string(storeCount() - 1));
-  for (int i = 0; i < storeCount(); ++i)
-    ok = ok && WriteIniString(file, std::to_string(i), "User", Users[i]) &&
-         WriteIniString(file, std::to_string(i), "Pass", Passes[i]) &&
-         WriteIniString(file, std::to_string(i), "Host", Hosts[i]);
+  bool ok = WriteIniString(file, "SQL*Plus", "Path", store.SQLPlusPath) &&
+            WriteIniString(file, "List", "COUNT", countText(store.logons().size()));
+  for (int i = 0; i < store.count(); ++i) {
+    const Logon& l = store.logonAt(i);
+    ok = ok && WriteIniString(file, std::to_string(i), "User", l.User) &&
+         WriteIniString(file, std::to_string(i), "Pass", l.Pass) &&
+         WriteIniString(file, std::to_string(i), "Host", l.Host);
+  }
   for (const auto& name : readIniSectionNames(file))
     if (name.find_first_not_of("0123456789") == std::string::npos &&
-        (name == "0" || name[0] != '0') && std::stoll(name) >= storeCount())
+        (name == "0" || name[0] != '0') && std::stoll(name) >= store.count())
       ok = ok && removeIniSection(file, name);
   refreshIniFile(file);
   return ok ? readBytes(file) : "full save failed";
@@ -47,39 +49,38 @@ std::string RunStoreTrace(unsigned seed, int steps, const std::string& iniPath) 
   std::mt19937 rng(seed);
   auto text = [&](unsigned maxPieces) { return randomText(rng, maxPieces); };
   std::string trace;
-  resetStore();
-  IniFileName = iniPath;
+  Store store(iniPath);
   for (int step = 0; step < steps; ++step) {
     switch (rng() % 8) {
       case 0: {
-        const int n = storeCount();
-        if (n > 0) storeDelete(static_cast<int>(rng() % n));
+        const int n = store.count();
+        if (n > 0) store.remove(static_cast<int>(rng() % n));
         break;
       }
       case 1:
-        SQLPlusPath = "C:\\" + text(3) + "\\sqlplus.exe";
+        store.SQLPlusPath = "C:\\" + text(3) + "\\sqlplus.exe";
         break;
       case 2: {
         const std::string before = readBytes(iniPath);
-        const SaveResult r = SaveIniFile();
-        trace += "save " + std::to_string(static_cast<int>(r)) + "\n" + readBytes(iniPath) + "\n";
-        if (r == SaveResult::Saved && readBytes(iniPath) != fullSave(before, iniPath + ".full"))
+        const SaveResult r = store.SaveIniFile();
+        trace +=
+            "save " + std::to_string(static_cast<int>(r.status)) + "\n" + readBytes(iniPath) + "\n";
+        if (r == SaveResult::Saved &&
+            readBytes(iniPath) != fullSave(store, before, iniPath + ".full"))
           trace += "differs from a full save\n";
         break;
       }
       case 3: {
-        resetStore();
-        IniFileName = iniPath;
-        const LoadResult r = LoadIniFile();
-        trace += "load " + std::to_string(r.status) + " path=" + SQLPlusPath + "\n";
-        for (const auto& line : listTexts()) trace += line + "\n";
+        store = Store(iniPath);
+        const LoadResult r = store.LoadIniFile();
+        trace += "load " + std::to_string(r.status) + " path=" + store.SQLPlusPath + "\n";
+        for (const auto& line : store.listTexts()) trace += line + "\n";
         break;
       }
       default:
-        (void)storeInsert({text(3), text(3), text(4)});
+        (void)store.insert({text(3), text(3), text(4)});
         break;
     }
   }
-  resetStore();
   return trace;
 }

@@ -90,12 +90,13 @@ xdotool type --delay 60 e2e
 sleep 0.3
 click_control BTNINSERT
 import -window root "$out/registered.png"
+check "the new logon is saved at once, before any close" wait_for 10 file_has "User=e2e"
 # Another copy on the same file adds a logon meanwhile: the close keeps both.
-{ cat "$work/Vostrelk.ini"; printf '[3]\r\nUser=other\r\nPass=o\r\nHost=o\r\n'; } |
-  sed 's/^COUNT=2/COUNT=3/' >"$work/other.ini" && mv "$work/other.ini" "$work/Vostrelk.ini"
+{ cat "$work/Vostrelk.ini"; printf '[4]\r\nUser=other\r\nPass=o\r\nHost=o\r\n'; } |
+  sed 's/^COUNT=3/COUNT=4/' >"$work/other.ini" && mv "$work/other.ini" "$work/Vostrelk.ini"
 key alt+F4
 check "closing ends the program" wait_for 20 process_ended "$pid"
-check "the new logon is saved" file_has "User=e2e"
+check "the new logon is kept" file_has "User=e2e"
 check "the other copy's logon is kept" file_has "User=other"
 check "COUNT is the highest index" file_has "COUNT=4"
 check "Japanese logons survive the round trip" file_has "User=ユーザ"

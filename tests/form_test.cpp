@@ -3,8 +3,10 @@
 #include <oleacc.h>
 
 #include <filesystem>
+#include <set>
 #include <stdexcept>
 #include <system_error>
+#include <thread>
 
 #include "FormFixture.h"
 #include "Messages.h"
@@ -201,11 +203,12 @@ TEST_F(FormTest, InsertAppendsSelectsAndRefusesExactDuplicates) {
   EXPECT_EQ(item(form->lstLogin, 3), L"SCOTT / tiger @ orcl");
   EXPECT_EQ(selected(form->lstLogin), 3);
   EXPECT_EQ(GetFocus(), form->lstLogin);
-  EXPECT_EQ(Users.back(), "SCOTT");
+  EXPECT_EQ(form->store.Users().back(), "SCOTT");
 
   typeInto(form->edtUser, L"ユーザ");
   click(form->btnInsert);
-  EXPECT_EQ(Users.back(), "\x83\x86\x81\x5B\x83\x55");  // stored as ANSI (code page 932)
+  EXPECT_EQ(form->store.Users().back(),
+            "\x83\x86\x81\x5B\x83\x55");  // stored as ANSI (code page 932)
   EXPECT_EQ(item(form->lstLogin, 4), L"ユーザ / tiger @ orcl");
 }
 
@@ -213,7 +216,7 @@ TEST_F(FormTest, FirstInsertWithoutSettingsFileFillsSlotZero) {
   start(std::nullopt);
   typeInto(form->edtUser, L"a");
   form->btnInsertClick();  // without a path the button is off; the method still stores
-  EXPECT_EQ(storeCount(), 1);
+  EXPECT_EQ(form->store.count(), 1);
   EXPECT_EQ(item(form->lstLogin, 0), L"a /  @ ");
   EXPECT_EQ(selected(form->lstLogin), 0);
 }
@@ -224,7 +227,7 @@ TEST_F(FormTest, DeleteEmptiesTheBoxesAndTurnsTheButtonsOff) {
   click(form->btnDelete);
   EXPECT_EQ(itemCount(form->lstLogin), 2);
   EXPECT_EQ(item(form->lstLogin, 1), L"hr /  @ ");
-  EXPECT_EQ(Users, (std::vector<std::string>{"scott", "hr"}));
+  EXPECT_EQ(form->store.Users(), (std::vector<std::string>{"scott", "hr"}));
   EXPECT_EQ(selected(form->lstLogin), -1);
   for (HWND e : {form->edtUser, form->edtPass, form->edtHost}) EXPECT_EQ(text(e), L"");
   EXPECT_EQ(actionButtons(), "0000");
@@ -243,25 +246,26 @@ TEST_F(FormTest, LaunchStartsTheClientWithQuotedPathAndLogon) {
   useClient(recorderWithBlank());
   clickItem(form->lstLogin, 0);
   const std::string line = launchAndRecord([&] { click(form->btnShell); });
-  EXPECT_EQ(line, "\"" + SQLPlusPath + "\" scott/tiger@orcl");
+  EXPECT_EQ(line, "\"" + form->store.SQLPlusPath + "\" scott/tiger@orcl");
   EXPECT_EQ(recordedTitle(), "scott@orcl");  // the console says which logon, not its password
 
   clickItem(form->lstLogin, 2);  // no password, no host: the client asks for the password
-  EXPECT_EQ(launchAndRecord([&] { click(form->btnShell); }), "\"" + SQLPlusPath + "\" hr");
+  EXPECT_EQ(launchAndRecord([&] { click(form->btnShell); }),
+            "\"" + form->store.SQLPlusPath + "\" hr");
   EXPECT_EQ(recordedTitle(), "hr");
 
   // One argument, whatever the logon holds; the password in the client's quotes.
   typeInto(form->edtPass, L"p@ss");
   typeInto(form->edtHost, L"orcl @\\\\server\\x.sql");
   EXPECT_EQ(launchAndRecord([&] { click(form->btnShell); }),
-            "\"" + SQLPlusPath + "\" \"hr/\\\"p@ss\\\"@orcl @\\\\server\\x.sql\"");
+            "\"" + form->store.SQLPlusPath + "\" \"hr/\\\"p@ss\\\"@orcl @\\\\server\\x.sql\"");
 
   // The boxes are used as they stand, registered or not.
   typeInto(form->edtPass, L"");
   typeInto(form->edtHost, L"");
   typeInto(form->edtUser, L"ユーザ");
   EXPECT_EQ(launchAndRecord([&] { click(form->btnShell); }),
-            "\"" + SQLPlusPath + "\" \x83\x86\x81\x5B\x83\x55");
+            "\"" + form->store.SQLPlusPath + "\" \x83\x86\x81\x5B\x83\x55");
 }
 
 TEST_F(FormTest, EnterLaunchesFromListAndBoxesButClicksAFocusedButton) {
@@ -270,16 +274,16 @@ TEST_F(FormTest, EnterLaunchesFromListAndBoxesButClicksAFocusedButton) {
   clickItem(form->lstLogin, 0);
   SetFocus(form->lstLogin);
   EXPECT_EQ(launchAndRecord([&] { pressKey(form->lstLogin, VK_RETURN); }),
-            "\"" + SQLPlusPath + "\" scott/tiger@orcl");
+            "\"" + form->store.SQLPlusPath + "\" scott/tiger@orcl");
   SetFocus(form->edtHost);
   EXPECT_EQ(launchAndRecord([&] { pressKey(form->edtHost, VK_RETURN); }),
-            "\"" + SQLPlusPath + "\" scott/tiger@orcl");
+            "\"" + form->store.SQLPlusPath + "\" scott/tiger@orcl");
   EXPECT_EQ(text(form->edtHost), L"orcl");  // no carriage return typed into the box
   // Alt+Enter too, also on a button, which it does not click.
   for (HWND wnd : {form->edtHost, form->btnInsert}) {
     SetFocus(wnd);
     EXPECT_EQ(launchAndRecord([&] { PostMessageW(wnd, WM_SYSKEYDOWN, VK_RETURN, 0x201C0001); }),
-              "\"" + SQLPlusPath + "\" scott/tiger@orcl");
+              "\"" + form->store.SQLPlusPath + "\" scott/tiger@orcl");
   }
   EXPECT_EQ(itemCount(form->lstLogin), 3);
 
@@ -359,7 +363,7 @@ TEST_F(FormTest, HostBoxOffersTheClientsNetServiceNames) {
   SetWindowTextW(form->edtHost, L"ORCL");  // set, not typed: no list
   // With the list closed, Enter launches as ever.
   EXPECT_EQ(launchAndRecord([&] { pressKey(form->edtHost, VK_RETURN); }),
-            "\"" + SQLPlusPath + "\" system/manager@ORCL");
+            "\"" + form->store.SQLPlusPath + "\" system/manager@ORCL");
 
   // Another client (without TNS_ADMIN, an Instant Client's network\admin):
   // its names are read again.
@@ -431,7 +435,7 @@ TEST_F(FormTest, FileDialogSetsThePathAndCancelKeepsIt) {
     click(form->btnFileOpen);
     ASSERT_EQ(cancel.boxes.size(), 1u);
   }
-  EXPECT_EQ(SQLPlusPath, "C:\\oracle\\bin\\sqlplus.exe");
+  EXPECT_EQ(form->store.SQLPlusPath, "C:\\oracle\\bin\\sqlplus.exe");
   EXPECT_EQ(text(form->edtSQLPlus), L"C:\\oracle\\bin\\sqlplus.exe");
 
   const std::wstring chosen = fromAnsi(scratch.file("new client.exe"));
@@ -442,7 +446,7 @@ TEST_F(FormTest, FileDialogSetsThePathAndCancelKeepsIt) {
     });
     click(form->btnFileOpen);
   }
-  EXPECT_EQ(fromAnsi(SQLPlusPath), chosen);  // a name that does not exist is accepted
+  EXPECT_EQ(fromAnsi(form->store.SQLPlusPath), chosen);  // a name that does not exist is accepted
   EXPECT_EQ(text(form->edtSQLPlus), chosen);
   EXPECT_EQ(actionButtons(), "1101");
 }
@@ -473,10 +477,7 @@ TEST_F(FormTest, SessionEndSavesAsCloseDoes) {
   clickItem(form->lstLogin, 0);
   click(form->btnDelete);
   closeWindow();
-  resetStore();
-  IniFileName = iniPath();
-  ASSERT_TRUE(LoadIniFile().ok());
-  EXPECT_EQ(Users, (std::vector<std::string>{"hr"}));
+  EXPECT_EQ(onDisk().Users(), (std::vector<std::string>{"hr"}));
 }
 
 TEST_F(FormTest, CountErrorIsShownAndTheFileIsKeptByteForByte) {
@@ -502,7 +503,6 @@ TEST_F(FormTest, CountErrorIsShownAndTheFileIsKeptByteForByte) {
 // An error raised while the window is made (here by the shell's icon call)
 // is shown, no window stays half made, and the settings file is untouched.
 TEST_F(FormTest, CreationThatFailsSaysWhyAndLeavesNoWindow) {
-  resetStore();
   writeBytes(iniPath(), kThreeLogons);
   const TrayIcon::ShellFn broken = [](DWORD, PNOTIFYICONDATAA) -> BOOL {
     throw std::runtime_error("shell broken");
@@ -512,7 +512,7 @@ TEST_F(FormTest, CreationThatFailsSaysWhyAndLeavesNoWindow) {
       boxesFrom([&] { made = TForm1::create(GetModuleHandleW(nullptr), broken); });
   EXPECT_EQ(made, nullptr);
   ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0].text, L"shell broken.");
+  EXPECT_EQ(boxes[0].text, L"予期しないエラーが発生しました。\nshell broken.");
   EXPECT_EQ(FindWindowW(layout::kClassName, nullptr), nullptr);
   pump();  // the quit message the window posted as it went
   EXPECT_EQ(readBytes(iniPath()), kThreeLogons);
@@ -524,10 +524,39 @@ TEST_F(FormTest, ErrorBoxAddsAPeriodByTheRuntimesRule) {
   EXPECT_EQ(Application::errorBoxText(L"(x)"), L"(x)");  // ')' sorts below '.'
   EXPECT_EQ(Application::errorBoxText(L""), L"");
   // Each outcome of the layers below has its own words; the offending text goes in.
-  EXPECT_EQ(messages::loadFailed({LoadResult::RangeError, "-2"}), L"範囲チェックエラー");
-  EXPECT_EQ(messages::loadFailed({LoadResult::OutOfMemory, "9"}), L"メモリが足りません");
+  LoadResult load;
+  load.status = LoadResult::RangeError;
+  EXPECT_EQ(messages::loadFailed(load), L"範囲チェックエラー");
+  load.status = LoadResult::OutOfMemory;
+  EXPECT_EQ(messages::loadFailed(load), L"メモリが足りません");
   EXPECT_EQ(messages::saveOutcome(SaveResult::Saved), L"");
   EXPECT_EQ(messages::saveOutcome(SaveResult::Unchanged), L"");
+  // A failed save: our sentence, then the step's reason with the file it
+  // concerns, then the system's words for its error (Wine's, in Japanese).
+  using Step = SaveResult::Step;
+  std::set<std::wstring> reasons;
+  for (const Step step : {Step::Value, Step::LockBusy, Step::Lock, Step::Read, Step::Count,
+                          Step::Copy, Step::Write, Step::Replace, Step::Memory}) {
+    SaveResult failed(SaveResult::Failed);
+    failed.step = step;
+    failed.detail = "C:\\d\\Vostrelk.ini.lock";
+    failed.error = ERROR_ACCESS_DENIED;
+    const std::wstring reason = messages::saveReason(failed);
+    EXPECT_TRUE(reasons.insert(reason).second) << static_cast<int>(step);  // its own words
+    EXPECT_EQ(messages::saveOutcome(failed), L"設定の保存に失敗しました。\n" + reason);
+    EXPECT_EQ(messages::closeWithoutSaving(failed),
+              L"設定の保存に失敗しました。保存せずに終了しますか？\n\n" + reason);
+    const bool hasFile = step != Step::Value && step != Step::Memory;
+    EXPECT_EQ(reason.find(L"C:\\d\\Vostrelk.ini.lock") != std::wstring::npos, hasFile)
+        << static_cast<int>(step);
+    const std::wstring system = messages::systemErrorText(ERROR_ACCESS_DENIED);
+    const bool hasError = step == Step::Lock || step == Step::Read || step == Step::Copy ||
+                          step == Step::Write || step == Step::Replace;
+    EXPECT_EQ(reason.size() > system.size() &&
+                  reason.compare(reason.size() - system.size(), system.size(), system) == 0,
+              hasError)
+        << static_cast<int>(step);
+  }
 }
 
 TEST_F(FormTest, StartShowsWithoutActivatingWhenToldTo) {
@@ -564,12 +593,13 @@ TEST_F(FormTest, LockedSettingsFileIsReportedAndKeptWhole) {
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   ASSERT_TRUE(lock);
   // start() would rewrite the file: create the window on it as it is.
-  resetStore();
   EXPECT_EQ(messageFrom([&] {
               form = TForm1::create(GetModuleHandleW(nullptr));
               Application::showMainWindow(form->Handle, SW_SHOWNORMAL);
             }),
-            L"(Vostrelk, icon) 設定ファイル " + fromAnsi(iniPath()) + L" を読み込めませんでした.");
+            L"(Vostrelk, icon) 設定ファイル " + fromAnsi(iniPath()) +
+                L" を読み込めませんでした。\n" +
+                messages::systemErrorText(ERROR_SHARING_VIOLATION));
   lock.reset();  // the other program lets go before we close
   closeWindow();
   EXPECT_EQ(readBytes(iniPath()), kThreeLogons);
@@ -607,12 +637,12 @@ TEST_F(FormTest, TextTheCodePageCannotHoldIsRefusedByEveryAction) {
   };
   EXPECT_EQ(launchAndRecord(everyAction, false), "");  // no client started
   EXPECT_EQ(itemCount(form->lstLogin), 3);
-  EXPECT_EQ(storeCount(), 3);
+  EXPECT_EQ(form->store.count(), 3);
 
   // What the client would misread: a quote anywhere, a user that starts like
   // a script or an option. A file may hold them: listed, then refused too.
   SendMessageW(form->lstLogin, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"@x / p\" @ h"));
-  ASSERT_TRUE(storeInsert({"@x", "p\"", "h"}));
+  ASSERT_TRUE(form->store.insert({"@x", "p\"", "h"}));
   const auto misread = [&] {
     typeInto(form->edtUser, L"-u");
     for (HWND action : {form->btnInsert, form->btnShell, form->btnShortCut})
@@ -623,7 +653,7 @@ TEST_F(FormTest, TextTheCodePageCannotHoldIsRefusedByEveryAction) {
     refused([&] { doubleClickItem(form->lstLogin, 3); }, L"ユーザＩＤ");
   };
   EXPECT_EQ(launchAndRecord(misread, false), "");
-  EXPECT_EQ(storeCount(), 4);
+  EXPECT_EQ(form->store.count(), 4);
 }
 
 TEST(StartUp, DllsLoadedByNameComeFromTheSystemFolderOnly) {
@@ -658,22 +688,59 @@ TEST_F(FormTest, SaveKeepsTheFilesAttributes) {
   SetFileAttributesA(iniPath().c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
+// A change is on disk a moment after it is made, without a close: a
+// registered logon, and a deleted one's password gone from the file. While
+// another copy's save holds the lock the window does not wait for it (the
+// close would, minutes here): the save is tried again once the lock is free.
+TEST_F(FormTest, EachChangeIsSavedAtOnceAndAnotherCopysLockNeverHoldsTheWindow) {
+  start(kThreeLogons);
+  typeInto(form->edtUser, L"new");
+  typeInto(form->edtPass, L"pw");
+  click(form->btnInsert);
+  pump(TForm1::kSaveDelayMs + 500);
+  EXPECT_EQ(onDisk().Users(), (std::vector<std::string>{"scott", "system", "hr", "new"}));
+  clickItem(form->lstLogin, 0);
+  click(form->btnDelete);
+  pump(TForm1::kSaveDelayMs + 500);
+  EXPECT_EQ(readBytes(iniPath()).find("tiger"), std::string::npos);
+
+  form->store.settings().lockTimeout = std::chrono::minutes(5);
+  std::optional<SaveLock> other;
+  ASSERT_EQ(SaveLock::acquire(iniPath(), kSaveLockTimeout, other), SaveLock::Outcome::Locked);
+  const std::string before = readBytes(iniPath());
+  typeInto(form->edtUser, L"later");
+  click(form->btnInsert);
+  std::thread release([&] {
+    Sleep(3000);
+    other.reset();
+  });
+  pump(TForm1::kSaveDelayMs + 500);  // a save that waited would still be waiting
+  EXPECT_EQ(readBytes(iniPath()), before);
+  release.join();
+  pump(TForm1::kSaveRetryMs + 500);
+  EXPECT_NE(readBytes(iniPath()).find("later"), std::string::npos);
+  form->store.settings().lockTimeout = kSaveLockTimeout;
+}
+
 // The save at the close fails (here another copy's save holds the lock):
 // the user is asked, いいえ (the default) keeps the window as it was, and the
 // next close saves.
 TEST_F(FormTest, SaveThatFailsAtCloseAsksAndKeepsTheWindow) {
   start(kThreeLogons);
-  clickItem(form->lstLogin, 0);
-  click(form->btnDelete);
-  typeInto(form->edtUser, L"typed");
   {
     std::optional<SaveLock> other;
     ASSERT_EQ(SaveLock::acquire(iniPath(), kSaveLockTimeout, other), SaveLock::Outcome::Locked);
-    saveLockTimeout = std::chrono::milliseconds(200);
+    clickItem(form->lstLogin, 0);
+    click(form->btnDelete);
+    typeInto(form->edtUser, L"typed");
+    form->store.settings().lockTimeout = std::chrono::milliseconds(200);
     const auto asked = answeredWith(IDNO, [&] { closeWindow(); });
-    saveLockTimeout = kSaveLockTimeout;
+    form->store.settings().lockTimeout = kSaveLockTimeout;
     ASSERT_EQ(asked.size(), 1u);
-    EXPECT_EQ(asked[0].text, L"設定の保存に失敗しました。保存せずに終了しますか？");
+    EXPECT_EQ(
+        asked[0].text,
+        L"設定の保存に失敗しました。保存せずに終了しますか？\n\n別の Vostrelk が保存中です（" +
+            fromAnsi(saveLockFile(iniPath())) + L"）。");
     EXPECT_TRUE(asked[0].hasIcon);
     EXPECT_EQ(asked[0].defaultButton, IDNO);
     ASSERT_TRUE(IsWindowVisible(form->Handle));

@@ -10,7 +10,7 @@
 #include "Common.h"
 #include "IniEngine.h"
 #include "SettingsFile.h"
-#include "StoreState.h"
+#include "Save.h"
 #include "StoreTrace.h"
 #include "TestFiles.h"
 #include "TestProcess.h"
@@ -207,3 +207,35 @@ TEST_F(EngineDiff, SavesMadeInMemoryAreWhatTheProfileWritesMake) {
 }
 
 }  // namespace
+
+// The forms the save trusts the engine on: wherever the engine calls a file
+// its own (isPlainFile), the system reads every section and key of it as the
+// engine does. Files of random sections and keys in the engine's layout,
+// names and values of what a user may type (code page 932 text with 0x5C
+// and 0x5D second bytes, '=', ';', '#', blanks inside).
+TEST_F(EngineDiff, FilesTheEngineCallsItsOwnReadAlikeThroughTheSystem) {
+  std::mt19937 rng(20261209);
+  static const std::vector<std::string> names = {"SQL*Plus", "List",     "list",     "0",
+                                                 "1",        "2",        "17",       "00",
+                                                 "Other",    "\x83\x5D", "\x95\x5C", "a b"};
+  int plain = 0;
+  for (int round = 0; round < 500; ++round) {
+    std::string bytes;
+    for (unsigned s = rng() % 5 + 1; s > 0; --s) {
+      bytes += "[" + names[rng() % names.size()] + "]\r\n";
+      for (unsigned k = rng() % 4; k > 0; --k)
+        bytes += names[rng() % names.size()] + "k=" + randomText(rng, 4) + "\r\n";
+    }
+    if (!isPlainFile(bytes)) continue;
+    ++plain;
+    const std::string f = freshFile(bytes);
+    const ini::Profile profile = ini::Profile::parse(bytes);
+    EXPECT_EQ(readIniSectionNames(f), profile.sectionNames()) << bytes;
+    for (const ini::Section& section : profile.sections())
+      for (const ini::Key& key : section.keys)
+        EXPECT_EQ(readIniValue(f, section.name, key.name),
+                  valueRead(profile.get(section.name, key.name, kAbsentKey)))
+            << bytes;
+  }
+  EXPECT_GT(plain, 50);  // the check saw files, not only refusals
+}

@@ -9,15 +9,18 @@
 #include "Raii.h"
 #endif
 
+#include <algorithm>
 #include <atomic>
 #include <filesystem>
 #include <random>
 #include <set>
+#include <sstream>
 #include <thread>
 
 #include "Files.h"
 #include "Merge.h"
 #include "SaveLock.h"
+#include "Save.h"
 #include "StoreFixture.h"
 #include "StoreTrace.h"
 
@@ -26,64 +29,64 @@ namespace {
 using StoreTest = StoreFixture;
 
 TEST_F(StoreTest, NoFileGivesOnePlaceholderSlotAndSavesItsSkeleton) {
-  ASSERT_TRUE(LoadIniFile().ok());
-  EXPECT_EQ(Users, Slots{""});
-  EXPECT_TRUE(storeIsEmpty());
-  EXPECT_TRUE(listTexts().empty());
-  EXPECT_EQ(SQLPlusPath, "");
-  ASSERT_EQ(SaveIniFile(), SaveResult::Saved);
-  EXPECT_EQ(readBytes(IniFileName),
+  ASSERT_TRUE(store.LoadIniFile().ok());
+  EXPECT_EQ(store.Users(), Slots{""});
+  EXPECT_TRUE(store.empty());
+  EXPECT_TRUE(store.listTexts().empty());
+  EXPECT_EQ(store.SQLPlusPath, "");
+  ASSERT_EQ(store.SaveIniFile(), SaveResult::Saved);
+  EXPECT_EQ(readBytes(store.IniFileName),
             "[SQL*Plus]\r\nPath=\r\n[List]\r\nCOUNT=0\r\n[0]\r\nUser=\r\nPass=\r\nHost=\r\n");
-  EXPECT_FALSE(std::filesystem::exists(IniFileName + ".new"));
+  EXPECT_FALSE(std::filesystem::exists(store.IniFileName + ".new"));
 }
 
 TEST_F(StoreTest, FirstInsertFillsThePlaceholderThenAppends) {
-  ASSERT_TRUE(LoadIniFile().ok());
-  EXPECT_EQ(storeInsert({"scott", "tiger", "orcl"}), 0);
-  EXPECT_EQ(storeCount(), 1);
-  EXPECT_EQ(storeInsert({"system", "manager", "prod"}), 1);
-  SQLPlusPath = "C:\\oracle\\bin\\sqlplus.exe";
-  ASSERT_EQ(SaveIniFile(), SaveResult::Saved);
-  EXPECT_EQ(readBytes(IniFileName),
+  ASSERT_TRUE(store.LoadIniFile().ok());
+  EXPECT_EQ(store.insert({"scott", "tiger", "orcl"}), 0);
+  EXPECT_EQ(store.count(), 1);
+  EXPECT_EQ(store.insert({"system", "manager", "prod"}), 1);
+  store.SQLPlusPath = "C:\\oracle\\bin\\sqlplus.exe";
+  ASSERT_EQ(store.SaveIniFile(), SaveResult::Saved);
+  EXPECT_EQ(readBytes(store.IniFileName),
             "[SQL*Plus]\r\nPath=C:\\oracle\\bin\\sqlplus.exe\r\n[List]\r\nCOUNT=1\r\n"
             "[0]\r\nUser=scott\r\nPass=tiger\r\nHost=orcl\r\n"
             "[1]\r\nUser=system\r\nPass=manager\r\nHost=prod\r\n");
-  resetStore();
-  ASSERT_TRUE(LoadIniFile().ok());
-  EXPECT_EQ(listTexts(), (Slots{"scott / tiger @ orcl", "system / manager @ prod"}));
-  EXPECT_EQ(SQLPlusPath, "C:\\oracle\\bin\\sqlplus.exe");
+  reset();
+  ASSERT_TRUE(store.LoadIniFile().ok());
+  EXPECT_EQ(store.listTexts(), (Slots{"scott / tiger @ orcl", "system / manager @ prod"}));
+  EXPECT_EQ(store.SQLPlusPath, "C:\\oracle\\bin\\sqlplus.exe");
 }
 
 TEST_F(StoreTest, InsertRefusesEmptyUserAndExactDuplicatesOnly) {
-  ASSERT_TRUE(LoadIniFile().ok());
-  EXPECT_EQ(storeInsert({"", "p", "h"}), std::nullopt);
-  EXPECT_EQ(storeInsert({"u", "p", "h"}), 0);
-  EXPECT_EQ(storeInsert({"u", "p", "h"}), std::nullopt);
-  EXPECT_EQ(storeInsert({"u", "q", "h"}), 1);  // another password
-  EXPECT_EQ(storeInsert({"U", "p", "h"}), 2);  // letter case counts
-  EXPECT_EQ(storeInsert({"u", "p", "H"}), 3);
-  EXPECT_EQ(storeInsert({"u", "", ""}), 4);
-  EXPECT_EQ(storeInsert({"u", "", ""}), std::nullopt);  // two empty texts are equal
-  EXPECT_EQ(displayText(4), "u /  @ ");
+  ASSERT_TRUE(store.LoadIniFile().ok());
+  EXPECT_EQ(store.insert({"", "p", "h"}), std::nullopt);
+  EXPECT_EQ(store.insert({"u", "p", "h"}), 0);
+  EXPECT_EQ(store.insert({"u", "p", "h"}), std::nullopt);
+  EXPECT_EQ(store.insert({"u", "q", "h"}), 1);  // another password
+  EXPECT_EQ(store.insert({"U", "p", "h"}), 2);  // letter case counts
+  EXPECT_EQ(store.insert({"u", "p", "H"}), 3);
+  EXPECT_EQ(store.insert({"u", "", ""}), 4);
+  EXPECT_EQ(store.insert({"u", "", ""}), std::nullopt);  // two empty texts are equal
+  EXPECT_EQ(displayTextOf(store.logonAt(4)), "u /  @ ");
   // A line break would write keys of its own into the file; a NUL would cut the value.
-  EXPECT_EQ(storeInsert({"a\nUser=b", "p", "h"}), std::nullopt);
-  EXPECT_EQ(storeInsert({"u", "a\r[9]", "h"}), std::nullopt);
-  EXPECT_EQ(storeInsert({"u", "p", std::string("a\0b", 3)}), std::nullopt);
+  EXPECT_EQ(store.insert({"a\nUser=b", "p", "h"}), std::nullopt);
+  EXPECT_EQ(store.insert({"u", "a\r[9]", "h"}), std::nullopt);
+  EXPECT_EQ(store.insert({"u", "p", std::string("a\0b", 3)}), std::nullopt);
 }
 
 TEST_F(StoreTest, NothingChangedTouchesNothingAndAPathThatCannotStandIsRefused) {
   // Not in the saved form, and with a leftover beyond "COUNT".
   const std::string file = "[List]\nCOUNT=3\n[0]\nUser=a\n[3]\nUser=b\n[9]\nPass=old\n";
   ASSERT_TRUE(load(file).ok());
-  EXPECT_TRUE(storeInsert({"c", "", ""}));
-  storeDelete(2);
-  EXPECT_EQ(SaveIniFile(), SaveResult::Unchanged);
-  SQLPlusPath = "C:\\x.exe\r\n[0]\r\nUser=injected";
-  EXPECT_EQ(SaveIniFile(), SaveResult::Failed);
-  EXPECT_EQ(readBytes(IniFileName), file);
-  SQLPlusPath = "C:\\x.exe";
-  EXPECT_EQ(SaveIniFile(), SaveResult::Saved);
-  EXPECT_EQ(SaveIniFile(), SaveResult::Unchanged);  // saved is as good as loaded
+  EXPECT_TRUE(store.insert({"c", "", ""}));
+  store.remove(2);
+  EXPECT_EQ(store.SaveIniFile(), SaveResult::Unchanged);
+  store.SQLPlusPath = "C:\\x.exe\r\n[0]\r\nUser=injected";
+  EXPECT_EQ(store.SaveIniFile(), SaveResult::Failed);
+  EXPECT_EQ(readBytes(store.IniFileName), file);
+  store.SQLPlusPath = "C:\\x.exe";
+  EXPECT_EQ(store.SaveIniFile(), SaveResult::Saved);
+  EXPECT_EQ(store.SaveIniFile(), SaveResult::Unchanged);  // saved is as good as loaded
 }
 
 TEST_F(StoreTest, DeletedLogonsLeaveNoSectionAndNoPasswordBehind) {
@@ -92,24 +95,24 @@ TEST_F(StoreTest, DeletedLogonsLeaveNoSectionAndNoPasswordBehind) {
                    "[1]\r\nUser=b\r\n[2]\r\nUser=c\r\nPass=secret2\r\n[7]\r\nPass=old7\r\n"
                    "[00]\r\nk=v\r\n[Other]\r\nk=w\r\n[7]\r\nPass=again7\r\n")
                   .ok());
-  storeDelete(2);
-  storeDelete(7);  // outside the store: ignored
+  store.remove(2);
+  store.remove(7);  // outside the store: ignored
   EXPECT_EQ(saveAndReload(), (Slots{"a", "b"}));
-  std::string text = readBytes(IniFileName);
+  std::string text = readBytes(store.IniFileName);
   EXPECT_NE(text.find("COUNT=1\r\n"), std::string::npos);
   for (const char* gone : {"[2]", "secret2", "[7]", "old7", "again7"})
     EXPECT_EQ(text.find(gone), std::string::npos) << gone;
   EXPECT_NE(text.find("[00]\r\nk=v\r\n[Other]\r\nk=w\r\n"), std::string::npos);
 
-  storeDelete(0);
-  storeDelete(0);
+  store.remove(0);
+  store.remove(0);
   EXPECT_EQ(saveAndReload(), Slots{});
-  EXPECT_TRUE(listTexts().empty());
+  EXPECT_TRUE(store.listTexts().empty());
   EXPECT_EQ(
-      readBytes(IniFileName),
+      readBytes(store.IniFileName),
       "[SQL*Plus]\r\nPath=C:\\x.exe\r\n[List]\r\nCOUNT=-1\r\n[00]\r\nk=v\r\n[Other]\r\nk=w\r\n");
-  EXPECT_FALSE(std::filesystem::exists(IniFileName + ".new"));
-  EXPECT_EQ(storeInsert({"v", "p", "h"}), 0);
+  EXPECT_FALSE(std::filesystem::exists(store.IniFileName + ".new"));
+  EXPECT_EQ(store.insert({"v", "p", "h"}), 0);
 }
 
 // The three-way merge of a save whose file another copy rewrote: base is
@@ -148,32 +151,75 @@ TEST_F(StoreTest, TwoCopiesOnOneFileKeepEachOthersChanges) {
       "[SQL*Plus]\r\nPath=C:\\ours.exe\r\n[List]\r\nCOUNT=1\r\n"
       "[0]\r\nUser=a\r\n[1]\r\nUser=b\r\n";
   ASSERT_TRUE(load(ours).ok());
-  storeDelete(1);                             // b: deleted here
-  ASSERT_TRUE(storeInsert({"d", "p", "h"}));  // d: added here and there
-  ASSERT_TRUE(storeInsert({"e", "", ""}));    // e: added here
-  testfiles::writeBytes(IniFileName,          // the other copy added c and d
+  store.remove(1);                             // b: deleted here
+  ASSERT_TRUE(store.insert({"d", "p", "h"}));  // d: added here and there
+  ASSERT_TRUE(store.insert({"e", "", ""}));    // e: added here
+  testfiles::writeBytes(store.IniFileName,     // the other copy added c and d
                         "[SQL*Plus]\r\nPath=C:\\theirs.exe\r\n[List]\r\nCOUNT=3\r\n"
                         "[0]\r\nUser=a\r\n[1]\r\nUser=c\r\n[2]\r\nUser=b\r\n"
                         "[3]\r\nUser=d\r\nPass=p\r\nHost=h\r\n");
   EXPECT_EQ(saveAndReload(), (Slots{"a", "d", "e", "c"}));
-  EXPECT_EQ(SQLPlusPath, "C:\\theirs.exe");  // this copy left the path alone
+  EXPECT_EQ(store.SQLPlusPath, "C:\\theirs.exe");  // this copy left the path alone
 
   // This copy's path wins when it changed it. The other copy went back to a
   // and b: what it deleted stays deleted, b comes back as its addition.
-  SQLPlusPath = "C:\\mine.exe";
-  testfiles::writeBytes(IniFileName, ours);
+  store.SQLPlusPath = "C:\\mine.exe";
+  testfiles::writeBytes(store.IniFileName, ours);
   EXPECT_EQ(saveAndReload(), (Slots{"a", "b"}));
-  EXPECT_EQ(SQLPlusPath, "C:\\mine.exe");
-  testfiles::writeBytes(IniFileName, ours);
-  EXPECT_EQ(SaveIniFile(), SaveResult::Unchanged);
-  EXPECT_EQ(readBytes(IniFileName), ours);
+  EXPECT_EQ(store.SQLPlusPath, "C:\\mine.exe");
+  testfiles::writeBytes(store.IniFileName, ours);
+  EXPECT_EQ(store.SaveIniFile(), SaveResult::Unchanged);
+  EXPECT_EQ(readBytes(store.IniFileName), ours);
 
   // Gone since the load: the save writes the whole store, not just the change.
   ASSERT_TRUE(load(ours).ok());
-  ASSERT_TRUE(storeInsert({"f", "", ""}));
-  std::filesystem::remove(IniFileName);
+  ASSERT_TRUE(store.insert({"f", "", ""}));
+  std::filesystem::remove(store.IniFileName);
   EXPECT_EQ(saveAndReload(), (Slots{"a", "b", "f"}));
-  EXPECT_EQ(SQLPlusPath, "C:\\ours.exe");
+  EXPECT_EQ(store.SQLPlusPath, "C:\\ours.exe");
+}
+
+// Two copies of the program on one file, each with its store, change it in
+// turns: their saves keep each other's changes (the merge's rules, through
+// the saves themselves). Steps: A or B, then +x (insert), -x (delete) or s
+// (save); N is a's logon with a new password.
+TEST_F(StoreTest, TwoStoresOnOneFileKeepEachOthersSaves) {
+  const auto logon = [](char c) {
+    return c == 'N' ? Logon{"a", "new", ""} : Logon{std::string(1, c), "", ""};
+  };
+  struct Case {
+    const char* what;
+    const char* steps;
+    const char* after;  // the logons the file then holds, in order
+  };
+  for (const Case& c : {
+           Case{"each adds a logon: this copy's first", "A+c B+d As Bs", "abdc"},
+           Case{"one deletes, the other adds", "A-a As B+c Bs", "bc"},
+           Case{"both delete one logon", "A-b B-b As Bs", "a"},
+           Case{"an edit here, a delete there", "A-a A+N B-b As Bs", "N"},
+           Case{"a save with nothing new writes nothing", "A+c As Bs B+d Bs", "abdc"},
+           Case{"what one deleted does not come back from the other", "A-a As B+c Bs As", "bc"},
+       }) {
+    writeBytes(store.IniFileName, "[List]\r\nCOUNT=1\r\n[0]\r\nUser=a\r\n[1]\r\nUser=b\r\n");
+    Store copies[2] = {Store(store.IniFileName), Store(store.IniFileName)};
+    for (Store& s : copies) ASSERT_TRUE(s.LoadIniFile().ok());
+    std::istringstream steps(c.steps);
+    for (std::string step; steps >> step;) {
+      Store& s = copies[step[0] - 'A'];
+      if (step[1] == 's')
+        EXPECT_NE(s.SaveIniFile(), SaveResult::Failed) << c.what;
+      else if (step[1] == '+')
+        EXPECT_TRUE(s.insert(logon(step[2]))) << c.what;
+      else
+        for (int i = 0; i < s.count(); ++i)
+          if (s.logonAt(i) == logon(step[2])) s.remove(i);
+    }
+    Store after(store.IniFileName);
+    ASSERT_TRUE(after.LoadIniFile().ok());
+    std::vector<Logon> expected;
+    for (const char* l = c.after; *l; ++l) expected.push_back(logon(*l));
+    EXPECT_EQ(after.logons(), expected) << c.what;
+  }
 }
 
 // Another copy rewrites the file while this one loads it: the store holds
@@ -185,7 +231,7 @@ TEST_F(StoreTest, LoadWhileTheFileIsRewrittenHoldsOneVersion) {
       "[1]\r\nUser=mallory\r\nPass=m1\r\nHost=h2\r\n",
       "[List]\r\nCOUNT=1\r\n[0]\r\nUser=mallory\r\nPass=m1\r\nHost=h2\r\n"
       "[1]\r\nUser=alice\r\nPass=a2\r\nHost=h1\r\n"};
-  const std::string file = IniFileName;  // the store's own name is reset below
+  const std::string file = store.IniFileName;  // the store's own name is reset below
   writeBytes(file, versions[0]);
   std::atomic<bool> stop{false};
   std::thread other([&] {
@@ -197,10 +243,10 @@ TEST_F(StoreTest, LoadWhileTheFileIsRewrittenHoldsOneVersion) {
   });
   std::set<std::string> seen;
   for (int i = 0; i < 60; ++i) {
-    resetStore();
-    IniFileName = file;
-    if (LoadIniFile().status == LoadResult::Unreadable) continue;  // never held still
-    const std::string got = listTexts().at(0) + " | " + listTexts().at(1);
+    reset();
+    store.IniFileName = file;
+    if (store.LoadIniFile().status == LoadResult::Unreadable) continue;  // never held still
+    const std::string got = store.listTexts().at(0) + " | " + store.listTexts().at(1);
     seen.insert(got);
     EXPECT_TRUE(got == "alice / a1 @ h1 | mallory / m1 @ h2" ||
                 got == "mallory / m1 @ h2 | alice / a2 @ h1")
@@ -220,54 +266,127 @@ TEST_F(StoreTest, LoadWhileTheFileIsRewrittenHoldsOneVersion) {
     writeBytes(file + ".other", versions[1]);
     std::filesystem::rename(file + ".other", file);
   });
-  resetStore();
-  ASSERT_TRUE(LoadIniFile().ok());
+  reset();
+  ASSERT_TRUE(store.LoadIniFile().ok());
   putInPlace.join();
-  EXPECT_EQ(Users, (Slots{"mallory", "alice"}));
+  EXPECT_EQ(store.Users(), (Slots{"mallory", "alice"}));
   std::filesystem::remove(saveLockFile(file));
 }
 
-// Copies left by saves that were killed hold passwords, deleted ones too.
-TEST_F(StoreTest, LeftoverCopiesGoAtTheNextCloseAndTheFileStaysUntouched) {
-  const std::string file = "[List]\r\nCOUNT=0\r\n[0]\r\nUser=a\r\n";
-  ASSERT_TRUE(load(file).ok());
-  const std::string leftovers[] = {IniFileName + ".new", IniFileName + ".4242-1.new"};
-  for (const auto& name : leftovers) writeBytes(name, "[0]\r\nPass=deleted-secret\r\n");
-  writeBytes(dir.file("Other.ini.1-1.new"), "not ours");
-  EXPECT_EQ(SaveIniFile(), SaveResult::Unchanged);
-  for (const auto& name : leftovers) EXPECT_FALSE(std::filesystem::exists(name)) << name;
-  EXPECT_TRUE(std::filesystem::exists(dir.file("Other.ini.1-1.new")));
-  EXPECT_EQ(readBytes(IniFileName), file);
-  EXPECT_FALSE(std::filesystem::exists(saveLockFile(IniFileName)));
+// A save cut off (the program killed, the power lost) leaves its copies
+// beside the file. The next start puts back the newest version known to be
+// whole when the file is missing, and only the program's own copies ever
+// go, never while the file is missing; the file then holds through two more
+// closes. Suffixes: tmp a working copy, new a whole one, bak the old file.
+TEST_F(StoreTest, SaveCutOffIsPutBackAndOnlyTheProgramsCopiesGo) {
+  const std::string oldFile = "[List]\r\nCOUNT=0\r\n[0]\r\nUser=old\r\nPass=secret\r\n";
+  const std::string newFile = "[List]\r\nCOUNT=1\r\n[0]\r\nUser=old\r\n[1]\r\nUser=new\r\n";
+  struct Beside {
+    const char* suffix;
+    const std::string* bytes;
+    int age;  // seconds since it was written
+  };
+  struct Case {
+    const char* what;
+    const std::string* file;  // the settings file; none: missing
+    std::vector<Beside> beside;
+    Slots users;                    // what the start shows
+    const char* recovered;          // the suffix of the copy put back; "" for none
+    std::vector<const char*> stay;  // what is still beside the file after two closes
+  };
+  for (const Case& c : {
+           Case{"cut between the replace's two renames",
+                nullptr,
+                {{"77-3.bak", &oldFile, 60}, {"77-3.new", &newFile, 1}},
+                {"old", "new"},
+                "77-3.new",
+                {}},
+           Case{"the backup alone", nullptr, {{"77-3.bak", &oldFile, 60}}, {"old"}, "77-3.bak", {}},
+           Case{"two saves cut off: the newer whole copy",
+                nullptr,
+                {{"9-2.new", &newFile, 1}, {"5-1.new", &oldFile, 120}, {"5-1.bak", &oldFile, 300}},
+                {"old", "new"},
+                "9-2.new",
+                {}},
+           Case{"a working copy is never put back",
+                nullptr,
+                {{"77-3.tmp", &newFile, 1}},
+                {""},
+                "",
+                {}},
+           Case{"nor 1.1.0's copy", nullptr, {{"new", &newFile, 1}}, {""}, "", {}},
+           Case{"the user's own backups are not the program's",
+                nullptr,
+                {{"bak", &oldFile, 60},
+                 {"2024-05-01.bak", &oldFile, 60},
+                 {"1-2.3.new", &newFile, 1}},
+                {""},
+                "",
+                {"1-2.3.new", "2024-05-01.bak", "bak"}},
+           Case{"beside a whole file the program's copies go",
+                &oldFile,
+                {{"77-3.new", &newFile, 1},
+                 {"77-3.bak", &oldFile, 60},
+                 {"77-4.tmp", &newFile, 1},
+                 {"new", &newFile, 1},
+                 {"bak", &oldFile, 60}},
+                {"old"},
+                "",
+                {"bak"}},
+       }) {
+    const std::string folder = dir.file(c.what);
+    std::filesystem::create_directories(folder);
+    const std::string file = folder + "/Vostrelk.ini";
+    if (c.file) writeBytes(file, *c.file);
+    for (const Beside& b : c.beside) {
+      writeBytes(file + "." + b.suffix, *b.bytes);
+      std::filesystem::last_write_time(
+          file + "." + b.suffix,
+          std::filesystem::file_time_type::clock::now() - std::chrono::seconds(b.age));
+    }
+    Store started(file);
+    const LoadResult loaded = started.LoadIniFile();
+    ASSERT_TRUE(loaded.ok()) << c.what;
+    EXPECT_EQ(started.Users(), c.users) << c.what;
+    EXPECT_EQ(loaded.recovered, *c.recovered ? file + "." + c.recovered : "") << c.what;
+    for (int close = 0; close < 2; ++close) EXPECT_NE(started.SaveIniFile(), SaveResult::Failed);
+    Store again(file);
+    ASSERT_TRUE(again.LoadIniFile().ok());
+    EXPECT_EQ(again.Users(), c.users) << c.what;
+    std::vector<std::string> left;
+    for (const FileBeside& f : filesBeside(file)) left.push_back(f.path.substr(file.size() + 1));
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, std::vector<std::string>(c.stay.begin(), c.stay.end())) << c.what;
+  }
 }
 
 TEST_F(StoreTest, ValuesOfAnyLengthAndBytesLoadBackWhole) {
-  ASSERT_TRUE(LoadIniFile().ok());
+  ASSERT_TRUE(store.LoadIniFile().ok());
   const std::string v255(255, 'a'), v256(256, 'b'),
       descriptor =
           "(DESCRIPTION=(ADDRESS=(PROTOCOL=TCP)(HOST=db.example)(PORT=1521))(CONNECT_DATA=" +
           std::string(4000, 'x') + "))";
   const std::string sjis = "\x83\x86\x81\x5B\x83\x55\x95\x5C\x83\x5C";  // ユーザ表ソ
-  ASSERT_TRUE(storeInsert({v255, v256, descriptor}));
-  ASSERT_TRUE(storeInsert({sjis, " spaced ", "\"quoted\""}));
-  ASSERT_TRUE(storeInsert({"u", "\x81\x40pw", "'h'"}));
-  SQLPlusPath = "C:\\" + std::string(600, 'p') + "\\sqlplus.exe";
-  const Slots users = Users, passes = Passes, hosts = Hosts;
-  const std::string path = SQLPlusPath;
+  ASSERT_TRUE(store.insert({v255, v256, descriptor}));
+  ASSERT_TRUE(store.insert({sjis, " spaced ", "\"quoted\""}));
+  ASSERT_TRUE(store.insert({"u", "\x81\x40pw", "'h'"}));
+  store.SQLPlusPath = "C:\\" + std::string(600, 'p') + "\\sqlplus.exe";
+  const Slots users = store.Users(), passes = store.Passes(), hosts = store.Hosts();
+  const std::string path = store.SQLPlusPath;
   saveAndReload();
-  EXPECT_EQ(Users, users);
-  EXPECT_EQ(Passes, passes);
-  EXPECT_EQ(Hosts, hosts);
-  EXPECT_EQ(SQLPlusPath, path);
+  EXPECT_EQ(store.Users(), users);
+  EXPECT_EQ(store.Passes(), passes);
+  EXPECT_EQ(store.Hosts(), hosts);
+  EXPECT_EQ(store.SQLPlusPath, path);
 }
 
 TEST_F(StoreTest, CountDefaultsToZeroAndAcceptsTheRuntimesForms) {
   ASSERT_TRUE(load("[0]\nUser=a\n[1]\nUser=b\n").ok());
-  EXPECT_EQ(Users, Slots{"a"});  // no COUNT: one slot
+  EXPECT_EQ(store.Users(), Slots{"a"});  // no COUNT: one slot
   for (const char* count : {"$1", " +1", "0x1", "x1"}) {
-    resetStore();
+    reset();
     ASSERT_TRUE(load(std::string("[List]\nCOUNT=") + count + "\n[0]\nUser=a\n[1]\nUser=b\n").ok());
-    EXPECT_EQ(Users, (Slots{"a", "b"})) << count;
+    EXPECT_EQ(store.Users(), (Slots{"a", "b"})) << count;
   }
 }
 
@@ -279,16 +398,16 @@ TEST_F(StoreTest, CountErrorsAreReportedAndTheFileIsNeverOverwritten) {
   for (const Case& c :
        {Case{"abc", LoadResult::NotAnInteger}, Case{"1.5", LoadResult::NotAnInteger},
         Case{"-2", LoadResult::RangeError}, Case{"2147483647", LoadResult::RangeError}}) {
-    resetStore();
+    reset();
     const std::string file =
         std::string("[SQL*Plus]\nPath=C:\\x.exe\n[List]\nCOUNT=") + c.count + "\n[0]\nUser=keep\n";
-    writeBytes(IniFileName, file);
-    const LoadResult r = LoadIniFile();
+    writeBytes(store.IniFileName, file);
+    const LoadResult r = store.LoadIniFile();
     EXPECT_EQ(r.status, c.status) << c.count;
     EXPECT_EQ(r.detail, c.count);
-    EXPECT_TRUE(storeInsert({"new", "p", "h"}));
-    EXPECT_EQ(SaveIniFile(), SaveResult::NotLoaded);
-    EXPECT_EQ(readBytes(IniFileName), file) << c.count;
+    EXPECT_TRUE(store.insert({"new", "p", "h"}));
+    EXPECT_EQ(store.SaveIniFile(), SaveResult::NotLoaded);
+    EXPECT_EQ(readBytes(store.IniFileName), file) << c.count;
   }
 }
 
@@ -296,68 +415,74 @@ TEST_F(StoreTest, HandEditedGapsAndEmptyUsersAreClosedUp) {
   // "COUNT" says three slots; slot 1 is missing and slot 2's user is empty.
   ASSERT_TRUE(
       load("[List]\nCOUNT=3\n[0]\nUser=a\nPass=1\n[2]\nPass=x\n[3]\nUser=d\nHost=4\n").ok());
-  EXPECT_EQ(Users, (Slots{"a", "d"}));
-  EXPECT_EQ(Passes, (Slots{"1", ""}));
-  EXPECT_EQ(Hosts, (Slots{"", "4"}));
-  EXPECT_EQ(listTexts(), (Slots{"a / 1 @ ", "d /  @ 4"}));
+  EXPECT_EQ(store.Users(), (Slots{"a", "d"}));
+  EXPECT_EQ(store.Passes(), (Slots{"1", ""}));
+  EXPECT_EQ(store.Hosts(), (Slots{"", "4"}));
+  EXPECT_EQ(store.listTexts(), (Slots{"a / 1 @ ", "d /  @ 4"}));
 
-  resetStore();
+  reset();
   ASSERT_TRUE(load("[List]\nCOUNT=1\n[0]\nPass=orphan\n[1]\nUser=b\n").ok());
-  EXPECT_EQ(Users, Slots{"b"});  // list item 0 is slot 0 is "b"
-  EXPECT_EQ(storeInsert({"c", "", ""}), 1);
+  EXPECT_EQ(store.Users(), Slots{"b"});  // list item 0 is slot 0 is "b"
+  EXPECT_EQ(store.insert({"c", "", ""}), 1);
 }
 
 TEST_F(StoreTest, FileWithoutLogonsKeepsItsPlaceholderAsWritten) {
   ASSERT_TRUE(load("[List]\nCOUNT=0\n[0]\nUser=\nPass=p\nHost=h\n").ok());
-  EXPECT_EQ(Users, Slots{""});
-  EXPECT_EQ(Passes, Slots{"p"});
+  EXPECT_EQ(store.Users(), Slots{""});
+  EXPECT_EQ(store.Passes(), Slots{"p"});
   ASSERT_TRUE(load("[List]\nCOUNT=-1\n[0]\nUser=ignored\n").ok());
-  EXPECT_EQ(storeCount(), 0);
+  EXPECT_EQ(store.count(), 0);
 }
 
 TEST_F(StoreTest, CountFarAboveTheSectionsReadsOnlyThoseThere) {
   ASSERT_TRUE(load("[List]\nCOUNT=2147483646\n[0]\nUser=a\n[00]\nUser=x\n[5]\nUser=b\n[99999999999]"
                    "\nUser=y\n")
                   .ok());
-  EXPECT_EQ(Users, (Slots{"a", "b"}));
+  EXPECT_EQ(store.Users(), (Slots{"a", "b"}));
 }
 
 TEST_F(StoreTest, SaveThatCannotWriteFailsAndKeepsTheOldFile) {
-  IniFileName = dir.file("missing-dir/Vostrelk.ini");
-  ASSERT_TRUE(LoadIniFile().ok());
-  EXPECT_TRUE(storeInsert({"u", "p", "h"}));
-  EXPECT_EQ(SaveIniFile(), SaveResult::Failed);
+  store.IniFileName = dir.file("missing-dir/Vostrelk.ini");
+  ASSERT_TRUE(store.LoadIniFile().ok());
+  EXPECT_TRUE(store.insert({"u", "p", "h"}));
+  SaveResult failed = store.SaveIniFile();
+  EXPECT_EQ(failed, SaveResult::Failed);
+  EXPECT_EQ(failed.step, SaveResult::Step::Lock);  // the lock file is the first thing made
+  EXPECT_NE(failed.error, 0u);
+  EXPECT_EQ(failed.detail, saveLockFile(store.IniFileName));
 
   // Another copy's save holds the lock longer than this one waits: nothing
   // is written, and the store keeps its changes for the next try.
-  resetStore();
-  IniFileName = dir.file("Vostrelk.ini");
+  reset();
+  store.IniFileName = dir.file("Vostrelk.ini");
   const std::string old = "[List]\r\nCOUNT=0\r\n[0]\r\nUser=old\r\n";
   ASSERT_TRUE(load(old).ok());
-  EXPECT_TRUE(storeInsert({"u", "p", "h"}));
+  EXPECT_TRUE(store.insert({"u", "p", "h"}));
   {
     std::optional<SaveLock> other;
-    ASSERT_EQ(SaveLock::acquire(IniFileName, kSaveLockTimeout, other), SaveLock::Outcome::Locked);
-    saveLockTimeout = std::chrono::milliseconds(300);
-    EXPECT_EQ(SaveIniFile(), SaveResult::Failed);
-    saveLockTimeout = kSaveLockTimeout;
-    EXPECT_EQ(readBytes(IniFileName), old);
-    EXPECT_TRUE(filesNamedLike(IniFileName, kSaveCopySuffix).empty());
-    EXPECT_EQ(Users, (Slots{"old", "u"}));
+    ASSERT_EQ(SaveLock::acquire(store.IniFileName, kSaveLockTimeout, other),
+              SaveLock::Outcome::Locked);
+    failed = store.SaveIniFile(std::chrono::milliseconds(300));
+    EXPECT_EQ(failed, SaveResult::Failed);
+    EXPECT_EQ(failed.step, SaveResult::Step::LockBusy);
+    EXPECT_EQ(failed.detail, saveLockFile(store.IniFileName));
+    EXPECT_EQ(readBytes(store.IniFileName), old);
+    EXPECT_TRUE(!hasCopies(store.IniFileName, filesBeside(store.IniFileName)));
+    EXPECT_EQ(store.Users(), (Slots{"old", "u"}));
   }
   EXPECT_EQ(saveAndReload(), (Slots{"old", "u"}));
-  EXPECT_FALSE(std::filesystem::exists(saveLockFile(IniFileName)));
+  EXPECT_FALSE(std::filesystem::exists(saveLockFile(store.IniFileName)));
 #ifdef _WIN32
   // A lock file that is there and can never be opened (read-only, or a
   // killed save's on a share that denies this user) fails the save soon,
   // instead of taking it for one on its way out until the wait runs out.
   // (Here: held open without sharing; as root Wine opens a read-only file.)
-  const std::string lockFile = saveLockFile(IniFileName);
+  const std::string lockFile = saveLockFile(store.IniFileName);
   const UniqueFile holder(CreateFileA(lockFile.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                       FILE_ATTRIBUTE_NORMAL, nullptr));
   ASSERT_TRUE(holder);
   std::optional<SaveLock> never;
-  EXPECT_EQ(SaveLock::acquire(IniFileName, std::chrono::minutes(5), never),
+  EXPECT_EQ(SaveLock::acquire(store.IniFileName, std::chrono::minutes(5), never),
             SaveLock::Outcome::Failed);
 #endif
 }
@@ -369,7 +494,7 @@ TEST_F(StoreTest, ReplaceThatFailsHalfWayKeepsAWholeFile) {
     const char* what;
     ReplaceError error;
     bool oldFileAside;  // what the system did before it failed
-    SaveResult result;
+    SaveResult::Status result;
   };
   const std::string old = "[List]\r\nCOUNT=0\r\n[0]\r\nUser=old\r\nPass=secret\r\n";
   for (const Case& c : {
@@ -381,24 +506,25 @@ TEST_F(StoreTest, ReplaceThatFailsHalfWayKeepsAWholeFile) {
                 SaveResult::Failed},
            Case{"anything else", ReplaceError::Other, false, SaveResult::Failed},
        }) {
-    resetStore();
-    IniFileName = dir.file("Vostrelk.ini");
+    reset({kSaveLockTimeout,
+           [&](const std::string& to, const std::string&, const std::string& backup) {
+             if (c.oldFileAside) {
+               EXPECT_TRUE(moveFile(to, backup));
+             }
+             return c.error;
+           }});
     ASSERT_TRUE(load(old).ok());
-    storeDelete(0);
-    ASSERT_TRUE(storeInsert({"new", "p2", ""}));
-    replaceStep = [&](const std::string& to, const std::string&, const std::string& backup) {
-      if (c.oldFileAside) {
-        EXPECT_TRUE(moveFile(to, backup));
-      }
-      return c.error;
-    };
-    EXPECT_EQ(SaveIniFile(), c.result) << c.what;
-    replaceStep = systemReplace;
-    for (const char* suffix : {kSaveCopySuffix, kSaveBackupSuffix})
-      EXPECT_TRUE(filesNamedLike(IniFileName, suffix).empty()) << c.what << " " << suffix;
+    store.remove(0);
+    ASSERT_TRUE(store.insert({"new", "p2", ""}));
+    const SaveResult saved = store.SaveIniFile();
+    EXPECT_EQ(saved, c.result) << c.what;
+    if (saved == SaveResult::Failed) {
+      EXPECT_EQ(saved.step, SaveResult::Step::Replace) << c.what;
+    }
+    EXPECT_FALSE(hasCopies(store.IniFileName, filesBeside(store.IniFileName))) << c.what;
     if (c.result == SaveResult::Failed) {
-      EXPECT_EQ(readBytes(IniFileName), old) << c.what;
-      EXPECT_EQ(Users, Slots{"new"});  // kept for the next try
+      EXPECT_EQ(readBytes(store.IniFileName), old) << c.what;
+      EXPECT_EQ(store.Users(), Slots{"new"});  // kept for the next try
     } else {
       EXPECT_EQ(saveAndReload(), Slots{"new"}) << c.what;
     }
@@ -410,26 +536,66 @@ TEST_F(StoreTest, ReplaceThatFailsHalfWayKeepsAWholeFile) {
 // difference, and the save goes through the system's own writes.
 TEST_F(StoreTest, FileTheSystemReadsOtherwiseIsWrittenKeyByKey) {
   ASSERT_TRUE(load("\xEF\xBB\xBF[List]\r\nCOUNT=0\r\n[0]\r\nUser=bom\r\n").ok());
-  ASSERT_TRUE(storeInsert({"\x83\x86\x81\x5B\x83\x55", "\x95\x5C", "h"}));  // ユーザ, 表
-  const unsigned before = savesWrittenKeyByKey;
-  EXPECT_EQ(saveAndReload(), (Slots{"bom", "\x83\x86\x81\x5B\x83\x55"}));
-  EXPECT_EQ(Passes.at(1), "\x95\x5C");
+  ASSERT_TRUE(store.insert({"\x83\x86\x81\x5B\x83\x55", "\x95\x5C", "h"}));  // ユーザ, 表
+  EXPECT_EQ(store.SaveIniFile(), SaveResult::Saved);
 #ifdef _WIN32
-  EXPECT_EQ(savesWrittenKeyByKey, before + 1);
+  EXPECT_EQ(store.stats().writtenKeyByKey, 1u);
 #else
-  EXPECT_EQ(savesWrittenKeyByKey, before);  // one engine: it reads what it wrote
+  EXPECT_EQ(store.stats().writtenKeyByKey, 0u);  // one engine: it reads what it wrote
 #endif
+  EXPECT_EQ(saveAndReload(), (Slots{"bom", "\x83\x86\x81\x5B\x83\x55"}));
+  EXPECT_EQ(store.Passes().at(1), "\x95\x5C");
+}
+
+// The save trusts the engine's reading of its new bytes (the system reads
+// back the path and "COUNT" alone) only where the file held nothing but the
+// engine's own forms; a hand-edited file has every value read back, and the
+// file the save leaves in the engine's forms is trusted from then on.
+TEST_F(StoreTest, SaveTrustsTheEngineOnlyOnItsOwnForms) {
+  struct Case {
+    const char* what;
+    std::string file;
+    unsigned wholeReadBacks;  // of two saves, each after one added logon
+  };
+  const std::string own =
+      "[SQL*Plus]\r\nPath=C:\\x.exe\r\n[List]\r\nCOUNT=0\r\n"
+      "[0]\r\nUser=a\r\nPass=p\r\nHost=h\r\n";
+  for (const Case& c : {
+           Case{"the program's own file", own, 0},
+           Case{"no file yet", "", 0},
+           Case{"LF line ends", "[List]\nCOUNT=0\n[0]\nUser=a\n", 1},
+           Case{"blanks around '='", "[List]\r\nCOUNT = 0\r\n[0]\r\nUser=a\r\n", 1},
+           Case{"a key twice", own + "[0]\r\nUser=b\r\n", 2},
+           Case{"a section twice", own + "[list]\r\nCOUNT=5\r\n", 2},
+           Case{"a line without '='", own + "[Notes]\r\nremember\r\n", 2},
+           Case{"a value in quotes", own + "[Notes]\r\nk=\"q\"\r\n", 2},
+           Case{"a comment", own + "[Notes]\r\n;k=v\r\n", 2},
+       }) {
+    reset();
+    std::filesystem::remove(store.IniFileName);
+    if (c.file.empty())
+      ASSERT_TRUE(store.LoadIniFile().ok());
+    else
+      ASSERT_TRUE(load(c.file).ok()) << c.what;
+    for (const char* user : {"b1", "b2"}) {
+      ASSERT_TRUE(store.insert({user, "p", "h"}));
+      ASSERT_EQ(store.SaveIniFile(), SaveResult::Saved) << c.what;
+    }
+    EXPECT_EQ(store.stats().readBackWhole, c.wholeReadBacks) << c.what;
+    const Slots users = store.Users();
+    EXPECT_EQ(saveAndReload(), users) << c.what;
+  }
 }
 
 TEST_F(StoreTest, FileThatCannotBeReadIsReportedAndNeverWritten) {
-  std::filesystem::create_directory(IniFileName);  // a folder where the file should be
-  const LoadResult r = LoadIniFile();
+  std::filesystem::create_directory(store.IniFileName);  // a folder where the file should be
+  const LoadResult r = store.LoadIniFile();
   EXPECT_EQ(r.status, LoadResult::Unreadable);
-  EXPECT_EQ(r.detail, IniFileName);
-  EXPECT_TRUE(storeInsert({"u", "p", "h"}));
-  EXPECT_EQ(SaveIniFile(), SaveResult::NotLoaded);
-  EXPECT_TRUE(std::filesystem::is_directory(IniFileName));
-  EXPECT_FALSE(std::filesystem::exists(IniFileName + ".new"));
+  EXPECT_EQ(r.detail, store.IniFileName);
+  EXPECT_TRUE(store.insert({"u", "p", "h"}));
+  EXPECT_EQ(store.SaveIniFile(), SaveResult::NotLoaded);
+  EXPECT_TRUE(std::filesystem::is_directory(store.IniFileName));
+  EXPECT_FALSE(std::filesystem::exists(store.IniFileName + ".new"));
 }
 
 TEST_F(StoreTest, RandomEditsSurviveSaveAndLoad) {
@@ -438,22 +604,22 @@ TEST_F(StoreTest, RandomEditsSurviveSaveAndLoad) {
     const std::string s = randomText(rng, 3);
     return s.empty() && nonEmpty ? std::string("u") : s;
   };
-  ASSERT_TRUE(LoadIniFile().ok());
+  ASSERT_TRUE(store.LoadIniFile().ok());
   for (int round = 0; round < 20; ++round) {
     for (int op = 0; op < 6; ++op) {
-      if (rng() % 3 == 0 && storeCount() > 0)
-        storeDelete(static_cast<int>(rng() % storeCount()));
+      if (rng() % 3 == 0 && store.count() > 0)
+        store.remove(static_cast<int>(rng() % store.count()));
       else
-        (void)storeInsert({text(true), text(false), text(false)});
+        (void)store.insert({text(true), text(false), text(false)});
     }
-    const Slots users = Users, passes = Passes, hosts = Hosts;
+    const Slots users = store.Users(), passes = store.Passes(), hosts = store.Hosts();
     saveAndReload();
     if (users.empty()) {
-      EXPECT_EQ(storeCount(), 0);
+      EXPECT_EQ(store.count(), 0);
     } else {
-      EXPECT_EQ(Users, users);
-      EXPECT_EQ(Passes, passes);
-      EXPECT_EQ(Hosts, hosts);
+      EXPECT_EQ(store.Users(), users);
+      EXPECT_EQ(store.Passes(), passes);
+      EXPECT_EQ(store.Hosts(), hosts);
     }
   }
 }

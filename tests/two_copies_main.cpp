@@ -6,6 +6,14 @@
 // file must load. Prints a line for each fault and ends with
 // "ID: N rounds, M faults"; the exit code is 1 when there was a fault.
 //   vk_two_copies INI-PATH ID ROUNDS SEED
+// With --start, it starts as the program does after a copy was killed in
+// its save (tests/kill_test.sh): loads the file (putting back what a save
+// cut off left), closes twice with nothing changed, loads again, and prints
+// the logons then, one user a line, after "put back: COPY" when it put one back.
+//   vk_two_copies --start INI-PATH
+// With --save-loop, it loads the file and then saves one change after
+// another until it is killed: a logon of its own added, then deleted again.
+//   vk_two_copies --save-loop INI-PATH
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -17,54 +25,80 @@
 
 namespace {
 
-std::vector<Logon> ownLogons(const std::string& id) {
+std::vector<Logon> ownLogons(const Store& store, const std::string& id) {
   std::vector<Logon> own;
-  for (int i = 0; i < storeCount(); ++i)
-    if (logonAt(i).User.rfind(id + "-", 0) == 0) own.push_back(logonAt(i));
+  for (int i = 0; i < store.count(); ++i)
+    if (store.logonAt(i).User.rfind(id + "-", 0) == 0) own.push_back(store.logonAt(i));
   return own;
 }
 
 }  // namespace
 
+int startAfterAKill(const std::string& file) {
+  Store store(file);
+  const LoadResult loaded = store.LoadIniFile();
+  if (!loaded.ok()) return 1;
+  if (!loaded.recovered.empty()) std::printf("put back: %s\n", loaded.recovered.c_str());
+  for (int close = 0; close < 2; ++close)
+    if (store.SaveIniFile() == SaveResult::Failed) return 1;
+  Store again(file);
+  if (!again.LoadIniFile().ok() || again.logons() != store.logons()) return 1;
+  for (const Logon& l : again.logons()) std::printf("%s\n", l.User.c_str());
+  return 0;
+}
+
+int saveUntilKilled(const std::string& file) {
+  Store store(file);
+  if (!store.LoadIniFile().ok()) return 1;
+  for (;;) {
+    const Logon own{"K-own", "p", "h"};
+    if (!store.insert(own)) store.remove(store.count() - 1);
+    if (store.SaveIniFile() == SaveResult::Failed) return 1;
+  }
+}
+
 int main(int argc, char** argv) {
+  if (argc == 3 && std::string(argv[1]) == "--start") return startAfterAKill(argv[2]);
+  if (argc == 3 && std::string(argv[1]) == "--save-loop") return saveUntilKilled(argv[2]);
   if (argc != 5) return 2;
   const std::string id = argv[2];
   const int rounds = std::atoi(argv[3]);
   std::mt19937 rng(static_cast<unsigned>(std::strtoul(argv[4], nullptr, 10)));
   std::vector<Logon> expected;
+  Store store;
   int faults = 0;
   const auto fault = [&](int round, const char* what) {
     std::printf("%s: round %d: %s\n", id.c_str(), round, what);
     ++faults;
   };
   const auto load = [&](int round) {
-    resetStore();
-    IniFileName = argv[1];
-    if (!LoadIniFile().ok()) fault(round, "the file does not load");
-    if (ownLogons(id) != expected) fault(round, "its own logons are not as it left them");
+    store = Store(argv[1]);
+    if (!store.LoadIniFile().ok()) fault(round, "the file does not load");
+    if (ownLogons(store, id) != expected) fault(round, "its own logons are not as it left them");
   };
   for (int round = 0; round < rounds; ++round) {
     load(round);
     for (int n = static_cast<int>(rng() % 3) + 1; n > 0; --n) {
       const Logon l{id + "-" + std::to_string(round) + "-" + std::to_string(n), "p", "h"};
-      if (storeInsert(l)) expected.push_back(l);
+      if (store.insert(l)) expected.push_back(l);
     }
     if (!expected.empty() && rng() % 2) {  // deleted: every slot after it moves
       const Logon gone = expected[rng() % expected.size()];
-      for (int i = 0; i < storeCount(); ++i)
-        if (logonAt(i) == gone) storeDelete(i);
+      for (int i = 0; i < store.count(); ++i)
+        if (store.logonAt(i) == gone) store.remove(i);
       expected.erase(std::find(expected.begin(), expected.end(), gone));
     }
     if (!expected.empty() && rng() % 3 == 0) {  // edited: a delete and an add
       Logon& edited = expected.front();
-      for (int i = 0; i < storeCount(); ++i)
-        if (logonAt(i) == edited) storeDelete(i);
+      for (int i = 0; i < store.count(); ++i)
+        if (store.logonAt(i) == edited) store.remove(i);
       const Logon changed{edited.User, edited.Pass + "x", edited.Host};
       expected.erase(expected.begin());
-      if (storeInsert(changed)) expected.push_back(changed);
+      if (store.insert(changed)) expected.push_back(changed);
     }
     // Unchanged: what the round added it also deleted again.
-    if (const SaveResult r = SaveIniFile(); r != SaveResult::Saved && r != SaveResult::Unchanged)
+    if (const SaveResult r = store.SaveIniFile();
+        r != SaveResult::Saved && r != SaveResult::Unchanged)
       fault(round, "the save failed");
     load(round);
   }

@@ -36,7 +36,7 @@ cat "$work/A.txt" "$work/B.txt" | grep -E 'round|rounds'
 check "copy A's logons are always as it left them" [ "$ra" -eq 0 ]
 check "copy B's logons are always as it left them" [ "$rb" -eq 0 ]
 check "the logons of neither copy are all there" [ "$(users)" -eq 150 ]
-no_leftovers() { ! ls "$work"/Vostrelk.ini.*new "$work"/Vostrelk.ini.lock* >/dev/null 2>&1; }
+no_leftovers() { ! ls "$work"/Vostrelk.ini.*new "$work"/Vostrelk.ini.*tmp "$work"/Vostrelk.ini.*bak "$work"/Vostrelk.ini.lock* >/dev/null 2>&1; }
 check "no copy and no lock file left beside the file" no_leftovers
 
 # --- two copies of the program close together ---------------------------------
@@ -50,15 +50,19 @@ sleep 1
 xdotool mousemove --window "$(main_window)" 40 40 sleep 0.3 key Down sleep 0.3 \
   key shift+Tab shift+Tab shift+Tab sleep 0.3 type fromA
 key alt+a
-# Copy B, on the other PC, over A's window: deletes the first logon, so that
-# its save rewrites every slot.
+# Copy B, on the other PC, over A's window: registers fromB the same way,
+# then deletes the first logon, so that its save rewrites every slot. Each
+# change is saved a moment later, while the other copy runs.
 ( vk_wine_env "$prefix2"; start_program; echo "$pid" >"$work/pid_b" )
 pid_b=$(cat "$work/pid_b")
 sleep 3
 check "copy B starts" wait_for 30 bash -c "[ \$(xdotool search --onlyvisible --name '^Vostrelk\$' | wc -l) -eq 2 ]"
 sleep 1
-xdotool mousemove 300 300 sleep 0.3 key Down sleep 0.3 key alt+d
-sleep 0.5
+xdotool mousemove 300 300 sleep 0.3 key Down sleep 0.3 \
+  key shift+Tab shift+Tab shift+Tab sleep 0.3 type fromB
+key alt+a
+xdotool key Home sleep 0.3 key alt+d
+sleep 1.5
 import -window root "$out/two-copies.png"
 # Both closed at once, each by its own PC's taskkill (WM_CLOSE, as the close button).
 in_prefix "$prefix2" "$WINE_LOADER" taskkill /im Vostrelk.exe >/dev/null 2>&1 &
@@ -66,9 +70,10 @@ in_prefix "$prefix1" "$WINE_LOADER" taskkill /im Vostrelk.exe >/dev/null 2>&1 &
 check "both copies end" wait_for 120 bash -c "! kill -0 $pid_a 2>/dev/null && ! kill -0 $pid_b 2>/dev/null" ||
   import -window root "$out/two-copies-closing.png"
 check "A's new logon is kept" file_has "User=fromA"
+check "B's new logon is kept" file_has "User=fromB"
 check "B's deletion is kept" file_lacks "User=user0"
-check "every other logon is there" [ "$(users)" -eq 599 ]
-check "COUNT is the highest index" file_has "COUNT=599"
+check "every other logon is there" [ "$(users)" -eq 599 ]  # user1..user599, beside fromA and fromB
+check "COUNT is the highest index" file_has "COUNT=600"
 check "no copy and no lock file left beside the file" no_leftovers
 
 echo "two copies: $passed passed, $failed failed"

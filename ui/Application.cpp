@@ -56,12 +56,10 @@ bool guarded(const std::function<void()>& work) {
   try {
     work();
     return true;
-  } catch (const AppError& e) {
-    showErrorBox(e.message);
   } catch (const std::bad_alloc&) {
     showErrorBox(messages::kOutOfMemory);
   } catch (const std::exception& e) {
-    showErrorBox(fromUtf8(e.what()));
+    showErrorBox(messages::unexpectedError(e.what()));
   }
   return false;
 }

@@ -7,11 +7,6 @@
 #include <functional>
 #include <string>
 
-// An error raised inside a handler; the window procedure shows it in the error box.
-struct AppError {
-  std::wstring message;
-};
-
 namespace Application {
 
 // DLLs loaded by name come from the system folder only, never from the

@@ -112,11 +112,12 @@ class NameEnum : public ComObject<IEnumString, IID_IEnumString> {
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE Clone(IEnumString** out) override {
-    auto* copy = new (std::nothrow) NameEnum(state_);
+    ComPtr<NameEnum> copy;
+    copy.attach(new (std::nothrow) NameEnum(state_));
     if (!copy) return E_OUTOFMEMORY;
     copy->names_ = names_;
     copy->at_ = at_;
-    *out = copy;
+    *out = copy.detach();
     return S_OK;
   }
 
@@ -146,9 +147,8 @@ void HostSuggestions::boxFocused(HWND owner, HWND box, const std::string& client
   if (!com_) {
     com_ = std::make_unique<Com>();
     owner_ = owner;
-    auto* source = new NameEnum(state_);
     ComPtr<IUnknown> list;
-    *list.putVoid() = static_cast<IUnknown*>(source);
+    list.attach(static_cast<IEnumString*>(new NameEnum(state_)));
     if (SUCCEEDED(CoCreateInstance(CLSID_AutoComplete, nullptr, CLSCTX_INPROC_SERVER,
                                    IID_IAutoComplete2, com_->complete.putVoid())) &&
         SUCCEEDED(com_->complete->Init(box, list.get(), nullptr, nullptr))) {

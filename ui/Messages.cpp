@@ -35,9 +35,9 @@ struct SaveWords {
   const wchar_t* notice;
   const wchar_t* question;
 };
-SaveWords saveWords(SaveResult result) {
+SaveWords saveWords(SaveResult::Status status) {
   // No default: the compiler names an outcome without words.
-  switch (result) {
+  switch (status) {
     case SaveResult::Saved:
     case SaveResult::Unchanged:
       return {L"", L""};
@@ -51,7 +51,46 @@ SaveWords saveWords(SaveResult result) {
   return {L"", L""};
 }
 
+// The system's words for error on a line of their own; nothing without one.
+std::wstring systemLine(unsigned long error) {
+  return error ? L"\n" + systemErrorText(error) : L"";
+}
+
 }  // namespace
+
+std::wstring saveReason(const SaveResult& result) {
+  using Step = SaveResult::Step;
+  const std::wstring detail = fromAnsi(result.detail);
+  switch (result.step) {
+    case Step::None:
+      return L"";
+    case Step::Value:
+      return L"改行などの保存できない文字を含む値があります。";
+    case Step::LockBusy:
+      return with(L"別の Vostrelk が保存中です（%s）。", detail);
+    case Step::Lock:
+      return with(L"ロック ファイル %s を作成できません。", detail) + systemLine(result.error);
+    case Step::Read:
+      return with(L"設定ファイル %s を読み込めません。", detail) + systemLine(result.error);
+    case Step::Count:
+      return with(L"別の Vostrelk が書き換えた %s の COUNT を読めません。", detail);
+    case Step::Copy:
+      return with(L"作業用のファイル %s を作成できません。", detail) + systemLine(result.error);
+    case Step::Write:
+      return with(L"作業用のファイル %s に書き込めません。", detail) + systemLine(result.error);
+    case Step::Replace:
+      return with(L"%s を新しい内容に置き換えられません。", detail) + systemLine(result.error);
+    case Step::Memory:
+      return kOutOfMemory;
+  }
+  return L"";
+}
+
+std::wstring recoveredNotice(const std::string& copy) {
+  return L"前回の設定の保存が途中で終わっていたため、最後に保存した内容に戻しました。\n"
+         L"操作は必要ありません。\n戻したファイル: " +
+         fromAnsi(copy);
+}
 
 std::wstring loadFailed(const LoadResult& result) {
   // The runtime's own wording for a "COUNT" it cannot convert, and ours for a
@@ -66,17 +105,26 @@ std::wstring loadFailed(const LoadResult& result) {
     case LoadResult::OutOfMemory:
       return kOutOfMemory;
     case LoadResult::Unreadable:
-      return with(L"設定ファイル %s を読み込めませんでした", fromAnsi(result.detail));
+      return with(L"設定ファイル %s を読み込めませんでした", fromAnsi(result.detail)) +
+             (result.error ? L"。" + systemLine(result.error) : L"");
   }
   return L"";
 }
 
-std::wstring saveOutcome(SaveResult result) {
-  return saveWords(result).notice;
+std::wstring saveOutcome(const SaveResult& result) {
+  const std::wstring reason = saveReason(result);
+  const std::wstring notice = saveWords(result.status).notice;
+  return notice.empty() || reason.empty() ? notice : notice + L"\n" + reason;
 }
 
-std::wstring closeWithoutSaving(SaveResult result) {
-  return saveWords(result).question;
+std::wstring closeWithoutSaving(const SaveResult& result) {
+  const std::wstring reason = saveReason(result);
+  const std::wstring question = saveWords(result.status).question;
+  return question.empty() || reason.empty() ? question : question + L"\n\n" + reason;
+}
+
+std::wstring unexpectedError(const char* what) {
+  return std::wstring(L"予期しないエラーが発生しました。\n") + fromUtf8(what);
 }
 
 std::wstring unusableCharacters(const std::wstring& label) {

@@ -11,11 +11,18 @@ namespace messages {
 
 // The error box's text for a settings file that could not be loaded.
 std::wstring loadFailed(const LoadResult& result);
-// The message dialog's text for a save at the session's end; empty when there
-// is nothing to say.
-std::wstring saveOutcome(SaveResult result);
-// The question a close asks when its save did not happen; empty when it did.
-std::wstring closeWithoutSaving(SaveResult result);
+// The message dialog's text for a save at the session's end (or after a
+// change); empty when there is nothing to say. A failed save gives our
+// sentence, then its reason.
+std::wstring saveOutcome(const SaveResult& result);
+// The question a close asks when its save did not happen, with the
+// reason; empty when it did.
+std::wstring closeWithoutSaving(const SaveResult& result);
+// Why a save failed: the step, and the system's words on a line of their own.
+std::wstring saveReason(const SaveResult& result);
+// The box after a start that put back what a save cut off had left: the
+// copy it came from.
+std::wstring recoveredNotice(const std::string& copy);
 // A box whose text the code page cannot hold exactly, named by its label.
 std::wstring unusableCharacters(const std::wstring& label);
 
@@ -26,6 +33,10 @@ std::wstring outcomeText(Action action, const Outcome& outcome);
 // The system's own words for an error code (a Win32 error or an HRESULT), in
 // the user's language, with the code; the code alone when it has none.
 std::wstring systemErrorText(unsigned long error);
+
+// An error the program does not expect (a runtime's exception): our
+// sentence, and the runtime's words as its reason.
+std::wstring unexpectedError(const char* what);
 
 extern const wchar_t kOutOfMemory[];
 // The file dialog's one filter: its name and its pattern, each ended by a NUL.

@@ -18,11 +18,10 @@ bool getTextExact(HWND wnd, std::string& text) {
   return toAnsiExact(windowText(wnd), text);
 }
 
-std::optional<Logon::Field> readLogonBoxes(const HWND (&boxes)[3], Logon& logon) {
-  std::string* const texts[] = {&logon.User, &logon.Pass, &logon.Host};  // in Logon::Field order
+std::optional<Logon::Field> readLogonBoxes(const HWND (&boxes)[Logon::kFieldCount], Logon& logon) {
   std::optional<Logon::Field> bad;
-  for (int i = 0; !bad && i < 3; ++i)
-    if (!getTextExact(boxes[i], *texts[i])) bad = static_cast<Logon::Field>(i);
+  for (size_t i = 0; !bad && i < Logon::kFieldCount; ++i)
+    if (!getTextExact(boxes[i], logon[Logon::kFields[i]])) bad = Logon::kFields[i];
   // The boxes before the first one the code page refused may hold what the
   // client would misread: the first box in order is named.
   if (const auto misread = logon.firstUnusable(); misread && (!bad || *misread < *bad))

@@ -20,4 +20,4 @@ void setTextA(HWND wnd, const std::string& text);
 // first box in that order whose text the code page cannot hold exactly
 // (the conversion would put a look-alike or a '?' in its place) or the
 // client would misread: its field; nothing when all can be used.
-std::optional<Logon::Field> readLogonBoxes(const HWND (&boxes)[3], Logon& logon);
+std::optional<Logon::Field> readLogonBoxes(const HWND (&boxes)[Logon::kFieldCount], Logon& logon);

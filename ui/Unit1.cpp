@@ -9,7 +9,6 @@
 #include "Common.h"
 #include "Launch.h"
 #include "Messages.h"
-#include "Store.h"
 #include "Text.h"
 #include "Unit1Layout.h"
 #include "resource.h"
@@ -115,6 +114,9 @@ LRESULT TForm1::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_HOSTNAMESREAD:
       hosts.onNamesRead();
       return 0;
+    case WM_TIMER:
+      if (wParam == kSaveTimer) saveChanges();
+      return 0;
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORSTATIC:
       if (reinterpret_cast<HWND>(lParam) == edtSQLPlus)
@@ -138,10 +140,9 @@ LRESULT TForm1::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
       // close saves what changed since, and the list shows what the save
       // merged in from another copy.
       if (wParam) {
+        KillTimer(Handle, kSaveTimer);
         saveAtSessionEnd();
-        SendMessageW(lstLogin, LB_RESETCONTENT, 0, 0);
-        Init_lstLogin();
-        Chage_Btn_Enabled();
+        showStore();
       }
       return 0;
     case WM_DESTROY:
@@ -203,21 +204,23 @@ bool TForm1::previewKey(MSG& msg) {
 }
 
 void TForm1::FormCreate() {
-  IniFileName = GetExeDir() + kAppName + ".ini";
-  const LoadResult loaded = LoadIniFile();
+  store.IniFileName = GetExeDir() + kAppName + ".ini";
+  const LoadResult loaded = store.LoadIniFile();
   SetWindowTextW(Handle, Application::title.c_str());
   SetWindowTextW(edtSQLPlus, L"");  // its colour is the button face (WM_CTLCOLOR*)
   SetWindowTextW(edtUser, L"");
   SetWindowTextW(edtPass, L"");
   SetWindowTextW(edtHost, L"");
   SendMessageW(edtSQLPlus, EM_SETREADONLY, TRUE, 0);
-  setTextA(edtSQLPlus, SQLPlusPath);
+  setTextA(edtSQLPlus, store.SQLPlusPath);
   showsStore_ = true;
   Init_lstLogin();
   Chage_Btn_Enabled();
   HideToTray();
   // Reported once the window is complete: it opens and works, and the file
   // keeps the user's logons untouched for repair.
+  if (!loaded.recovered.empty())
+    Application::showMessage(messages::recoveredNotice(loaded.recovered));
   if (!loaded.ok()) Application::showErrorBox(messages::loadFailed(loaded));
 }
 
@@ -229,8 +232,47 @@ void TForm1::FormShow() {
 }
 
 void TForm1::saveAtSessionEnd() {
-  const std::wstring message = messages::saveOutcome(SaveIniFile());
+  const SaveResult result = store.SaveIniFile();
+  if (!result.recovered.empty())
+    Application::showMessage(messages::recoveredNotice(result.recovered));
+  const std::wstring message = messages::saveOutcome(result);
   if (!message.empty()) Application::showMessage(message);
+}
+
+void TForm1::changed() {
+  // A moment's grace gathers quick changes into one save.
+  SetTimer(Handle, kSaveTimer, kSaveDelayMs, nullptr);
+}
+
+void TForm1::saveChanges() {
+  KillTimer(Handle, kSaveTimer);
+  // Changes made after a failed load wait for the close's question.
+  if (store.loadFailed()) return;
+  const std::vector<Logon> shown = store.logons();
+  // The window never waits for the lock: another copy's save is retried a
+  // little later (and at the next change, and at the close, which waits).
+  const SaveResult result = store.SaveIniFile(std::chrono::milliseconds(0));
+  if (!result.recovered.empty())
+    Application::showMessage(messages::recoveredNotice(result.recovered));
+  if (result == SaveResult::Failed && result.step == SaveResult::Step::LockBusy) {
+    SetTimer(Handle, kSaveTimer, kSaveRetryMs, nullptr);
+    return;
+  }
+  if (result == SaveResult::Failed) {
+    // Told once; the change stays in memory and goes with the next save.
+    if (!saveFailureShown_) Application::showMessage(messages::saveOutcome(result));
+    saveFailureShown_ = true;
+    return;
+  }
+  saveFailureShown_ = false;
+  // Another copy's changes merged in: the list shows the file.
+  if (store.logons() != shown) showStore();
+}
+
+void TForm1::showStore() {
+  SendMessageW(lstLogin, LB_RESETCONTENT, 0, 0);
+  Init_lstLogin();
+  Chage_Btn_Enabled();
 }
 
 bool TForm1::FormClose() {
@@ -238,7 +280,8 @@ bool TForm1::FormClose() {
   // meanwhile. It comes back if a question follows.
   const bool shown = IsWindowVisible(Handle);
   ShowWindow(Handle, SW_HIDE);
-  const std::wstring question = messages::closeWithoutSaving(SaveIniFile());
+  KillTimer(Handle, kSaveTimer);
+  const std::wstring question = messages::closeWithoutSaving(store.SaveIniFile());
   if (!question.empty()) {
     if (shown) ShowWindow(Handle, SW_SHOW);
     if (!Application::askYesNo(question)) return false;  // the window as it was
@@ -258,13 +301,16 @@ void TForm1::edtSQLPlusChange() {
   // elsewhere (an automation tool) goes to the store, but not while
   // FormCreate fills the box, and the store's own text shown back is no
   // change, even where the code page would not convert it back byte for byte.
-  if (showsStore_ && lastSQLPlus_ != fromAnsi(SQLPlusPath)) SQLPlusPath = toAnsi(lastSQLPlus_);
+  if (showsStore_ && lastSQLPlus_ != fromAnsi(store.SQLPlusPath)) {
+    store.SQLPlusPath = toAnsi(lastSQLPlus_);
+    changed();
+  }
   Chage_Btn_Enabled();
-  hosts.clientChanged(SQLPlusPath);
+  hosts.clientChanged(store.SQLPlusPath);
 }
 
 void TForm1::edtHostEnter() {
-  hosts.boxFocused(Handle, edtHost, SQLPlusPath);
+  hosts.boxFocused(Handle, edtHost, store.SQLPlusPath);
 }
 void TForm1::edtUserChange() {
   if (textChanged(edtUser, lastUser_)) Chage_Btn_Enabled();
@@ -281,7 +327,7 @@ void TForm1::Chage_Btn_Enabled() {
 }
 
 void TForm1::Init_lstLogin() {
-  const std::vector<std::string> texts = listTexts();
+  const std::vector<std::string> texts = store.listTexts();
   SendMessageW(lstLogin, WM_SETREDRAW, FALSE, 0);
   SendMessageW(lstLogin, LB_INITSTORAGE, texts.size(), static_cast<LPARAM>(texts.size() * 32));
   for (const auto& t : texts)
@@ -292,8 +338,8 @@ void TForm1::Init_lstLogin() {
 
 void TForm1::lstLoginClick() {
   const auto i = static_cast<int>(SendMessageW(lstLogin, LB_GETCURSEL, 0, 0));
-  if (i < 0 || i >= storeCount()) return;
-  const Logon logon = logonAt(i);
+  if (i < 0 || i >= store.count()) return;
+  const Logon logon = store.logonAt(i);
   setTextA(edtUser, logon.User);
   setTextA(edtPass, logon.Pass);
   setTextA(edtHost, logon.Host);
@@ -329,8 +375,9 @@ void TForm1::Insert_ListBox() {
   const std::optional<Logon> logon = readLogon();
   if (!logon) return;
   // The store refuses an empty user and a logon it holds already: nothing happens then.
-  const std::optional<int> k = storeInsert(*logon);
+  const std::optional<int> k = store.insert(*logon);
   if (!k) return;
+  changed();
   SendMessageW(lstLogin, LB_ADDSTRING, 0,
                reinterpret_cast<LPARAM>(fromAnsi(displayTextOf(*logon)).c_str()));
   SendMessageW(lstLogin, LB_SETCURSEL, static_cast<WPARAM>(*k), 0);
@@ -347,15 +394,12 @@ void TForm1::Delete_List(int Index) {
     EnableWindow(btnDelete, FALSE);
     return;
   }
-  storeDelete(Index);
+  store.remove(Index);
+  changed();
   SendMessageW(lstLogin, LB_DELETESTRING, static_cast<WPARAM>(Index), 0);
   SetWindowTextW(edtUser, L"");
   SetWindowTextW(edtPass, L"");
   SetWindowTextW(edtHost, L"");
-}
-
-bool TForm1::AddTrayIcon() {
-  return tray.add();
 }
 
 void TForm1::RemoveTrayIcon() {
@@ -374,8 +418,9 @@ void TForm1::btnFileOpenClick() {
   const ClientChoice choice = chooseClient(Handle, lastOpenFile_);
   if (!choice.file.empty()) lastOpenFile_ = choice.file;
   if (choice.outcome.kind == Outcome::Done) {
-    SQLPlusPath = choice.path;
-    setTextA(edtSQLPlus, SQLPlusPath);
+    store.SQLPlusPath = choice.path;
+    setTextA(edtSQLPlus, store.SQLPlusPath);
+    changed();
   }
   report(messages::Action::ChooseClient, choice.outcome);  // the path stays as it was
 }
@@ -387,10 +432,10 @@ void TForm1::report(messages::Action action, const Outcome& outcome) {
 
 void TForm1::Shell_SQL() {
   if (const std::optional<Logon> logon = readLogon())
-    report(messages::Action::Launch, launchClient(SQLPlusPath, *logon));
+    report(messages::Action::Launch, launchClient(store.SQLPlusPath, *logon));
 }
 
 void TForm1::btnShortCutClick() {
   if (const std::optional<Logon> logon = readLogon())
-    report(messages::Action::Shortcut, createLogonShortcut(SQLPlusPath, *logon));
+    report(messages::Action::Shortcut, createLogonShortcut(store.SQLPlusPath, *logon));
 }

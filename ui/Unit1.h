@@ -14,6 +14,7 @@
 #include "Logon.h"
 #include "Messages.h"
 #include "Raii.h"
+#include "Store.h"
 #include "TrayIcon.h"
 #include "Unit1Layout.h"
 
@@ -67,13 +68,20 @@ class TForm1 {
 
   // Notification-area icon.
   TrayIcon tray;
-  bool AddTrayIcon();
   void RemoveTrayIcon();
   void HideToTray();
   void AppMinimize();
 
   // The host box's suggestions: the client's net service names.
   HostSuggestions hosts;
+
+  // The settings file, the client path and the logons, from FormCreate on.
+  Store store;
+  // A change to the store: saved a moment later (kSaveDelayMs), without
+  // waiting for another copy's save (retried after kSaveRetryMs).
+  void changed();
+  static constexpr UINT_PTR kSaveTimer = TrayIcon::kRetryTimer + 1;  // the icon has its own
+  static constexpr UINT kSaveDelayMs = 500, kSaveRetryMs = 2000;
 
   UINT dpi() const { return dpi_; }
 
@@ -86,6 +94,8 @@ class TForm1 {
   void createControls();
   void applyLayout(UINT dpi);
   void saveAtSessionEnd();
+  void saveChanges();
+  void showStore();
   std::optional<Logon> readLogon();
   void report(messages::Action action, const Outcome& outcome);
 
@@ -97,4 +107,5 @@ class TForm1 {
   std::optional<Application::MainWindow> mainWindow_;  // from WM_CREATE to WM_NCDESTROY
   // edtSQLPlus shows SQLPlusPath (FormCreate is done): its changes are the store's.
   bool showsStore_ = false;
+  bool saveFailureShown_ = false;  // a failed save after a change is told once
 };

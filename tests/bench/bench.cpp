@@ -171,12 +171,12 @@ void startTable(const std::vector<std::string>& programs, const std::string& min
 // logon (every slot moves) and saves. Writes when its save began and ended
 // (the system's tick counter, the same for both processes) to OUT.
 int rewriteEverySlot(const std::string& file, const std::string& out) {
-  IniFileName = file;
-  (void)LoadIniFile();
-  storeDelete(0);
+  Store store(file);
+  (void)store.LoadIniFile();
+  store.remove(0);
   LARGE_INTEGER start{}, end{};
   QueryPerformanceCounter(&start);
-  (void)SaveIniFile();
+  (void)store.SaveIniFile();
   QueryPerformanceCounter(&end);
   std::ofstream(out) << start.QuadPart << " " << end.QuadPart;
   return 0;
@@ -217,6 +217,7 @@ int main(int argc, char** argv) {
     double load, bareLoad, save, bareSave, added = 0, deleted = 0, firstDeleted = 0, readBack = 0;
   };
   std::vector<Row> rows;
+  Store store;
   for (int logons : {10, 100, 1000, 5000}) {
     const int r = logons >= 1000 ? 1 : 3;
     const std::string file = work + "\\bench" + std::to_string(logons) + ".ini";
@@ -224,9 +225,8 @@ int main(int argc, char** argv) {
     Row row{logons, 0, 0, 0, 0};
     row.load = timeIt(
         [&] {
-          resetStore();
-          IniFileName = file;
-          (void)LoadIniFile();
+          store = Store(file);
+          (void)store.LoadIniFile();
         },
         r);
     row.bareLoad = timeIt([&] { bareLoad(file, logons); }, r);
@@ -234,8 +234,8 @@ int main(int argc, char** argv) {
     row.save = timeIt(
         [&] {
           DeleteFileA(saved.c_str());
-          IniFileName = saved;
-          (void)SaveIniFile();
+          store.IniFileName = saved;
+          (void)store.SaveIniFile();
         },
         r);
     const std::string bare = work + "\\bare" + std::to_string(logons) + ".ini";
@@ -250,26 +250,26 @@ int main(int argc, char** argv) {
     int added = 0;
     row.added = timeIt(
         [&] {
-          (void)storeInsert({"added" + std::to_string(added++), "p", "h"});
-          (void)SaveIniFile();
+          (void)store.insert({"added" + std::to_string(added++), "p", "h"});
+          (void)store.SaveIniFile();
         },
         5);
     row.deleted = timeIt(
         [&] {
-          storeDelete(storeCount() - 1);
-          (void)SaveIniFile();
+          store.remove(store.count() - 1);
+          (void)store.SaveIniFile();
         },
         5);
     // Every slot moves: the longest save there is at this size.
-    const auto readBackBefore = saveReadBackTime;
+    const auto readBackBefore = store.stats().readBack;
     row.firstDeleted = timeIt(
         [&] {
-          storeDelete(0);
-          (void)SaveIniFile();
+          store.remove(0);
+          (void)store.SaveIniFile();
         },
         1);
     row.readBack =
-        std::chrono::duration<double, std::milli>(saveReadBackTime - readBackBefore).count();
+        std::chrono::duration<double, std::milli>(store.stats().readBack - readBackBefore).count();
     rows.push_back(row);
     std::printf("| %d | %.1f | %.1f | %.2f | %.1f | %.1f | %.2f |\n", logons, row.load,
                 row.bareLoad, row.load / row.bareLoad, row.save, row.bareSave,
@@ -301,10 +301,9 @@ int main(int argc, char** argv) {
   {
     const std::string file = work + "\\wait1000.ini", times = work + "\\other.txt";
     writeFile(file, settingsFile(1000));
-    resetStore();
-    IniFileName = file;
-    (void)LoadIniFile();
-    (void)storeInsert({"added", "p", "h"});
+    store = Store(file);
+    (void)store.LoadIniFile();
+    (void)store.insert({"added", "p", "h"});
     DeleteFileA(times.c_str());
     char self[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, self, MAX_PATH);
@@ -315,7 +314,7 @@ int main(int argc, char** argv) {
       Sleep(1);
     LARGE_INTEGER start{}, end{};
     QueryPerformanceCounter(&start);
-    (void)SaveIniFile();
+    (void)store.SaveIniFile();
     QueryPerformanceCounter(&end);
     testprocess::waitFor(other, 60000);
     LONGLONG otherStart = 0, otherEnd = 0;
@@ -343,11 +342,10 @@ int main(int argc, char** argv) {
   }
   // The window in this process, on a settings file beside this program.
   writeFile(GetExeDir() + "Vostrelk.ini", settingsFile(50));
-  resetStore();
   const std::unique_ptr<TForm1> form = TForm1::create(GetModuleHandleW(nullptr));
   Application::showMainWindow(form->Handle, SW_SHOWNORMAL);
   pump();
-  SQLPlusPath = recorder;
+  form->store.SQLPlusPath = recorder;
   setTextA(form->edtSQLPlus, recorder);
   SendMessageW(form->lstLogin, LB_SETCURSEL, 0, 0);
   form->lstLoginClick();

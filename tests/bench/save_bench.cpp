@@ -1,7 +1,8 @@
-// save_bench.cpp: one save, timed, for comparing two builds' stores side by
-// side (tools/bench links it against this tree's store and against an older
-// version's, so it uses only what both have).
-//   vk_save_bench FILE LOGONS added|first-deleted
+// save_bench.cpp: one save, timed, for comparing builds' stores side by side
+// (tools/bench builds it against this tree's store and, with
+// VK_BENCH_OLD_STORE, against the stores of 1.3.1 and before, whose state was
+// program-wide).
+//   vk_save_bench FILE LOGONS added|last-deleted|first-deleted
 // Writes a settings file of LOGONS logons dated an hour back (as a user's
 // file is), loads it, makes the one change and prints the save's time in ms.
 #include <windows.h>
@@ -14,22 +15,49 @@
 #include "BenchFiles.h"
 #include "Store.h"
 
+namespace {
+
+#ifdef VK_BENCH_OLD_STORE
+struct Bench {
+  explicit Bench(const std::string& file) { IniFileName = file; }
+  bool load() { return LoadIniFile().ok(); }
+  void insert(const Logon& l) { (void)storeInsert(l); }
+  void remove(int i) { storeDelete(i); }
+  int count() { return storeCount(); }
+  bool save() { return SaveIniFile() == SaveResult::Saved; }
+};
+#else
+struct Bench {
+  explicit Bench(const std::string& file) : store(file) {}
+  bool load() { return store.LoadIniFile().ok(); }
+  void insert(const Logon& l) { (void)store.insert(l); }
+  void remove(int i) { store.remove(i); }
+  int count() { return store.count(); }
+  bool save() { return store.SaveIniFile() == SaveResult::Saved; }
+  Store store;
+};
+#endif
+
+}  // namespace
+
 int main(int argc, char** argv) {
   if (argc != 4) return 2;
   const std::string file = argv[1], mode = argv[3];
   const int logons = std::atoi(argv[2]);
   writeFile(file, settingsFile(logons));
 
-  IniFileName = file;
-  if (!LoadIniFile().ok()) return 1;
+  Bench bench(file);
+  if (!bench.load()) return 1;
   if (mode == "added")
-    (void)storeInsert({"added", "p", "h"});
+    bench.insert({"added", "p", "h"});
+  else if (mode == "last-deleted")
+    bench.remove(bench.count() - 1);
   else
-    storeDelete(0);  // every slot moves
+    bench.remove(0);  // every slot moves
   const auto start = std::chrono::steady_clock::now();
-  const SaveResult saved = SaveIniFile();
+  const bool saved = bench.save();
   const double ms =
       std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
   std::printf("%.1f\n", ms);
-  return saved == SaveResult::Saved ? 0 : 1;
+  return saved ? 0 : 1;
 }

@@ -82,5 +82,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
           after.get(name, "Host", kAbsentKey) == l.Host);
   }
   check(notOwned(after) == notOwned(before));
+  // The save's gate: bytes the engine calls its own read back, through the
+  // engine, as the store; a file with an odd form (a byte order mark, LF
+  // alone, a line without '=', a value in quotes) is never its own.
+  if (isPlainFile(edited->bytes))
+    check(engineView(edited->bytes) == viewOf(edited->path, edited->slots));
+  bool odd = bytes.compare(0, 3, "\xEF\xBB\xBF") == 0;
+  for (size_t at = 0; at < bytes.size(); ++at) {
+    odd = odd || (bytes[at] == '\n' && (at == 0 || bytes[at - 1] != '\r'));
+    odd = odd || (bytes[at] == '=' && at + 1 < bytes.size() && bytes[at + 1] == '"');
+  }
+  for (size_t line = 0; line < bytes.size();) {
+    const size_t end = std::min(bytes.find('\n', line), bytes.size());
+    const std::string text = bytes.substr(line, end - line);
+    odd = odd ||
+          (!text.empty() && text != "\r" && text[0] != '[' && text.find('=') == std::string::npos);
+    line = end + 1;
+  }
+  if (odd) check(!isPlainFile(bytes));
   return 0;
 }
