@@ -50,8 +50,10 @@ enum class ReplaceError {
   UnableToMoveReplacement2,  // to's file is under the backup name, none under to's
   UnableToRemoveReplaced,    // both files keep their names
 };
-// The system's replace (ReplaceFileW, or a move where to is missing): from
-// flushed to disk first, the backup removed when it succeeded.
+// The system's replace (ReplaceFileW, or a move where to is missing), the
+// backup removed when it succeeded. from must be on disk already
+// (flushFile): a power cut must not leave a file whose name is right and
+// whose bytes never got there.
 ReplaceError systemReplace(const std::string& to, const std::string& from,
                            const std::string& backup);
 // A replace: the system's, or a test's that fails in one of the documented ways.

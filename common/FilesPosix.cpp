@@ -74,8 +74,6 @@ void dateBack(const std::string& path) {
 
 ReplaceError systemReplace(const std::string& to, const std::string& from,
                            const std::string& backup) {
-  // On disk before it takes the file's place, however it was written.
-  if (!flushFile(from)) return ReplaceError::Other;
   // The old file keeps a second name, the backup, until the new one is in place.
   if (fileState(to) != FileState::Missing && link(to.c_str(), backup.c_str()) != 0)
     return ReplaceError::Other;

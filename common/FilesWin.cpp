@@ -117,10 +117,6 @@ void dateBack(const std::string& path) {
 ReplaceError systemReplace(const std::string& to, const std::string& from,
                            const std::string& backup) {
   const std::wstring wideFrom = fromAnsi(from), wideTo = fromAnsi(to);
-  // On disk before it takes the file's place, however it was written: a
-  // power cut must not leave a file whose name is right and whose bytes
-  // never got there.
-  if (!flushFile(from)) return ReplaceError::Other;
   const DWORD attributes = GetFileAttributesW(wideTo.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES)
     return MoveFileExW(wideFrom.c_str(), wideTo.c_str(), MOVEFILE_WRITE_THROUGH)

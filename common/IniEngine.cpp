@@ -131,15 +131,26 @@ std::string Profile::serialize() const {
   return out;
 }
 
-const Key* Profile::find(const std::string& section, const std::string& key) const {
-  const std::string s = trim(section), k = trim(key);
-  // An empty section name finds the lines before the first header.
-  for (const auto& sec : sections_) {
-    if (!equalsNoCase(sec.name, s)) continue;
-    for (const auto& candidate : sec.keys)
-      if (equalsNoCase(candidate.name, k)) return &candidate;
-    return nullptr;  // only the first section of that name counts
+size_t Profile::sectionAt(const std::string& name) const {
+  // Letter case as equalsNoCase ignores it: single-byte letters only.
+  if (!indexed_) {
+    index_.clear();
+    for (size_t i = 0; i < sections_.size(); ++i)
+      index_.emplace(codepage::lowerCase(sections_[i].name), i);  // the first of a name
+    indexed_ = true;
   }
+  const auto at = index_.find(codepage::lowerCase(name));
+  return at == index_.end() ? std::string::npos : at->second;
+}
+
+const Key* Profile::find(const std::string& section, const std::string& key) const {
+  // An empty section name finds the lines before the first header; only
+  // the first section of a name counts.
+  const size_t at = sectionAt(trim(section));
+  if (at == std::string::npos) return nullptr;
+  const std::string k = trim(key);
+  for (const auto& candidate : sections_[at].keys)
+    if (equalsNoCase(candidate.name, k)) return &candidate;
   return nullptr;
 }
 
@@ -155,16 +166,12 @@ std::string Profile::get(const std::string& section, const std::string& key,
 bool Profile::set(const std::string& section, const std::string& key, const std::string& value) {
   const std::string s = trim(section, true, false), k = trim(key, true, false);
   const std::string v = trim(value);
-  Section* target = nullptr;
-  for (auto& sec : sections_)
-    if (equalsNoCase(sec.name, trim(section))) {
-      target = &sec;
-      break;
-    }
-  if (!target) {
+  const size_t at = sectionAt(trim(section));
+  if (at == std::string::npos) {
     sections_.push_back(Section{s, {}});
-    target = &sections_.back();
+    indexed_ = false;
   }
+  Section* target = at == std::string::npos ? &sections_.back() : &sections_[at];
   for (auto& candidate : target->keys)
     if (equalsNoCase(candidate.name, trim(key))) {
       if (candidate.value && *candidate.value == v) return false;
@@ -184,15 +191,16 @@ std::vector<std::string> Profile::sectionNames() const {
 
 void Profile::addSection(const std::string& section, const std::vector<Key>& keys) {
   sections_.push_back(Section{trim(section), keys});
+  if (indexed_) index_.emplace(codepage::lowerCase(sections_.back().name), sections_.size() - 1);
 }
 
 bool Profile::removeSection(const std::string& section) {
-  for (auto it = sections_.begin(); it != sections_.end(); ++it)
-    if (!it->name.empty() && equalsNoCase(it->name, trim(section))) {
-      sections_.erase(it);
-      return true;
-    }
-  return false;
+  const std::string name = trim(section);
+  const size_t at = name.empty() ? std::string::npos : sectionAt(name);
+  if (at == std::string::npos) return false;
+  sections_.erase(sections_.begin() + static_cast<std::ptrdiff_t>(at));
+  indexed_ = false;  // the sections after it moved
+  return true;
 }
 
 std::vector<Key> protectedKeys(const std::vector<std::pair<std::string, std::string>>& keys) {

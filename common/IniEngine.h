@@ -4,6 +4,7 @@
 #pragma once
 
 #include <optional>
+#include <unordered_map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -47,9 +48,15 @@ class Profile {
 
  private:
   const Key* find(const std::string& section, const std::string& key) const;
+  // Where the first section of a name (trimmed, letter case ignored) stands,
+  // or npos: looked up, not searched for, so that reading every key of a
+  // file of thousands of sections costs no more than the file.
+  size_t sectionAt(const std::string& name) const;
 
   bool utf8Bom_ = false;
   std::vector<Section> sections_{Section{}};
+  mutable std::unordered_map<std::string, size_t> index_;  // by codepage::lowerCase(name)
+  mutable bool indexed_ = false;
 };
 
 // File-level calls, each a complete read (and, for a write, rewrite) of the file.

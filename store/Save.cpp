@@ -231,8 +231,7 @@ SaveResult saveLocked(const Store& store, SaveStats& stats, SaveNext& next) {
   // alone. Any other file has every value read back through the system.
   const bool before = !disk || (digestOf(*disk) == store.loaded().digest ? store.loaded().plain
                                                                          : isPlainFile(*disk));
-  const bool plain =
-      before && isPlainFile(written) && engineView(written) == viewOf(edited->path, edited->slots);
+  const bool plain = before && plainView(written) == viewOf(edited->path, edited->slots);
   const auto readBackStart = std::chrono::steady_clock::now();
   const bool readBack = readsBack(copy->working(), *edited, plain);
   stats.readBack += std::chrono::steady_clock::now() - readBackStart;

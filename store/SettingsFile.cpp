@@ -92,11 +92,12 @@ ViewStatus readView(const ReadValue& read, const std::vector<std::string>& secti
   return ViewStatus::Ok;
 }
 
-bool isPlainFile(const std::string& bytes) {
+namespace {
+
+bool isPlain(const std::string& bytes, const ini::Profile& profile) {
   if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 || !codepage::isText(bytes)) return false;
   for (const char c : bytes)
     if (static_cast<unsigned char>(c) < 0x20 && c != '\r' && c != '\n') return false;
-  const ini::Profile profile = ini::Profile::parse(bytes);
   if (profile.serialize() != bytes || !profile.sections().front().keys.empty()) return false;
   std::set<std::string> sections;
   for (const ini::Section& section : profile.sections()) {
@@ -115,8 +116,7 @@ bool isPlainFile(const std::string& bytes) {
   return true;
 }
 
-std::optional<FileView> engineView(const std::string& bytes) {
-  const ini::Profile profile = ini::Profile::parse(bytes);
+std::optional<FileView> viewIn(const ini::Profile& profile) {
   FileView view;
   std::string countText;
   const auto read = [&](const std::string& section, const std::string& key) {
@@ -125,6 +125,21 @@ std::optional<FileView> engineView(const std::string& bytes) {
   if (readView(read, profile.sectionNames(), view, countText) != ViewStatus::Ok)
     return std::nullopt;
   return view;
+}
+
+}  // namespace
+
+bool isPlainFile(const std::string& bytes) {
+  return isPlain(bytes, ini::Profile::parse(bytes));
+}
+
+std::optional<FileView> engineView(const std::string& bytes) {
+  return viewIn(ini::Profile::parse(bytes));
+}
+
+std::optional<FileView> plainView(const std::string& bytes) {
+  const ini::Profile profile = ini::Profile::parse(bytes);
+  return isPlain(bytes, profile) ? viewIn(profile) : std::nullopt;
 }
 
 bool writeChanges(SettingsTarget& target, const FileView& view, const std::string& path,

@@ -92,6 +92,8 @@ ViewStatus readView(const ReadValue& read, const std::vector<std::string>& secti
                     FileView& view, std::string& countText);
 // The view as the INI engine reads bytes; nothing when "COUNT" cannot be read.
 std::optional<FileView> engineView(const std::string& bytes);
+// The same, for bytes the engine calls its own (isPlainFile) alone.
+std::optional<FileView> plainView(const std::string& bytes);
 
 // Where a save's edits go: the file's bytes in memory, or a file key by key.
 class SettingsTarget {

@@ -106,7 +106,7 @@ LoadResult Store::LoadIniFile() {
     // A file that could not be loaded is never written: the user's logons are in it.
     // The engine reads the very bytes the system just read: where it finds
     // only its own forms and what the system found, saves may trust it.
-    const bool plain = result.ok() && bytes && isPlainFile(*bytes) && engineView(*bytes) == view;
+    const bool plain = result.ok() && bytes && plainView(*bytes) == view;
     const std::optional<size_t> digest =
         bytes ? std::optional<size_t>(digestOf(*bytes)) : std::nullopt;
     loaded_ = Loaded{!result.ok(), SQLPlusPath, logons_, std::move(view), digest, plain};
