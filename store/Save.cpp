@@ -208,16 +208,15 @@ SaveResult failed(SaveResult::Step step, unsigned long error = 0, std::string de
 
 // The save of a changed store, under the lock. The copy starts from exactly
 // the bytes the comparison (and a merge) read, not from a second read.
-SaveResult saveLocked(const Store& store, SaveStats& stats, SaveNext& next) {
-  const std::string& file = store.IniFileName;
+SaveResult saveLocked(const SaveInput& input, SaveStats& stats, SaveNext& next) {
+  const std::string& file = input.file;
   std::string bytes;
   const FileState state = readFileBytes(file, bytes);
   if (state == FileState::Unreadable)
     return failed(SaveResult::Step::Read, lastSystemError(), file);
   const std::optional<std::string> disk =
       state == FileState::Readable ? std::optional<std::string>(bytes) : std::nullopt;
-  const std::optional<Edited> edited =
-      editSettings(disk, store.loaded(), store.SQLPlusPath, store.logons());
+  const std::optional<Edited> edited = editSettings(disk, input.loaded, input.path, input.slots);
   if (!edited) return failed(SaveResult::Step::Count, 0, file);
   std::optional<TempCopy> copy(std::in_place, file);
   unsigned long error = 0;
@@ -229,8 +228,8 @@ SaveResult saveLocked(const Store& store, SaveStats& stats, SaveNext& next) {
   // or another copy's) and in the new bytes, and the engine reads the new
   // bytes as the store: the system then confirms the path and "COUNT"
   // alone. Any other file has every value read back through the system.
-  const bool before = !disk || (digestOf(*disk) == store.loaded().digest ? store.loaded().plain
-                                                                         : isPlainFile(*disk));
+  const bool before =
+      !disk || (digestOf(*disk) == input.loaded.digest ? input.loaded.plain : isPlainFile(*disk));
   const bool plain = before && plainView(written) == viewOf(edited->path, edited->slots);
   const auto readBackStart = std::chrono::steady_clock::now();
   const bool readBack = readsBack(copy->working(), *edited, plain);
@@ -258,7 +257,7 @@ SaveResult saveLocked(const Store& store, SaveStats& stats, SaveNext& next) {
   SaveNext made{edited->path, edited->slots,
                 Loaded{false, edited->path, edited->slots, viewOf(edited->path, edited->slots),
                        digestOf(written), readBack && isPlainFile(written)}};
-  const Replaced replaced = copy->commit(store.settings().replace, error);
+  const Replaced replaced = copy->commit(input.settings.replace, error);
   if (replaced != Replaced::New) return failed(SaveResult::Step::Replace, error, file);
   next = std::move(made);
   return SaveResult{};
@@ -266,9 +265,10 @@ SaveResult saveLocked(const Store& store, SaveStats& stats, SaveNext& next) {
 
 }  // namespace
 
-SaveResult saveStore(const Store& store, std::chrono::milliseconds lockWait, SaveStats& stats,
+SaveResult saveStore(const SaveInput& input, std::chrono::milliseconds lockWait, SaveStats& stats,
                      SaveNext& next) {
-  const std::string& file = store.IniFileName;
+  const std::string& file = input.file;
+  const bool changed = input.path != input.loaded.path || input.slots != input.loaded.slots;
   const bool copies = hasCopies(file, filesBeside(file));
   std::optional<SaveLock> lock;
   unsigned long lockError = 0;
@@ -285,24 +285,24 @@ SaveResult saveStore(const Store& store, std::chrono::milliseconds lockWait, Sav
   };
   // Nothing to save: the file is not opened for writing and, without
   // copies beside it, no lock is taken (a read-only folder stays quiet).
-  if (!store.changed() && (store.loadFailed() || fileState(file) == FileState::Readable)) {
+  if (!changed && (input.loaded.failed || fileState(file) == FileState::Readable)) {
     SaveResult result;
     result.status = SaveResult::Unchanged;
     if (copies && !takeLock()) result.recovered = recoverAndTidy(file);
     return result;
   }
-  if (store.loadFailed()) {
+  if (input.loaded.failed) {
     SaveResult result;
     result.status = SaveResult::NotLoaded;
     return result;
   }
-  bool storable = isStorableValue(store.SQLPlusPath);
-  for (const Logon& l : store.logons())
+  bool storable = isStorableValue(input.path);
+  for (const Logon& l : input.slots)
     for (const Logon::Field f : Logon::kFields) storable = storable && isStorableValue(l[f]);
   if (!storable) return failed(SaveResult::Step::Value);
   if (std::optional<SaveResult> notLocked = takeLock()) return *notLocked;
   const std::string recovered = copies ? recoverAndTidy(file) : "";
-  SaveResult result = saveLocked(store, stats, next);
+  SaveResult result = saveLocked(input, stats, next);
   result.recovered = recovered;
   return result;
 }

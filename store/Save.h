@@ -7,20 +7,86 @@
 #include <string>
 #include <vector>
 
-#include "Files.h"
-#include "Store.h"
+#include <chrono>
 
-// The save of store under its lock (waiting for it up to lockWait): from
-// what the file holds now, what the store loaded and the store now, the new
-// file is made and put in place. When it is saved, next is the store's new
-// state: the path and slots written (another copy's merged in), and the file
-// as they left it.
+#include "Files.h"
+#include "Logon.h"
+#include "SettingsFile.h"
+
+struct SaveResult {
+  enum Status {
+    Saved,
+    Unchanged,  // the file holds what the store holds: not touched at all
+    Failed,     // a step failed, or a value cannot be stored: the old file stays
+    NotLoaded,  // the file could not be loaded: the store's changes were not written
+  };
+  // The step a failed save stopped at.
+  enum class Step {
+    None,
+    Value,     // a value holds a line break or NUL
+    LockBusy,  // another copy (another PC) holds the lock still: detail is the lock file
+    Lock,      // the lock file cannot be made or opened: detail is the lock file
+    Read,      // the settings file cannot be read
+    Count,     // another copy rewrote the file with a "COUNT" that cannot be read
+    Copy,      // the copy beside the file cannot be made: detail is the copy
+    Write,     // the system's writes to the copy failed: detail is the copy
+    Replace,   // the copy could not take the file's place
+    Memory,    // out of memory
+  };
+  Status status = Saved;
+  Step step = Step::None;
+  unsigned long error = 0;  // the system's error of the step; 0 when it has none
+  std::string detail;
+  std::string recovered;  // as LoadResult's: a save cut off, put back first
+
+  SaveResult() = default;
+  SaveResult(Status s) : status(s) {}  // NOLINT(google-explicit-constructor): a bare outcome
+
+  bool operator==(Status s) const { return status == s; }
+  bool operator!=(Status s) const { return status != s; }
+};
+
+// How long a save waits for another copy's save to end: well above the
+// longest save measured (5,000 logons, every slot rewritten and read back:
+// see docs/performance.md). A lock held longer belongs to a copy that hangs.
+constexpr std::chrono::milliseconds kSaveLockTimeout{30'000};
+
+// What the store's saves are given.
+struct SaveSettings {
+  std::chrono::milliseconds lockTimeout = kSaveLockTimeout;
+  ReplaceStep replace = systemReplace;  // tests give one that fails
+};
+
+// What the saves measured, for the tests and the benchmark.
+struct SaveStats {
+  // Saves the system read back otherwise than the bytes made in memory,
+  // which then went through its own writes key by key.
+  unsigned writtenKeyByKey = 0;
+  // Saves whose copy the system read back value by value.
+  unsigned readBackWhole = 0;
+  std::chrono::nanoseconds readBack{0};  // the time the system's read-backs took
+};
+
+// What a save writes and where: the store as it stands, and what it
+// loaded (or last saved).
+struct SaveInput {
+  const std::string& file;
+  const Loaded& loaded;
+  const std::string& path;
+  const std::vector<Logon>& slots;
+  const SaveSettings& settings;
+};
+// The store's next state after a save: the path and slots written (another
+// copy's merged in), and the file as they left it.
 struct SaveNext {
   std::string path;
   std::vector<Logon> slots;
   Loaded loaded;
 };
-SaveResult saveStore(const Store& store, std::chrono::milliseconds lockWait, SaveStats& stats,
+// The save of a store under its lock (waiting for it up to lockWait): from
+// what the file holds now, what the store loaded and the store now, the new
+// file is made and put in place; next is filled when it is saved.
+SaveResult saveStore(const SaveInput& input, std::chrono::milliseconds lockWait, SaveStats& stats,
                      SaveNext& next);
 
 // The copies a save makes beside the settings file, known by their names

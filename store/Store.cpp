@@ -130,7 +130,8 @@ SaveResult Store::SaveIniFile() {
 SaveResult Store::SaveIniFile(std::chrono::milliseconds lockWait) {
   try {
     SaveNext next;
-    SaveResult result = saveStore(*this, lockWait, stats_, next);
+    SaveResult result =
+        saveStore({IniFileName, loaded_, SQLPlusPath, logons_, settings_}, lockWait, stats_, next);
     if (result == SaveResult::Saved) {
       SQLPlusPath = std::move(next.path);
       logons_ = std::move(next.slots);

@@ -38,6 +38,14 @@ sys.exit(any(w(l) > 80 for l in open(sys.argv[1], encoding="utf-8-sig").read().s
 }
 check "the readme's lines are at most 80 columns" narrow "$readme"
 check "the readme points to the notices" grep -q THIRD-PARTY-NOTICES.txt "$readme"
+# The recovery after a save cut off: the readme quotes the box's first line
+# as the program words it, and names the files it speaks of.
+recovered=$(grep -o 'L"前回の設定の保存[^"]*' "$VOSTRELK_ROOT/ui/Messages.cpp" | sed 's/^L"//; s/\\n$//')
+check "the readme quotes the recovery box as the program words it" \
+  bash -c "[ -n '$recovered' ] && grep -qF '「$recovered」' '$readme'"
+check "the readme names the save's working, whole and backup copies" \
+  bash -c "grep -q 'Vostrelk.ini.番号-番号.tmp' '$readme' && grep -q 'Vostrelk.ini.番号-番号.new' '$readme' &&
+    grep -q 'Vostrelk.ini.番号-番号.bak' '$readme'"
 check "the licence is the MIT License of the project" bash -c "head -n1 '$work/LICENSE.txt' | grep -q '^MIT License' &&
   grep -q 'Copyright (c) 2026 Vostrelk developers' '$work/LICENSE.txt' &&
   grep -q 'Permission is hereby granted, free of charge' '$work/LICENSE.txt'"

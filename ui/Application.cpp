@@ -56,6 +56,8 @@ bool guarded(const std::function<void()>& work) {
   try {
     work();
     return true;
+  } catch (const SystemFailure& e) {
+    showErrorBox(messages::unexpectedSystemError(e.error));
   } catch (const std::bad_alloc&) {
     showErrorBox(messages::kOutOfMemory);
   } catch (const std::exception& e) {

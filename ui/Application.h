@@ -7,6 +7,12 @@
 #include <functional>
 #include <string>
 
+// A system call the program cannot do without failed (a window class or a
+// control that could not be made): its error, for the error box.
+struct SystemFailure {
+  unsigned long error;
+};
+
 namespace Application {
 
 // DLLs loaded by name come from the system folder only, never from the

@@ -87,8 +87,11 @@ std::wstring saveReason(const SaveResult& result) {
 }
 
 std::wstring recoveredNotice(const std::string& copy) {
-  return L"前回の設定の保存が途中で終わっていたため、最後に保存した内容に戻しました。\n"
-         L"操作は必要ありません。\n戻したファイル: " +
+  // Lines as short as the box is wide: it would break a longer one anywhere.
+  return L"前回の設定の保存が途中で終わっていました。\n"
+         L"最後に保存した内容に戻しました。\n"
+         L"操作は必要ありません。\n"
+         L"戻したファイル: " +
          fromAnsi(copy);
 }
 
@@ -125,6 +128,10 @@ std::wstring closeWithoutSaving(const SaveResult& result) {
 
 std::wstring unexpectedError(const char* what) {
   return std::wstring(L"予期しないエラーが発生しました。\n") + fromUtf8(what);
+}
+
+std::wstring unexpectedSystemError(unsigned long error) {
+  return L"予期しないエラーが発生しました。\n" + systemErrorText(error);
 }
 
 std::wstring unusableCharacters(const std::wstring& label) {

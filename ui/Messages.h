@@ -37,6 +37,8 @@ std::wstring systemErrorText(unsigned long error);
 // An error the program does not expect (a runtime's exception): our
 // sentence, and the runtime's words as its reason.
 std::wstring unexpectedError(const char* what);
+// The same for a system call that failed: the system's words for its error.
+std::wstring unexpectedSystemError(unsigned long error);
 
 extern const wchar_t kOutOfMemory[];
 // The file dialog's one filter: its name and its pattern, each ended by a NUL.

@@ -55,7 +55,8 @@ const CommandRoute kCommandRoutes[] = {
 }  // namespace
 
 std::unique_ptr<TForm1> TForm1::create(HINSTANCE instance, TrayIcon::ShellFn shell) {
-  registerWindowClass(instance, StaticWndProc);
+  // A class that cannot be registered says why, as a failed creation does.
+  if (!Application::guarded([&] { registerWindowClass(instance, StaticWndProc); })) return nullptr;
   auto form = std::make_unique<TForm1>(PassKey{}, shell);
   CreateWindowExW(kWindowExStyle, kClassName, L"Form1", kWindowStyle, kLeft, kTop, kClientWidth,
                   kClientHeight, nullptr, nullptr, instance, form.get());

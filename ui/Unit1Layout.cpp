@@ -1,6 +1,8 @@
 // Unit1Layout.cpp: see Unit1Layout.h.
 #include "Unit1Layout.h"
 
+#include "Application.h"
+
 #include "resource.h"
 
 namespace layout {
@@ -71,9 +73,12 @@ void createControls(HWND parent) {
   const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(parent, GWLP_HINSTANCE));
   for (const Control& c : kControls) {
     const RECT r = controlRect(c.id, 96);
-    CreateWindowExW(c.exStyle, c.className, c.text, WS_CHILD | WS_VISIBLE | c.style, r.left, r.top,
-                    r.right - r.left, r.bottom - r.top, parent,
-                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), instance, nullptr);
+    // A window without one of its controls is no window to work with: its
+    // creation fails, with the reason in the error box.
+    if (!CreateWindowExW(c.exStyle, c.className, c.text, WS_CHILD | WS_VISIBLE | c.style, r.left,
+                         r.top, r.right - r.left, r.bottom - r.top, parent,
+                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), instance, nullptr))
+      throw SystemFailure{GetLastError()};
   }
 }
 
@@ -135,7 +140,8 @@ void registerWindowClass(HINSTANCE instance, WNDPROC windowProc) {
   wc.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_VOSTRELK), IMAGE_ICON,
                                              GetSystemMetrics(SM_CXSMICON),
                                              GetSystemMetrics(SM_CYSMICON), LR_SHARED));
-  RegisterClassExW(&wc);
+  if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
+    throw SystemFailure{GetLastError()};
 }
 
 Applied applyLayout(HWND window, UINT dpi) {

@@ -17,8 +17,8 @@ constexpr int kClientWidth = 368, kClientHeight = 206;
 constexpr int kLeft = 192, kTop = 107;
 
 // Registers the window class kClassName: the button-face background, the
-// program's icon. Registering it again (a test makes a second window) fails
-// harmlessly.
+// program's icon. Registering it again (a test makes a second window) is no
+// failure; any other throws SystemFailure.
 void registerWindowClass(HINSTANCE instance, WNDPROC windowProc);
 
 // A control at 96 pixels per inch. Its place is within its group box (group:
@@ -42,7 +42,8 @@ int scale(int value, UINT dpi);
 RECT controlRect(int id, UINT dpi);
 // The window's outer size for its client area at dpi.
 SIZE frameSize(UINT dpi);
-// Creates the controls of the table in parent, in tab order.
+// Creates the controls of the table in parent, in tab order; a control that
+// cannot be made throws SystemFailure.
 void createControls(HWND parent);
 // Places parent's controls for dpi, with font. Labels grow leftwards to fit
 // their text, keeping their right edge, so that a substitute font a little

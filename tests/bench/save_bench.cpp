@@ -2,11 +2,14 @@
 // (tools/bench builds it against this tree's store and, with
 // VK_BENCH_OLD_STORE, against the stores of 1.3.1 and before, whose state was
 // program-wide).
-//   vk_save_bench FILE LOGONS added|last-deleted|first-deleted
+//   vk_save_bench FILE LOGONS added|last-deleted|first-deleted [hand-edited]
 // Writes a settings file of LOGONS logons dated an hour back (as a user's
 // file is), loads it, makes the one change and prints the save's time in ms.
+// hand-edited: the file as an editor leaves it, LF line ends and a value in
+// quotes, forms the engine does not call its own.
 #include <windows.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -41,10 +44,15 @@ struct Bench {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 4) return 2;
+  if (argc != 4 && argc != 5) return 2;
   const std::string file = argv[1], mode = argv[3];
   const int logons = std::atoi(argv[2]);
-  writeFile(file, settingsFile(logons));
+  std::string bytes = settingsFile(logons);
+  if (argc == 5) {
+    bytes.erase(std::remove(bytes.begin(), bytes.end(), '\r'), bytes.end());
+    bytes += "[Notes]\nquoted=\"a b\"\n";
+  }
+  writeFile(file, bytes);
 
   Bench bench(file);
   if (!bench.load()) return 1;
