@@ -127,7 +127,9 @@ class TempCopy {
  public:
   explicit TempCopy(const std::string& file) : file_(file) {
     const std::string process = file + "." + std::to_string(currentProcessId()) + "-";
-    for (unsigned n = 1;; ++n) {
+    // Bounded: names the file system refuses (a path too long) are never
+    // Missing; the copy's creation then fails and says why.
+    for (unsigned n = 1; n <= 1000; ++n) {
       stem_ = process;
       stem_ += std::to_string(n);
       stem_ += '.';
