@@ -2,6 +2,8 @@
 // platform's rule of which bytes pair.
 #include "CodePage.h"
 
+#include <cstring>
+
 namespace codepage {
 
 size_t charLength(const std::string& text, size_t at) {
@@ -22,6 +24,12 @@ std::string lowerCase(std::string text) {
     if (charLength(text, i) == 1 && text[i] >= 'A' && text[i] <= 'Z')
       text[i] = static_cast<char>(text[i] - 'A' + 'a');
   return text;
+}
+
+bool holdsChar(const std::string& text, const char* chars) {
+  for (size_t i = 0; i < text.size(); i += charLength(text, i))
+    if (charLength(text, i) == 1 && text[i] != '\0' && std::strchr(chars, text[i])) return true;
+  return false;
 }
 
 bool endsWithChar(const std::string& text, char c) {

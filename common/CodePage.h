@@ -28,6 +28,9 @@ bool systemTakes(const std::string& text);
 // letter case ignored. A double-byte character stays as it is: its second
 // byte may be that of a letter (0x83 0x41 is not 0x83 0x61).
 std::string lowerCase(std::string text);
+// Whether text holds one of chars as a character of its own: a byte that
+// ends a double-byte character is part of that character.
+bool holdsChar(const std::string& text, const char* chars);
 // Whether the last character of text, not merely its last byte, is c.
 bool endsWithChar(const std::string& text, char c);
 // Whether c separates a path's folders: '\' or '/' (as a character of its

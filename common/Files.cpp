@@ -1,11 +1,14 @@
-// Files.cpp: the portable half of Files.h: a file's identity from its stamp,
-// and a replace that keeps a whole file.
+// Files.cpp: the portable half of Files.h: a file's identity as text, and a
+// replace that keeps a whole file.
 #include "Files.h"
 
+std::string identityText(const FileId& id) {
+  return std::to_string(id.volume) + ":" + std::to_string(id.index);
+}
+
 std::string fileIdentity(const std::string& path) {
-  std::string identity;
-  fileStamp(path, &identity);
-  return identity;
+  const std::optional<FileId> id = fileId(path);
+  return id ? identityText(*id) : "";
 }
 
 namespace {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,14 +16,48 @@ enum class FileState { Missing, Readable, Unreadable };
 // The file's bytes, read whole; empty unless Readable. A file larger than
 // maxBytes is Unreadable, and nothing of it is read.
 FileState readFileBytes(const std::string& path, std::string& bytes, size_t maxBytes = 1u << 30);
-// What the file is (its volume and index, as text), the same for every
-// spelling of its path; empty when there is none.
+// What a file is: its volume and its index there, the same for every
+// spelling of its path and for every handle open on it.
+struct FileId {
+  unsigned long long volume = 0, index = 0;
+  bool operator==(const FileId& o) const { return volume == o.volume && index == o.index; }
+  bool operator!=(const FileId& o) const { return !(*this == o); }
+};
+// The file path leads to, or nothing when there is none.
+std::optional<FileId> fileId(const std::string& path);
+// The file an open handle (Windows) or descriptor (POSIX) is on. It
+// allocates nothing, nor does fileId on POSIX: the lock compares them while
+// it holds a descriptor that an exception must not leak.
+#ifdef _WIN32
+std::optional<FileId> openFileId(void* handle);
+#else
+std::optional<FileId> openFileId(int descriptor);
+#endif
+// A file's identity as text, for keeping files in a set.
+std::string identityText(const FileId& id);
+// identityText of the file path leads to; empty when there is none.
 std::string fileIdentity(const std::string& path);
 // Which file the name leads to and when it was last written (its identity,
 // time and size, as text); empty when there is none. A file replaced by
 // another with the same bytes still gets another stamp. identity, when
 // given, gets the file's identity as fileIdentity gives it.
 std::string fileStamp(const std::string& path, std::string* identity = nullptr);
+
+// Holds a file open for reading, shared with every other access, while it
+// lives: no other program can then open the file without sharing it (on
+// Windows; other systems have no such sharing, and nothing is held).
+class ReadHold {
+ public:
+  explicit ReadHold(const std::string& path);
+  ~ReadHold();
+  ReadHold(const ReadHold&) = delete;
+  ReadHold& operator=(const ReadHold&) = delete;
+  // Whether the file is held (always, where nothing can be).
+  [[nodiscard]] bool held() const;
+
+ private:
+  void* handle_ = nullptr;
+};
 
 // Makes copy (a name that must not exist yet) holding bytes, never more open
 // than the file like (its access list, where the system has them).

@@ -38,10 +38,22 @@ FileState fileState(const std::string& path) {
   return std::ifstream(path, std::ios::binary) ? FileState::Readable : FileState::Unreadable;
 }
 
+std::optional<FileId> openFileId(int descriptor) {
+  struct stat st {};
+  if (fstat(descriptor, &st) != 0) return std::nullopt;
+  return FileId{st.st_dev, st.st_ino};
+}
+
+std::optional<FileId> fileId(const std::string& path) {
+  struct stat st {};
+  if (stat(path.c_str(), &st) != 0) return std::nullopt;
+  return FileId{st.st_dev, st.st_ino};
+}
+
 std::string fileStamp(const std::string& path, std::string* identity) {
   struct stat st {};
   if (stat(path.c_str(), &st) != 0) return "";
-  std::string id = std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
+  std::string id = identityText({st.st_dev, st.st_ino});
   std::string stamp = id + ":" + std::to_string(st.st_mtim.tv_sec) + ":" +
                       std::to_string(st.st_mtim.tv_nsec) + ":" + std::to_string(st.st_size);
   if (identity) *identity = std::move(id);
@@ -55,6 +67,12 @@ bool createFileCopy(const std::string& like, const std::string& copy, const std:
   if (!out) return false;
   fchmod(fileno(out.get()), mode);
   return fwrite(bytes.data(), 1, bytes.size(), out.get()) == bytes.size() && fflush(out.get()) == 0;
+}
+
+ReadHold::ReadHold(const std::string&) {}
+ReadHold::~ReadHold() = default;
+bool ReadHold::held() const {
+  return true;
 }
 
 bool flushFile(const std::string& path) {

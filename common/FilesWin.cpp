@@ -3,6 +3,7 @@
 
 #include "CodePage.h"
 #include "Files.h"
+#include "Paths.h"
 #include "Raii.h"
 
 namespace {
@@ -51,16 +52,39 @@ FileState readFileBytes(const std::string& path, std::string& bytes, size_t maxB
   return FileState::Readable;
 }
 
+namespace {
+
+// Opened for nothing but its information: a file another program holds
+// locked has one too.
+UniqueFile openForInformation(const std::string& path) {
+  return UniqueFile(CreateFileW(fromAnsi(path).c_str(), 0,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, 0, nullptr));
+}
+
+FileId idOf(const BY_HANDLE_FILE_INFORMATION& info) {
+  return {info.dwVolumeSerialNumber,
+          (static_cast<unsigned long long>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+}
+
+}  // namespace
+
+std::optional<FileId> openFileId(void* handle) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!GetFileInformationByHandle(handle, &info)) return std::nullopt;
+  return idOf(info);
+}
+
+std::optional<FileId> fileId(const std::string& path) {
+  const UniqueFile file = openForInformation(path);
+  return file ? openFileId(file.get()) : std::nullopt;
+}
+
 std::string fileStamp(const std::string& path, std::string* identity) {
-  // Opened for nothing but its information: a file another program holds
-  // locked has one too.
-  const UniqueFile file(CreateFileW(fromAnsi(path).c_str(), 0,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_EXISTING, 0, nullptr));
+  const UniqueFile file = openForInformation(path);
   BY_HANDLE_FILE_INFORMATION info{};
   if (!file || !GetFileInformationByHandle(file.get(), &info)) return "";
-  std::string id = std::to_string(info.dwVolumeSerialNumber) + ":" +
-                   std::to_string(info.nFileIndexHigh) + ":" + std::to_string(info.nFileIndexLow);
+  std::string id = identityText(idOf(info));
   std::string stamp = id + ":" + std::to_string(info.ftLastWriteTime.dwHighDateTime) + ":" +
                       std::to_string(info.ftLastWriteTime.dwLowDateTime) + ":" +
                       std::to_string(info.nFileSizeLow);
@@ -89,6 +113,21 @@ bool createFileCopy(const std::string& like, const std::string& copy, const std:
   DWORD written = 0;
   return WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
          written == bytes.size();
+}
+
+ReadHold::ReadHold(const std::string& path) {
+  const HANDLE file = CreateFileW(fromAnsi(path).c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file != INVALID_HANDLE_VALUE) handle_ = file;
+}
+
+ReadHold::~ReadHold() {
+  if (handle_) CloseHandle(handle_);
+}
+
+bool ReadHold::held() const {
+  return handle_ != nullptr;
 }
 
 bool flushFile(const std::string& path) {
@@ -159,8 +198,7 @@ unsigned long lastSystemError() {
 }
 
 std::vector<FileBeside> filesBeside(const std::string& fileName) {
-  const size_t slash = codepage::lastSeparator(fileName);
-  const std::string dir = slash == std::string::npos ? "" : fileName.substr(0, slash + 1);
+  const std::string dir = folderOf(fileName);
   const std::string start = fileName.substr(dir.size()) + ".";
   WIN32_FIND_DATAW found{};
   std::vector<FileBeside> files;

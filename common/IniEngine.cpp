@@ -210,6 +210,10 @@ std::vector<Key> protectedKeys(const std::vector<std::pair<std::string, std::str
   return lines;
 }
 
+bool isStorableValue(const std::string& value) {
+  return value.find_first_of(std::string("\r\n\0", 3)) == std::string::npos;
+}
+
 std::string protectValue(const std::string& value) {
   if (value.empty()) return value;
   if (trim(value) != value || stripQuotes(value) != value) return '"' + value + '"';

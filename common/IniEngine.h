@@ -69,6 +69,10 @@ std::vector<std::string> sectionNames(const std::string& path);
 [[nodiscard]] bool addSection(const std::string& path, const std::string& section,
                               const std::vector<Key>& keys);
 
+// Whether value can stand in a file as a key's value: a line break would end
+// the value and start another key, a NUL would cut it short.
+[[nodiscard]] bool isStorableValue(const std::string& value);
+
 // The form in which Value must be written so that it reads back unchanged:
 // the system drops blanks at either end of a value and a pair of quotes around
 // it, so such a value is written inside one more pair of quotes.

@@ -4,12 +4,12 @@
 #define _GNU_SOURCE  // F_OFD_SETLK
 #endif
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <thread>
 
+#include "Files.h"
 #include "SaveLock.h"
 
 struct SaveLock::Impl {
@@ -20,10 +20,8 @@ struct SaveLock::Impl {
 namespace {
 
 bool nameLeadsTo(const std::string& name, int fd) {
-  struct stat held {
-  }, now{};
-  return fstat(fd, &held) == 0 && stat(name.c_str(), &now) == 0 && held.st_dev == now.st_dev &&
-         held.st_ino == now.st_ino;
+  const std::optional<FileId> held = openFileId(fd);
+  return held && held == fileId(name);
 }
 
 bool lockByte(int fd, short type) {

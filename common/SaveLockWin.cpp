@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "CodePage.h"
+#include "Files.h"
 #include "Raii.h"
 #include "SaveLock.h"
 
@@ -13,10 +14,6 @@ struct SaveLock::Impl {
 
 namespace {
 
-bool fileIdOf(HANDLE file, BY_HANDLE_FILE_INFORMATION& info) {
-  return GetFileInformationByHandle(file, &info) != FALSE;
-}
-
 // Whether the name still leads to the file held open: a holder that let go
 // may have taken it away (or the name now leads to a newer lock file), and a
 // lock on a file nobody else can open keeps nothing apart.
@@ -24,10 +21,8 @@ bool nameLeadsTo(const std::wstring& name, HANDLE held) {
   const UniqueFile now(CreateFileW(name.c_str(), 0,
                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                    OPEN_EXISTING, 0, nullptr));
-  BY_HANDLE_FILE_INFORMATION a{}, b{};
-  return now && fileIdOf(held, a) && fileIdOf(now.get(), b) &&
-         a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
-         a.nFileIndexLow == b.nFileIndexLow;
+  const std::optional<FileId> id = openFileId(held);
+  return now && id && id == openFileId(now.get());
 }
 
 }  // namespace

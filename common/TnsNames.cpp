@@ -7,6 +7,7 @@
 #include <set>
 
 #include "CodePage.h"
+#include "Paths.h"
 
 namespace tns {
 
@@ -31,17 +32,6 @@ bool isName(const std::string& s) {
     if (!std::isalnum(c) && c != '.' && c != '_' && c != '-' && c != '$' && c != '#') return false;
   }
   return true;
-}
-
-// The folder of path with its separator, in the path's own style.
-std::string folderOf(const std::string& path) {
-  const size_t sep = codepage::lastSeparator(path);
-  return sep == std::string::npos ? "" : path.substr(0, sep + 1);
-}
-
-bool isAbsolute(const std::string& path) {
-  return (path.size() >= 2 && path[1] == ':') ||
-         (!path.empty() && (path[0] == '\\' || path[0] == '/'));
 }
 
 bool isOneOf(char c, const char* set) {

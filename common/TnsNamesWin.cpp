@@ -4,6 +4,7 @@
 
 #include "CodePage.h"
 #include "Common.h"
+#include "Paths.h"
 #include "Raii.h"
 #include "TnsNames.h"
 
@@ -29,15 +30,6 @@ std::wstring textValue(HKEY key, const wchar_t* name) {
     value = n > 0 && n <= MAX_PATH * 4 ? expanded : L"";
   }
   return value;
-}
-
-// A folder as the registry and the user write it, for comparing: '/' as
-// '\', without the separator at its end.
-std::wstring folderKey(std::wstring folder) {
-  for (wchar_t& c : folder)
-    if (c == L'/') c = L'\\';
-  while (folder.size() > 3 && folder.back() == L'\\') folder.pop_back();
-  return folder;
 }
 
 bool sameFolder(const std::wstring& a, const std::wstring& b) {

@@ -3,7 +3,6 @@
 // One place for each, shared by the launch and the shortcut.
 #pragma once
 
-#include <functional>
 #include <optional>
 #include <string>
 
@@ -33,10 +32,6 @@ struct Logon {
   [[nodiscard]] std::optional<Field> firstUnusable() const;
 };
 
-// Whether value can stand in the settings file: a line break would end the
-// value and start another key, a NUL would cut it short.
-[[nodiscard]] bool isStorableValue(const std::string& value);
-
 // The logon as SQL*Plus takes it, username[/password][@connect_identifier]:
 // user + "/" + password + "@" + host, the password and its '/' left out when
 // it is empty (the client then asks for it), the host and its '@' when it is
@@ -47,32 +42,6 @@ std::string logonArgument(const Logon& logon);
 // The logon argument as it stands on a command line: one argument by the
 // rules of CommandLineToArgvW and of the C runtime, whatever it holds.
 std::string clientArguments(const Logon& logon);
-
-// Whether path can stand as the client's path on a command line: a '"' in
-// it would end the quotes around it and make the rest arguments (a start
-// script), and a line break cannot be stored.
-[[nodiscard]] bool isUsableClientPath(const std::string& path);
-
-// What a client path is to the launch and the shortcut.
-enum class ClientPath {
-  Full,       // a drive and its root, or a share (\\server\share): started as it stands
-  Bare,       // a name alone: looked up in the folders of PATH only
-  Relative,   // relative to a folder (bin\sqlplus.exe, C:sqlplus.exe, \bin\x.exe): refused
-  BatchFile,  // a .bat or .cmd: cmd.exe would act on what the logon holds, refused
-  Unusable,   // empty, a quote or a line break in it, or a stream's name
-};
-// A bare or relative name would be looked for in the program's own folder
-// and the current one first, where anyone may have put a copy of their own.
-[[nodiscard]] ClientPath classifyClientPath(const std::string& path);
-// The file the system starts for path: without the dots and blanks at its
-// end, and with ".exe" when its name has no extension.
-std::string startedFile(const std::string& path);
-// Where the system finds a bare name in the folders of pathList (PATH, ';'
-// between folders; ".exe" added to a name without an extension): the first
-// folder given by its full path in which isFile finds it, or "" when none.
-// Folders given relatively (the current folder) are passed over.
-std::string findOnPath(const std::string& name, const std::string& pathList,
-                       const std::function<bool(const std::string&)>& isFile);
 
 // The client path as it must stand at the start of a command line: a path
 // with a blank is put in quotes (unquoted, the system may start C:\Program.exe).

@@ -8,8 +8,9 @@
 #include <algorithm>
 #include <new>
 
-#include "CodePage.h"
 #include "Common.h"
+#include "IniEngine.h"
+#include "Paths.h"
 #include "SaveLock.h"
 
 bool FileTarget::write(const std::string& section, const std::string& key,
@@ -41,8 +42,7 @@ namespace {
 constexpr char kWorking[] = "tmp", kWhole[] = "new", kBackup[] = "bak";
 
 std::string nameOf(const std::string& path) {
-  const size_t slash = codepage::lastSeparator(path);
-  return slash == std::string::npos ? path : path.substr(slash + 1);
+  return path.substr(folderOf(path).size());
 }
 
 bool allDigits(const std::string& s, size_t from, size_t to) {
@@ -178,9 +178,16 @@ class TempCopy {
   bool kept_ = false;
 };
 
-// Whether the system reads from copy every value the save wrote, as the
-// load reads them; with onlyHead, the path and "COUNT" alone.
-bool readsBack(const std::string& copy, const Edited& edited, bool onlyHead) {
+// Whether the copy holds what the save made. A copy in the engine's own
+// forms, which the engine reads as the store, is read back byte for byte:
+// the differential test holds the system's reading of those forms to the
+// engine's, and what a write cut short or altered would change, the bytes
+// show. Any other copy has the system read every value, as the load does.
+bool readsBack(const std::string& copy, const Edited& edited, bool plain) {
+  if (plain) {
+    std::string onDisk;
+    return readFileBytes(copy, onDisk) == FileState::Readable && onDisk == edited.bytes;
+  }
   // Wine's profile functions read a file written in the last two seconds
   // again at every call: thousands of reads of a large file.
   dateBack(copy);
@@ -192,7 +199,6 @@ bool readsBack(const std::string& copy, const Edited& edited, bool onlyHead) {
   if (!is(kPathSection, "Path", edited.path) ||
       !is(kListSection, "COUNT", countText(edited.slots.size())))
     return false;
-  if (onlyHead) return true;
   for (size_t i = 0; i < edited.slots.size(); ++i)
     for (const Logon::Field f : Logon::kFields)
       if (!is(std::to_string(i), slotKey(f), edited.slots[i][f])) return false;
@@ -228,11 +234,14 @@ SaveResult saveLocked(const SaveInput& input, SaveStats& stats, SaveNext& next) 
   // The engine's own forms, which the differential test holds against the
   // system's reading, in the file before (the one the load cross-checked,
   // or another copy's) and in the new bytes, and the engine reads the new
-  // bytes as the store: the system then confirms the path and "COUNT"
-  // alone. Any other file has every value read back through the system.
+  // bytes as the store: the copy is then read back byte for byte. Any
+  // other file has every value read back through the system. One parse of
+  // the new bytes tells both their forms and what the engine reads in them.
   const bool before =
       !disk || (digestOf(*disk) == input.loaded.digest ? input.loaded.plain : isPlainFile(*disk));
-  const bool plain = before && plainView(written) == viewOf(edited->path, edited->slots);
+  const FileView made = viewOf(edited->path, edited->slots);
+  const std::optional<FileView> madePlain = plainView(written);
+  const bool plain = before && madePlain == made;
   const auto readBackStart = std::chrono::steady_clock::now();
   const bool readBack = readsBack(copy->working(), *edited, plain);
   stats.readBack += std::chrono::steady_clock::now() - readBackStart;
@@ -256,12 +265,13 @@ SaveResult saveLocked(const SaveInput& input, SaveStats& stats, SaveNext& next) 
   // leaves the store, and the list that shows it, as they were.
   // The next save trusts the engine where the system confirmed this one
   // whole, or the engine read it as the store, in the engine's own forms.
-  SaveNext made{edited->path, edited->slots,
-                Loaded{false, edited->path, edited->slots, viewOf(edited->path, edited->slots),
-                       digestOf(written), readBack && isPlainFile(written)}};
+  // (Read back, the copy holds the bytes made, whose forms the parse above told.)
+  SaveNext saved{edited->path, edited->slots,
+                 Loaded{false, edited->path, edited->slots, made, digestOf(written),
+                        readBack && madePlain.has_value()}};
   const Replaced replaced = copy->commit(input.settings.replace, error);
   if (replaced != Replaced::New) return failed(SaveResult::Step::Replace, error, file);
-  next = std::move(made);
+  next = std::move(saved);
   return SaveResult{};
 }
 
@@ -298,9 +308,9 @@ SaveResult saveStore(const SaveInput& input, std::chrono::milliseconds lockWait,
     result.status = SaveResult::NotLoaded;
     return result;
   }
-  bool storable = isStorableValue(input.path);
+  bool storable = ini::isStorableValue(input.path);
   for (const Logon& l : input.slots)
-    for (const Logon::Field f : Logon::kFields) storable = storable && isStorableValue(l[f]);
+    for (const Logon::Field f : Logon::kFields) storable = storable && ini::isStorableValue(l[f]);
   if (!storable) return failed(SaveResult::Step::Value);
   if (std::optional<SaveResult> notLocked = takeLock()) return *notLocked;
   const std::string recovered = copies ? recoverAndTidy(file) : "";

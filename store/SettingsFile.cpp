@@ -138,7 +138,10 @@ std::optional<FileView> engineView(const std::string& bytes) {
 }
 
 std::optional<FileView> plainView(const std::string& bytes) {
-  const ini::Profile profile = ini::Profile::parse(bytes);
+  return plainView(bytes, ini::Profile::parse(bytes));
+}
+
+std::optional<FileView> plainView(const std::string& bytes, const ini::Profile& profile) {
   return isPlain(bytes, profile) ? viewIn(profile) : std::nullopt;
 }
 

@@ -15,6 +15,10 @@
 
 #include "Logon.h"
 
+namespace ini {
+class Profile;
+}
+
 // A key's value, or nothing when the key is absent.
 using Value = std::optional<std::string>;
 // A read's default that no value read from the file can be (none holds a
@@ -92,8 +96,10 @@ ViewStatus readView(const ReadValue& read, const std::vector<std::string>& secti
                     FileView& view, std::string& countText);
 // The view as the INI engine reads bytes; nothing when "COUNT" cannot be read.
 std::optional<FileView> engineView(const std::string& bytes);
-// The same, for bytes the engine calls its own (isPlainFile) alone.
+// The same, for bytes the engine calls its own (isPlainFile) alone; with
+// profile, the engine's parse of bytes that the caller made already.
 std::optional<FileView> plainView(const std::string& bytes);
+std::optional<FileView> plainView(const std::string& bytes, const ini::Profile& profile);
 
 // Where a save's edits go: the file's bytes in memory, or a file key by key.
 class SettingsTarget {

@@ -8,15 +8,19 @@
 
 #include "Common.h"
 #include "Files.h"
+#include "IniEngine.h"
 #include "Save.h"
 #include "SaveLock.h"
 
 namespace {
 
-// The file's bytes, or nothing when there is no file to read.
-std::optional<std::string> fileBytes(const std::string& file) {
+// The file's bytes, or nothing when there is no file to read; state, when
+// given, gets why.
+std::optional<std::string> fileBytes(const std::string& file, FileState* state = nullptr) {
   std::string bytes;
-  if (readFileBytes(file, bytes) != FileState::Readable) return std::nullopt;
+  const FileState s = readFileBytes(file, bytes);
+  if (state) *state = s;
+  if (s != FileState::Readable) return std::nullopt;
   return bytes;
 }
 
@@ -28,17 +32,21 @@ LoadResult unreadable(const std::string& file, unsigned long error) {
   return result;
 }
 
-LoadResult readSettings(const std::string& file, FileView& view) {
+// sections: how many sections the system found.
+LoadResult readSettings(const std::string& file, FileView& view, size_t& sections) {
   view = FileView{};
+  sections = 0;
   refreshIniFile(file);
   // The profile functions read a locked file as an empty one; the store would
   // then overwrite the user's logons with nothing at exit.
   if (fileState(file) == FileState::Unreadable) return unreadable(file, lastSystemError());
   std::string countText;
+  const std::vector<std::string> names = readIniSectionNames(file);
+  sections = names.size();
   const ViewStatus status =
       readView([&](const std::string& section,
                    const std::string& key) { return readIniValue(file, section, key); },
-               readIniSectionNames(file), view, countText);
+               names, view, countText);
   LoadResult result;
   if (status == ViewStatus::Ok) return result;
   result.status =
@@ -47,31 +55,66 @@ LoadResult readSettings(const std::string& file, FileView& view) {
   return result;
 }
 
+// What the load read: the file's view as the system read it, its bytes, and
+// whether it holds only the engine's forms and the engine reads it alike.
+struct Read {
+  LoadResult result;
+  FileView view;
+  std::optional<std::string> bytes;
+  bool plain = false;
+};
+
 // The values and the digest must come from the same bytes: a file rewritten
 // between the two would pair one logon's password with another's user. Read
 // again until the file held still; one that never does is being rewritten
 // all the time, and is not loaded.
-LoadResult readStill(const std::string& file, FileView& view, std::optional<std::string>& bytes) {
+//
+// The profile functions also read a file they could not open (another
+// program held it without sharing it) as one without the keys they looked
+// for, and say nothing: a logon read so would be dropped, and the next save
+// would write the file without it. The file is held open for reading
+// meanwhile, so that no other program can take it for itself; and what the
+// system read must be what the bytes hold: the engine's reading where they
+// are in its own forms, else the same view twice running.
+Read readStill(const std::string& file) {
   constexpr int kTries = 20;
-  LoadResult result;
+  Read read;
+  std::optional<FileView> before;  // the last try's view, when it held still
   for (int tries = 1;; ++tries) {
+    const ReadHold hold(file);
     // The stamp too: a file rewritten and then written back with its old
     // bytes during the reads has the old digest again, but not the old stamp.
     const std::string stamp = fileStamp(file);
-    bytes = fileBytes(file);
-    result = readSettings(file, view);
-    const bool still = fileBytes(file) == bytes && fileStamp(file) == stamp;
+    FileState state = FileState::Missing;
+    read.bytes = fileBytes(file, &state);
+    size_t sections = 0;
+    read.result = readSettings(file, read.view, sections);
+    const bool still = fileBytes(file) == read.bytes && fileStamp(file) == stamp;
     // Wine's ReplaceFileW moves the old file aside before the new one takes
     // its place: while another copy saves (its lock file is there), a file
     // that is missing may be one between the two. Looked for again a while.
-    const bool between = !bytes && fileState(saveLockFile(file)) != FileState::Missing;
-    if (still && !between) return result;
-    if (tries == kTries) {
-      if (still) return result;  // missing all along: no file yet
-      view = FileView{};
-      return unreadable(file, 0);
+    const bool between = !read.bytes && fileState(saveLockFile(file)) != FileState::Missing;
+    // Not held, the file may have been taken for a moment during the reads.
+    // (A file that could not be read at all is reported as it is.)
+    bool whole = !read.result.ok() || hold.held() || state == FileState::Missing;
+    read.plain = false;
+    if (read.result.ok() && read.bytes) {
+      const ini::Profile profile = ini::Profile::parse(*read.bytes);
+      const std::optional<FileView> engine = plainView(*read.bytes, profile);
+      read.plain = engine == read.view;
+      whole = whole && (read.plain || (!engine && before == read.view &&
+                                       (sections > 0 || profile.sectionNames().empty())));
     }
-    if (between) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    if (still && !between && whole) return read;
+    if (tries == kTries) {
+      if (still && state == FileState::Missing) return read;  // no file yet
+      read.view = FileView{};
+      read.plain = false;
+      read.result = unreadable(file, 0);
+      return read;
+    }
+    before = still && read.result.ok() ? std::optional<FileView>(read.view) : std::nullopt;
+    if (between || !whole) std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
 }
 
@@ -92,9 +135,9 @@ LoadResult Store::LoadIniFile() {
       if (SaveLock::acquire(IniFileName, settings_.lockTimeout, lock) == SaveLock::Outcome::Locked)
         recovered = recoverAndTidy(IniFileName);
     }
-    FileView view;
-    std::optional<std::string> bytes;
-    LoadResult result = readStill(IniFileName, view, bytes);
+    Read read = readStill(IniFileName);
+    FileView& view = read.view;
+    LoadResult& result = read.result;
     result.recovered = recovered;
     SQLPlusPath = view.path.value_or("");  // shown even when the logons cannot be loaded
     logons_.clear();
@@ -106,10 +149,9 @@ LoadResult Store::LoadIniFile() {
     // A file that could not be loaded is never written: the user's logons are in it.
     // The engine reads the very bytes the system just read: where it finds
     // only its own forms and what the system found, saves may trust it.
-    const bool plain = result.ok() && bytes && plainView(*bytes) == view;
     const std::optional<size_t> digest =
-        bytes ? std::optional<size_t>(digestOf(*bytes)) : std::nullopt;
-    loaded_ = Loaded{!result.ok(), SQLPlusPath, logons_, std::move(view), digest, plain};
+        read.bytes ? std::optional<size_t>(digestOf(*read.bytes)) : std::nullopt;
+    loaded_ = Loaded{!result.ok(), SQLPlusPath, logons_, std::move(view), digest, read.plain};
     return result;
   } catch (const std::bad_alloc&) {
     // However far the load came: an empty store that is never saved over the file.
@@ -155,7 +197,7 @@ std::optional<int> Store::insert(const Logon& logon) {
   for (const Logon& l : logons_)  // the same triple, byte for byte: already stored
     if (l == logon) return std::nullopt;
   for (const Logon::Field f : Logon::kFields)
-    if (!isStorableValue(logon[f])) return std::nullopt;
+    if (!ini::isStorableValue(logon[f])) return std::nullopt;
   if (empty()) logons_.clear();  // the placeholder slot takes the first logon
   logons_.push_back(logon);
   return count() - 1;

@@ -17,9 +17,19 @@ cp "$copies_exe" "$work/two_copies.exe"
 ini=$(winpath "$work/Vostrelk.ini")
 # The next start after a kill, as the program's store does it (what a save
 # cut off left put back, then two closes): the users it then holds.
+# started_status: its exit status; what it said beside the users is in
+# started.txt too ("gave up: ...").
 start_after_kill() {
   ( cd "$work" && "$WINE_LOADER" two_copies.exe --start "$ini" ) 2>/dev/null </dev/null |
     tr -d '\r' >"$work/started.txt"
+  started_status=${PIPESTATUS[0]}
+}
+# What a failed start leaves for the log: its status and words, the folder,
+# and the settings file's size and "COUNT".
+tell_start() {
+  echo "  start exit status $started_status; $(grep -v '^user' "$work/started.txt" | tr '\n' ' ')"
+  ls -l "$work" | grep -v '\.exe$' | sed 's/^/  /'
+  echo "  Vostrelk.ini: $(wc -c <"$work/Vostrelk.ini" 2>/dev/null) bytes, $(grep -m1 '^COUNT=' "$work/Vostrelk.ini" 2>/dev/null | tr -d '\r')"
 }
 # 400 logons in LF lines: every save rewrites them with CR LF, so the old
 # and the new file differ in every line.
@@ -77,6 +87,7 @@ kill_and_check() {
     news=$((news + 1)) passed=$((passed + 1)); state=new
   else
     failed=$((failed + 1)); state="MIXED ($(logons "$work/Vostrelk.ini") logons)"
+    tell_start
   fi
   echo "killed $1: file is $state$(grep -q '^put back' "$work/started.txt" && echo ', put back')"
 }
@@ -140,7 +151,7 @@ for kill in $(seq 40); do
     passed=$((passed + 1))
   else
     failed=$((failed + 1)); echo "FAIL kill $kill of the saving copy: $(grep -c '^user' "$work/started.txt") of 399 logons"
-    ls "$work"
+    tell_start
   fi
 done
 echo "kill: 40 kills of a saving copy, $recovered of them cut a save that the next start put back"

@@ -16,6 +16,7 @@
 
 #include "CodePage.h"
 #include "Logon.h"
+#include "Paths.h"
 
 namespace {
 

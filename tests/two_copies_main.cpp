@@ -34,15 +34,25 @@ std::vector<Logon> ownLogons(const Store& store, const std::string& id) {
 
 }  // namespace
 
+// Where the start gave up, for the test's log: the load's status and the
+// system's error, or the close's step and error.
+int gaveUp(const char* what, int status, unsigned long error) {
+  std::printf("gave up: %s %d, error %lu\n", what, status, error);
+  return 1;
+}
+
 int startAfterAKill(const std::string& file) {
   Store store(file);
   const LoadResult loaded = store.LoadIniFile();
-  if (!loaded.ok()) return 1;
+  if (!loaded.ok()) return gaveUp("load", loaded.status, loaded.error);
   if (!loaded.recovered.empty()) std::printf("put back: %s\n", loaded.recovered.c_str());
   for (int close = 0; close < 2; ++close)
-    if (store.SaveIniFile() == SaveResult::Failed) return 1;
+    if (const SaveResult r = store.SaveIniFile(); r == SaveResult::Failed)
+      return gaveUp("close at step", static_cast<int>(r.step), r.error);
   Store again(file);
-  if (!again.LoadIniFile().ok() || again.logons() != store.logons()) return 1;
+  if (const LoadResult r = again.LoadIniFile(); !r.ok())
+    return gaveUp("second load", r.status, r.error);
+  if (again.logons() != store.logons()) return gaveUp("second load differs", 0, 0);
   for (const Logon& l : again.logons()) std::printf("%s\n", l.User.c_str());
   return 0;
 }

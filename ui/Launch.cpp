@@ -6,6 +6,7 @@
 #include "CodePage.h"
 #include "Common.h"
 #include "Messages.h"
+#include "Paths.h"
 #include "Raii.h"
 #include "Shortcut.h"
 
