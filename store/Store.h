@@ -18,8 +18,10 @@ struct LoadResult {
   // Unreadable: the file is there but cannot be read (locked, a folder).
   enum Status { Ok, NotAnInteger, RangeError, OutOfMemory, Unreadable };
   Status status = Ok;
-  std::string detail;       // the "COUNT" text that could not be loaded, or the file
-  unsigned long error = 0;  // the system's error of an Unreadable file; 0 when none
+  std::string detail;  // the "COUNT" text that could not be loaded, or the file
+  // The system's error of an Unreadable file; 0 when it has none: the file
+  // did not hold still, or the system could not read it whole.
+  unsigned long error = 0;
   // The copy a save cut off had left, put back under the file's name
   // before the load; empty when there was nothing to put back.
   std::string recovered;

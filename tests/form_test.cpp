@@ -545,6 +545,11 @@ TEST_F(FormTest, ErrorBoxAddsAPeriodByTheRuntimesRule) {
   EXPECT_EQ(messages::loadFailed(load), L"範囲チェックエラー");
   load.status = LoadResult::OutOfMemory;
   EXPECT_EQ(messages::loadFailed(load), L"メモリが足りません");
+  load.status = LoadResult::Unreadable;  // (with the system's error: below)
+  load.detail = "C:\\x\\Vostrelk.ini";
+  EXPECT_EQ(Application::errorBoxText(messages::loadFailed(load)),
+            L"設定ファイル C:\\x\\Vostrelk.ini を読み込めませんでした。\n"
+            L"読んでいる間に、ほかのプログラムがファイルを書き換えたか、使っていました.");
   EXPECT_EQ(messages::saveOutcome(SaveResult::Saved), L"");
   EXPECT_EQ(messages::saveOutcome(SaveResult::Unchanged), L"");
   // A failed save: our sentence, then the step's reason with the file it

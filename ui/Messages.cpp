@@ -108,8 +108,11 @@ std::wstring loadFailed(const LoadResult& result) {
     case LoadResult::OutOfMemory:
       return kOutOfMemory;
     case LoadResult::Unreadable:
-      return with(L"設定ファイル %s を読み込めませんでした", fromAnsi(result.detail)) +
-             (result.error ? L"。" + systemLine(result.error) : L"");
+      // Without the system's error: the file did not hold still, or another
+      // program took it while the system read it.
+      return with(L"設定ファイル %s を読み込めませんでした。", fromAnsi(result.detail)) +
+             (result.error ? systemLine(result.error)
+                           : L"\n読んでいる間に、ほかのプログラムがファイルを書き換えたか、使っていました");
   }
   return L"";
 }
