@@ -4,6 +4,7 @@
 // ANSI text in the system's code page.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -45,18 +46,18 @@ std::string fileStamp(const std::string& path, std::string* identity = nullptr);
 
 // Holds a file open for reading, shared with every other access, while it
 // lives: no other program can then open the file without sharing it (on
-// Windows; other systems have no such sharing, and nothing is held).
+// Windows; other systems have no such sharing).
 class ReadHold {
  public:
   explicit ReadHold(const std::string& path);
   ~ReadHold();
   ReadHold(const ReadHold&) = delete;
   ReadHold& operator=(const ReadHold&) = delete;
-  // Whether the file is held (always, where nothing can be).
-  [[nodiscard]] bool held() const;
+  // Whether the file is held: it was there and could be opened.
+  [[nodiscard]] bool held() const { return handle_ != -1; }
 
  private:
-  void* handle_ = nullptr;
+  std::intptr_t handle_ = -1;  // the handle (INVALID_HANDLE_VALUE is -1), or descriptor
 };
 
 // Makes copy (a name that must not exist yet) holding bytes, never more open

@@ -69,10 +69,10 @@ bool createFileCopy(const std::string& like, const std::string& copy, const std:
   return fwrite(bytes.data(), 1, bytes.size(), out.get()) == bytes.size() && fflush(out.get()) == 0;
 }
 
-ReadHold::ReadHold(const std::string&) {}
-ReadHold::~ReadHold() = default;
-bool ReadHold::held() const {
-  return true;
+ReadHold::ReadHold(const std::string& path) : handle_(open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
+
+ReadHold::~ReadHold() {
+  if (held()) close(static_cast<int>(handle_));
 }
 
 bool flushFile(const std::string& path) {

@@ -115,19 +115,14 @@ bool createFileCopy(const std::string& like, const std::string& copy, const std:
          written == bytes.size();
 }
 
-ReadHold::ReadHold(const std::string& path) {
-  const HANDLE file = CreateFileW(fromAnsi(path).c_str(), GENERIC_READ,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file != INVALID_HANDLE_VALUE) handle_ = file;
-}
+ReadHold::ReadHold(const std::string& path)
+    : handle_(reinterpret_cast<std::intptr_t>(
+          CreateFileW(fromAnsi(path).c_str(), GENERIC_READ,
+                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr))) {}
 
 ReadHold::~ReadHold() {
-  if (handle_) CloseHandle(handle_);
-}
-
-bool ReadHold::held() const {
-  return handle_ != nullptr;
+  if (held()) CloseHandle(reinterpret_cast<HANDLE>(handle_));
 }
 
 bool flushFile(const std::string& path) {

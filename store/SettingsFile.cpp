@@ -137,6 +137,10 @@ std::optional<FileView> engineView(const std::string& bytes) {
   return viewIn(ini::Profile::parse(bytes));
 }
 
+std::optional<FileView> engineView(const ini::Profile& profile) {
+  return viewIn(profile);
+}
+
 std::optional<FileView> plainView(const std::string& bytes) {
   return plainView(bytes, ini::Profile::parse(bytes));
 }

@@ -94,8 +94,10 @@ enum class ViewStatus { Ok, NotAnInteger, RangeError };
 using ReadValue = std::function<Value(const std::string& section, const std::string& key)>;
 ViewStatus readView(const ReadValue& read, const std::vector<std::string>& sectionNames,
                     FileView& view, std::string& countText);
-// The view as the INI engine reads bytes; nothing when "COUNT" cannot be read.
+// The view as the INI engine reads bytes (or their parse); nothing when
+// "COUNT" cannot be read.
 std::optional<FileView> engineView(const std::string& bytes);
+std::optional<FileView> engineView(const ini::Profile& profile);
 // The same, for bytes the engine calls its own (isPlainFile) alone; with
 // profile, the engine's parse of bytes that the caller made already.
 std::optional<FileView> plainView(const std::string& bytes);

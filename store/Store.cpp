@@ -75,7 +75,8 @@ struct Read {
 // would write the file without it. The file is held open for reading
 // meanwhile, so that no other program can take it for itself; and what the
 // system read must be what the bytes hold: the engine's reading where they
-// are in its own forms, else the same view twice running.
+// are in its own forms; in any other file, the engine's reading or else
+// the same view twice running (where the two read a form otherwise).
 Read readStill(const std::string& file) {
   constexpr int kTries = 20;
   Read read;
@@ -100,10 +101,15 @@ Read readStill(const std::string& file) {
     read.plain = false;
     if (read.result.ok() && read.bytes) {
       const ini::Profile profile = ini::Profile::parse(*read.bytes);
-      const std::optional<FileView> engine = plainView(*read.bytes, profile);
-      read.plain = engine == read.view;
-      whole = whole && (read.plain || (!engine && before == read.view &&
-                                       (sections > 0 || profile.sectionNames().empty())));
+      const std::optional<FileView> plain = plainView(*read.bytes, profile);
+      read.plain = plain == read.view;
+      // A file the system saw no section of, while its bytes hold some, was
+      // not read at all, however often.
+      const bool seen = sections > 0 || profile.sectionNames().empty();
+      const bool confirmed =
+          read.plain ||
+          (!plain && (engineView(profile) == read.view || (seen && before == read.view)));
+      whole = whole && confirmed;
     }
     if (still && !between && whole) return read;
     if (tries == kTries) {
