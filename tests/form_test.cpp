@@ -549,7 +549,7 @@ TEST_F(FormTest, ErrorBoxAddsAPeriodByTheRuntimesRule) {
   load.detail = "C:\\x\\Vostrelk.ini";
   EXPECT_EQ(Application::errorBoxText(messages::loadFailed(load)),
             L"設定ファイル C:\\x\\Vostrelk.ini を読み込めませんでした。\n"
-            L"読んでいる間に、ほかのプログラムがファイルを書き換えたか、使っていました.");
+            L"読んでいる間に、ほかのプログラムが\nファイルを書き換えたか、使っていました.");
   EXPECT_EQ(messages::saveOutcome(SaveResult::Saved), L"");
   EXPECT_EQ(messages::saveOutcome(SaveResult::Unchanged), L"");
   // A failed save: our sentence, then the step's reason with the file it

@@ -109,10 +109,11 @@ std::wstring loadFailed(const LoadResult& result) {
       return kOutOfMemory;
     case LoadResult::Unreadable:
       // Without the system's error: the file did not hold still, or another
-      // program took it while the system read it.
+      // program took it while the system read it. (Short lines: the box
+      // would wrap a long one mid-word.)
       return with(L"設定ファイル %s を読み込めませんでした。", fromAnsi(result.detail)) +
              (result.error ? systemLine(result.error)
-                           : L"\n読んでいる間に、ほかのプログラムがファイルを書き換えたか、使っていました");
+                           : L"\n読んでいる間に、ほかのプログラムが\nファイルを書き換えたか、使っていました");
   }
   return L"";
 }
