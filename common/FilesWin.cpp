@@ -194,7 +194,7 @@ unsigned long lastSystemError() {
 
 std::vector<FileBeside> filesBeside(const std::string& fileName) {
   const std::string dir = folderOf(fileName);
-  const std::string start = fileName.substr(dir.size()) + ".";
+  const std::string start = fileNameOf(fileName) + ".";
   WIN32_FIND_DATAW found{};
   std::vector<FileBeside> files;
   const UniqueFind search(FindFirstFileW(fromAnsi(fileName + ".*").c_str(), &found));

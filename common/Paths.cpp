@@ -25,8 +25,7 @@ std::string withoutTrailingDots(std::string path) {
 
 // The last part of path, as the file system takes it.
 std::string lastName(const std::string& path) {
-  const size_t sep = codepage::lastSeparator(path);
-  return withoutTrailingDots(sep == std::string::npos ? path : path.substr(sep + 1));
+  return withoutTrailingDots(fileNameOf(path));
 }
 
 bool endsWithNoCase(const std::string& text, const char* suffix) {
@@ -86,6 +85,10 @@ std::string findOnPath(const std::string& name, const std::string& pathList,
 std::string folderOf(const std::string& path) {
   const size_t sep = codepage::lastSeparator(path);
   return sep == std::string::npos ? "" : path.substr(0, sep + 1);
+}
+
+std::string fileNameOf(const std::string& path) {
+  return path.substr(folderOf(path).size());
 }
 
 bool isAbsolute(const std::string& path) {

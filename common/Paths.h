@@ -37,6 +37,8 @@ std::string findOnPath(const std::string& name, const std::string& pathList,
 // The folder of path with its separator, in the path's own style; empty
 // when path names no folder.
 std::string folderOf(const std::string& path);
+// The last part of path, after its folder.
+std::string fileNameOf(const std::string& path);
 // Whether path starts at a drive or a root ("C:x", "\x", "/x"), not at the
 // folder it is read from.
 bool isAbsolute(const std::string& path);

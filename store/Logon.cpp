@@ -1,8 +1,6 @@
 // Logon.cpp: see Logon.h.
 #include "Logon.h"
 
-#include <algorithm>
-#include <cctype>
 #include <cstring>
 
 #include "CodePage.h"

@@ -41,10 +41,6 @@ namespace {
 
 constexpr char kWorking[] = "tmp", kWhole[] = "new", kBackup[] = "bak";
 
-std::string nameOf(const std::string& path) {
-  return path.substr(folderOf(path).size());
-}
-
 bool allDigits(const std::string& s, size_t from, size_t to) {
   return to > from && std::all_of(s.begin() + static_cast<std::ptrdiff_t>(from),
                                   s.begin() + static_cast<std::ptrdiff_t>(to),
@@ -72,12 +68,12 @@ CopyKind copyKind(const std::string& name, const std::string& baseName) {
 }
 
 std::string versionToRestore(const std::string& fileName, const std::vector<FileBeside>& files) {
-  const std::string base = nameOf(fileName);
+  const std::string base = fileNameOf(fileName);
   // The newest of a kind; of two written at the same moment, the later name.
   const auto newest = [&](CopyKind kind) {
     const FileBeside* best = nullptr;
     for (const FileBeside& f : files)
-      if (copyKind(nameOf(f.path), base) == kind &&
+      if (copyKind(fileNameOf(f.path), base) == kind &&
           (!best || f.written > best->written ||
            (f.written == best->written && f.path > best->path)))
         best = &f;
@@ -89,9 +85,9 @@ std::string versionToRestore(const std::string& fileName, const std::vector<File
 }
 
 bool hasCopies(const std::string& fileName, const std::vector<FileBeside>& files) {
-  const std::string base = nameOf(fileName);
+  const std::string base = fileNameOf(fileName);
   return std::any_of(files.begin(), files.end(), [&](const FileBeside& f) {
-    return copyKind(nameOf(f.path), base) != CopyKind::None;
+    return copyKind(fileNameOf(f.path), base) != CopyKind::None;
   });
 }
 
@@ -110,9 +106,9 @@ std::string recoverAndTidy(const std::string& fileName) {
   // Copies go only beside a whole file: while it is missing or cannot be
   // read, one of them may be the last whole version.
   if (fileState(fileName) != FileState::Readable) return recovered;
-  const std::string base = nameOf(fileName);
+  const std::string base = fileNameOf(fileName);
   for (const FileBeside& f : files)
-    if (copyKind(nameOf(f.path), base) != CopyKind::None) discardFile(f.path);
+    if (copyKind(fileNameOf(f.path), base) != CopyKind::None) discardFile(f.path);
   return recovered;
 }
 

@@ -64,7 +64,8 @@ struct SaveStats {
   unsigned writtenKeyByKey = 0;
   // Saves whose copy the system read back value by value.
   unsigned readBackWhole = 0;
-  std::chrono::nanoseconds readBack{0};  // the time the system's read-backs took
+  // The time the read-backs took, through the system or byte for byte.
+  std::chrono::nanoseconds readBack{0};
 };
 
 // What a save writes and where: the store as it stands, and what it
