@@ -105,7 +105,15 @@ using ReplaceStep = std::function<ReplaceError(const std::string& to, const std:
                                    unsigned long& error);
 // Moves a file to a name that is free.
 [[nodiscard]] bool moveFile(const std::string& from, const std::string& to);
-void discardFile(const std::string& path);
+// Removes a file, read-only or not: a copy that took the read-only
+// attribute from its file must not stay beside it with every password.
+bool discardFile(const std::string& path);
+// Whether the file is there and marked read-only (or, on POSIX, its owner
+// may not write it): a save must not replace it.
+[[nodiscard]] bool isReadOnlyFile(const std::string& path);
+// Whether a system error says that another program holds the file without
+// sharing it, or locked part of it: a state that passes.
+[[nodiscard]] bool isHeldByAnother(unsigned long error);
 
 // A file beside another and when it was last written (a count that grows
 // with time), for telling the newer of two.

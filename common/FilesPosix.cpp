@@ -104,8 +104,17 @@ bool moveFile(const std::string& from, const std::string& to) {
   return link(from.c_str(), to.c_str()) == 0 && unlink(from.c_str()) == 0;  // never over a file
 }
 
-void discardFile(const std::string& path) {
-  unlink(path.c_str());
+bool discardFile(const std::string& path) {
+  return unlink(path.c_str()) == 0;
+}
+
+bool isReadOnlyFile(const std::string& path) {
+  struct stat st {};
+  return stat(path.c_str(), &st) == 0 && !(st.st_mode & S_IWUSR);
+}
+
+bool isHeldByAnother(unsigned long /*error*/) {
+  return false;  // no sharing modes here
 }
 
 unsigned long currentProcessId() {

@@ -180,8 +180,23 @@ bool moveFile(const std::string& from, const std::string& to) {
   return MoveFileExW(fromAnsi(from).c_str(), fromAnsi(to).c_str(), MOVEFILE_WRITE_THROUGH) != FALSE;
 }
 
-void discardFile(const std::string& path) {
-  DeleteFileW(fromAnsi(path).c_str());
+bool discardFile(const std::string& path) {
+  const std::wstring name = fromAnsi(path);
+  if (DeleteFileW(name.c_str())) return true;
+  const DWORD attributes = GetFileAttributesW(name.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_READONLY))
+    return false;
+  return SetFileAttributesW(name.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY) &&
+         DeleteFileW(name.c_str());
+}
+
+bool isReadOnlyFile(const std::string& path) {
+  const DWORD attributes = GetFileAttributesW(fromAnsi(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
+}
+
+bool isHeldByAnother(unsigned long error) {
+  return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
 }
 
 unsigned long currentProcessId() {

@@ -76,7 +76,10 @@ SaveLock::Outcome SaveLock::acquire(const std::string& fileName, std::chrono::mi
       if (!unopenableSince) unopenableSince = GetTickCount64();
       if (GetTickCount64() - unopenableSince >= kUnopenableWait) return Outcome::Failed;
     }
-    if (GetTickCount64() >= deadline) return Outcome::TimedOut;
+    // A lock file that could not be opened is a failure whatever the wait:
+    // even a save that never waits must not take it for another copy's save.
+    if (GetTickCount64() >= deadline)
+      return unopenableSince ? Outcome::Failed : Outcome::TimedOut;
     Sleep(20);
   }
 }

@@ -214,8 +214,9 @@ class ProfileTarget : public SettingsTarget {
 
 }  // namespace
 
-std::optional<Edited> editSettings(const std::optional<std::string>& bytes, const Loaded& loaded,
-                                   const std::string& path, const std::vector<Logon>& slots) {
+std::optional<Edited> editSettings(const std::optional<std::string>& bytes, const Snapshot& loaded,
+                                   const std::string& path, const std::vector<Logon>& slots,
+                                   const std::optional<FileView>& theirs) {
   Edited edited{"", path, slots, FileView{}};
   FileView& view = edited.view;  // a file gone since the load is written whole
   if (bytes) {
@@ -223,9 +224,9 @@ std::optional<Edited> editSettings(const std::optional<std::string>& bytes, cons
       view = loaded.view;
     } else {
       // Another copy rewrote the file: its changes and this copy's, merged.
-      const std::optional<FileView> theirs = engineView(*bytes);
-      if (!theirs) return std::nullopt;
-      view = *theirs;
+      const std::optional<FileView> other = theirs ? theirs : engineView(*bytes);
+      if (!other) return std::nullopt;
+      view = *other;
       const std::vector<Logon> listed = listedOf(slots);
       const StoreState merged = mergeStores({loaded.path, listedOf(loaded.slots)}, {path, listed},
                                             {view.path.value_or(""), listedLogons(view)});

@@ -42,19 +42,26 @@ struct FileView {
   }
 };
 
-// What the store compares with to know what changed and whether another copy
-// rewrote the file: the store as the load (or the last save) left it, and the
-// file then.
-struct Loaded {
-  bool failed = false;  // the file could not be loaded: never written
+// What the file holds, as far as the program knows it: the store as the
+// load (or the last save) left it, the file's view then and a digest of
+// the bytes it came from, and how far that reading was confirmed. A save
+// compares with it to know what changed and whether another copy rewrote
+// the file.
+struct Snapshot {
+  enum class Confirmed {
+    NotLoaded,  // the file could not be loaded: it is never written
+    BySystem,   // what the system's profile functions read
+    // Only the engine's own forms (isPlainFile), which the differential test
+    // holds to the system's reading: saves may trust the engine's reading.
+    ByEngine,
+  };
+  Confirmed confirmed = Confirmed::BySystem;
   std::string path;
   std::vector<Logon> slots;
   FileView view;
   std::optional<size_t> digest;  // of the bytes view came from; none: there was no file
-  // Whether the file holds only the engine's own forms (isPlainFile) and
-  // the engine read it as the system did: its saves may then trust the
-  // engine's reading of the new bytes.
-  bool plain = false;
+
+  bool loaded() const { return confirmed != Confirmed::NotLoaded; }
 };
 
 extern const char kPathSection[], kListSection[];
@@ -130,8 +137,10 @@ struct Edited {
 };
 // The save as a pure function: from the bytes read under the lock (none: no
 // file), what was loaded and the store now. When another copy rewrote the
-// file since the load, the two copies' changes are merged (mergeStores) from
-// the file as the INI engine reads it; a file gone is written whole. Nothing
-// when the file's "COUNT" cannot be read.
-std::optional<Edited> editSettings(const std::optional<std::string>& bytes, const Loaded& loaded,
-                                   const std::string& path, const std::vector<Logon>& slots);
+// file since the load, the two copies' changes are merged (mergeStores); a
+// file gone is written whole. Nothing when the file's "COUNT" cannot be read.
+// theirs: the file as the system reads it, where it is not in the engine's
+// own forms (the engine's reading is taken otherwise).
+std::optional<Edited> editSettings(const std::optional<std::string>& bytes, const Snapshot& loaded,
+                                   const std::string& path, const std::vector<Logon>& slots,
+                                   const std::optional<FileView>& theirs = std::nullopt);

@@ -105,7 +105,7 @@ class FormTest : public ::testing::Test {
     return exe;
   }
   void useClient(const std::string& path) {
-    form->store.SQLPlusPath = path;
+    form->store.setSQLPlusPath(path);
     setTextA(form->edtSQLPlus, path);
     pump();
   }

@@ -23,11 +23,15 @@ using Slots = std::vector<std::string>;
 class StoreFixture : public ::testing::Test {
  protected:
   // The store as the program starts it, its saves given settings.
-  void reset(SaveSettings settings = {}) { store = Store(dir.file("Vostrelk.ini"), settings); }
+  void reset(SaveSettings settings = {}) {
+    stats = {};
+    settings.observer = &stats;
+    store = Store(dir.file("Vostrelk.ini"), settings);
+  }
 
   // Writes bytes as the settings file and loads it.
   LoadResult load(const std::string& bytes) {
-    testfiles::writeBytes(store.IniFileName, bytes);
+    testfiles::writeBytes(store.IniFileName(), bytes);
     return store.LoadIniFile();
   }
   // Saves, forgets everything and loads the file again; the users it holds then.
@@ -39,5 +43,6 @@ class StoreFixture : public ::testing::Test {
   }
 
   testfiles::ScratchDir dir;
-  Store store{dir.file("Vostrelk.ini")};
+  SaveStats stats;  // what the store's saves measured
+  Store store{dir.file("Vostrelk.ini"), SaveSettings{kSaveLockTimeout, systemReplace, &stats}};
 };

@@ -16,7 +16,7 @@ namespace {
 // the save: the incremental save must come to the same bytes.
 std::string fullSave(const Store& store, const std::string& before, const std::string& file) {
   testfiles::writeBytes(file, before);
-  bool ok = WriteIniString(file, "SQL*Plus", "Path", store.SQLPlusPath) &&
+  bool ok = WriteIniString(file, "SQL*Plus", "Path", store.SQLPlusPath()) &&
             WriteIniString(file, "List", "COUNT", countText(store.logons().size()));
   for (int i = 0; i < store.count(); ++i) {
     const Logon& l = store.logonAt(i);
@@ -58,7 +58,7 @@ std::string RunStoreTrace(unsigned seed, int steps, const std::string& iniPath) 
         break;
       }
       case 1:
-        store.SQLPlusPath = "C:\\" + text(3) + "\\sqlplus.exe";
+        store.setSQLPlusPath("C:\\" + text(3) + "\\sqlplus.exe");
         break;
       case 2: {
         const std::string before = readBytes(iniPath);
@@ -73,7 +73,7 @@ std::string RunStoreTrace(unsigned seed, int steps, const std::string& iniPath) 
       case 3: {
         store = Store(iniPath);
         const LoadResult r = store.LoadIniFile();
-        trace += "load " + std::to_string(r.status) + " path=" + store.SQLPlusPath + "\n";
+        trace += "load " + std::to_string(r.status) + " path=" + store.SQLPlusPath() + "\n";
         for (const auto& line : store.listTexts()) trace += line + "\n";
         break;
       }

@@ -246,26 +246,26 @@ TEST_F(FormTest, LaunchStartsTheClientWithQuotedPathAndLogon) {
   useClient(recorderWithBlank());
   clickItem(form->lstLogin, 0);
   const std::string line = launchAndRecord([&] { click(form->btnShell); });
-  EXPECT_EQ(line, "\"" + form->store.SQLPlusPath + "\" scott/tiger@orcl");
+  EXPECT_EQ(line, "\"" + form->store.SQLPlusPath() + "\" scott/tiger@orcl");
   EXPECT_EQ(recordedTitle(), "scott@orcl");  // the console says which logon, not its password
 
   clickItem(form->lstLogin, 2);  // no password, no host: the client asks for the password
   EXPECT_EQ(launchAndRecord([&] { click(form->btnShell); }),
-            "\"" + form->store.SQLPlusPath + "\" hr");
+            "\"" + form->store.SQLPlusPath() + "\" hr");
   EXPECT_EQ(recordedTitle(), "hr");
 
   // One argument, whatever the logon holds; the password in the client's quotes.
   typeInto(form->edtPass, L"p@ss");
   typeInto(form->edtHost, L"orcl @\\\\server\\x.sql");
   EXPECT_EQ(launchAndRecord([&] { click(form->btnShell); }),
-            "\"" + form->store.SQLPlusPath + "\" \"hr/\\\"p@ss\\\"@orcl @\\\\server\\x.sql\"");
+            "\"" + form->store.SQLPlusPath() + "\" \"hr/\\\"p@ss\\\"@orcl @\\\\server\\x.sql\"");
 
   // The boxes are used as they stand, registered or not.
   typeInto(form->edtPass, L"");
   typeInto(form->edtHost, L"");
   typeInto(form->edtUser, L"ユーザ");
   EXPECT_EQ(launchAndRecord([&] { click(form->btnShell); }),
-            "\"" + form->store.SQLPlusPath + "\" \x83\x86\x81\x5B\x83\x55");
+            "\"" + form->store.SQLPlusPath() + "\" \x83\x86\x81\x5B\x83\x55");
 }
 
 TEST_F(FormTest, EnterLaunchesFromListAndBoxesButClicksAFocusedButton) {
@@ -274,16 +274,16 @@ TEST_F(FormTest, EnterLaunchesFromListAndBoxesButClicksAFocusedButton) {
   clickItem(form->lstLogin, 0);
   SetFocus(form->lstLogin);
   EXPECT_EQ(launchAndRecord([&] { pressKey(form->lstLogin, VK_RETURN); }),
-            "\"" + form->store.SQLPlusPath + "\" scott/tiger@orcl");
+            "\"" + form->store.SQLPlusPath() + "\" scott/tiger@orcl");
   SetFocus(form->edtHost);
   EXPECT_EQ(launchAndRecord([&] { pressKey(form->edtHost, VK_RETURN); }),
-            "\"" + form->store.SQLPlusPath + "\" scott/tiger@orcl");
+            "\"" + form->store.SQLPlusPath() + "\" scott/tiger@orcl");
   EXPECT_EQ(text(form->edtHost), L"orcl");  // no carriage return typed into the box
   // Alt+Enter too, also on a button, which it does not click.
   for (HWND wnd : {form->edtHost, form->btnInsert}) {
     SetFocus(wnd);
     EXPECT_EQ(launchAndRecord([&] { PostMessageW(wnd, WM_SYSKEYDOWN, VK_RETURN, 0x201C0001); }),
-              "\"" + form->store.SQLPlusPath + "\" scott/tiger@orcl");
+              "\"" + form->store.SQLPlusPath() + "\" scott/tiger@orcl");
   }
   EXPECT_EQ(itemCount(form->lstLogin), 3);
 
@@ -340,7 +340,7 @@ TEST_F(FormTest, HostBoxOffersTheClientsNetServiceNames) {
   SetFocus(form->edtUser);
   SetFocus(form->edtHost);
   ASSERT_EQ(held.size(), 1u);
-  form->hosts.clientChanged(form->store.SQLPlusPath);
+  form->hosts.clientChanged(form->store.SQLPlusPath());
   ASSERT_EQ(held.size(), 2u);
   held[1]();
   pump(100);
@@ -379,7 +379,7 @@ TEST_F(FormTest, HostBoxOffersTheClientsNetServiceNames) {
   SetWindowTextW(form->edtHost, L"ORCL");  // set, not typed: no list
   // With the list closed, Enter launches as ever.
   EXPECT_EQ(launchAndRecord([&] { pressKey(form->edtHost, VK_RETURN); }),
-            "\"" + form->store.SQLPlusPath + "\" system/manager@ORCL");
+            "\"" + form->store.SQLPlusPath() + "\" system/manager@ORCL");
 
   // Another client (without TNS_ADMIN, an Instant Client's network\admin):
   // its names are read again.
@@ -451,7 +451,7 @@ TEST_F(FormTest, FileDialogSetsThePathAndCancelKeepsIt) {
     click(form->btnFileOpen);
     ASSERT_EQ(cancel.boxes.size(), 1u);
   }
-  EXPECT_EQ(form->store.SQLPlusPath, "C:\\oracle\\bin\\sqlplus.exe");
+  EXPECT_EQ(form->store.SQLPlusPath(), "C:\\oracle\\bin\\sqlplus.exe");
   EXPECT_EQ(text(form->edtSQLPlus), L"C:\\oracle\\bin\\sqlplus.exe");
 
   const std::wstring chosen = fromAnsi(scratch.file("new client.exe"));
@@ -462,7 +462,7 @@ TEST_F(FormTest, FileDialogSetsThePathAndCancelKeepsIt) {
     });
     click(form->btnFileOpen);
   }
-  EXPECT_EQ(fromAnsi(form->store.SQLPlusPath), chosen);  // a name that does not exist is accepted
+  EXPECT_EQ(fromAnsi(form->store.SQLPlusPath()), chosen);  // a name that does not exist is accepted
   EXPECT_EQ(text(form->edtSQLPlus), chosen);
   EXPECT_EQ(actionButtons(), "1101");
 }
@@ -718,11 +718,11 @@ TEST_F(FormTest, EachChangeIsSavedAtOnceAndAnotherCopysLockNeverHoldsTheWindow) 
   typeInto(form->edtUser, L"new");
   typeInto(form->edtPass, L"pw");
   click(form->btnInsert);
-  pump(TForm1::kSaveDelayMs + 500);
+  pump(Saver::kDelayMs + 500);
   EXPECT_EQ(onDisk().Users(), (std::vector<std::string>{"scott", "system", "hr", "new"}));
   clickItem(form->lstLogin, 0);
   click(form->btnDelete);
-  pump(TForm1::kSaveDelayMs + 500);
+  pump(Saver::kDelayMs + 500);
   EXPECT_EQ(readBytes(iniPath()).find("tiger"), std::string::npos);
 
   form->store.settings().lockTimeout = std::chrono::minutes(5);
@@ -735,10 +735,10 @@ TEST_F(FormTest, EachChangeIsSavedAtOnceAndAnotherCopysLockNeverHoldsTheWindow) 
     Sleep(3000);
     other.reset();
   });
-  pump(TForm1::kSaveDelayMs + 500);  // a save that waited would still be waiting
+  pump(Saver::kDelayMs + 500);  // a save that waited would still be waiting
   EXPECT_EQ(readBytes(iniPath()), before);
   release.join();
-  pump(TForm1::kSaveRetryMs + 500);
+  pump(Saver::kRetryMs + 500);
   EXPECT_NE(readBytes(iniPath()).find("later"), std::string::npos);
   form->store.settings().lockTimeout = kSaveLockTimeout;
 }

@@ -12,7 +12,7 @@
 #include "Files.h"
 #include "Common.h"
 #include "SaveLock.h"
-#include "Save.h"
+#include "FileKeeper.h"
 #include "StoreFixture.h"
 
 // Allocation that fails on request: the n-th allocation from now throws.
@@ -68,7 +68,7 @@ TEST_F(HardInput, ByteOrderMarkIsNoObstacle) {
                    "[0]\r\nUser=scott\r\nPass=tiger\r\nHost=orcl\r\n")
                   .ok());
   EXPECT_EQ(store.Users(), Slots{"scott"});
-  EXPECT_EQ(store.SQLPlusPath, "C:\\x.exe");
+  EXPECT_EQ(store.SQLPlusPath(), "C:\\x.exe");
   EXPECT_TRUE(store.insert({"u", "p", "h"}));
   EXPECT_EQ(saveAndReload(), (Slots{"scott", "u"}));
 }
@@ -113,7 +113,7 @@ TEST_F(HardInput, CountFarAboveTheSectionsAndAtTheLimit) {
   const std::string limit = "[List]\nCOUNT=2147483647\n[0]\nUser=keep\n";
   EXPECT_EQ(load(limit).status, LoadResult::RangeError);
   EXPECT_EQ(store.SaveIniFile(), SaveResult::Unchanged);  // nothing changed: nothing to say
-  EXPECT_EQ(readBytes(store.IniFileName), limit);
+  EXPECT_EQ(readBytes(store.IniFileName()), limit);
 }
 
 // Memory runs out anywhere in a load: the load says so, the store is empty
@@ -123,7 +123,7 @@ TEST_F(HardInput, OutOfMemoryAnywhereInLoadAndSave) {
   const std::string file =
       "[SQL*Plus]\r\nPath=C:\\x.exe\r\n[List]\r\nCOUNT=1\r\n"
       "[0]\r\nUser=a\r\nPass=secret\r\n[1]\r\nUser=b\r\n";
-  writeBytes(store.IniFileName, file);
+  writeBytes(store.IniFileName(), file);
   LoadResult loaded;
   failEachAllocation([&] { loaded = store.LoadIniFile(); },
                      [&](bool failed) {
@@ -139,17 +139,17 @@ TEST_F(HardInput, OutOfMemoryAnywhereInLoadAndSave) {
   store.remove(0);
   ASSERT_TRUE(store.insert({"c", "p", "h"}));
   // And a merge on the way: another copy added a logon.
-  writeBytes(store.IniFileName,
+  writeBytes(store.IniFileName(),
              "[List]\r\nCOUNT=2\r\n[0]\r\nUser=a\r\nPass=secret\r\n[1]\r\nUser=b\r\n"
              "[2]\r\nUser=theirs\r\n");
-  const std::string before = readBytes(store.IniFileName);
+  const std::string before = readBytes(store.IniFileName());
   SaveResult saved = SaveResult::Failed;
   failEachAllocation([&] { saved = store.SaveIniFile(); },
                      [&](bool failed) {
                        if (!failed) return;
                        ASSERT_EQ(saved, SaveResult::Failed);
-                       EXPECT_TRUE(!hasCopies(store.IniFileName, filesBeside(store.IniFileName)));
-                       EXPECT_EQ(readBytes(store.IniFileName), before);
+                       EXPECT_TRUE(!hasCopies(store.IniFileName(), filesBeside(store.IniFileName())));
+                       EXPECT_EQ(readBytes(store.IniFileName()), before);
                        EXPECT_EQ(store.Users(), (Slots{"b", "c"}));
                      });
   EXPECT_EQ(saved, SaveResult::Saved);

@@ -14,6 +14,18 @@
 // With --save-loop, it loads the file and then saves one change after
 // another until it is killed: a logon of its own added, then deleted again.
 //   vk_two_copies --save-loop INI-PATH
+// With --cut-save, it saves N changes of its own (logons C-1 ... C-N), then
+// one more (C-cut) cut off between the replace's two renames, as a kill
+// there leaves it: the file moved aside, the whole new copy beside it.
+//   vk_two_copies --cut-save INI-PATH N
+// With --close-save, it saves changes of its own (a logon W-own added and
+// deleted by turns, each save waiting for the lock as a close does) until
+// the file DONE is there, then once more, and prints "saved N".
+//   vk_two_copies --close-save INI-PATH DONE
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -67,7 +79,48 @@ int saveUntilKilled(const std::string& file) {
   }
 }
 
+#ifdef _WIN32
+int cutSave(const std::string& file, int saves) {
+  Store store(file);
+  if (!store.LoadIniFile().ok()) return gaveUp("load", 0, 0);
+  for (int n = 1; n <= saves; ++n) {
+    if (!store.insert({"C-" + std::to_string(n), "p", "h"})) return gaveUp("insert", n, 0);
+    if (const SaveResult r = store.SaveIniFile(); r != SaveResult::Saved)
+      return gaveUp("save at step", static_cast<int>(r.step), r.error);
+  }
+  // The first rename of a replace, then the end a kill would make.
+  store.settings().replace = [](const std::string& to, const std::string&,
+                                const std::string& backup) {
+    MoveFileA(to.c_str(), backup.c_str());
+    ExitProcess(3);
+    return ReplaceError::Other;
+  };
+  if (!store.insert({"C-cut", "p", "h"})) return gaveUp("insert", 0, 0);
+  (void)store.SaveIniFile();
+  return gaveUp("the cut save returned", 0, 0);
+}
+
+int closeSaves(const std::string& file, const std::string& done) {
+  Store store(file);
+  if (!store.LoadIniFile().ok()) return gaveUp("load", 0, 0);
+  int saved = 0;
+  for (bool last = false; !last;) {
+    last = GetFileAttributesA(done.c_str()) != INVALID_FILE_ATTRIBUTES;
+    if (!store.insert({"W-own", "p", "h"})) store.remove(store.count() - 1);
+    const SaveResult r = store.SaveIniFile();
+    if (r != SaveResult::Saved) return gaveUp("save at step", static_cast<int>(r.step), r.error);
+    ++saved;
+  }
+  std::printf("saved %d\n", saved);
+  return 0;
+}
+#endif
+
 int main(int argc, char** argv) {
+#ifdef _WIN32
+  if (argc == 4 && std::string(argv[1]) == "--cut-save") return cutSave(argv[2], std::atoi(argv[3]));
+  if (argc == 4 && std::string(argv[1]) == "--close-save") return closeSaves(argv[2], argv[3]);
+#endif
   if (argc == 3 && std::string(argv[1]) == "--start") return startAfterAKill(argv[2]);
   if (argc == 3 && std::string(argv[1]) == "--save-loop") return saveUntilKilled(argv[2]);
   if (argc != 5) return 2;

@@ -70,6 +70,11 @@ std::wstring saveReason(const SaveResult& result) {
       return with(L"別の Vostrelk が保存中です（%s）。", detail);
     case Step::Lock:
       return with(L"ロック ファイル %s を作成できません。", detail) + systemLine(result.error);
+    case Step::Recover:
+      return with(L"途中で終わった保存のファイル %s を元に戻せません。", detail) +
+             systemLine(result.error);
+    case Step::ReadOnly:
+      return with(L"設定ファイル %s は読み取り専用です。", detail);
     case Step::Read:
       return with(L"設定ファイル %s を読み込めません。", detail) + systemLine(result.error);
     case Step::Count:
@@ -114,6 +119,14 @@ std::wstring loadFailed(const LoadResult& result) {
       return with(L"設定ファイル %s を読み込めませんでした。", fromAnsi(result.detail)) +
              (result.error ? systemLine(result.error)
                            : L"\n読んでいる間に、ほかのプログラムが\nファイルを書き換えたか、使っていました");
+    case LoadResult::Unrecovered:
+      // Nothing is loaded, so nothing is written over the copy.
+      return L"前回の設定の保存が途中で終わっていましたが、\n" +
+             (result.error ? L"元に戻せませんでした。" + systemLine(result.error)
+                           : std::wstring(L"別の Vostrelk が保存中のため元に戻せませんでした。")) +
+             L"\n残っているファイル: " + fromAnsi(result.detail) +
+             L"\nこの起動では一覧を読み込まず、何も保存しません。\n"
+             L"しばらくしてから起動し直してください";
   }
   return L"";
 }
@@ -122,6 +135,12 @@ std::wstring saveOutcome(const SaveResult& result) {
   const std::wstring reason = saveReason(result);
   const std::wstring notice = saveWords(result.status).notice;
   return notice.empty() || reason.empty() ? notice : notice + L"\n" + reason;
+}
+
+std::wstring notSavedYet(const SaveResult& result) {
+  return L"変更をまだ設定ファイルに保存できていません。\n"
+         L"保存できるまで、自動で試し続けます。\n" +
+         saveReason(result);
 }
 
 std::wstring closeWithoutSaving(const SaveResult& result) {

@@ -15,6 +15,9 @@ std::wstring loadFailed(const LoadResult& result);
 // change); empty when there is nothing to say. A failed save gives our
 // sentence, then its reason.
 std::wstring saveOutcome(const SaveResult& result);
+// The box after a change that has not reached the disk for a while: it is
+// still being tried; the reason on the lines after.
+std::wstring notSavedYet(const SaveResult& result);
 // The question a close asks when its save did not happen, with the
 // reason; empty when it did.
 std::wstring closeWithoutSaving(const SaveResult& result);

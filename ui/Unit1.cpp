@@ -96,6 +96,7 @@ LRESULT TForm1::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_CREATE:
       mainWindow_.emplace(Handle, [this](MSG& m) { return previewKey(m); });
       tray.attach(Handle);
+      saver.attach(Handle);
       createControls();
       applyLayout(GetDpiForWindow(Handle));
       FormCreate();
@@ -116,7 +117,7 @@ LRESULT TForm1::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
       hosts.onNamesRead();
       return 0;
     case WM_TIMER:
-      if (wParam == kSaveTimer) saveChanges();
+      saver.onTimer(wParam);
       return 0;
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORSTATIC:
@@ -136,15 +137,9 @@ LRESULT TForm1::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_QUERYENDSESSION:
       return TRUE;
     case WM_ENDSESSION:
-      // The session ends without closing the window: save as a close would.
-      // The window may live on (the session did not end after all): a later
-      // close saves what changed since, and the list shows what the save
-      // merged in from another copy.
-      if (wParam) {
-        KillTimer(Handle, kSaveTimer);
-        saveAtSessionEnd();
-        showStore();
-      }
+      // The session ends without closing the window: saved, within the time
+      // Windows gives. The window may live on (the session did not end).
+      if (wParam) saver.sessionEnd();
       return 0;
     case WM_DESTROY:
       RemoveTrayIcon();
@@ -205,7 +200,7 @@ bool TForm1::previewKey(MSG& msg) {
 }
 
 void TForm1::FormCreate() {
-  store.IniFileName = GetExeDir() + kAppName + ".ini";
+  store = Store(GetExeDir() + kAppName + ".ini", store.settings());
   const LoadResult loaded = store.LoadIniFile();
   SetWindowTextW(Handle, Application::title.c_str());
   SetWindowTextW(edtSQLPlus, L"");  // its colour is the button face (WM_CTLCOLOR*)
@@ -213,7 +208,7 @@ void TForm1::FormCreate() {
   SetWindowTextW(edtPass, L"");
   SetWindowTextW(edtHost, L"");
   SendMessageW(edtSQLPlus, EM_SETREADONLY, TRUE, 0);
-  setTextA(edtSQLPlus, store.SQLPlusPath);
+  setTextA(edtSQLPlus, store.SQLPlusPath());
   showsStore_ = true;
   Init_lstLogin();
   Chage_Btn_Enabled();
@@ -232,44 +227,6 @@ void TForm1::FormShow() {
   if (GetActiveWindow() == Handle) SetFocus(lstLogin);
 }
 
-void TForm1::saveAtSessionEnd() {
-  const SaveResult result = store.SaveIniFile();
-  if (!result.recovered.empty())
-    Application::showMessage(messages::recoveredNotice(result.recovered));
-  const std::wstring message = messages::saveOutcome(result);
-  if (!message.empty()) Application::showMessage(message);
-}
-
-void TForm1::changed() {
-  // A moment's grace gathers quick changes into one save.
-  SetTimer(Handle, kSaveTimer, kSaveDelayMs, nullptr);
-}
-
-void TForm1::saveChanges() {
-  KillTimer(Handle, kSaveTimer);
-  // Changes made after a failed load wait for the close's question.
-  if (store.loadFailed()) return;
-  const std::vector<Logon> shown = store.logons();
-  // The window never waits for the lock: another copy's save is retried a
-  // little later (and at the next change, and at the close, which waits).
-  const SaveResult result = store.SaveIniFile(std::chrono::milliseconds(0));
-  if (!result.recovered.empty())
-    Application::showMessage(messages::recoveredNotice(result.recovered));
-  if (result == SaveResult::Failed && result.step == SaveResult::Step::LockBusy) {
-    SetTimer(Handle, kSaveTimer, kSaveRetryMs, nullptr);
-    return;
-  }
-  if (result == SaveResult::Failed) {
-    // Told once; the change stays in memory and goes with the next save.
-    if (!saveFailureShown_) Application::showMessage(messages::saveOutcome(result));
-    saveFailureShown_ = true;
-    return;
-  }
-  saveFailureShown_ = false;
-  // Another copy's changes merged in: the list shows the file.
-  if (store.logons() != shown) showStore();
-}
-
 void TForm1::showStore() {
   SendMessageW(lstLogin, LB_RESETCONTENT, 0, 0);
   Init_lstLogin();
@@ -281,11 +238,13 @@ bool TForm1::FormClose() {
   // meanwhile. It comes back if a question follows.
   const bool shown = IsWindowVisible(Handle);
   ShowWindow(Handle, SW_HIDE);
-  KillTimer(Handle, kSaveTimer);
-  const std::wstring question = messages::closeWithoutSaving(store.SaveIniFile());
+  const std::wstring question = saver.close();
   if (!question.empty()) {
     if (shown) ShowWindow(Handle, SW_SHOW);
-    if (!Application::askYesNo(question)) return false;  // the window as it was
+    if (!Application::askYesNo(question)) {
+      saver.closeCancelled();
+      return false;  // the window as it was
+    }
   }
   RemoveTrayIcon();
   return true;
@@ -302,16 +261,16 @@ void TForm1::edtSQLPlusChange() {
   // elsewhere (an automation tool) goes to the store, but not while
   // FormCreate fills the box, and the store's own text shown back is no
   // change, even where the code page would not convert it back byte for byte.
-  if (showsStore_ && lastSQLPlus_ != fromAnsi(store.SQLPlusPath)) {
-    store.SQLPlusPath = toAnsi(lastSQLPlus_);
-    changed();
+  if (showsStore_ && lastSQLPlus_ != fromAnsi(store.SQLPlusPath())) {
+    store.setSQLPlusPath(toAnsi(lastSQLPlus_));
+    saver.changed();
   }
   Chage_Btn_Enabled();
-  hosts.clientChanged(store.SQLPlusPath);
+  hosts.clientChanged(store.SQLPlusPath());
 }
 
 void TForm1::edtHostEnter() {
-  hosts.boxFocused(Handle, edtHost, store.SQLPlusPath);
+  hosts.boxFocused(Handle, edtHost, store.SQLPlusPath());
 }
 void TForm1::edtUserChange() {
   if (textChanged(edtUser, lastUser_)) Chage_Btn_Enabled();
@@ -378,7 +337,7 @@ void TForm1::Insert_ListBox() {
   // The store refuses an empty user and a logon it holds already: nothing happens then.
   const std::optional<int> k = store.insert(*logon);
   if (!k) return;
-  changed();
+  saver.changed();
   SendMessageW(lstLogin, LB_ADDSTRING, 0,
                reinterpret_cast<LPARAM>(fromAnsi(displayTextOf(*logon)).c_str()));
   SendMessageW(lstLogin, LB_SETCURSEL, static_cast<WPARAM>(*k), 0);
@@ -396,7 +355,7 @@ void TForm1::Delete_List(int Index) {
     return;
   }
   store.remove(Index);
-  changed();
+  saver.changed();
   SendMessageW(lstLogin, LB_DELETESTRING, static_cast<WPARAM>(Index), 0);
   SetWindowTextW(edtUser, L"");
   SetWindowTextW(edtPass, L"");
@@ -419,9 +378,9 @@ void TForm1::btnFileOpenClick() {
   const ClientChoice choice = chooseClient(Handle, lastOpenFile_);
   if (!choice.file.empty()) lastOpenFile_ = choice.file;
   if (choice.outcome.kind == Outcome::Done) {
-    store.SQLPlusPath = choice.path;
-    setTextA(edtSQLPlus, store.SQLPlusPath);
-    changed();
+    store.setSQLPlusPath(choice.path);
+    setTextA(edtSQLPlus, store.SQLPlusPath());
+    saver.changed();
   }
   report(messages::Action::ChooseClient, choice.outcome);  // the path stays as it was
 }
@@ -433,10 +392,10 @@ void TForm1::report(messages::Action action, const Outcome& outcome) {
 
 void TForm1::Shell_SQL() {
   if (const std::optional<Logon> logon = readLogon())
-    report(messages::Action::Launch, launchClient(store.SQLPlusPath, *logon));
+    report(messages::Action::Launch, launchClient(store.SQLPlusPath(), *logon));
 }
 
 void TForm1::btnShortCutClick() {
   if (const std::optional<Logon> logon = readLogon())
-    report(messages::Action::Shortcut, createLogonShortcut(store.SQLPlusPath, *logon));
+    report(messages::Action::Shortcut, createLogonShortcut(store.SQLPlusPath(), *logon));
 }

@@ -14,6 +14,7 @@
 #include "Logon.h"
 #include "Messages.h"
 #include "Raii.h"
+#include "Saver.h"
 #include "Store.h"
 #include "TrayIcon.h"
 #include "Unit1Layout.h"
@@ -77,11 +78,8 @@ class TForm1 {
 
   // The settings file, the client path and the logons, from FormCreate on.
   Store store;
-  // A change to the store: saved a moment later (kSaveDelayMs), without
-  // waiting for another copy's save (retried after kSaveRetryMs).
-  void changed();
-  static constexpr UINT_PTR kSaveTimer = TrayIcon::kRetryTimer + 1;  // the icon has its own
-  static constexpr UINT kSaveDelayMs = 500, kSaveRetryMs = 2000;
+  // When the store goes to disk: a moment after each change, and at the close.
+  Saver saver{store, [this] { showStore(); }};
 
   UINT dpi() const { return dpi_; }
 
@@ -93,8 +91,6 @@ class TForm1 {
   bool previewKey(MSG& msg);
   void createControls();
   void applyLayout(UINT dpi);
-  void saveAtSessionEnd();
-  void saveChanges();
   void showStore();
   std::optional<Logon> readLogon();
   void report(messages::Action action, const Outcome& outcome);
@@ -107,5 +103,4 @@ class TForm1 {
   std::optional<Application::MainWindow> mainWindow_;  // from WM_CREATE to WM_NCDESTROY
   // edtSQLPlus shows SQLPlusPath (FormCreate is done): its changes are the store's.
   bool showsStore_ = false;
-  bool saveFailureShown_ = false;  // a failed save after a change is told once
 };

@@ -59,8 +59,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   };
   if (readView(read, before.sectionNames(), view, countText) != ViewStatus::Ok) return 0;
   // The loaded state is this file, or one another copy has rewritten since.
-  const Loaded loaded{false, view.path.value_or(""), listedLogons(view), view,
-                      (data[1] & 1) ? digestOf(bytes) : 0};
+  const Snapshot loaded{Snapshot::Confirmed::BySystem, view.path.value_or(""), listedLogons(view), view,
+                        (data[1] & 1) ? digestOf(bytes) : 0};
   std::vector<Logon> slots;  // the rest: this copy's slots, three texts each
   for (size_t i = split; i + 3 <= size && slots.size() < 8; i += 3)
     slots.push_back({std::string("u") + kTexts[data[i] % kTextCount],

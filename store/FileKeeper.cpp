@@ -1,0 +1,608 @@
+// FileKeeper.cpp: see FileKeeper.h. The open: lock, recovery, careful read.
+// The commit: lock, recovery, the new file's bytes made in memory
+// (editSettings), written once to a working copy beside the file, read
+// back, named whole and put in the file's place. Every read of the file's
+// values goes through ReadIniString, so the keeper runs on either settings
+// engine.
+#include "FileKeeper.h"
+
+#include <algorithm>
+#include <new>
+#include <thread>
+#include <tuple>
+
+#include "Common.h"
+#include "IniEngine.h"
+#include "Paths.h"
+#include "SaveLock.h"
+
+bool FileTarget::write(const std::string& section, const std::string& key,
+                       const std::string& value) {
+  return WriteIniString(file_, section, key, value);
+}
+
+std::vector<std::string> FileTarget::sectionNames() {
+  return readIniSectionNames(file_);
+}
+
+bool FileTarget::addSection(const std::string& section,
+                            const std::vector<std::pair<std::string, std::string>>& keys) {
+  return addIniSection(file_, section, keys);
+}
+
+bool FileTarget::removeSection(const std::string& section) {
+  return removeIniSection(file_, section);
+}
+
+Value readIniValue(const std::string& file, const std::string& section, const std::string& key) {
+  std::string value = kAbsentKey;
+  ReadIniString(file, section, key, value);
+  return valueRead(std::move(value));
+}
+
+// ---- The copies' names, and what a cut save left -------------------------
+
+namespace {
+
+constexpr char kMarker[] = "vksave-";
+constexpr char kWorking[] = "tmp", kWhole[] = "new", kBackup[] = "bak";
+
+// Decimal digits without a leading zero, as the program writes numbers.
+std::optional<unsigned long long> plainNumber(const std::string& s) {
+  if (s.empty() || s.size() > 18 || (s.size() > 1 && s[0] == '0') ||
+      !std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; }))
+    return std::nullopt;
+  return std::stoull(s);
+}
+
+CopyKind kindOf(const std::string& suffix) {
+  if (suffix == kWorking) return CopyKind::Working;
+  if (suffix == kWhole) return CopyKind::Whole;
+  if (suffix == kBackup) return CopyKind::Backup;
+  return CopyKind::None;
+}
+
+const char* suffixOf(CopyKind kind) {
+  switch (kind) {
+    case CopyKind::Working:
+      return kWorking;
+    case CopyKind::Whole:
+      return kWhole;
+    case CopyKind::Backup:
+      return kBackup;
+    case CopyKind::None:
+    case CopyKind::OldCopy:
+      break;
+  }
+  return "";
+}
+
+}  // namespace
+
+CopyName copyName(const std::string& name, const std::string& baseName) {
+  CopyName copy;
+  if (name.size() <= baseName.size() + 1 || name.compare(0, baseName.size(), baseName) != 0 ||
+      name[baseName.size()] != '.')
+    return copy;
+  const std::string rest = name.substr(baseName.size() + 1);
+  if (rest == kWhole) return {CopyKind::OldCopy, true, 0, 0, 0};
+  const size_t dot = rest.rfind('.');
+  if (dot == std::string::npos) return copy;
+  const CopyKind kind = kindOf(rest.substr(dot + 1));
+  const std::string stem = rest.substr(0, dot);
+  if (kind == CopyKind::None) return copy;
+  if (stem.compare(0, sizeof kMarker - 1, kMarker) == 0) {
+    if (const auto generation = plainNumber(stem.substr(sizeof kMarker - 1)))
+      return {kind, false, *generation, 0, 0};
+    return copy;
+  }
+  // 1.4.0's <process>-<n>: Windows numbers processes in fours, and a save
+  // found a free n within a few tries. Dates (2024-05, 20240501-1) and
+  // numbers with leading zeros are a user's.
+  const size_t dash = stem.find('-');
+  if (dash == std::string::npos) return copy;
+  const auto process = plainNumber(stem.substr(0, dash));
+  const auto count = plainNumber(stem.substr(dash + 1));
+  if (!process || !count || *process == 0 || *process % 4 != 0 || *count == 0 || *count > 9)
+    return copy;
+  return {kind, true, 0, *process, *count};
+}
+
+bool hasCopies(const std::string& fileName, const std::vector<FileBeside>& files) {
+  const std::string base = fileNameOf(fileName);
+  return std::any_of(files.begin(), files.end(), [&](const FileBeside& f) {
+    return copyName(fileNameOf(f.path), base).kind != CopyKind::None;
+  });
+}
+
+std::string copyPath(const std::string& fileName, unsigned long long generation, CopyKind kind) {
+  return fileName + "." + kMarker + std::to_string(generation) + "." + suffixOf(kind);
+}
+
+Recovery planRecovery(const std::string& fileName, FileState state,
+                      const std::vector<FileBeside>& files) {
+  Recovery plan;
+  if (state == FileState::Unreadable) return plan;
+  const std::string base = fileNameOf(fileName);
+  // Later first: today's copies by generation, a whole copy before the
+  // backup of the same save (the backup is the file it replaced); then
+  // 1.4.0's, which only their times can order.
+  const FileBeside* best = nullptr;
+  std::tuple<bool, unsigned long long, bool, unsigned long long, unsigned long long,
+             unsigned long long>
+      bestRank{};
+  for (const FileBeside& f : files) {
+    const CopyName c = copyName(fileNameOf(f.path), base);
+    if (c.kind == CopyKind::None) continue;
+    plan.discard.push_back(f.path);
+    if (state != FileState::Missing || (c.kind != CopyKind::Whole && c.kind != CopyKind::Backup))
+      continue;
+    const auto rank = std::make_tuple(!c.legacy, c.generation, c.kind == CopyKind::Whole,
+                                      c.legacy ? f.written : 0ULL, c.process, c.count);
+    if (!best || rank > bestRank) {
+      best = &f;
+      bestRank = rank;
+    }
+  }
+  if (best) plan.restore = best->path;
+  return plan;
+}
+
+// ---- The careful read -----------------------------------------------------
+
+namespace {
+
+LoadResult unreadable(const std::string& file, unsigned long error) {
+  LoadResult result;
+  result.status = LoadResult::Unreadable;
+  result.detail = file;
+  result.error = error;
+  return result;
+}
+
+// The file through the profile functions. sections: how many sections the
+// system found.
+LoadResult readBySystem(const std::string& file, FileView& view, size_t& sections) {
+  view = FileView{};
+  sections = 0;
+  refreshIniFile(file);
+  // The profile functions read a locked file as an empty one; the store would
+  // then overwrite the user's logons with nothing at exit.
+  if (fileState(file) == FileState::Unreadable) return unreadable(file, lastSystemError());
+  std::string countText;
+  const std::vector<std::string> names = readIniSectionNames(file);
+  sections = names.size();
+  const ViewStatus status =
+      readView([&](const std::string& section,
+                   const std::string& key) { return readIniValue(file, section, key); },
+               names, view, countText);
+  LoadResult result;
+  if (status == ViewStatus::Ok) return result;
+  result.status =
+      status == ViewStatus::NotAnInteger ? LoadResult::NotAnInteger : LoadResult::RangeError;
+  result.detail = countText;
+  return result;
+}
+
+// What a careful read found: the view, the bytes it came from, and how far
+// it was confirmed.
+struct Read {
+  LoadResult result;
+  FileView view;
+  std::optional<std::string> bytes;
+  Snapshot::Confirmed confirmed = Snapshot::Confirmed::BySystem;
+};
+
+// The values and the digest must come from the same bytes: a file rewritten
+// between the two would pair one logon's password with another's user. Read
+// again until the file held still, within kLoadTimeLimit.
+//
+// A file in the engine's own forms is read by the engine alone, from the
+// bytes read once: the differential test holds the system's reading of
+// those forms to the engine's, and the profile functions cost a file scan
+// for every value. Any other file is read through the system, which also
+// reads a file it could not open (another program held it without sharing)
+// as one without the keys it looked for, and says nothing: the file is held
+// open for reading meanwhile, and what the system read must be the engine's
+// reading, or else the same view twice running (where the two read a form
+// otherwise). A file another program holds for a moment is tried again.
+// locked: this process holds the lock, so no copy of the program is half
+// way through a replace.
+Read readCarefully(const std::string& file, bool locked) {
+  const auto start = std::chrono::steady_clock::now();
+  const auto deadline = start + kLoadTimeLimit;
+  Read read;
+  std::optional<FileView> before;  // the last try's view, when it held still
+  for (;;) {
+    const ReadHold hold(file);
+    // The stamp too: a file rewritten and then written back with its old
+    // bytes during the reads has the old digest again, but not the old stamp.
+    const std::string stamp = fileStamp(file);
+    std::string bytes;
+    const FileState state = readFileBytes(file, bytes);
+    const unsigned long error = state == FileState::Unreadable ? lastSystemError() : 0;
+    read.bytes = state == FileState::Readable ? std::optional<std::string>(bytes) : std::nullopt;
+    read.view = FileView{};
+    read.result = LoadResult{};
+    read.confirmed = Snapshot::Confirmed::BySystem;
+    bool whole = true;
+    if (state == FileState::Unreadable) {
+      read.result = unreadable(file, error);
+      whole = !isHeldByAnother(error);
+    } else if (read.bytes) {
+      const ini::Profile profile = ini::Profile::parse(*read.bytes);
+      if (std::optional<FileView> plain = plainView(*read.bytes, profile)) {
+        read.view = std::move(*plain);
+        read.confirmed = Snapshot::Confirmed::ByEngine;
+      } else {
+        size_t sections = 0;
+        read.result = readBySystem(file, read.view, sections);
+        // Not held, the file may have been taken for a moment during the reads.
+        whole = !read.result.ok() || hold.held();
+        if (read.result.ok()) {
+          // A file the system saw no section of, while its bytes hold some,
+          // was not read at all, however often.
+          const bool seen = sections > 0 || profile.sectionNames().empty();
+          whole = whole && (engineView(profile) == read.view || (seen && before == read.view));
+        } else if (read.result.status == LoadResult::Unreadable) {
+          whole = !isHeldByAnother(read.result.error);
+        }
+      }
+    }
+    std::string after;
+    const bool still = state != FileState::Unreadable && fileStamp(file) == stamp &&
+                       (readFileBytes(file, after) == FileState::Readable
+                            ? read.bytes == after
+                            : !read.bytes);
+    // Wine's ReplaceFileW moves the old file aside before the new one takes
+    // its place: while another copy saves (its lock file is there), a file
+    // that is missing may be one between the two. Looked for again a while.
+    const bool between =
+        !locked && state == FileState::Missing && fileState(saveLockFile(file)) != FileState::Missing;
+    if ((still || state == FileState::Unreadable) && !between && whole) return read;
+    const auto now = std::chrono::steady_clock::now();
+    // A file held the whole time is as the system says it is.
+    if (state == FileState::Unreadable && now >= start + kHeldWait) return read;
+    if (now >= deadline) {
+      if (state == FileState::Missing && still) return read;  // no file yet
+      Read none;
+      none.result = unreadable(file, 0);
+      return none;
+    }
+    before = still && read.result.ok() ? std::optional<FileView>(read.view) : std::nullopt;
+    if (between || !whole || !still) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+}
+
+}  // namespace
+
+// ---- The keeper -----------------------------------------------------------
+
+FileKeeper::FileKeeper(std::string file, SaveSettings settings)
+    : file_(std::move(file)), settings_(std::move(settings)) {}
+
+FileKeeper::Recovered FileKeeper::recover() {
+  Recovered recovered;
+  const std::vector<FileBeside> files = filesBeside(file_);
+  const Recovery plan = planRecovery(file_, fileState(file_), files);
+  if (!plan.restore.empty()) {
+    if (!moveFile(plan.restore, file_)) {
+      recovered.failed = plan.restore;
+      recovered.error = lastSystemError();
+      return recovered;
+    }
+    recovered.restored = plan.restore;
+    refreshIniFile(file_);
+  }
+  // Copies go only beside a whole file: while it is missing or cannot be
+  // read, one of them may be the last whole version.
+  if (fileState(file_) != FileState::Readable) return recovered;
+  for (const std::string& copy : plan.discard)
+    if (copy != plan.restore) discardFile(copy);
+  return recovered;
+}
+
+LoadResult FileKeeper::open(Snapshot& snapshot) {
+  const auto notLoaded = [&](LoadResult result) {
+    snapshot = Snapshot{};
+    snapshot.confirmed = Snapshot::Confirmed::NotLoaded;
+    return result;
+  };
+  try {
+    // Copies beside the file: a save was cut off, or is under way in another
+    // copy. Whether one is put back is decided only under the lock, worth
+    // waiting for then as a save would.
+    const bool copies = hasCopies(file_, filesBeside(file_));
+    std::optional<SaveLock> lock;
+    const bool locked = SaveLock::acquire(file_, copies ? settings_.lockTimeout : kOpenLockWait,
+                                          lock) == SaveLock::Outcome::Locked;
+    std::string restored;
+    if (locked) {
+      const Recovered recovered = recover();
+      if (!recovered.failed.empty()) {
+        LoadResult result;
+        result.status = LoadResult::Unrecovered;
+        result.detail = recovered.failed;
+        result.error = recovered.error;
+        return notLoaded(result);
+      }
+      restored = recovered.restored;
+    } else {
+      // Without the lock nothing is put back; but a missing file with a
+      // whole version beside it is never taken for an empty list.
+      const std::string copy =
+          planRecovery(file_, fileState(file_), filesBeside(file_)).restore;
+      if (!copy.empty()) {
+        LoadResult result;
+        result.status = LoadResult::Unrecovered;
+        result.detail = copy;
+        return notLoaded(result);
+      }
+    }
+    Read read = readCarefully(file_, locked);
+    read.result.recovered = restored;
+    snapshot = Snapshot{};
+    snapshot.confirmed = read.result.ok() ? read.confirmed : Snapshot::Confirmed::NotLoaded;
+    // Shown even when the logons cannot be loaded.
+    snapshot.path = read.view.path.value_or("");
+    if (read.result.ok()) {
+      snapshot.slots = listedLogons(read.view);
+      // A file without logons keeps its one empty slot, as it was written.
+      if (snapshot.slots.empty() && read.view.highest >= 0)
+        snapshot.slots.push_back(placeholderOf(read.view));
+    }
+    snapshot.view = std::move(read.view);
+    if (read.bytes) snapshot.digest = digestOf(*read.bytes);
+    return read.result;
+  } catch (const std::bad_alloc&) {
+    // However far the open came: an empty store that is never saved over the file.
+    LoadResult result;
+    result.status = LoadResult::OutOfMemory;
+    return notLoaded(result);
+  }
+}
+
+namespace {
+
+// A save's copy of the settings file, beside it under names of its own (a
+// generation no copy there has): written under the working name, named
+// whole once it is on disk and read back, and put in the file's place. It
+// removes itself unless it took the file's place: a save that fails or
+// throws half way leaves no copy of the passwords behind.
+class TempCopy {
+ public:
+  TempCopy(const std::string& file, unsigned long long generation) : file_(file) {
+    // Bounded: names the file system refuses (a path too long) are never
+    // Missing; the copy's creation then fails and says why.
+    for (unsigned n = 0; n < 1000; ++n, ++generation) {
+      generation_ = generation;
+      if (fileState(working()) == FileState::Missing && fileState(whole()) == FileState::Missing &&
+          fileState(backup()) == FileState::Missing)
+        break;
+    }
+  }
+  ~TempCopy() {
+    if (kept_) return;
+    discardFile(working());
+    discardFile(whole());
+  }
+  TempCopy(const TempCopy&) = delete;
+  TempCopy& operator=(const TempCopy&) = delete;
+
+  std::string working() const { return copyPath(file_, generation_, CopyKind::Working); }
+  std::string whole() const { return copyPath(file_, generation_, CopyKind::Whole); }
+  std::string backup() const { return copyPath(file_, generation_, CopyKind::Backup); }
+  unsigned long long generation() const { return generation_; }
+
+  [[nodiscard]] bool create(const std::string& bytes, unsigned long& error) {
+    refreshIniFile(working());
+    if (createFileCopy(file_, working(), bytes)) return true;
+    error = lastSystemError();
+    return false;
+  }
+  // The copy is on disk and was read back: only now does it get the name
+  // that a recovery trusts.
+  [[nodiscard]] bool seal(unsigned long& error) {
+    if (flushFile(working()) && moveFile(working(), whole())) return true;
+    error = lastSystemError();
+    return false;
+  }
+  // What became of the replace. A replace that could put neither file back
+  // under the file's name keeps both: the old one under the backup name,
+  // the new one under the whole copy's, for the next open to put back.
+  [[nodiscard]] Replaced commit(const ReplaceStep& replace, unsigned long& error) {
+    const Replaced replaced = replaceFile(whole(), file_, backup(), replace, error);
+    refreshIniFile(file_);
+    kept_ = replaced != Replaced::Old;
+    return replaced;
+  }
+
+ private:
+  std::string file_;
+  unsigned long long generation_ = 1;
+  bool kept_ = false;
+};
+
+// One more than any copy beside the file: this save is later than each.
+unsigned long long nextGeneration(const std::string& file) {
+  unsigned long long generation = 0;
+  const std::string base = fileNameOf(file);
+  for (const FileBeside& f : filesBeside(file))
+    generation = std::max(generation, copyName(fileNameOf(f.path), base).generation);
+  return generation + 1;
+}
+
+// Whether the copy holds what the save made. Where the new bytes are in the
+// engine's own forms and the engine reads them as the store, the copy is
+// read back byte for byte: the differential test holds the system's
+// reading of those forms to the engine's, and what a write cut short or
+// altered would change, the bytes show. Any other copy has the system read
+// every value, as the load does.
+bool readsBack(const std::string& copy, const std::string& path, const std::vector<Logon>& slots,
+               const std::string& bytes, bool plain) {
+  if (plain) {
+    std::string onDisk;
+    return readFileBytes(copy, onDisk) == FileState::Readable && onDisk == bytes;
+  }
+  // Wine's profile functions read a file written in the last two seconds
+  // again at every call: thousands of reads of a large file.
+  dateBack(copy);
+  refreshIniFile(copy);
+  const auto is = [&](const std::string& section, const std::string& key,
+                      const std::string& expected) {
+    return readIniValue(copy, section, key) == expected;
+  };
+  if (!is(kPathSection, "Path", path) || !is(kListSection, "COUNT", countText(slots.size())))
+    return false;
+  for (size_t i = 0; i < slots.size(); ++i)
+    for (const Logon::Field f : Logon::kFields)
+      if (!is(std::to_string(i), slotKey(f), slots[i][f])) return false;
+  return true;
+}
+
+SaveResult failed(SaveResult::Step step, unsigned long error = 0, std::string detail = "") {
+  SaveResult result;
+  result.status = SaveResult::Failed;
+  result.step = step;
+  result.error = error;
+  result.detail = std::move(detail);
+  return result;
+}
+
+// The file as the system reads it, for a merge with a file in forms that
+// the engine may read otherwise; nothing when "COUNT" cannot be read.
+std::optional<FileView> systemView(const std::string& file) {
+  FileView view;
+  size_t sections = 0;
+  if (!readBySystem(file, view, sections).ok()) return std::nullopt;
+  return view;
+}
+
+// The save of a changed store, under the lock. The copy starts from exactly
+// the bytes the comparison (and a merge) read, not from a second read.
+SaveResult saveLocked(const std::string& file, const Snapshot& base, const std::string& path,
+                      const std::vector<Logon>& slots, const SaveSettings& settings,
+                      Committed& next) {
+  std::string bytes;
+  const FileState state = readFileBytes(file, bytes);
+  if (state == FileState::Unreadable)
+    return failed(SaveResult::Step::Read, lastSystemError(), file);
+  const std::optional<std::string> disk =
+      state == FileState::Readable ? std::optional<std::string>(bytes) : std::nullopt;
+  // What the file holds now, and whether the engine's reading of it can be
+  // trusted: the snapshot's where it is the file the snapshot was taken of.
+  const bool same = disk && digestOf(*disk) == base.digest;
+  const bool diskPlain =
+      !disk || (same ? base.confirmed == Snapshot::Confirmed::ByEngine : isPlainFile(*disk));
+  // Another copy rewrote a file the engine may read otherwise: its values
+  // as the system reads them.
+  std::optional<FileView> theirs;
+  if (disk && !same && !diskPlain && !(theirs = systemView(file)))
+    return failed(SaveResult::Step::Count, 0, file);
+  const std::optional<Edited> edited = editSettings(disk, base, path, slots, theirs);
+  if (!edited) return failed(SaveResult::Step::Count, 0, file);
+  auto copy = std::make_optional<TempCopy>(file, nextGeneration(file));
+  unsigned long error = 0;
+  if (!copy->create(edited->bytes, error))
+    return failed(SaveResult::Step::Copy, error, copy->working());
+  std::string written = edited->bytes;
+  // The engine's own forms in the file before and in the new bytes, and the
+  // engine reads the new bytes as the store: the copy is then read back
+  // byte for byte. One parse of the new bytes tells both their forms and
+  // what the engine reads in them.
+  const FileView made = viewOf(edited->path, edited->slots);
+  const std::optional<FileView> madePlain = plainView(written);
+  const bool plain = diskPlain && madePlain == made;
+  const auto readBackStart = std::chrono::steady_clock::now();
+  bool readBack = readsBack(copy->working(), edited->path, edited->slots, written, plain);
+  SaveStats* stats = settings.observer;
+  if (stats && !plain) ++stats->readBackWhole;
+  if (!readBack) {
+    // A file the engine reads otherwise than the system: the edits go
+    // through the system's own writes, on a copy of the file as it was,
+    // and that copy is read back through the system too.
+    if (stats) ++stats->writtenKeyByKey;
+    const unsigned long long generation = copy->generation() + 1;
+    copy.reset();
+    copy.emplace(file, generation);
+    if (!copy->create(bytes, error)) return failed(SaveResult::Step::Copy, error, copy->working());
+    FileTarget target(copy->working());
+    if (!writeChanges(target, edited->view, edited->path, edited->slots))
+      return failed(SaveResult::Step::Write, lastSystemError(), copy->working());
+    refreshIniFile(copy->working());
+    if (readFileBytes(copy->working(), written) != FileState::Readable)
+      return failed(SaveResult::Step::Write, lastSystemError(), copy->working());
+    readBack = readsBack(copy->working(), edited->path, edited->slots, written, false);
+    if (!readBack) return failed(SaveResult::Step::Write, 0, copy->working());
+  }
+  if (stats) stats->readBack += std::chrono::steady_clock::now() - readBackStart;
+  if (!copy->seal(error)) return failed(SaveResult::Step::Copy, error, copy->working());
+  // The store takes what the file holds only once it is there, and nothing
+  // after the replace may fail: all of it is made before. A failed save
+  // leaves the store, and the list that shows it, as they were. The next
+  // save trusts the engine where the new bytes are in its own forms and it
+  // reads them as the store (the system confirmed the copy whole otherwise).
+  Committed saved{Snapshot{madePlain == made ? Snapshot::Confirmed::ByEngine
+                                              : Snapshot::Confirmed::BySystem,
+                           edited->path, edited->slots, made, digestOf(written)},
+                  edited->path, edited->slots};
+  SaveResult result;
+  const Replaced replaced = copy->commit(settings.replace, error);
+  if (replaced != Replaced::New) return failed(SaveResult::Step::Replace, error, file);
+  std::swap(next, saved);
+  return result;
+}
+
+}  // namespace
+
+SaveResult FileKeeper::commit(const Snapshot& base, const std::string& path,
+                              const std::vector<Logon>& slots, std::chrono::milliseconds lockWait,
+                              Committed& next) {
+  try {
+    const std::string& file = file_;
+    const bool changed = path != base.path || slots != base.slots;
+    std::optional<SaveLock> lock;
+    unsigned long lockError = 0;
+    const auto takeLock = [&]() -> std::optional<SaveResult> {
+      switch (SaveLock::acquire(file, lockWait, lock, &lockError)) {
+        case SaveLock::Outcome::Locked:
+          return std::nullopt;
+        case SaveLock::Outcome::TimedOut:
+          return failed(SaveResult::Step::LockBusy, 0, saveLockFile(file));
+        case SaveLock::Outcome::Failed:
+          break;
+      }
+      return failed(SaveResult::Step::Lock, lockError, saveLockFile(file));
+    };
+    // Nothing to save: the file is not opened for writing, not even while
+    // another program holds it, and without copies beside it no lock is
+    // taken (a read-only folder stays quiet).
+    if (!changed && (!base.loaded() || fileState(file) != FileState::Missing)) {
+      SaveResult result;
+      result.status = SaveResult::Unchanged;
+      if (hasCopies(file, filesBeside(file)) && !takeLock()) result.recovered = recover().restored;
+      return result;
+    }
+    if (!base.loaded()) return SaveResult::NotLoaded;
+    bool storable = ini::isStorableValue(path);
+    for (const Logon& l : slots)
+      for (const Logon::Field f : Logon::kFields) storable = storable && ini::isStorableValue(l[f]);
+    if (!storable) return failed(SaveResult::Step::Value);
+    if (std::optional<SaveResult> notLocked = takeLock()) return *notLocked;
+    // Always, under the lock: another copy may have been cut off between its
+    // renames while this one waited, and its whole copy is the file now.
+    const Recovered recovered = recover();
+    if (!recovered.failed.empty())
+      return failed(SaveResult::Step::Recover, recovered.error, recovered.failed);
+    if (isReadOnlyFile(file)) {
+      SaveResult result = failed(SaveResult::Step::ReadOnly, 0, file);
+      result.recovered = recovered.restored;
+      return result;
+    }
+    SaveResult result = saveLocked(file, base, path, slots, settings_, next);
+    result.recovered = recovered.restored;
+    return result;
+  } catch (const std::bad_alloc&) {
+    return failed(SaveResult::Step::Memory);  // the copy has removed itself
+  }
+}

@@ -1,0 +1,213 @@
+// FileKeeper.h: the settings file's protocol, in one owner. It promises that
+// the file on disk is always one whole version: a save is written to a copy
+// beside the file, read back and put in its place in one step, under a lock
+// that keeps two copies' saves (also two PCs') one after the other; a save
+// cut off is put back at the next open or commit, under that lock, by what
+// the program wrote into its copies' names; only the program's own copies
+// are ever removed; and a file that was not read whole is never written.
+#pragma once
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "Files.h"
+#include "Logon.h"
+#include "SettingsFile.h"
+
+struct LoadResult {
+  enum Status {
+    Ok,
+    NotAnInteger,
+    RangeError,
+    OutOfMemory,
+    Unreadable,  // the file is there but cannot be read (locked, a folder)
+    // The file is missing, a cut save's copy lies beside it, and another
+    // copy of the program holds the lock: it could not be put back.
+    Unrecovered,
+  };
+  Status status = Ok;
+  // The "COUNT" text that could not be loaded, the file, or the copy that
+  // could not be put back.
+  std::string detail;
+  // The system's error of an Unreadable file; 0 when it has none: the file
+  // did not hold still, or the system could not read it whole.
+  unsigned long error = 0;
+  // The copy a save cut off had left, put back under the file's name
+  // before the load; empty when there was nothing to put back.
+  std::string recovered;
+
+  bool ok() const { return status == Ok; }
+};
+
+struct SaveResult {
+  enum Status {
+    Saved,
+    Unchanged,  // the file holds what the store holds: not touched at all
+    Failed,     // a step failed, or a value cannot be stored: the old file stays
+    NotLoaded,  // the file could not be loaded: the store's changes were not written
+  };
+  // The step a failed save stopped at.
+  enum class Step {
+    None,
+    Value,     // a value holds a line break or NUL
+    LockBusy,  // another copy (another PC) holds the lock still: detail is the lock file
+    Lock,      // the lock file cannot be made or opened: detail is the lock file
+    Recover,   // a cut save's copy could not be put back: detail is the copy
+    ReadOnly,  // the settings file is read-only: detail is the file
+    Read,      // the settings file cannot be read
+    Count,     // another copy rewrote the file with a "COUNT" that cannot be read
+    Copy,      // the copy beside the file cannot be made: detail is the copy
+    Write,     // the system's writes to the copy failed: detail is the copy
+    Replace,   // the copy could not take the file's place
+    Memory,    // out of memory
+  };
+  Status status = Saved;
+  Step step = Step::None;
+  unsigned long error = 0;  // the system's error of the step; 0 when it has none
+  std::string detail;
+  std::string recovered;  // as LoadResult's: a save cut off, put back first
+
+  SaveResult() = default;
+  SaveResult(Status s) : status(s) {}  // NOLINT(google-explicit-constructor): a bare outcome
+
+  bool operator==(Status s) const { return status == s; }
+  bool operator!=(Status s) const { return status != s; }
+};
+
+// How long a save waits for another copy's save to end: well above the
+// longest save measured (5,000 logons, every slot rewritten and read back:
+// see docs/performance.md). A lock held longer belongs to a copy that hangs.
+constexpr std::chrono::milliseconds kSaveLockTimeout{30'000};
+// How long an open without copies beside the file waits for the lock: it
+// reads a file that holds still when it has it, but can read without it.
+// Two saves of 5,000 logons fit in it.
+constexpr std::chrono::milliseconds kOpenLockWait{2'000};
+// How long a load goes on trying a file that does not hold still (another
+// copy rewrites it, a scanner holds it for a moment) before it calls it
+// unreadable: a start must end, with the window or a reason.
+constexpr std::chrono::milliseconds kLoadTimeLimit{15'000};
+// How long a load waits for a file another program holds without sharing
+// (a backup tool, a virus scanner hold it for a second or two).
+constexpr std::chrono::milliseconds kHeldWait{5'000};
+
+// What the saves measured, for the tests and the benchmark: given in the
+// settings by whoever watches.
+struct SaveStats {
+  // Saves the system read back otherwise than the bytes made in memory,
+  // which then went through its own writes key by key.
+  unsigned writtenKeyByKey = 0;
+  // Saves whose copy the system read back value by value.
+  unsigned readBackWhole = 0;
+  // The time the read-backs took, through the system or byte for byte.
+  std::chrono::nanoseconds readBack{0};
+};
+
+// What the keeper is given.
+struct SaveSettings {
+  std::chrono::milliseconds lockTimeout = kSaveLockTimeout;
+  ReplaceStep replace = systemReplace;  // tests give one that fails
+  SaveStats* observer = nullptr;        // counts the saves when given
+};
+
+// The copies a save makes beside the settings file, known by their names
+// alone (the settings file's name, a '.', then):
+//   vksave-<generation>.tmp  Working: being written; never put back
+//   vksave-<generation>.new  Whole: written, flushed and read back in full
+//   vksave-<generation>.bak  Backup: the old file, renamed whole by the replace
+// <generation> is one more than any copy beside the file had when the save
+// began (under the lock): the higher, the later the save. 1.4.0 named them
+// <process>-<n>.<kind>, a process number (a multiple of four) and a small
+// count, both without leading zeros; those are still known, as older than
+// any of today's, and so is 1.1.0's "new" (OldCopy, of unknown state, never
+// put back). Anything else (a user's own Vostrelk.ini.2024-05.bak) is not
+// the program's.
+enum class CopyKind { None, Working, Whole, Backup, OldCopy };
+struct CopyName {
+  CopyKind kind = CopyKind::None;
+  bool legacy = false;               // 1.4.0's or 1.1.0's name
+  unsigned long long generation = 0;  // today's names
+  unsigned long long process = 0, count = 0;  // 1.4.0's names
+};
+CopyName copyName(const std::string& name, const std::string& baseName);
+// Whether any of files is one of the program's copies of fileName.
+bool hasCopies(const std::string& fileName, const std::vector<FileBeside>& files);
+// The name of a copy of fileName for a generation and kind.
+std::string copyPath(const std::string& fileName, unsigned long long generation, CopyKind kind);
+
+// What to do with the files beside the settings file, under the lock: the
+// copy to put back when the file is missing (the latest whole copy or
+// backup, by generation; 1.4.0's by their time), and the program's copies
+// to remove once the file stands whole and readable. Nothing is removed
+// beside a file that is missing or cannot be read: one of them may be the
+// last whole version.
+struct Recovery {
+  std::string restore;
+  std::vector<std::string> discard;
+};
+Recovery planRecovery(const std::string& fileName, FileState state,
+                      const std::vector<FileBeside>& files);
+
+// What a saved store becomes: what the file holds now, and the store's next
+// path and slots, made before the replace (nothing after it may fail).
+struct Committed {
+  Snapshot file;
+  std::string path;
+  std::vector<Logon> slots;
+};
+
+// The settings file's protocol: open and commit, each under the lock.
+class FileKeeper {
+ public:
+  explicit FileKeeper(std::string file = "", SaveSettings settings = {});
+
+  const std::string& file() const { return file_; }
+  const SaveSettings& settings() const { return settings_; }
+  SaveSettings& settings() { return settings_; }
+
+  // Takes the lock (waiting lockTimeout when copies lie beside the file,
+  // kOpenLockWait otherwise), puts back a cut save, and reads the file whole
+  // and still. What it holds goes to snapshot; a file that cannot be loaded
+  // gives a snapshot that is never written.
+  [[nodiscard]] LoadResult open(Snapshot& snapshot);
+
+  // Writes path and slots over what base says the file held, under the lock
+  // (waiting up to lockWait), after putting back a cut save: only what
+  // differs, merged with another copy's changes where the file was
+  // rewritten since. next is what the file holds once it is Saved. Nothing
+  // changed: the file is not opened for writing, and without copies beside
+  // it no lock is taken (a read-only share stays quiet).
+  [[nodiscard]] SaveResult commit(const Snapshot& base, const std::string& path,
+                                  const std::vector<Logon>& slots,
+                                  std::chrono::milliseconds lockWait, Committed& next);
+
+ private:
+  struct Recovered {
+    std::string restored;  // the copy put back; empty when none
+    std::string failed;    // the copy that could not be put back
+    unsigned long error = 0;
+  };
+  Recovered recover();
+
+  std::string file_;
+  SaveSettings settings_;
+};
+
+// The settings file key by key through the profile functions: the save's
+// way when the system reads the bytes made in memory otherwise.
+class FileTarget : public SettingsTarget {
+ public:
+  explicit FileTarget(std::string file) : file_(std::move(file)) {}
+  bool write(const std::string& section, const std::string& key, const std::string& value) override;
+  std::vector<std::string> sectionNames() override;
+  bool addSection(const std::string& section,
+                  const std::vector<std::pair<std::string, std::string>>& keys) override;
+  bool removeSection(const std::string& section) override;
+
+ private:
+  std::string file_;
+};
+
+// A value of file through ReadIniString, or nothing when the key is absent.
+Value readIniValue(const std::string& file, const std::string& section, const std::string& key);
