@@ -80,7 +80,7 @@ class TForm1 {
   // A change to the store: saved a moment later (kSaveDelayMs), without
   // waiting for another copy's save (retried after kSaveRetryMs).
   void changed();
-  static constexpr UINT_PTR kSaveTimer = TrayIcon::kRetryTimer + 1;  // the icon has its own
+  static constexpr TimerId kSaveTimer = kSaveChangesTimer;
   static constexpr UINT kSaveDelayMs = 500, kSaveRetryMs = 2000;
 
   UINT dpi() const { return dpi_; }
