@@ -3,6 +3,7 @@
 #include <oleacc.h>
 
 #include <filesystem>
+#include <new>
 #include <set>
 #include <stdexcept>
 #include <system_error>
@@ -390,6 +391,29 @@ TEST_F(FormTest, HostBoxOffersTheClientsNetServiceNames) {
   useClient(other + "\\sqlplus.exe");
   for (int i = 0; i < 100 && form->hosts.names().size() != 1; ++i) pump(20);
   EXPECT_EQ(form->hosts.names(), std::vector<std::wstring>{L"OTHER"});
+}
+
+// A read that could not start for want of memory gives its count back: a
+// count left taken made every later focus return early, reading nothing.
+TEST_F(FormTest, HostBoxReadsAgainAfterAReadFailedToStartForWantOfMemory) {
+  const ComInit com;
+  const std::string client = scratch.file("ic");
+  std::filesystem::create_directories(client + "/network/admin");
+  writeBytes(client + "/network/admin/tnsnames.ora", "ORCL=(x)\n");
+  start(kThreeLogons);
+  HostSuggestions& hosts = form->hosts;
+  const auto focus = [&] {
+    hosts.boxFocused(form->Handle, form->edtHost, client + "\\sqlplus.exe");
+  };
+  hosts.startReader = [](std::function<void()>) { throw std::bad_alloc(); };
+  EXPECT_THROW(focus(), std::bad_alloc);  // the window procedure's box says so
+  std::vector<std::function<void()>> held;
+  hosts.startReader = [&](std::function<void()> work) { held.push_back(std::move(work)); };
+  focus();
+  ASSERT_EQ(held.size(), 1u);
+  held[0]();
+  pump(100);
+  EXPECT_EQ(hosts.names(), std::vector<std::wstring>{L"ORCL"});
 }
 
 TEST_F(FormTest, AccessKeysClickTheirButtons) {

@@ -30,7 +30,7 @@ struct HostSuggestions::State {
   std::vector<std::string> candidates;  // where the names were looked for
   Seen seen;
   std::atomic<unsigned> generation{0};  // the newest read; older ones are dropped
-  std::atomic<int> reading{0};
+  std::atomic<int> reading{0};          // reads not ended yet (ReadCount)
 };
 
 namespace {
@@ -85,6 +85,26 @@ bool unchanged(const std::vector<std::string>& before, const std::vector<std::st
     if (fileStamp(path) != stamp) return false;
   return true;
 }
+
+// One read's place in State::reading, taken before its thread is asked for.
+// It goes back once: when the read ends, or when the last copy of the work
+// goes unrun (a thread that could not start, std::bad_alloc included). A
+// place kept for a read that never runs would stop every later focus.
+class ReadCount {
+ public:
+  explicit ReadCount(std::shared_ptr<State> state) : state_(std::move(state)) { ++state_->reading; }
+  ~ReadCount() { giveBack(); }
+  ReadCount(const ReadCount&) = delete;
+  ReadCount& operator=(const ReadCount&) = delete;
+
+  void giveBack() {
+    if (!givenBack_.exchange(true)) --state_->reading;
+  }
+
+ private:
+  std::shared_ptr<State> state_;
+  std::atomic<bool> givenBack_{false};
+};
 
 // The list's source of strings: a snapshot of the names at each Reset.
 class NameEnum : public ComObject<IEnumString, IID_IEnumString> {
@@ -168,8 +188,8 @@ void HostSuggestions::clientChanged(const std::string& clientPath) {
 
 void HostSuggestions::read(const std::string& clientPath) {
   const unsigned generation = ++state_->generation;
-  ++state_->reading;
-  const auto work = [state = state_, owner = owner_, clientPath, generation] {
+  const auto count = std::make_shared<ReadCount>(state_);
+  const auto work = [state = state_, owner = owner_, clientPath, generation, count] {
     // An error here (out of memory) would end the whole program with the
     // user's unsaved changes: the box keeps its names instead, and the next
     // focus reads again (nothing was recorded as read).
@@ -197,13 +217,13 @@ void HostSuggestions::read(const std::string& clientPath) {
     } catch (const std::exception&) {
       // Nobody to tell on this thread: the box keeps the names it has.
     }
-    --state->reading;
+    count->giveBack();
   };
   try {
     startReader(work);
   } catch (const std::system_error&) {
-    // No thread for it now: the next focus tries again.
-    --state_->reading;
+    // No thread for it now: the next focus tries again (the work, unrun,
+    // gave its count back). Any other error goes to the window's error box.
   }
 }
 

@@ -14,9 +14,7 @@
 #include <thread>
 #include <vector>
 
-// Posted to the owner window when a read has found names: the suggestions
-// take them (onNamesRead).
-constexpr UINT WM_HOSTNAMESREAD = WM_APP + 1;
+#include "WindowIds.h"
 
 class HostSuggestions {
  public:

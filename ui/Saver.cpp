@@ -6,17 +6,17 @@
 
 void Saver::changed() {
   if (!since_) since_ = std::chrono::steady_clock::now();
-  SetTimer(owner_, kTimer, kDelayMs, nullptr);
+  SetTimer(owner_, kSaveChangesTimer, kDelayMs, nullptr);
 }
 
 bool Saver::onTimer(UINT_PTR id) {
-  if (id != kTimer) return false;
+  if (id != kSaveChangesTimer) return false;
   save();
   return true;
 }
 
 void Saver::stop() {
-  KillTimer(owner_, kTimer);
+  KillTimer(owner_, kSaveChangesTimer);
 }
 
 void Saver::save() {
@@ -32,7 +32,7 @@ void Saver::save() {
   if (result == SaveResult::Failed) {
     // Whatever failed may pass (a lock, a file held, a full disk freed):
     // tried again until it is saved, and told once when it has waited long.
-    SetTimer(owner_, kTimer, kRetryMs, nullptr);
+    SetTimer(owner_, kSaveChangesTimer, kRetryMs, nullptr);
     if (!told_ && since_ && std::chrono::steady_clock::now() - *since_ >= kTellAfter) {
       told_ = true;  // before the box: its loop runs this timer meanwhile
       Application::showMessage(messages::notSavedYet(result));

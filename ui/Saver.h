@@ -12,11 +12,10 @@
 #include <string>
 
 #include "Store.h"
-#include "TrayIcon.h"
+#include "WindowIds.h"
 
 class Saver {
  public:
-  static constexpr UINT_PTR kTimer = TrayIcon::kRetryTimer + 1;  // the icon has its own
   // A moment's grace gathers quick changes into one save.
   static constexpr UINT kDelayMs = 500;
   // A save that could not be made (another copy's lock, a file held) is

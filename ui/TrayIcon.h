@@ -7,15 +7,14 @@
 #include <windows.h>
 #include <shellapi.h>
 
-// The message the notification-area icon sends the window.
-constexpr UINT WM_TRAYICON = WM_USER + 100;
+#include "WindowIds.h"
 
 class TrayIcon {
  public:
   // The shell's entry point; tests put one in its place that fails.
   using ShellFn = BOOL(WINAPI*)(DWORD, PNOTIFYICONDATAA);
   // The owner window's timer for the next attempt, every 2 s for a minute.
-  static constexpr UINT_PTR kRetryTimer = 1;
+  static constexpr TimerId kRetryTimer = kTrayRetryTimer;
   static constexpr UINT kRetryMs = 2000;
   static constexpr int kRetries = 30;
 

@@ -1,0 +1,22 @@
+// WindowIds.h: the ids of the main window's timers and of the messages the
+// program's own pieces send it, each kind in one enum, so that no two pieces
+// pick the same value for the one window they share.
+#pragma once
+
+#include <windows.h>
+
+// SetTimer's ids on the main window.
+enum TimerId : UINT_PTR {
+  kTrayRetryTimer = 1,  // TrayIcon: the next try at registering the icon
+  kSaveChangesTimer,    // TForm1: a change saved a moment later, or retried
+};
+
+// Messages to the main window from the program itself.
+enum AppMessage : UINT {
+  // The notification-area icon's callback (TrayIcon), the value the icon
+  // has been registered with from the first release (0x464).
+  WM_TRAYICON = WM_USER + 100,
+  // Posted when a read has found the host box's names: the suggestions take
+  // them (HostSuggestions::onNamesRead).
+  WM_HOSTNAMESREAD = WM_APP + 1,
+};
