@@ -520,6 +520,80 @@ TEST_F(FormTest, SessionEndSavesAsCloseDoes) {
   EXPECT_EQ(onDisk().Users(), (std::vector<std::string>{"hr"}));
 }
 
+// Another copy hangs holding the lock: the session's end waits for it only
+// as long as Windows gives the program, and says that the change was not
+// saved (the user had not been told yet: the change is a moment old).
+TEST_F(FormTest, SessionEndNeverWaitsForAnotherCopyPastItsTime) {
+  start(kThreeLogons);
+  form->store.settings().lockTimeout = std::chrono::minutes(5);
+  std::optional<SaveLock> other;
+  ASSERT_EQ(SaveLock::acquire(iniPath(), kSaveLockTimeout, other), SaveLock::Outcome::Locked);
+  clickItem(form->lstLogin, 0);
+  click(form->btnDelete);
+  const DWORD began = GetTickCount();
+  const std::vector<CaughtBox> told =
+      boxesFrom([&] { SendMessageW(form->Handle, WM_ENDSESSION, TRUE, 0); });
+  EXPECT_LT(GetTickCount() - began, 15'000u);  // not the five minutes a close would wait
+  ASSERT_EQ(told.size(), 1u);
+  EXPECT_EQ(told[0].text.rfind(L"設定の保存に失敗しました。\n別の Vostrelk が保存中です", 0), 0u);
+  EXPECT_EQ(readBytes(iniPath()), kThreeLogons);
+  other.reset();
+  form->store.settings().lockTimeout = kSaveLockTimeout;
+  closeWindow();
+  EXPECT_EQ(onDisk().Users(), (std::vector<std::string>{"system", "hr"}));
+}
+
+// A change that cannot reach the disk (here the lock file cannot be opened:
+// another program holds it without sharing) is told once, kTellAfter after it was made, and tried again all
+// the while, also after the close's question was answered いいえ; once it
+// can, it is saved with what another copy wrote meanwhile, and the list
+// shows both.
+TEST_F(FormTest, AChangeThatCannotReachTheDiskIsToldOnceAndSavedWhenItCan) {
+  start(kThreeLogons);
+  const std::string lock = saveLockFile(iniPath());
+  UniqueFile held(
+      CreateFileA(lock.c_str(), GENERIC_READ, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  ASSERT_TRUE(held);
+  typeInto(form->edtUser, L"later");
+  click(form->btnInsert);
+  const auto waited = std::chrono::milliseconds(Saver::kTellAfter).count() + Saver::kRetryMs + 1000;
+  const std::vector<CaughtBox> told = boxesFrom([&] { pump(static_cast<DWORD>(waited)); });
+  ASSERT_EQ(told.size(), 1u);
+  EXPECT_EQ(told[0].text.rfind(L"変更をまだ設定ファイルに保存できていません。\n"
+                               L"保存できるまで、自動で試し続けます。\nロック ファイル " +
+                                   fromAnsi(lock),
+                               0),
+            0u);
+  EXPECT_EQ(readBytes(iniPath()), kThreeLogons);
+  // Another copy adds a logon of its own meanwhile.
+  writeBytes(iniPath(), std::string(kThreeLogons).replace(std::string(kThreeLogons).find("COUNT=2"),
+                                                          7, "COUNT=3") +
+                            "[3]\r\nUser=theirs\r\nPass=t\r\nHost=h\r\n");
+  const auto asked = answeredWith(IDNO, [&] { closeWindow(); });
+  ASSERT_EQ(asked.size(), 1u);  // the close's own question, not the notice again
+  EXPECT_EQ(asked[0].text.rfind(L"設定の保存に失敗しました。保存せずに終了しますか？", 0), 0u);
+  held.reset();
+  EXPECT_TRUE(boxesFrom([&] { pump(Saver::kRetryMs + 1500); }).empty());
+  EXPECT_EQ(onDisk().Users(),
+            (std::vector<std::string>{"scott", "system", "hr", "later", "theirs"}));
+  EXPECT_EQ(itemCount(form->lstLogin), 5);
+  EXPECT_FALSE(form->saver.pending());
+}
+
+// A save cut off while the window ran (another copy killed between its
+// renames) is put back by the close, which says so.
+TEST_F(FormTest, CloseTellsWhatItPutBack) {
+  start(kThreeLogons);
+  const std::string whole = copyPath(iniPath(), 4, CopyKind::Whole);
+  writeBytes(whole, kThreeLogons);
+  ASSERT_TRUE(MoveFileA(iniPath().c_str(), copyPath(iniPath(), 4, CopyKind::Backup).c_str()));
+  const std::vector<CaughtBox> told = boxesFrom([&] { closeWindow(); });
+  ASSERT_EQ(told.size(), 1u);
+  EXPECT_EQ(told[0].text, messages::recoveredNotice(whole));
+  EXPECT_EQ(readBytes(iniPath()), kThreeLogons);
+  EXPECT_TRUE(filesBeside(iniPath()).empty());
+}
+
 TEST_F(FormTest, CountErrorIsShownAndTheFileIsKeptByteForByte) {
   const std::string file =
       "[SQL*Plus]\r\nPath=C:\\x.exe\r\n[List]\r\nCOUNT=abc\r\n[0]\r\nUser=keep\r\n";

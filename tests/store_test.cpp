@@ -622,22 +622,23 @@ TEST_F(StoreTest, AReadOnlyFileIsNeverReplacedAndNoCopyStaysBesideIt) {
 }
 
 #ifdef _WIN32
-// A lock file there but never to be opened (read-only, another user's on a
-// share) is a failure with its reason, also for a save that does not wait:
-// never taken for another copy's save, retried in silence.
+// A lock file there but never to be opened (another user's on a share, or
+// as here another program holding it without sharing) is a failure with its
+// reason, also for a save that does not wait: never taken for another
+// copy's save and retried in silence.
 TEST_F(StoreTest, ALockFileThatCannotBeOpenedFailsWhateverTheWait) {
   ASSERT_TRUE(load("[List]\r\nCOUNT=0\r\n[0]\r\nUser=a\r\n").ok());
   ASSERT_TRUE(store.insert({"b", "p", "h"}));
-  const std::string lock = saveLockFile(store.IniFileName());
-  writeBytes(lock, "");
-  ASSERT_TRUE(SetFileAttributesA(lock.c_str(), FILE_ATTRIBUTE_READONLY));
+  UniqueFile held(CreateFileA(saveLockFile(store.IniFileName()).c_str(), GENERIC_READ, 0, nullptr,
+                              CREATE_ALWAYS, 0, nullptr));
+  ASSERT_TRUE(held);
   for (const auto wait : {std::chrono::milliseconds(0), std::chrono::milliseconds(3000)}) {
     const SaveResult r = store.SaveIniFile(wait);
     EXPECT_EQ(r, SaveResult::Failed);
     EXPECT_EQ(r.step, SaveResult::Step::Lock);
-    EXPECT_NE(r.error, 0u);
+    EXPECT_EQ(r.error, static_cast<unsigned long>(ERROR_SHARING_VIOLATION));
   }
-  ASSERT_TRUE(SetFileAttributesA(lock.c_str(), FILE_ATTRIBUTE_NORMAL));
+  held.reset();
   EXPECT_EQ(store.SaveIniFile(std::chrono::milliseconds(0)), SaveResult::Saved);
 }
 #endif

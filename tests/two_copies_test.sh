@@ -39,6 +39,30 @@ check "the logons of neither copy are all there" [ "$(users)" -eq 150 ]
 no_leftovers() { ! ls "$work"/Vostrelk.ini.*new "$work"/Vostrelk.ini.*tmp "$work"/Vostrelk.ini.*bak "$work"/Vostrelk.ini.lock* >/dev/null 2>&1; }
 check "no copy and no lock file left beside the file" no_leftovers
 
+# --- a save waits for the lock while the other PC's save is cut off ------------
+# Copy C (first PC) saves four logons of its own, then a fifth, and is ended
+# between the replace's two renames; copy W (second PC) saves meanwhile as a
+# close does, waiting for the lock, until C is gone, then once more. A start
+# then must list every logon C saved and every one of the file's.
+race() {
+  rm -f "$work"/Vostrelk.ini* "$work/done"
+  settings 150 >"$work/Vostrelk.ini"
+  in_prefix "$prefix2" "$WINE_LOADER" two_copies.exe --close-save "$ini" "$(winpath "$work/done")" \
+    >"$work/W.txt" 2>&1 </dev/null &
+  local w=$!
+  in_prefix "$prefix1" "$WINE_LOADER" two_copies.exe --cut-save "$ini" 4 >"$work/C.txt" 2>&1 </dev/null
+  touch "$work/done"
+  wait "$w" || { echo "W: $(cat "$work/W.txt")"; return 1; }
+  in_prefix "$prefix2" "$WINE_LOADER" two_copies.exe --start "$ini" >"$work/start.txt" 2>&1 </dev/null
+  local n
+  for n in 1 2 3 4 cut; do grep -qx "C-$n" "$work/start.txt" || { echo "C-$n lost"; return 1; }; done
+  [ "$(grep -c '^user' "$work/start.txt")" -eq 150 ] || { echo "the file's logons lost"; return 1; }
+}
+races=${VK_RACE_RUNS:-10} lost=0
+for run in $(seq "$races"); do race || { echo "race $run lost logons"; lost=$((lost + 1)); }; done
+echo "cut while the other waits: $lost of $races runs lost logons"
+check "a save that waited for the lock never writes over the other PC's cut save" [ "$lost" -eq 0 ]
+
 # --- two copies of the program close together ---------------------------------
 settings 600 >"$work/Vostrelk.ini"
 # Copy A (its window alone on the screen): the first logon, its user changed

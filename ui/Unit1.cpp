@@ -305,18 +305,6 @@ void TForm1::lstLoginClick() {
   setTextA(edtHost, logon.Host);
 }
 
-void TForm1::lstLoginDblClick() {
-  Shell_SQL();
-}
-
-void TForm1::btnShellClick() {
-  Shell_SQL();
-}
-
-void TForm1::btnInsertClick() {
-  Insert_ListBox();
-}
-
 // The logon in the three boxes, exactly as typed, or nothing: the first box
 // the logon cannot come from is named in a message and gets the focus.
 std::optional<Logon> TForm1::readLogon() {
@@ -360,18 +348,6 @@ void TForm1::Delete_List(int Index) {
   SetWindowTextW(edtUser, L"");
   SetWindowTextW(edtPass, L"");
   SetWindowTextW(edtHost, L"");
-}
-
-void TForm1::RemoveTrayIcon() {
-  tray.remove();
-}
-
-void TForm1::HideToTray() {
-  tray.hideOwner();
-}
-
-void TForm1::AppMinimize() {
-  HideToTray();
 }
 
 void TForm1::btnFileOpenClick() {

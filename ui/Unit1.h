@@ -55,10 +55,10 @@ class TForm1 {
   void edtHostEnter();
   void btnFileOpenClick();
   void lstLoginClick();
-  void lstLoginDblClick();
-  void btnInsertClick();
+  void lstLoginDblClick() { Shell_SQL(); }
+  void btnInsertClick() { Insert_ListBox(); }
   void btnDeleteClick();
-  void btnShellClick();
+  void btnShellClick() { Shell_SQL(); }
   void btnShortCutClick();
 
   void Chage_Btn_Enabled();
@@ -69,9 +69,9 @@ class TForm1 {
 
   // Notification-area icon.
   TrayIcon tray;
-  void RemoveTrayIcon();
-  void HideToTray();
-  void AppMinimize();
+  void RemoveTrayIcon() { tray.remove(); }
+  void HideToTray() { tray.hideOwner(); }
+  void AppMinimize() { HideToTray(); }
 
   // The host box's suggestions: the client's net service names.
   HostSuggestions hosts;
