@@ -31,12 +31,12 @@ check "every line of the readme ends in CRLF" [ "$(grep -c $'\r$' "$readme")" = 
 check "the readme names the version first" bash -c "head -n1 '$readme' | grep -q 'Vostrelk $version'"
 check "the readme has no template marks left" bash -c "! grep -q '@[A-Z_]*@' '$readme'"
 check "the readme has a dated entry for $version" grep -qE "^$version（[0-9]{4} 年 [0-9]+ 月 [0-9]+ 日）" "$readme"
-narrow() {  # every line at most 80 columns, a full-width character counting two
+narrow() {  # every line at most 72 columns, a full-width character counting two
   python3 -c 'import sys, unicodedata as u
 w = lambda l: sum(2 if u.east_asian_width(c) in "WF" else 1 for c in l)
-sys.exit(any(w(l) > 80 for l in open(sys.argv[1], encoding="utf-8-sig").read().splitlines()))' "$1"
+sys.exit(any(w(l) > 72 for l in open(sys.argv[1], encoding="utf-8-sig").read().splitlines()))' "$1"
 }
-check "the readme's lines are at most 80 columns" narrow "$readme"
+check "the readme's lines are at most 72 columns" narrow "$readme"
 check "the readme points to the notices" grep -q THIRD-PARTY-NOTICES.txt "$readme"
 # The messages the readme quotes, each line of a box as the box shows it
 # ("…" where the program puts a path or a value), beside the words of the
