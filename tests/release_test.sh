@@ -31,21 +31,76 @@ check "every line of the readme ends in CRLF" [ "$(grep -c $'\r$' "$readme")" = 
 check "the readme names the version first" bash -c "head -n1 '$readme' | grep -q 'Vostrelk $version'"
 check "the readme has no template marks left" bash -c "! grep -q '@[A-Z_]*@' '$readme'"
 check "the readme has a dated entry for $version" grep -qE "^$version（[0-9]{4} 年 [0-9]+ 月 [0-9]+ 日）" "$readme"
-narrow() {  # every line at most 80 columns, a full-width character counting two
+narrow() {  # every line at most 72 columns, a full-width character counting two
   python3 -c 'import sys, unicodedata as u
 w = lambda l: sum(2 if u.east_asian_width(c) in "WF" else 1 for c in l)
-sys.exit(any(w(l) > 80 for l in open(sys.argv[1], encoding="utf-8-sig").read().splitlines()))' "$1"
+sys.exit(any(w(l) > 72 for l in open(sys.argv[1], encoding="utf-8-sig").read().splitlines()))' "$1"
 }
-check "the readme's lines are at most 80 columns" narrow "$readme"
+check "the readme's lines are at most 72 columns" narrow "$readme"
 check "the readme points to the notices" grep -q THIRD-PARTY-NOTICES.txt "$readme"
-# The recovery after a save cut off: the readme quotes the box's first line
-# as the program words it, and names the files it speaks of.
-recovered=$(grep -o 'L"前回の設定の保存[^"]*' "$VOSTRELK_ROOT/ui/Messages.cpp" | sed 's/^L"//; s/\\n$//')
-check "the readme quotes the recovery box as the program words it" \
-  bash -c "[ -n '$recovered' ] && grep -qF '「$recovered」' '$readme'"
+# The messages the readme quotes, each line of a box as the box shows it
+# ("…" where the program puts a path or a value), beside the words of the
+# source that make it: a message reworded in one and not the other fails
+# here. A quote the readme wraps at its width is read joined. The error
+# box adds the period that ends some of them (errorBoxText).
+joined=$(sed 's/^ *//' "$readme" | tr -d '\r\n')
+quoted() {  # quoted QUOTE FILE WORDS: the readme quotes QUOTE, FILE holds WORDS
+  grep -qF -- "「$1」" <<<"$joined" && grep -qF -- "$3" "$VOSTRELK_ROOT/$2"
+}
+while IFS='|' read -r quote file words; do
+  [ -n "$quote" ] || continue
+  check "the readme quotes 「$quote」 as $file words it" quoted "$quote" "$file" "$words"
+done <<'MESSAGES'
+設定の保存に失敗しました。|ui/Messages.cpp|{L"設定の保存に失敗しました。",
+設定の保存に失敗しました。保存せずに終了しますか？|ui/Messages.cpp|L"設定の保存に失敗しました。保存せずに終了しますか？"}
+設定ファイルを読み込めなかったため、変更は保存しませんでした。|ui/Messages.cpp|L"設定ファイルを読み込めなかったため、変更は保存しませんでした。",
+設定ファイルを読み込めなかったため、変更を保存できません。保存せずに終了しますか？|ui/Messages.cpp|L"設定ファイルを読み込めなかったため、変更を保存できません。保存せずに終了しますか？"}
+前回の設定の保存が途中で終わっていました。|ui/Messages.cpp|L"前回の設定の保存が途中で終わっていました。\n"
+最後に保存した内容に戻しました。|ui/Messages.cpp|L"最後に保存した内容に戻しました。\n"
+操作は必要ありません。|ui/Messages.cpp|L"操作は必要ありません。\n"
+戻したファイル: …|ui/Messages.cpp|L"戻したファイル: " +
+別の Vostrelk が保存中です（…）。|ui/Messages.cpp|L"別の Vostrelk が保存中です（%s）。"
+ロック ファイル … を作成できません。|ui/Messages.cpp|L"ロック ファイル %s を作成できません。"
+設定ファイル … を読み込めません。|ui/Messages.cpp|L"設定ファイル %s を読み込めません。"
+別の Vostrelk が書き換えた … の COUNT を読めません。|ui/Messages.cpp|L"別の Vostrelk が書き換えた %s の COUNT を読めません。"
+作業用のファイル … を作成できません。|ui/Messages.cpp|L"作業用のファイル %s を作成できません。"
+作業用のファイル … に書き込めません。|ui/Messages.cpp|L"作業用のファイル %s に書き込めません。"
+… を新しい内容に置き換えられません。|ui/Messages.cpp|L"%s を新しい内容に置き換えられません。"
+改行などの保存できない文字を含む値があります。|ui/Messages.cpp|L"改行などの保存できない文字を含む値があります。"
+メモリが足りません|ui/Messages.cpp|kOutOfMemory[] = L"メモリが足りません";
+メモリが足りません.|ui/Messages.cpp|kOutOfMemory[] = L"メモリが足りません";
+'…' は整数ではありません.|ui/Messages.cpp|L"'%s' は整数ではありません"
+範囲チェックエラー.|ui/Messages.cpp|L"範囲チェックエラー"
+設定ファイル … を読み込めませんでした。|ui/Messages.cpp|L"設定ファイル %s を読み込めませんでした。"
+読んでいる間に、ほかのプログラムが|ui/Messages.cpp|\n読んでいる間に、ほかのプログラムが\n
+ファイルを書き換えたか、使っていました.|ui/Messages.cpp|\nファイルを書き換えたか、使っていました"
+起動に失敗しました。|ui/Messages.cpp|L"起動に失敗しました。\n"
+SQL*Plusのパスが設定されていません。「参照...」で選んでください。|ui/Messages.cpp|L"SQL*Plusのパスが設定されていません。「参照...」で選んでください。"
+SQL*Plusのパスに使えない文字があります。|ui/Messages.cpp|L"SQL*Plusのパスに使えない文字があります。"
+SQL*Plusのパスに .bat や .cmd は使えません。|ui/Messages.cpp|L"SQL*Plusのパスに .bat や .cmd は使えません。\n"
+「参照...」で sqlplus.exe を選んでください。|ui/Messages.cpp|L"「参照...」で sqlplus.exe を選んでください。"
+SQL*Plusのパスを完全なパスにしてください。|ui/Messages.cpp|L"SQL*Plusのパスを完全なパスにしてください。\n"
+（C:\ や \\サーバー名\ から始まるパス）|ui/Messages.cpp|L"（C:\\ や \\\\サーバー名\\ から始まるパス）\n"
+「参照...」で選び直せます。|ui/Messages.cpp|L"「参照...」で選び直せます。"
+… が PATH のフォルダーにありません。|ui/Messages.cpp|L"%s が PATH のフォルダーにありません。\n
+「参照...」で SQL*Plus を選んでください。|ui/Messages.cpp|\n「参照...」で SQL*Plus を選んでください。"
+ユーザＩＤに使えない文字があります。|ui/Messages.cpp|label + L"に使えない文字があります。"
+ユーザＩＤに使えない文字があります。|ui/Unit1Layout.cpp|L"STATIC", L"ユーザＩＤ",
+パスワードに使えない文字があります。|ui/Unit1Layout.cpp|L"STATIC", L"パスワード",
+ホスト文字列に使えない文字があります。|ui/Unit1Layout.cpp|L"STATIC", L"ホスト文字列",
+このパスは現在のコード ページで表せません: …|ui/Messages.cpp|L"このパスは現在のコード ページで表せません: %s"
+ファイルを選ぶダイアログを開けませんでした。(エラー …)|ui/Messages.cpp|L"ファイルを選ぶダイアログを開けませんでした。(エラー " + hex(
+デスクトップに作成しました。|ui/Messages.cpp|L"デスクトップに作成しました。"
+ショートカット作成に失敗しました。|ui/Messages.cpp|L"ショートカット作成に失敗しました。\n"
+予期しないエラーが発生しました。|ui/Messages.cpp|L"予期しないエラーが発生しました。\n"
+Oracle SQL*Plus|ui/Unit1Layout.cpp|L" Oracle SQL*Plus "
+ユーザＩＤ|ui/Unit1Layout.cpp|L"STATIC", L"ユーザＩＤ",
+MESSAGES
+check "the error box ends a message with a period where it has none" \
+  grep -qF "message += L'.';" "$VOSTRELK_ROOT/ui/Application.cpp"
 check "the readme names the save's working, whole and backup copies" \
-  bash -c "grep -q 'Vostrelk.ini.番号-番号.tmp' '$readme' && grep -q 'Vostrelk.ini.番号-番号.new' '$readme' &&
-    grep -q 'Vostrelk.ini.番号-番号.bak' '$readme'"
+  bash -c "grep -q 'Vostrelk.ini.vksave-番号.tmp' '$readme' && grep -q 'Vostrelk.ini.vksave-番号.new' '$readme' &&
+    grep -q 'Vostrelk.ini.vksave-番号.bak' '$readme'"
 check "the licence is the MIT License of the project" bash -c "head -n1 '$work/LICENSE.txt' | grep -q '^MIT License' &&
   grep -q 'Copyright (c) 2026 Vostrelk developers' '$work/LICENSE.txt' &&
   grep -q 'Permission is hereby granted, free of charge' '$work/LICENSE.txt'"
