@@ -137,8 +137,8 @@ check "a logon deleted is gone after a kill, its password too" file_lacks "Pass=
 # program's own form, so that the replace is much of each save), killed at
 # random moments. Every logon of the file must be there at the next start,
 # and after two more closes.
-recovered=0
-for kill in $(seq 40); do
+recovered=0 kills=${VK_KILLS:-40}  # more by hand: VK_KILLS=200
+for kill in $(seq "$kills"); do
   cp "$work/new.ini" "$work/Vostrelk.ini"
   rm -f "$work"/Vostrelk.ini.*
   ( cd "$work" && exec "$WINE_LOADER" two_copies.exe --save-loop "$ini" ) >/dev/null 2>&1 </dev/null &
@@ -154,7 +154,7 @@ for kill in $(seq 40); do
     tell_start
   fi
 done
-echo "kill: 40 kills of a saving copy, $recovered of them cut a save that the next start put back"
+echo "kill: $kills kills of a saving copy, $recovered of them cut a save that the next start put back"
 echo "kill: old file $olds times, new file $news times"
 echo "kill: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

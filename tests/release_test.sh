@@ -93,6 +93,15 @@ SQL*Plusのパスを完全なパスにしてください。|ui/Messages.cpp|L"SQ
 デスクトップに作成しました。|ui/Messages.cpp|L"デスクトップに作成しました。"
 ショートカット作成に失敗しました。|ui/Messages.cpp|L"ショートカット作成に失敗しました。\n"
 予期しないエラーが発生しました。|ui/Messages.cpp|L"予期しないエラーが発生しました。\n"
+変更をまだ設定ファイルに保存できていません。|ui/Messages.cpp|L"変更をまだ設定ファイルに保存できていません。\n"
+保存できるまで、自動で試し続けます。|ui/Messages.cpp|L"保存できるまで、自動で試し続けます。\n"
+設定ファイル … は読み取り専用です。|ui/Messages.cpp|L"設定ファイル %s は読み取り専用です。"
+途中で終わった保存のファイル … を元に戻せません。|ui/Messages.cpp|L"途中で終わった保存のファイル %s を元に戻せません。"
+前回の設定の保存が途中で終わっていましたが、|ui/Messages.cpp|L"前回の設定の保存が途中で終わっていましたが、\n"
+別の Vostrelk が保存中のため元に戻せませんでした。|ui/Messages.cpp|L"別の Vostrelk が保存中のため元に戻せませんでした。"
+残っているファイル: …|ui/Messages.cpp|L"\n残っているファイル: "
+この起動では一覧を読み込まず、何も保存しません。|ui/Messages.cpp|L"\nこの起動では一覧を読み込まず、何も保存しません。\n"
+しばらくしてから起動し直してください.|ui/Messages.cpp|L"しばらくしてから起動し直してください";
 Oracle SQL*Plus|ui/Unit1Layout.cpp|L" Oracle SQL*Plus "
 ユーザＩＤ|ui/Unit1Layout.cpp|L"STATIC", L"ユーザＩＤ",
 MESSAGES
