@@ -506,13 +506,14 @@ SaveResult saveLocked(const std::string& file, const Snapshot& base, const std::
   if (!copy->create(edited->bytes, error))
     return failed(SaveResult::Step::Copy, error, copy->working());
   std::string written = edited->bytes;
-  // The engine's own forms in the file before and in the new bytes, and the
-  // engine reads the new bytes as the store: the copy is then read back
-  // byte for byte. One parse of the new bytes tells both their forms and
-  // what the engine reads in them.
+  // The new bytes in the engine's own forms, which it reads as the store:
+  // the system reads them so too, and the copy is read back byte for byte,
+  // also where the file before was hand-edited (its first save then costs
+  // no more than the next). One parse of the new bytes tells both their
+  // forms and what the engine reads in them.
   const FileView made = viewOf(edited->path, edited->slots);
   const std::optional<FileView> madePlain = plainView(written);
-  const bool plain = diskPlain && madePlain == made;
+  const bool plain = madePlain == made;
   const auto readBackStart = std::chrono::steady_clock::now();
   bool readBack = readsBack(copy->working(), edited->path, edited->slots, written, plain);
   SaveStats* stats = settings.observer;

@@ -226,6 +226,23 @@ TEST_F(EngineDiff, FilesTheEngineCallsItsOwnReadAlikeThroughTheSystem) {
       for (unsigned k = rng() % 4; k > 0; --k)
         bytes += names[rng() % names.size()] + "k=" + randomText(rng, 4) + "\r\n";
     }
+    // Now and then a form the engine must not call its own, since a load
+    // takes such a file by the engine alone: the system may read it otherwise.
+    static const std::vector<std::pair<std::string, std::string>> odd = {
+        {"\xEF\xBB\xBF", ""},                  // a byte order mark
+        {"", "[List]\r\nCOUNT=1\r\n"},        // a section twice, in other letter case
+        {"", "[0]\r\nuser=a\r\nUSER=b\r\n"},  // a key twice, in other letter case
+        {"", "[0]\r\nnovalue\r\n"},           // a key without '='
+        {"", "[0]\r\nk=\"q\"\r\n"},           // a value in quotes
+        {"", "[0]\r\nk = v\r\n"},             // blanks around '='
+        {"", "[0]\nk=v\n"},                   // LF line ends
+        {"", "[0]\r\n;k=v\r\n"},              // a comment
+        {"k=v\r\n", ""},                      // a key before the first section
+    };
+    if (rng() % 4 == 0) {
+      const auto& [before, after] = odd[rng() % odd.size()];
+      bytes = before + bytes + after;
+    }
     if (!isPlainFile(bytes)) continue;
     ++plain;
     const std::string f = freshFile(bytes);

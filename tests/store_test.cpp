@@ -649,14 +649,15 @@ TEST_F(StoreTest, ALockFileThatCannotBeOpenedFailsWhateverTheWait) {
 // believes what every later load will read.
 TEST_F(StoreTest, AMergeWithAHandEditedFileTakesTheSystemsReading) {
   ASSERT_TRUE(load("\xEF\xBB\xBF[List]\r\nCOUNT=0\r\n[0]\r\nUser=bom\r\n").ok());
-  ASSERT_TRUE(store.insert({"mine", "p", "h"}));
+  store.setSQLPlusPath("C:\\x.exe");  // their logon keeps its slot: nothing rewrites it
   writeBytes(store.IniFileName(),
              "\xEF\xBB\xBF[List]\r\nCOUNT=1\r\n[0]\r\nUser=bom\r\n"
              "[1]\r\nUser=\x83\x86\x81\x5B\x83\x55\r\nPass=\x95\x5C\r\n");  // ユーザ, 表
   ASSERT_EQ(store.SaveIniFile(), SaveResult::Saved);
   Store fresh(store.IniFileName());
   ASSERT_TRUE(fresh.LoadIniFile().ok());
-  EXPECT_EQ(fresh.count(), 3);
+  EXPECT_EQ(fresh.count(), 2);
+  EXPECT_EQ(fresh.SQLPlusPath(), "C:\\x.exe");
   EXPECT_EQ(store.logons(), fresh.logons());
 }
 
@@ -757,10 +758,10 @@ TEST_F(StoreTest, FileTheSystemReadsOtherwiseIsWrittenKeyByKey) {
 }
 
 // The save trusts the engine's reading of its new bytes (the copy is read
-// back byte for byte) only where the file held nothing but the engine's own
-// forms; a hand-edited file has every value read back, and the file the save
-// leaves in the engine's forms is trusted from then on. None of them reads
-// back otherwise than it was made, so none is written key by key.
+// back byte for byte) only where they hold nothing but the engine's own
+// forms: a hand-edited file whose edits leave it so (line ends, blanks the
+// writes drop) at once, any other one has every value read back. None of
+// them reads back otherwise than it was made, so none is written key by key.
 TEST_F(StoreTest, SaveTrustsTheEngineOnlyOnItsOwnForms) {
   struct Case {
     const char* what;
@@ -773,8 +774,8 @@ TEST_F(StoreTest, SaveTrustsTheEngineOnlyOnItsOwnForms) {
   for (const Case& c : {
            Case{"the program's own file", own, 0},
            Case{"no file yet", "", 0},
-           Case{"LF line ends", "[List]\nCOUNT=0\n[0]\nUser=a\n", 1},
-           Case{"blanks around '='", "[List]\r\nCOUNT = 0\r\n[0]\r\nUser=a\r\n", 1},
+           Case{"LF line ends", "[List]\nCOUNT=0\n[0]\nUser=a\n", 0},
+           Case{"blanks around '='", "[List]\r\nCOUNT = 0\r\n[0]\r\nUser=a\r\n", 0},
            Case{"a key twice", own + "[0]\r\nUser=b\r\n", 2},
            Case{"a section twice", own + "[list]\r\nCOUNT=5\r\n", 2},
            Case{"a line without '='", own + "[Notes]\r\nremember\r\n", 2},

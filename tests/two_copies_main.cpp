@@ -20,7 +20,8 @@
 //   vk_two_copies --cut-save INI-PATH N
 // With --close-save, it saves changes of its own (a logon W-own added and
 // deleted by turns, each save waiting for the lock as a close does) until
-// the file DONE is there, then once more, and prints "saved N".
+// the file DONE is there, then once more, and prints "saved N". It makes
+// DONE.ready once it has loaded the file.
 //   vk_two_copies --close-save INI-PATH DONE
 #ifdef _WIN32
 #include <windows.h>
@@ -103,6 +104,9 @@ int cutSave(const std::string& file, int saves) {
 int closeSaves(const std::string& file, const std::string& done) {
   Store store(file);
   if (!store.LoadIniFile().ok()) return gaveUp("load", 0, 0);
+  // Loaded: the other copy may start its saves now.
+  CloseHandle(CreateFileA((done + ".ready").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0,
+                          nullptr));
   int saved = 0;
   for (bool last = false; !last;) {
     last = GetFileAttributesA(done.c_str()) != INVALID_FILE_ATTRIBUTES;

@@ -45,22 +45,25 @@ check "no copy and no lock file left beside the file" no_leftovers
 # close does, waiting for the lock, until C is gone, then once more. A start
 # then must list every logon C saved and every one of the file's.
 race() {
-  rm -f "$work"/Vostrelk.ini* "$work/done"
+  rm -f "$work"/Vostrelk.ini* "$work"/done*
   settings 150 >"$work/Vostrelk.ini"
   in_prefix "$prefix2" "$WINE_LOADER" two_copies.exe --close-save "$ini" "$(winpath "$work/done")" \
     >"$work/W.txt" 2>&1 </dev/null &
   local w=$!
+  wait_for 60 test -e "$work/done.ready" || { echo "W did not load"; return 1; }
   in_prefix "$prefix1" "$WINE_LOADER" two_copies.exe --cut-save "$ini" 4 >"$work/C.txt" 2>&1 </dev/null
   touch "$work/done"
-  wait "$w" || { echo "W: $(cat "$work/W.txt")"; return 1; }
-  in_prefix "$prefix2" "$WINE_LOADER" two_copies.exe --start "$ini" >"$work/start.txt" 2>&1 </dev/null
+  wait "$w" || { echo "W: $(tr -d '\r' <"$work/W.txt")"; return 1; }
+  saves=$((saves + $(tr -dc '0-9' <"$work/W.txt")))
+  in_prefix "$prefix2" "$WINE_LOADER" two_copies.exe --start "$ini" 2>&1 </dev/null |
+    tr -d '\r' >"$work/start.txt"
   local n
   for n in 1 2 3 4 cut; do grep -qx "C-$n" "$work/start.txt" || { echo "C-$n lost"; return 1; }; done
   [ "$(grep -c '^user' "$work/start.txt")" -eq 150 ] || { echo "the file's logons lost"; return 1; }
 }
-races=${VK_RACE_RUNS:-10} lost=0
+races=${VK_RACE_RUNS:-10} lost=0 saves=0
 for run in $(seq "$races"); do race || { echo "race $run lost logons"; lost=$((lost + 1)); }; done
-echo "cut while the other waits: $lost of $races runs lost logons"
+echo "cut while the other waits: $lost of $races runs lost logons ($saves saves of the waiting copy)"
 check "a save that waited for the lock never writes over the other PC's cut save" [ "$lost" -eq 0 ]
 
 # --- two copies of the program close together ---------------------------------
