@@ -41,7 +41,12 @@ class FormTest : public ::testing::Test {
     form = TForm1::create(GetModuleHandleW(nullptr), shell);
     ASSERT_NE(form, nullptr);
     Application::showMainWindow(form->Handle, show);
-    pump();
+    untilLoaded();
+  }
+  // Pumps until the window has taken the store its load read.
+  void untilLoaded() {
+    do pump(10);
+    while (form->loading());
   }
   void TearDown() override {
     form.reset();

@@ -580,6 +580,38 @@ TEST_F(FormTest, AChangeThatCannotReachTheDiskIsToldOnceAndSavedWhenItCan) {
   EXPECT_FALSE(form->saver.pending());
 }
 
+// A slow load (here a cut save's copy waits for another copy's lock) never
+// holds the window: it shows, says that it is reading, and takes no change
+// until the list is there.
+TEST_F(FormTest, TheWindowShowsWhileTheFileIsRead) {
+  DeleteFileA(iniPath().c_str());
+  const std::string whole = copyPath(iniPath(), 5, CopyKind::Whole);
+  writeBytes(whole, kThreeLogons);
+  std::optional<SaveLock> other;
+  ASSERT_EQ(SaveLock::acquire(iniPath(), kSaveLockTimeout, other), SaveLock::Outcome::Locked);
+  form = TForm1::create(GetModuleHandleW(nullptr));
+  ASSERT_NE(form, nullptr);
+  Application::showMainWindow(form->Handle, SW_SHOWNORMAL);
+  pump(300);
+  EXPECT_TRUE(IsWindowVisible(form->Handle));
+  ASSERT_TRUE(form->loading());
+  EXPECT_EQ(itemCount(form->lstLogin), 1);
+  EXPECT_EQ(item(form->lstLogin, 0), messages::kLoading);
+  EXPECT_FALSE(IsWindowEnabled(form->lstLogin));
+  EXPECT_FALSE(IsWindowEnabled(form->btnFileOpen));
+  typeInto(form->edtUser, L"early");
+  EXPECT_EQ(actionButtons(), "0000");
+  const std::vector<CaughtBox> told = boxesFrom([&] {
+    other.reset();
+    untilLoaded();
+  });
+  ASSERT_EQ(told.size(), 1u);
+  EXPECT_EQ(told[0].text, messages::recoveredNotice(whole));
+  EXPECT_EQ(itemCount(form->lstLogin), 3);
+  EXPECT_TRUE(IsWindowEnabled(form->lstLogin));
+  EXPECT_EQ(actionButtons(), "1101");  // a path and a user, nothing selected
+}
+
 // A save cut off while the window ran (another copy killed between its
 // renames) is put back by the close, which says so.
 TEST_F(FormTest, CloseTellsWhatItPutBack) {
@@ -715,6 +747,7 @@ TEST_F(FormTest, LockedSettingsFileIsReportedAndKeptWhole) {
   EXPECT_EQ(messageFrom([&] {
               form = TForm1::create(GetModuleHandleW(nullptr));
               Application::showMainWindow(form->Handle, SW_SHOWNORMAL);
+              untilLoaded();
             }),
             L"(Vostrelk, icon) 設定ファイル " + fromAnsi(iniPath()) +
                 L" を読み込めませんでした。\n" +

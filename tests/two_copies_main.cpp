@@ -110,7 +110,10 @@ int closeSaves(const std::string& file, const std::string& done) {
   int saved = 0;
   for (bool last = false; !last;) {
     last = GetFileAttributesA(done.c_str()) != INVALID_FILE_ATTRIBUTES;
-    if (!store.insert({"W-own", "p", "h"})) store.remove(store.count() - 1);
+    const Logon own{"W-own", "p", "h"};
+    if (!store.insert(own))  // there already: deleted, wherever a merge put it
+      for (int i = 0; i < store.count(); ++i)
+        if (store.logonAt(i) == own) store.remove(i);
     const SaveResult r = store.SaveIniFile();
     if (r != SaveResult::Saved) return gaveUp("save at step", static_cast<int>(r.step), r.error);
     ++saved;

@@ -47,7 +47,7 @@ check "no copy and no lock file left beside the file" no_leftovers
 race() {
   rm -f "$work"/Vostrelk.ini* "$work"/done*
   settings 150 >"$work/Vostrelk.ini"
-  in_prefix "$prefix2" "$WINE_LOADER" two_copies.exe --close-save "$ini" "$(winpath "$work/done")" \
+  in_prefix "${VK_RACE_PREFIX:-$prefix2}" "$WINE_LOADER" two_copies.exe --close-save "$ini" "$(winpath "$work/done")" \
     >"$work/W.txt" 2>&1 </dev/null &
   local w=$!
   wait_for 60 test -e "$work/done.ready" || { echo "W did not load"; return 1; }
@@ -58,7 +58,12 @@ race() {
   in_prefix "$prefix2" "$WINE_LOADER" two_copies.exe --start "$ini" 2>&1 </dev/null |
     tr -d '\r' >"$work/start.txt"
   local n
-  for n in 1 2 3 4 cut; do grep -qx "C-$n" "$work/start.txt" || { echo "C-$n lost"; return 1; }; done
+  for n in 1 2 3 4 cut; do
+    grep -qx "C-$n" "$work/start.txt" && continue
+    echo "C-$n lost; C: $(tr -d '\r' <"$work/C.txt") W: $(tr -d '\r' <"$work/W.txt")"
+    grep -v '^user' "$work/start.txt" | tr '\n' ' '; echo
+    return 1
+  done
   [ "$(grep -c '^user' "$work/start.txt")" -eq 150 ] || { echo "the file's logons lost"; return 1; }
 }
 races=${VK_RACE_RUNS:-10} lost=0 saves=0

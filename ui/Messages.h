@@ -44,6 +44,8 @@ std::wstring unexpectedError(const char* what);
 std::wstring unexpectedSystemError(unsigned long error);
 
 extern const wchar_t kOutOfMemory[];
+// What the list shows while the settings file is being read.
+extern const wchar_t kLoading[];
 // The file dialog's one filter: its name and its pattern, each ended by a NUL.
 extern const wchar_t kExeFilter[];
 

@@ -113,6 +113,9 @@ LRESULT TForm1::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_SIZE:
       if (wParam == SIZE_MINIMIZED) AppMinimize();
       return 0;
+    case WM_STORELOADED:
+      storeLoaded();
+      return 0;
     case WM_HOSTNAMESREAD:
       hosts.onNamesRead();
       return 0;
@@ -139,7 +142,10 @@ LRESULT TForm1::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_ENDSESSION:
       // The session ends without closing the window: saved, within the time
       // Windows gives. The window may live on (the session did not end).
-      if (wParam) saver.sessionEnd();
+      if (wParam) {
+        storeLoaded();
+        saver.sessionEnd();
+      }
       return 0;
     case WM_DESTROY:
       RemoveTrayIcon();
@@ -200,19 +206,32 @@ bool TForm1::previewKey(MSG& msg) {
 }
 
 void TForm1::FormCreate() {
-  store = Store(GetExeDir() + kAppName + ".ini", store.settings());
-  const LoadResult loaded = store.LoadIniFile();
   SetWindowTextW(Handle, Application::title.c_str());
   SetWindowTextW(edtSQLPlus, L"");  // its colour is the button face (WM_CTLCOLOR*)
   SetWindowTextW(edtUser, L"");
   SetWindowTextW(edtPass, L"");
   SetWindowTextW(edtHost, L"");
   SendMessageW(edtSQLPlus, EM_SETREADONLY, TRUE, 0);
-  setTextA(edtSQLPlus, store.SQLPlusPath());
-  showsStore_ = true;
-  Init_lstLogin();
+  // The window shows at once; the list says that the file is being read.
+  SendMessageW(lstLogin, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(messages::kLoading));
+  EnableWindow(lstLogin, FALSE);
+  EnableWindow(btnFileOpen, FALSE);
   Chage_Btn_Enabled();
   HideToTray();
+  loader_.start(Handle, GetExeDir() + kAppName + ".ini", store.settings());
+}
+
+// WM_STORELOADED, or a close or the session's end that came first.
+void TForm1::storeLoaded() {
+  if (!loading()) return;
+  LoadResult loaded;
+  store = loader_.take(loaded);
+  setTextA(edtSQLPlus, store.SQLPlusPath());
+  showsStore_ = true;
+  EnableWindow(lstLogin, TRUE);
+  EnableWindow(btnFileOpen, TRUE);
+  showStore();
+  FormShow();  // the list can take the focus now
   // Reported once the window is complete: it opens and works, and the file
   // keeps the user's logons untouched for repair.
   if (!loaded.recovered.empty())
@@ -238,6 +257,7 @@ bool TForm1::FormClose() {
   // meanwhile. It comes back if a question follows.
   const bool shown = IsWindowVisible(Handle);
   ShowWindow(Handle, SW_HIDE);
+  storeLoaded();
   const std::wstring question = saver.close();
   if (!question.empty()) {
     if (shown) ShowWindow(Handle, SW_SHOW);
@@ -279,7 +299,7 @@ void TForm1::edtUserChange() {
 void TForm1::Chage_Btn_Enabled() {
   const HWND focus = GetFocus();
   for (HWND b : {btnShortCut, btnInsert, btnShell, btnDelete}) EnableWindow(b, TRUE);
-  if (GetWindowTextLengthW(edtSQLPlus) == 0 || GetWindowTextLengthW(edtUser) == 0)
+  if (loading() || GetWindowTextLengthW(edtSQLPlus) == 0 || GetWindowTextLengthW(edtUser) == 0)
     for (HWND b : {btnShortCut, btnInsert, btnShell, btnDelete}) EnableWindow(b, FALSE);
   if (SendMessageW(lstLogin, LB_GETCURSEL, 0, 0) < 0) EnableWindow(btnDelete, FALSE);
   // A disabled button cannot keep the keyboard: hand it to the list.

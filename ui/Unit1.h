@@ -15,6 +15,7 @@
 #include "Messages.h"
 #include "Raii.h"
 #include "Saver.h"
+#include "StoreLoader.h"
 #include "Store.h"
 #include "TrayIcon.h"
 #include "Unit1Layout.h"
@@ -80,6 +81,9 @@ class TForm1 {
   Store store;
   // When the store goes to disk: a moment after each change, and at the close.
   Saver saver{store, [this] { showStore(); }};
+  // Whether the settings file is still being read: the list says so, and
+  // nothing can be changed that the loaded store would then replace.
+  bool loading() const { return loader_.pending(); }
 
   UINT dpi() const { return dpi_; }
 
@@ -92,6 +96,7 @@ class TForm1 {
   void createControls();
   void applyLayout(UINT dpi);
   void showStore();
+  void storeLoaded();
   std::optional<Logon> readLogon();
   void report(messages::Action action, const Outcome& outcome);
 
@@ -101,6 +106,7 @@ class TForm1 {
   // The texts the enabling rule last saw: setting a box to the text it holds is no change.
   std::wstring lastUser_, lastSQLPlus_;
   std::optional<Application::MainWindow> mainWindow_;  // from WM_CREATE to WM_NCDESTROY
+  StoreLoader loader_;
   // edtSQLPlus shows SQLPlusPath (FormCreate is done): its changes are the store's.
   bool showsStore_ = false;
 };

@@ -19,4 +19,7 @@ enum AppMessage : UINT {
   // Posted when a read has found the host box's names: the suggestions take
   // them (HostSuggestions::onNamesRead).
   WM_HOSTNAMESREAD = WM_APP + 1,
+  // Posted when the settings file is loaded (StoreLoader): the window takes
+  // the store.
+  WM_STORELOADED,
 };
