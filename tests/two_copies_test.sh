@@ -47,7 +47,7 @@ check "no copy and no lock file left beside the file" no_leftovers
 race() {
   rm -f "$work"/Vostrelk.ini* "$work"/done*
   settings 150 >"$work/Vostrelk.ini"
-  in_prefix "${VK_RACE_PREFIX:-$prefix2}" "$WINE_LOADER" two_copies.exe --close-save "$ini" "$(winpath "$work/done")" \
+  in_prefix "$prefix2" "$WINE_LOADER" two_copies.exe --close-save "$ini" "$(winpath "$work/done")" \
     >"$work/W.txt" 2>&1 </dev/null &
   local w=$!
   wait_for 60 test -e "$work/done.ready" || { echo "W did not load"; return 1; }
