@@ -55,7 +55,8 @@ struct Snapshot {
     // holds to the system's reading: saves may trust the engine's reading.
     ByEngine,
   };
-  Confirmed confirmed = Confirmed::BySystem;
+  // A store never loaded holds nothing of the file: it is never written.
+  Confirmed confirmed = Confirmed::NotLoaded;
   std::string path;
   std::vector<Logon> slots;
   FileView view;

@@ -2,6 +2,7 @@
 #include "StoreLoader.h"
 
 #include <system_error>
+#include <utility>
 
 #include "WindowIds.h"
 
@@ -13,7 +14,11 @@ void StoreLoader::start(HWND owner, const std::string& file, const SaveSettings&
   store_ = Store(file, settings);
   pending_ = true;
   const auto load = [this, owner] {
-    result_ = store_.LoadIniFile();
+    try {
+      result_ = store_.LoadIniFile();
+    } catch (...) {
+      failure_ = std::current_exception();  // raised again on the window's thread
+    }
     PostMessageW(owner, WM_STORELOADED, 0, 0);
   };
   try {
@@ -26,6 +31,7 @@ void StoreLoader::start(HWND owner, const std::string& file, const SaveSettings&
 Store StoreLoader::take(LoadResult& result) {
   if (thread_.joinable()) thread_.join();
   pending_ = false;
+  if (failure_) std::rethrow_exception(std::exchange(failure_, nullptr));
   result = std::move(result_);
   return std::move(store_);
 }

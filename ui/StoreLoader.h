@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <exception>
 #include <string>
 #include <thread>
 
@@ -24,12 +25,14 @@ class StoreLoader {
   // Whether a load was started and its store not taken yet.
   bool pending() const { return pending_; }
   // The loaded store and what the load came to, waiting for the load to end
-  // (a close or the session's end cannot wait for the message). Once.
+  // (a close or the session's end cannot wait for the message). Once. An
+  // error the load raised is raised here, where the window shows it.
   Store take(LoadResult& result);
 
  private:
   std::thread thread_;
   Store store_;
   LoadResult result_;
+  std::exception_ptr failure_;
   bool pending_ = false;
 };
