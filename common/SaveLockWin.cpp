@@ -78,8 +78,7 @@ SaveLock::Outcome SaveLock::acquire(const std::string& fileName, std::chrono::mi
     }
     // A lock file that could not be opened is a failure whatever the wait:
     // even a save that never waits must not take it for another copy's save.
-    if (GetTickCount64() >= deadline)
-      return unopenableSince ? Outcome::Failed : Outcome::TimedOut;
+    if (GetTickCount64() >= deadline) return unopenableSince ? Outcome::Failed : Outcome::TimedOut;
     Sleep(20);
   }
 }

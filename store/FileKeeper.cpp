@@ -250,15 +250,14 @@ Read readCarefully(const std::string& file, bool locked) {
       }
     }
     std::string after;
-    const bool still = state != FileState::Unreadable && fileStamp(file) == stamp &&
-                       (readFileBytes(file, after) == FileState::Readable
-                            ? read.bytes == after
-                            : !read.bytes);
+    const bool still =
+        state != FileState::Unreadable && fileStamp(file) == stamp &&
+        (readFileBytes(file, after) == FileState::Readable ? read.bytes == after : !read.bytes);
     // Wine's ReplaceFileW moves the old file aside before the new one takes
     // its place: while another copy saves (its lock file is there), a file
     // that is missing may be one between the two. Looked for again a while.
-    const bool between =
-        !locked && state == FileState::Missing && fileState(saveLockFile(file)) != FileState::Missing;
+    const bool between = !locked && state == FileState::Missing &&
+                         fileState(saveLockFile(file)) != FileState::Missing;
     if ((still || state == FileState::Unreadable) && !between && whole) return read;
     const auto now = std::chrono::steady_clock::now();
     // A file held the whole time is as the system says it is.
@@ -330,8 +329,7 @@ LoadResult FileKeeper::open(Snapshot& snapshot) {
     } else {
       // Without the lock nothing is put back; but a missing file with a
       // whole version beside it is never taken for an empty list.
-      const std::string copy =
-          planRecovery(file_, fileState(file_), filesBeside(file_)).restore;
+      const std::string copy = planRecovery(file_, fileState(file_), filesBeside(file_)).restore;
       if (!copy.empty()) {
         LoadResult result;
         result.status = LoadResult::Unrecovered;
@@ -543,10 +541,10 @@ SaveResult saveLocked(const std::string& file, const Snapshot& base, const std::
   // leaves the store, and the list that shows it, as they were. The next
   // save trusts the engine where the new bytes are in its own forms and it
   // reads them as the store (the system confirmed the copy whole otherwise).
-  Committed saved{Snapshot{madePlain == made ? Snapshot::Confirmed::ByEngine
-                                              : Snapshot::Confirmed::BySystem,
-                           edited->path, edited->slots, made, digestOf(written)},
-                  edited->path, edited->slots};
+  Committed saved{
+      Snapshot{madePlain == made ? Snapshot::Confirmed::ByEngine : Snapshot::Confirmed::BySystem,
+               edited->path, edited->slots, made, digestOf(written)},
+      edited->path, edited->slots};
   SaveResult result;
   const Replaced replaced = copy->commit(settings.replace, error);
   if (replaced != Replaced::New) return failed(SaveResult::Step::Replace, error, file);

@@ -126,8 +126,8 @@ struct SaveSettings {
 enum class CopyKind { None, Working, Whole, Backup, OldCopy };
 struct CopyName {
   CopyKind kind = CopyKind::None;
-  bool legacy = false;               // 1.4.0's or 1.1.0's name
-  unsigned long long generation = 0;  // today's names
+  bool legacy = false;                        // 1.4.0's or 1.1.0's name
+  unsigned long long generation = 0;          // today's names
   unsigned long long process = 0, count = 0;  // 1.4.0's names
 };
 CopyName copyName(const std::string& name, const std::string& baseName);

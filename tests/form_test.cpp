@@ -544,15 +544,13 @@ TEST_F(FormTest, SessionEndNeverWaitsForAnotherCopyPastItsTime) {
 }
 
 // A change that cannot reach the disk (here the lock file cannot be opened:
-// another program holds it without sharing) is told once, kTellAfter after it was made, and tried again all
-// the while, also after the close's question was answered いいえ; once it
-// can, it is saved with what another copy wrote meanwhile, and the list
-// shows both.
+// another program holds it without sharing) is told once, kTellAfter after it was made, and tried
+// again all the while, also after the close's question was answered いいえ; once it can, it is
+// saved with what another copy wrote meanwhile, and the list shows both.
 TEST_F(FormTest, AChangeThatCannotReachTheDiskIsToldOnceAndSavedWhenItCan) {
   start(kThreeLogons);
   const std::string lock = saveLockFile(iniPath());
-  UniqueFile held(
-      CreateFileA(lock.c_str(), GENERIC_READ, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  UniqueFile held(CreateFileA(lock.c_str(), GENERIC_READ, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
   ASSERT_TRUE(held);
   typeInto(form->edtUser, L"later");
   click(form->btnInsert);
@@ -566,9 +564,10 @@ TEST_F(FormTest, AChangeThatCannotReachTheDiskIsToldOnceAndSavedWhenItCan) {
             0u);
   EXPECT_EQ(readBytes(iniPath()), kThreeLogons);
   // Another copy adds a logon of its own meanwhile.
-  writeBytes(iniPath(), std::string(kThreeLogons).replace(std::string(kThreeLogons).find("COUNT=2"),
-                                                          7, "COUNT=3") +
-                            "[3]\r\nUser=theirs\r\nPass=t\r\nHost=h\r\n");
+  writeBytes(
+      iniPath(),
+      std::string(kThreeLogons).replace(std::string(kThreeLogons).find("COUNT=2"), 7, "COUNT=3") +
+          "[3]\r\nUser=theirs\r\nPass=t\r\nHost=h\r\n");
   const auto asked = answeredWith(IDNO, [&] { closeWindow(); });
   ASSERT_EQ(asked.size(), 1u);  // the close's own question, not the notice again
   EXPECT_EQ(asked[0].text.rfind(L"設定の保存に失敗しました。保存せずに終了しますか？", 0), 0u);

@@ -185,7 +185,8 @@ TEST_F(EngineDiff, SavesMadeInMemoryAreWhatTheProfileWritesMake) {
     };
     if (readView(read, readIniSectionNames(f), view, countText) != ViewStatus::Ok) continue;
     std::vector<Logon> slots = listedLogons(view);
-    const Snapshot loaded{Snapshot::Confirmed::BySystem, view.path.value_or(""), slots, view, digestOf(bytes)};
+    const Snapshot loaded{Snapshot::Confirmed::BySystem, view.path.value_or(""), slots, view,
+                          digestOf(bytes)};
     for (unsigned n = rng() % 5; n > 0; --n) {  // adds, deletes and edits
       const size_t at = slots.empty() ? 0 : rng() % slots.size();
       if (rng() % 3 == 0 && !slots.empty())
@@ -229,7 +230,7 @@ TEST_F(EngineDiff, FilesTheEngineCallsItsOwnReadAlikeThroughTheSystem) {
     // Now and then a form the engine must not call its own, since a load
     // takes such a file by the engine alone: the system may read it otherwise.
     static const std::vector<std::pair<std::string, std::string>> odd = {
-        {"\xEF\xBB\xBF", ""},                  // a byte order mark
+        {"\xEF\xBB\xBF", ""},                 // a byte order mark
         {"", "[List]\r\nCOUNT=1\r\n"},        // a section twice, in other letter case
         {"", "[0]\r\nuser=a\r\nUSER=b\r\n"},  // a key twice, in other letter case
         {"", "[0]\r\nnovalue\r\n"},           // a key without '='

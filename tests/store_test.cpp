@@ -154,7 +154,7 @@ TEST_F(StoreTest, TwoCopiesOnOneFileKeepEachOthersChanges) {
   store.remove(1);                             // b: deleted here
   ASSERT_TRUE(store.insert({"d", "p", "h"}));  // d: added here and there
   ASSERT_TRUE(store.insert({"e", "", ""}));    // e: added here
-  testfiles::writeBytes(store.IniFileName(),     // the other copy added c and d
+  testfiles::writeBytes(store.IniFileName(),   // the other copy added c and d
                         "[SQL*Plus]\r\nPath=C:\\theirs.exe\r\n[List]\r\nCOUNT=3\r\n"
                         "[0]\r\nUser=a\r\n[1]\r\nUser=c\r\n[2]\r\nUser=b\r\n"
                         "[3]\r\nUser=d\r\nPass=p\r\nHost=h\r\n");
@@ -297,7 +297,10 @@ TEST(Recovery, PutsBackTheLatestWholeVersionByWhatTheProgramWrote) {
                 {at("vksave-3.bak", 100), at("vksave-3.new", 200)},
                 "vksave-3.new",
                 {"vksave-3.bak", "vksave-3.new"}},
-           Case{"the backup alone", FileState::Missing, {at("vksave-3.bak", 1)}, "vksave-3.bak",
+           Case{"the backup alone",
+                FileState::Missing,
+                {at("vksave-3.bak", 1)},
+                "vksave-3.bak",
                 {"vksave-3.bak"}},
            Case{"two PCs' clocks out of order: the generation decides",
                 FileState::Missing,
@@ -615,8 +618,8 @@ TEST_F(StoreTest, AReadOnlyFileIsNeverReplacedAndNoCopyStaysBesideIt) {
 #ifdef _WIN32
   ASSERT_TRUE(SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL));
 #else
-  std::filesystem::permissions(file, std::filesystem::perms::owner_read |
-                                         std::filesystem::perms::owner_write);
+  std::filesystem::permissions(
+      file, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
 #endif
   EXPECT_EQ(store.SaveIniFile(), SaveResult::Saved);
 }
@@ -688,8 +691,8 @@ TEST_F(StoreTest, TheLockLetsOneSaveInAtATime) {
 // private stays private once a save has put the copy in its place.
 TEST_F(StoreTest, AFileMadePrivateStaysPrivate) {
   ASSERT_TRUE(load("[List]\r\nCOUNT=0\r\n[0]\r\nUser=a\r\n").ok());
-  std::filesystem::permissions(
-      store.IniFileName(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+  std::filesystem::permissions(store.IniFileName(), std::filesystem::perms::owner_read |
+                                                        std::filesystem::perms::owner_write);
   ASSERT_TRUE(store.insert({"b", "p", "h"}));
   ASSERT_EQ(store.SaveIniFile(), SaveResult::Saved);
   EXPECT_EQ(std::filesystem::status(store.IniFileName()).permissions(),
@@ -814,8 +817,8 @@ TEST_F(StoreTest, AFileHeldNowAndThenIsNeverLoadedShort) {
     std::thread holder([&] {
       while (!done) {
         {
-          const UniqueFile held(CreateFileA(store.IniFileName().c_str(), GENERIC_READ, 0,
-                                            nullptr, OPEN_EXISTING, 0, nullptr));
+          const UniqueFile held(CreateFileA(store.IniFileName().c_str(), GENERIC_READ, 0, nullptr,
+                                            OPEN_EXISTING, 0, nullptr));
           Sleep(1);
         }
         Sleep(1);
@@ -840,8 +843,8 @@ TEST_F(StoreTest, AFileHeldNowAndThenIsNeverLoadedShort) {
 
   // Held for a second and a half (a backup tool's read): the start waits
   // for it, and loads the file whole.
-  UniqueFile held(CreateFileA(store.IniFileName().c_str(), GENERIC_READ, 0, nullptr,
-                              OPEN_EXISTING, 0, nullptr));
+  UniqueFile held(CreateFileA(store.IniFileName().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                              0, nullptr));
   ASSERT_TRUE(held);
   // A close with nothing changed has nothing to save, held or not.
   EXPECT_EQ(store.SaveIniFile(), SaveResult::Unchanged);

@@ -105,8 +105,8 @@ int closeSaves(const std::string& file, const std::string& done) {
   Store store(file);
   if (!store.LoadIniFile().ok()) return gaveUp("load", 0, 0);
   // Loaded: the other copy may start its saves now.
-  CloseHandle(CreateFileA((done + ".ready").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0,
-                          nullptr));
+  CloseHandle(
+      CreateFileA((done + ".ready").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
   int saved = 0;
   for (bool last = false; !last;) {
     last = GetFileAttributesA(done.c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -125,7 +125,8 @@ int closeSaves(const std::string& file, const std::string& done) {
 
 int main(int argc, char** argv) {
 #ifdef _WIN32
-  if (argc == 4 && std::string(argv[1]) == "--cut-save") return cutSave(argv[2], std::atoi(argv[3]));
+  if (argc == 4 && std::string(argv[1]) == "--cut-save")
+    return cutSave(argv[2], std::atoi(argv[3]));
   if (argc == 4 && std::string(argv[1]) == "--close-save") return closeSaves(argv[2], argv[3]);
 #endif
   if (argc == 3 && std::string(argv[1]) == "--start") return startAfterAKill(argv[2]);
