@@ -1,16 +1,19 @@
 // bench.cpp: Vostrelk's speed and size against the platform's own floor,
-// measured side by side in one run under the same conditions. Prints a table.
-//   vk_bench VOSTRELK_EXE MINIMAL_EXE RECORDER_EXE WORK_DIR
+// measured side by side in one run under the same conditions. Prints tables.
+//   vk_bench VOSTRELK_EXE MINIMAL_EXE RECORDER_EXE WORK_DIR [VERSION EXE]...
+// Each VERSION EXE (an older build's program) is started beside this one.
 #include <windows.h>
 #include <psapi.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "Application.h"
@@ -25,6 +28,8 @@
 
 namespace {
 
+using ui_test::click;
+using ui_test::clickItem;
 using ui_test::pump;
 using Clock = std::chrono::steady_clock;
 
@@ -128,43 +133,46 @@ bool waitForFile(const std::string& path, double limitMs) {
   return true;
 }
 
-// The start table: the minimal window, then each program at 0, 50 and 1,000
-// logons, the programs' runs taken in turns so that the machine's load falls
-// on each alike (several programs: builds compared side by side).
-void startTable(const std::vector<std::string>& programs, const std::string& minimal,
+struct Program {
+  std::string name, exe;
+};
+
+// The start table: at 10, 1,000 and 5,000 logons, the minimal window and
+// each program started in turns, the order reversed every other run, so that
+// the machine's load falls on each alike.
+void startTable(const std::vector<Program>& programs, const std::string& minimal,
                 const std::string& work, int runs) {
-  std::printf("## Start to window ready (median of %d)\n\n", runs);
+  std::printf("## Start to a visible window (medians of %d, from one run)\n\n", runs);
   std::printf(
-      "| program | logons | ms | ratio to minimal | peak working set |\n|---|---|---|---|---|\n");
-  std::vector<double> floor;
-  size_t floorPeak = 0;
-  for (int i = 0; i < runs; ++i) {
-    const StartFigures f = startToWindow(minimal, work, L"Minimal");
-    floor.push_back(f.ms);
-    floorPeak = std::max(floorPeak, f.peakBytes);
-  }
-  const double minimalMs = median(floor);
-  std::printf("| minimal window | - | %.0f | 1.00 | %.1f MB |\n", minimalMs, floorPeak / 1048576.0);
-  for (int logons : {0, 50, 1000, 5000}) {
-    std::vector<std::vector<double>> t(programs.size());
-    std::vector<size_t> peak(programs.size());
+      "| logons | program | ms | ratio to minimal | peak working set |\n|---|---|---|---|---|\n");
+  const size_t n = programs.size() + 1;  // the minimal window first
+  for (int logons : {10, 1000, 5000}) {
+    std::vector<std::vector<double>> t(n);
+    std::vector<size_t> peak(n);
     for (int i = 0; i < runs; ++i) {
-      for (size_t p = 0; p < programs.size(); ++p) {
-        const std::string dir = work + "\\start" + std::to_string(p) + "-" + std::to_string(logons);
-        CreateDirectoryA(dir.c_str(), nullptr);
-        CopyFileA(programs[p].c_str(), (dir + "\\Vostrelk.exe").c_str(), FALSE);
-        writeFile(dir + "\\Vostrelk.ini", settingsFile(logons));
-        const StartFigures f = startToWindow(dir + "\\Vostrelk.exe", dir, L"Vostrelk");
+      for (size_t q = 0; q < n; ++q) {
+        const size_t p = i % 2 ? n - 1 - q : q;
+        StartFigures f;
+        if (p == 0) {
+          f = startToWindow(minimal, work, L"Minimal");
+        } else {
+          const std::string dir =
+              work + "\\start" + std::to_string(p) + "-" + std::to_string(logons);
+          CreateDirectoryA(dir.c_str(), nullptr);
+          CopyFileA(programs[p - 1].exe.c_str(), (dir + "\\Vostrelk.exe").c_str(), FALSE);
+          writeFile(dir + "\\Vostrelk.ini", settingsFile(logons));
+          f = startToWindow(dir + "\\Vostrelk.exe", dir, L"Vostrelk");
+        }
         t[p].push_back(f.ms);
         peak[p] = std::max(peak[p], f.peakBytes);
       }
     }
-    for (size_t p = 0; p < programs.size(); ++p)
-      std::printf("| %s | %d | %.0f | %.2f | %.1f MB |\n",
-                  programs.size() == 1 ? "Vostrelk.exe" : programs[p].c_str(), logons, median(t[p]),
-                  median(t[p]) / minimalMs, peak[p] / 1048576.0);
+    for (size_t p = 0; p < n; ++p)
+      std::printf("| %d | %s | %.0f | %.2f | %.1f MB |\n", logons,
+                  p == 0 ? "minimal window" : programs[p - 1].name.c_str(), median(t[p]),
+                  median(t[p]) / median(t[0]), peak[p] / 1048576.0);
+    std::fflush(stdout);
   }
-  std::fflush(stdout);
 }
 
 // The other copy of the wait measurement: loads the file, deletes its first
@@ -188,26 +196,107 @@ double ticksToMs(LONGLONG ticks) {
   return 1000.0 * static_cast<double>(ticks) / static_cast<double>(f.QuadPart);
 }
 
+// The window's longest wait to answer over the next 1.5 s, this thread
+// running the loop as the program's does: a thread of its own sends the
+// window WM_NULL every few ms and times each reply, so that a save half a
+// second after a change shows as the wait it causes.
+double longestStall(HWND wnd) {
+  std::atomic<bool> done{false};
+  double longest = 0;
+  std::thread watcher([&] {
+    for (const auto t0 = Clock::now(); msSince(t0) < 1500; Sleep(3)) {
+      const auto sent = Clock::now();
+      DWORD_PTR reply = 0;
+      SendMessageTimeoutW(wnd, WM_NULL, 0, 0, SMTO_NORMAL, 120000, &reply);
+      longest = std::max(longest, msSince(sent));
+    }
+    done = true;
+  });
+  while (!done) {
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    pump();
+  }
+  watcher.join();
+  return longest;
+}
+
+// One row of the list's table: in a window on Bytes (beside this program,
+// loaded afresh each run) the user selects the second logon, registers a new
+// one and deletes the first, each sent as the messages Windows sends for the
+// clicks and typing; each action timed, then the window's longest stall.
+void listRow(const std::string& name, int logons, const std::string& bytes, int runs) {
+  std::vector<std::vector<double>> t(6);
+  for (int i = 0; i < runs; ++i) {
+    writeFile(GetExeDir() + "Vostrelk.ini", bytes);
+    const std::unique_ptr<TForm1> form = TForm1::create(GetModuleHandleW(nullptr));
+    Application::showMainWindow(form->Handle, SW_SHOWNORMAL);
+    pump();
+    const HWND list = form->lstLogin;
+    t[0].push_back(timeIt([&] { clickItem(list, 1); }, 1));
+    t[1].push_back(longestStall(form->Handle));
+    ui_test::typeInto(form->edtUser, L"added" + std::to_wstring(i));
+    t[2].push_back(timeIt([&] { click(form->btnInsert); }, 1));
+    t[3].push_back(longestStall(form->Handle));
+    SendMessageW(list, LB_SETTOPINDEX, 0, 0);  // scrolled back to the first
+    clickItem(list, 0);
+    t[4].push_back(timeIt([&] { click(form->btnDelete); }, 1));
+    t[5].push_back(longestStall(form->Handle));
+  }
+  std::printf("| %d | %s |", logons, name.c_str());
+  for (const auto& v : t) std::printf(" %.0f |", median(v));
+  std::printf("\n");
+  std::fflush(stdout);
+}
+
+void listTable(int runs) {
+  std::printf(
+      "\n## The list in the window: each action, then the window's longest stall over the next "
+      "1.5 s, which holds the save half a second after a change (medians of %d, from one "
+      "run)\n\n",
+      runs);
+  std::printf(
+      "| logons | file | select ms | stall ms | register ms | stall ms | delete the first ms | "
+      "stall ms |\n|---|---|---|---|---|---|---|---|\n");
+  for (int logons : {10, 1000, 5000}) listRow("the program's", logons, settingsFile(logons), runs);
+  // An editor's file, LF line ends: not the program's forms, so the first
+  // save (the register's) reads it back through the system and leaves it in
+  // the program's forms for the delete's.
+  std::string edited = settingsFile(5000);
+  edited.erase(std::remove(edited.begin(), edited.end(), '\r'), edited.end());
+  listRow("hand-edited (LF)", 5000, edited, runs);
+  DeleteFileA((GetExeDir() + "Vostrelk.ini").c_str());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc == 4 && std::string(argv[1]) == "--rewrite") return rewriteEverySlot(argv[2], argv[3]);
   if (argc >= 5 && std::string(argv[1]) == "--start") {  // --start MINIMAL WORK EXE...
     CreateDirectoryA(argv[3], nullptr);
-    startTable(std::vector<std::string>(argv + 4, argv + argc), argv[2], argv[3], 9);
+    std::vector<Program> programs;
+    for (int i = 4; i < argc; ++i) programs.push_back({argv[i], argv[i]});
+    startTable(programs, argv[2], argv[3], 9);
     return 0;
   }
-  if (argc != 5) {
-    std::printf("usage: vk_bench VOSTRELK_EXE MINIMAL_EXE RECORDER_EXE WORK_DIR\n");
+  if (argc < 5 || argc % 2 == 0) {
+    std::printf(
+        "usage: vk_bench VOSTRELK_EXE MINIMAL_EXE RECORDER_EXE WORK_DIR [VERSION EXE]...\n");
     return 2;
   }
   const std::string vostrelk = argv[1], minimal = argv[2], recorder = argv[3], work = argv[4];
   CreateDirectoryA(work.c_str(), nullptr);
   const int runs = 5;
 
-  startTable({vostrelk}, minimal, work, runs);
+  std::vector<Program> programs;
+  for (int i = 5; i + 1 < argc; i += 2)
+    programs.push_back({"Vostrelk.exe " + std::string(argv[i]), argv[i + 1]});
+  programs.push_back({"this build", vostrelk});
+  startTable(programs, minimal, work, 7);
 
-  std::printf("\n## Settings file: the store against the bare profile calls it needs\n\n");
+  std::printf(
+      "\n## Settings file: the store against the bare profile calls it needs (loads: medians "
+      "of %d; saves: medians of 3, one run at 1,000 and 5,000; from one run)\n\n",
+      runs);
   std::printf(
       "| logons | LoadIniFile ms | bare reads ms | ratio | SaveIniFile ms | bare writes ms | ratio "
       "|\n");
@@ -231,8 +320,8 @@ int main(int argc, char** argv) {
           store = Store(file, observed);
           (void)store.LoadIniFile();
         },
-        r);
-    row.bareLoad = timeIt([&] { bareLoad(file, logons); }, r);
+        runs);
+    row.bareLoad = timeIt([&] { bareLoad(file, logons); }, runs);
     const std::string saved = work + "\\saved" + std::to_string(logons) + ".ini";
     row.save = timeIt(
         [&] {
@@ -293,7 +382,9 @@ int main(int argc, char** argv) {
                 k(rows[i - 1].save, rows[i].save), k(rows[i - 1].bareSave, rows[i].bareSave));
   }
 
-  std::printf("\n## Close after one change\n\n");
+  std::printf(
+      "\n## Close after one change (one added, last deleted: medians of 5; first deleted: one "
+      "run; from one run)\n\n");
   std::printf(
       "| logons | full save ms | one added ms | last deleted ms | first deleted (every slot "
       "rewritten) ms | its read-back ms |\n|---|---|---|---|---|---|\n");
@@ -332,7 +423,9 @@ int main(int argc, char** argv) {
         ticksToMs(otherEnd - start.QuadPart), ticksToMs(end.QuadPart - otherEnd));
   }
 
-  std::printf("\n## Enter pressed to the client started (median of %d)\n\n", runs);
+  listTable(runs);
+
+  std::printf("\n## Enter pressed to the client started (medians of %d, from one run)\n\n", runs);
   const std::string record = work + "\\record.txt";
   SetEnvironmentVariableA("VOSTRELK_RECORD", record.c_str());
   std::vector<double> bare, viaEnter;
