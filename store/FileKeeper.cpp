@@ -97,22 +97,48 @@ CopyName copyName(const std::string& name, const std::string& baseName) {
     return copy;
   }
   // 1.4.0's <process>-<n>: Windows numbers processes in fours, and a save
-  // found a free n within a few tries. Dates (2024-05, 20240501-1) and
-  // numbers with leading zeros are a user's.
+  // found a free n within its 1,000 tries. Numbers with leading zeros
+  // (2024-05, 0001-0002) are a user's.
   const size_t dash = stem.find('-');
   if (dash == std::string::npos) return copy;
   const auto process = plainNumber(stem.substr(0, dash));
   const auto count = plainNumber(stem.substr(dash + 1));
-  if (!process || !count || *process == 0 || *process % 4 != 0 || *count == 0 || *count > 9)
+  if (!process || !count || *process == 0 || *process % 4 != 0 || *count == 0 || *count > 1000)
     return copy;
   return {kind, true, 0, *process, *count};
 }
 
-bool hasCopies(const std::string& fileName, const std::vector<FileBeside>& files) {
+namespace {
+
+// The program's copies among files. A name in 1.4.0's form ending .bak is
+// a user's own backup as often as not (Vostrelk.ini.12-5.bak, made on the
+// fifth of December): it counts only beside the working or whole copy of
+// the same save, which a replace cut off leaves with it.
+std::vector<std::pair<const FileBeside*, CopyName>> programCopies(
+    const std::string& fileName, const std::vector<FileBeside>& files) {
   const std::string base = fileNameOf(fileName);
-  return std::any_of(files.begin(), files.end(), [&](const FileBeside& f) {
-    return copyName(fileNameOf(f.path), base).kind != CopyKind::None;
-  });
+  std::vector<std::pair<const FileBeside*, CopyName>> copies;
+  for (const FileBeside& f : files)
+    if (const CopyName c = copyName(fileNameOf(f.path), base); c.kind != CopyKind::None)
+      copies.emplace_back(&f, c);
+  const auto paired = [&](const CopyName& bak) {
+    return std::any_of(copies.begin(), copies.end(), [&](const auto& other) {
+      const CopyName& c = other.second;
+      return c.legacy && c.kind != CopyKind::Backup && c.kind != CopyKind::OldCopy &&
+             c.process == bak.process && c.count == bak.count;
+    });
+  };
+  std::vector<std::pair<const FileBeside*, CopyName>> kept;
+  for (const auto& copy : copies)
+    if (!copy.second.legacy || copy.second.kind != CopyKind::Backup || paired(copy.second))
+      kept.push_back(copy);
+  return kept;
+}
+
+}  // namespace
+
+bool hasCopies(const std::string& fileName, const std::vector<FileBeside>& files) {
+  return !programCopies(fileName, files).empty();
 }
 
 std::string copyPath(const std::string& fileName, unsigned long long generation, CopyKind kind) {
@@ -123,7 +149,6 @@ Recovery planRecovery(const std::string& fileName, FileState state,
                       const std::vector<FileBeside>& files) {
   Recovery plan;
   if (state == FileState::Unreadable) return plan;
-  const std::string base = fileNameOf(fileName);
   // Later first: today's copies by generation, a whole copy before the
   // backup of the same save (the backup is the file it replaced); then
   // 1.4.0's, which only their times can order.
@@ -131,9 +156,8 @@ Recovery planRecovery(const std::string& fileName, FileState state,
   std::tuple<bool, unsigned long long, bool, unsigned long long, unsigned long long,
              unsigned long long>
       bestRank{};
-  for (const FileBeside& f : files) {
-    const CopyName c = copyName(fileNameOf(f.path), base);
-    if (c.kind == CopyKind::None) continue;
+  for (const auto& [file, c] : programCopies(fileName, files)) {
+    const FileBeside& f = *file;
     plan.discard.push_back(f.path);
     if (state != FileState::Missing || (c.kind != CopyKind::Whole && c.kind != CopyKind::Backup))
       continue;
@@ -313,8 +337,10 @@ LoadResult FileKeeper::open(Snapshot& snapshot) {
     // waiting for then as a save would.
     const bool copies = hasCopies(file_, filesBeside(file_));
     std::optional<SaveLock> lock;
-    const bool locked = SaveLock::acquire(file_, copies ? settings_.lockTimeout : kOpenLockWait,
-                                          lock) == SaveLock::Outcome::Locked;
+    unsigned long lockError = 0;
+    const SaveLock::Outcome outcome =
+        SaveLock::acquire(file_, copies ? settings_.lockTimeout : kOpenLockWait, lock, &lockError);
+    const bool locked = outcome == SaveLock::Outcome::Locked;
     std::string restored;
     if (locked) {
       const Recovered recovered = recover();
@@ -334,6 +360,9 @@ LoadResult FileKeeper::open(Snapshot& snapshot) {
         LoadResult result;
         result.status = LoadResult::Unrecovered;
         result.detail = copy;
+        // Not another copy's save, but a lock file that cannot be made (a
+        // read-only folder): the system's words say why.
+        if (outcome == SaveLock::Outcome::Failed) result.error = lockError;
         return notLoaded(result);
       }
     }
@@ -467,15 +496,6 @@ SaveResult failed(SaveResult::Step step, unsigned long error = 0, std::string de
   return result;
 }
 
-// The file as the system reads it, for a merge with a file in forms that
-// the engine may read otherwise; nothing when "COUNT" cannot be read.
-std::optional<FileView> systemView(const std::string& file) {
-  FileView view;
-  size_t sections = 0;
-  if (!readBySystem(file, view, sections).ok()) return std::nullopt;
-  return view;
-}
-
 // The save of a changed store, under the lock. The copy starts from exactly
 // the bytes the comparison (and a merge) read, not from a second read.
 SaveResult saveLocked(const std::string& file, const Snapshot& base, const std::string& path,
@@ -485,18 +505,25 @@ SaveResult saveLocked(const std::string& file, const Snapshot& base, const std::
   const FileState state = readFileBytes(file, bytes);
   if (state == FileState::Unreadable)
     return failed(SaveResult::Step::Read, lastSystemError(), file);
-  const std::optional<std::string> disk =
+  std::optional<std::string> disk =
       state == FileState::Readable ? std::optional<std::string>(bytes) : std::nullopt;
-  // What the file holds now, and whether the engine's reading of it can be
-  // trusted: the snapshot's where it is the file the snapshot was taken of.
+  // The file the snapshot was taken of: its view is the snapshot's.
   const bool same = disk && digestOf(*disk) == base.digest;
-  const bool diskPlain =
-      !disk || (same ? base.confirmed == Snapshot::Confirmed::ByEngine : isPlainFile(*disk));
-  // Another copy rewrote a file the engine may read otherwise: its values
-  // as the system reads them.
+  // Another copy rewrote the file: read as carefully as a load reads it
+  // (held, still, confirmed), for a merge on a view the file was caught
+  // half way through (another program holding it, an editor writing it)
+  // would take every logon it lacks for one the other copy deleted.
   std::optional<FileView> theirs;
-  if (disk && !same && !diskPlain && !(theirs = systemView(file)))
-    return failed(SaveResult::Step::Count, 0, file);
+  if (disk && !same) {
+    Read now = readCarefully(file, true);
+    if (now.result.status == LoadResult::Unreadable)
+      return failed(SaveResult::Step::Read, now.result.error, file);
+    if (!now.result.ok()) return failed(SaveResult::Step::Count, 0, file);
+    if (!now.bytes) return failed(SaveResult::Step::Read, 0, file);
+    bytes = *now.bytes;
+    disk = std::move(now.bytes);
+    theirs = std::move(now.view);
+  }
   const std::optional<Edited> edited = editSettings(disk, base, path, slots, theirs);
   if (!edited) return failed(SaveResult::Step::Count, 0, file);
   auto copy = std::make_optional<TempCopy>(file, nextGeneration(file));

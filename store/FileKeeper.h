@@ -118,11 +118,12 @@ struct SaveSettings {
 //   vksave-<generation>.bak  Backup: the old file, renamed whole by the replace
 // <generation> is one more than any copy beside the file had when the save
 // began (under the lock): the higher, the later the save. 1.4.0 named them
-// <process>-<n>.<kind>, a process number (a multiple of four) and a small
-// count, both without leading zeros; those are still known, as older than
-// any of today's, and so is 1.1.0's "new" (OldCopy, of unknown state, never
-// put back). Anything else (a user's own Vostrelk.ini.2024-05.bak) is not
-// the program's.
+// <process>-<n>.<kind>, a process number (a multiple of four) and a count,
+// both without leading zeros; those are still known, as older than any of
+// today's (a .bak of that form only beside its save's .tmp or .new), and so
+// is 1.1.0's "new" (OldCopy, of unknown state, never put back). Anything
+// else (a user's own Vostrelk.ini.2024-05.bak or .12-5.bak) is not the
+// program's.
 enum class CopyKind { None, Working, Whole, Backup, OldCopy };
 struct CopyName {
   CopyKind kind = CopyKind::None;

@@ -27,6 +27,13 @@ void Saver::save() {
   // The window never waits for the lock: another copy's save is retried a
   // little later, and the close waits.
   const SaveResult result = store_.SaveIniFile(std::chrono::milliseconds(0));
+  if (result != SaveResult::Failed) {
+    since_.reset();
+    told_ = false;
+    // Another copy's changes merged in: the list shows the file, before any
+    // box (the window may be brought back while one is up).
+    if (store_.logons() != shown) shown_();
+  }
   if (!result.recovered.empty())
     Application::showMessage(messages::recoveredNotice(result.recovered));
   if (result == SaveResult::Failed) {
@@ -37,19 +44,20 @@ void Saver::save() {
       told_ = true;  // before the box: its loop runs this timer meanwhile
       Application::showMessage(messages::notSavedYet(result));
     }
-    return;
   }
-  since_.reset();
-  told_ = false;
-  // Another copy's changes merged in: the list shows the file.
-  if (store_.logons() != shown) shown_();
 }
 
 std::wstring Saver::close() {
   stop();
-  const SaveResult result = store_.SaveIniFile();
-  if (!result.recovered.empty())
+  SaveResult result = store_.SaveIniFile();
+  if (!result.recovered.empty()) {
+    shown_();  // the list as the file now is, before the box
     Application::showMessage(messages::recoveredNotice(result.recovered));
+    // The window can be brought back from the tray while the box is up: a
+    // change made then goes to disk too, or the close asks.
+    stop();
+    if (store_.changed()) result = store_.SaveIniFile();
+  }
   if (result == SaveResult::Saved || result == SaveResult::Unchanged) {
     since_.reset();
     told_ = false;

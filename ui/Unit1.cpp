@@ -142,10 +142,7 @@ LRESULT TForm1::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_ENDSESSION:
       // The session ends without closing the window: saved, within the time
       // Windows gives. The window may live on (the session did not end).
-      if (wParam) {
-        storeLoaded();
-        saver.sessionEnd();
-      }
+      if (wParam && !loading()) saver.sessionEnd();  // a store still loading holds no change
       return 0;
     case WM_DESTROY:
       RemoveTrayIcon();
