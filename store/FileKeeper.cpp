@@ -502,9 +502,17 @@ SaveResult saveLocked(const std::string& file, const Snapshot& base, const std::
                       const std::vector<Logon>& slots, const SaveSettings& settings,
                       Committed& next) {
   std::string bytes;
-  const FileState state = readFileBytes(file, bytes);
-  if (state == FileState::Unreadable)
-    return failed(SaveResult::Step::Read, lastSystemError(), file);
+  FileState state = readFileBytes(file, bytes);
+  unsigned long error = state == FileState::Unreadable ? lastSystemError() : 0;
+  // Another program holding the file for a moment (a scanner) is waited for.
+  for (const auto start = std::chrono::steady_clock::now();
+       state == FileState::Unreadable && isHeldByAnother(error) &&
+       std::chrono::steady_clock::now() - start < kHeldWait;) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    state = readFileBytes(file, bytes);
+    error = state == FileState::Unreadable ? lastSystemError() : 0;
+  }
+  if (state == FileState::Unreadable) return failed(SaveResult::Step::Read, error, file);
   std::optional<std::string> disk =
       state == FileState::Readable ? std::optional<std::string>(bytes) : std::nullopt;
   // The file the snapshot was taken of: its view is the snapshot's.
@@ -527,7 +535,7 @@ SaveResult saveLocked(const std::string& file, const Snapshot& base, const std::
   const std::optional<Edited> edited = editSettings(disk, base, path, slots, theirs);
   if (!edited) return failed(SaveResult::Step::Count, 0, file);
   auto copy = std::make_optional<TempCopy>(file, nextGeneration(file));
-  unsigned long error = 0;
+  error = 0;
   if (!copy->create(edited->bytes, error))
     return failed(SaveResult::Step::Copy, error, copy->working());
   std::string written = edited->bytes;

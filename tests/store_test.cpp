@@ -858,14 +858,14 @@ TEST_F(StoreTest, AFileHeldNowAndThenIsNeverLoadedShort) {
     ASSERT_EQ(other.SaveIniFile(), SaveResult::Saved);
     ASSERT_TRUE(store.insert({"mine", "p", "h"}));
     std::atomic<bool> done{false};
-    std::thread holder([&] {
+    std::thread holder([&] {  // a fifth of the time: a replace gets through now and then
       while (!done) {
         {
           const UniqueFile h(CreateFileA(store.IniFileName().c_str(), GENERIC_READ, 0, nullptr,
                                          OPEN_EXISTING, 0, nullptr));
           Sleep(1);
         }
-        Sleep(1);
+        Sleep(4);
       }
     });
     const SaveResult saved = store.SaveIniFile();
@@ -878,6 +878,7 @@ TEST_F(StoreTest, AFileHeldNowAndThenIsNeverLoadedShort) {
     EXPECT_EQ(after.Users(), (Slots{"a", "b", "c", "mine", "theirs"}));
   }
   std::printf("merged under holds: %d of 10 saved\n", merged);
+  EXPECT_GT(merged, 0);  // the merge was tried, not only refused
 
   // Held for a second and a half (a backup tool's read): the start waits
   // for it, and loads the file whole.
