@@ -102,7 +102,7 @@ SQL*Plusのパスを完全なパスにしてください。|ui/Messages.cpp|L"SQ
 残っているファイル: …|ui/Messages.cpp|L"\n残っているファイル: "
 この起動では一覧を読み込まず、何も保存しません。|ui/Messages.cpp|L"\nこの起動では一覧を読み込まず、何も保存しません。\n"
 しばらくしてから起動し直してください.|ui/Messages.cpp|L"しばらくしてから起動し直してください";
-設定ファイルを読み込んでいます...|ui/Messages.cpp|L"設定ファイルを読み込んでいます...";
+読み込んでいます...|ui/Messages.cpp|L"読み込んでいます...";
 Oracle SQL*Plus|ui/Unit1Layout.cpp|L" Oracle SQL*Plus "
 ユーザＩＤ|ui/Unit1Layout.cpp|L"STATIC", L"ユーザＩＤ",
 MESSAGES

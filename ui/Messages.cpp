@@ -11,7 +11,7 @@
 namespace messages {
 
 const wchar_t kOutOfMemory[] = L"メモリが足りません";
-const wchar_t kLoading[] = L"設定ファイルを読み込んでいます...";
+const wchar_t kLoading[] = L"読み込んでいます...";  // short: the list is narrow
 const wchar_t kExeFilter[] = L"実行ファイル (*.exe)\0*.exe\0";
 
 namespace {
