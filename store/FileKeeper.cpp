@@ -9,11 +9,10 @@
 #include <algorithm>
 #include <new>
 #include <thread>
-#include <tuple>
 
 #include "Common.h"
 #include "IniEngine.h"
-#include "Paths.h"
+#include "CarefulRead.h"
 #include "SaveLock.h"
 
 bool FileTarget::write(const std::string& section, const std::string& key,
@@ -39,265 +38,6 @@ Value readIniValue(const std::string& file, const std::string& section, const st
   ReadIniString(file, section, key, value);
   return valueRead(std::move(value));
 }
-
-// ---- The copies' names, and what a cut save left -------------------------
-
-namespace {
-
-constexpr char kMarker[] = "vksave-";
-constexpr char kWorking[] = "tmp", kWhole[] = "new", kBackup[] = "bak";
-
-// Decimal digits without a leading zero, as the program writes numbers.
-std::optional<unsigned long long> plainNumber(const std::string& s) {
-  if (s.empty() || s.size() > 18 || (s.size() > 1 && s[0] == '0') ||
-      !std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; }))
-    return std::nullopt;
-  return std::stoull(s);
-}
-
-CopyKind kindOf(const std::string& suffix) {
-  if (suffix == kWorking) return CopyKind::Working;
-  if (suffix == kWhole) return CopyKind::Whole;
-  if (suffix == kBackup) return CopyKind::Backup;
-  return CopyKind::None;
-}
-
-const char* suffixOf(CopyKind kind) {
-  switch (kind) {
-    case CopyKind::Working:
-      return kWorking;
-    case CopyKind::Whole:
-      return kWhole;
-    case CopyKind::Backup:
-      return kBackup;
-    case CopyKind::None:
-    case CopyKind::OldCopy:
-      break;
-  }
-  return "";
-}
-
-}  // namespace
-
-CopyName copyName(const std::string& name, const std::string& baseName) {
-  CopyName copy;
-  if (name.size() <= baseName.size() + 1 || name.compare(0, baseName.size(), baseName) != 0 ||
-      name[baseName.size()] != '.')
-    return copy;
-  const std::string rest = name.substr(baseName.size() + 1);
-  if (rest == kWhole) return {CopyKind::OldCopy, true, 0, 0, 0};
-  const size_t dot = rest.rfind('.');
-  if (dot == std::string::npos) return copy;
-  const CopyKind kind = kindOf(rest.substr(dot + 1));
-  const std::string stem = rest.substr(0, dot);
-  if (kind == CopyKind::None) return copy;
-  if (stem.compare(0, sizeof kMarker - 1, kMarker) == 0) {
-    if (const auto generation = plainNumber(stem.substr(sizeof kMarker - 1)))
-      return {kind, false, *generation, 0, 0};
-    return copy;
-  }
-  // 1.4.0's <process>-<n>: Windows numbers processes in fours, and a save
-  // found a free n within its 1,000 tries. Numbers with leading zeros
-  // (2024-05, 0001-0002) are a user's.
-  const size_t dash = stem.find('-');
-  if (dash == std::string::npos) return copy;
-  const auto process = plainNumber(stem.substr(0, dash));
-  const auto count = plainNumber(stem.substr(dash + 1));
-  if (!process || !count || *process == 0 || *process % 4 != 0 || *count == 0 || *count > 1000)
-    return copy;
-  return {kind, true, 0, *process, *count};
-}
-
-namespace {
-
-// The program's copies among files. A name in 1.4.0's form ending .bak is
-// a user's own backup as often as not (Vostrelk.ini.12-5.bak, made on the
-// fifth of December): it counts only beside the working or whole copy of
-// the same save, which a replace cut off leaves with it.
-std::vector<std::pair<const FileBeside*, CopyName>> programCopies(
-    const std::string& fileName, const std::vector<FileBeside>& files) {
-  const std::string base = fileNameOf(fileName);
-  std::vector<std::pair<const FileBeside*, CopyName>> copies;
-  for (const FileBeside& f : files)
-    if (const CopyName c = copyName(fileNameOf(f.path), base); c.kind != CopyKind::None)
-      copies.emplace_back(&f, c);
-  const auto paired = [&](const CopyName& bak) {
-    return std::any_of(copies.begin(), copies.end(), [&](const auto& other) {
-      const CopyName& c = other.second;
-      return c.legacy && c.kind != CopyKind::Backup && c.kind != CopyKind::OldCopy &&
-             c.process == bak.process && c.count == bak.count;
-    });
-  };
-  std::vector<std::pair<const FileBeside*, CopyName>> kept;
-  for (const auto& copy : copies)
-    if (!copy.second.legacy || copy.second.kind != CopyKind::Backup || paired(copy.second))
-      kept.push_back(copy);
-  return kept;
-}
-
-}  // namespace
-
-bool hasCopies(const std::string& fileName, const std::vector<FileBeside>& files) {
-  return !programCopies(fileName, files).empty();
-}
-
-std::string copyPath(const std::string& fileName, unsigned long long generation, CopyKind kind) {
-  return fileName + "." + kMarker + std::to_string(generation) + "." + suffixOf(kind);
-}
-
-Recovery planRecovery(const std::string& fileName, FileState state,
-                      const std::vector<FileBeside>& files) {
-  Recovery plan;
-  if (state == FileState::Unreadable) return plan;
-  // Later first: today's copies by generation, a whole copy before the
-  // backup of the same save (the backup is the file it replaced); then
-  // 1.4.0's, which only their times can order.
-  const FileBeside* best = nullptr;
-  std::tuple<bool, unsigned long long, bool, unsigned long long, unsigned long long,
-             unsigned long long>
-      bestRank{};
-  for (const auto& [file, c] : programCopies(fileName, files)) {
-    const FileBeside& f = *file;
-    plan.discard.push_back(f.path);
-    if (state != FileState::Missing || (c.kind != CopyKind::Whole && c.kind != CopyKind::Backup))
-      continue;
-    const auto rank = std::make_tuple(!c.legacy, c.generation, c.kind == CopyKind::Whole,
-                                      c.legacy ? f.written : 0ULL, c.process, c.count);
-    if (!best || rank > bestRank) {
-      best = &f;
-      bestRank = rank;
-    }
-  }
-  if (best) plan.restore = best->path;
-  return plan;
-}
-
-// ---- The careful read -----------------------------------------------------
-
-namespace {
-
-LoadResult unreadable(const std::string& file, unsigned long error) {
-  LoadResult result;
-  result.status = LoadResult::Unreadable;
-  result.detail = file;
-  result.error = error;
-  return result;
-}
-
-// The file through the profile functions. sections: how many sections the
-// system found.
-LoadResult readBySystem(const std::string& file, FileView& view, size_t& sections) {
-  view = FileView{};
-  sections = 0;
-  refreshIniFile(file);
-  // The profile functions read a locked file as an empty one; the store would
-  // then overwrite the user's logons with nothing at exit.
-  if (fileState(file) == FileState::Unreadable) return unreadable(file, lastSystemError());
-  std::string countText;
-  const std::vector<std::string> names = readIniSectionNames(file);
-  sections = names.size();
-  const ViewStatus status =
-      readView([&](const std::string& section,
-                   const std::string& key) { return readIniValue(file, section, key); },
-               names, view, countText);
-  LoadResult result;
-  if (status == ViewStatus::Ok) return result;
-  result.status =
-      status == ViewStatus::NotAnInteger ? LoadResult::NotAnInteger : LoadResult::RangeError;
-  result.detail = countText;
-  return result;
-}
-
-// What a careful read found: the view, the bytes it came from, and how far
-// it was confirmed.
-struct Read {
-  LoadResult result;
-  FileView view;
-  std::optional<std::string> bytes;
-  Snapshot::Confirmed confirmed = Snapshot::Confirmed::BySystem;
-};
-
-// The values and the digest must come from the same bytes: a file rewritten
-// between the two would pair one logon's password with another's user. Read
-// again until the file held still, within kLoadTimeLimit.
-//
-// A file in the engine's own forms is read by the engine alone, from the
-// bytes read once: the differential test holds the system's reading of
-// those forms to the engine's, and the profile functions cost a file scan
-// for every value. Any other file is read through the system, which also
-// reads a file it could not open (another program held it without sharing)
-// as one without the keys it looked for, and says nothing: the file is held
-// open for reading meanwhile, and what the system read must be the engine's
-// reading, or else the same view twice running (where the two read a form
-// otherwise). A file another program holds for a moment is tried again.
-// locked: this process holds the lock, so no copy of the program is half
-// way through a replace.
-Read readCarefully(const std::string& file, bool locked) {
-  const auto start = std::chrono::steady_clock::now();
-  const auto deadline = start + kLoadTimeLimit;
-  Read read;
-  std::optional<FileView> before;  // the last try's view, when it held still
-  for (;;) {
-    const ReadHold hold(file);
-    // The stamp too: a file rewritten and then written back with its old
-    // bytes during the reads has the old digest again, but not the old stamp.
-    const std::string stamp = fileStamp(file);
-    std::string bytes;
-    const FileState state = readFileBytes(file, bytes);
-    const unsigned long error = state == FileState::Unreadable ? lastSystemError() : 0;
-    read.bytes = state == FileState::Readable ? std::optional<std::string>(bytes) : std::nullopt;
-    read.view = FileView{};
-    read.result = LoadResult{};
-    read.confirmed = Snapshot::Confirmed::BySystem;
-    bool whole = true;
-    if (state == FileState::Unreadable) {
-      read.result = unreadable(file, error);
-      whole = !isHeldByAnother(error);
-    } else if (read.bytes) {
-      const ini::Profile profile = ini::Profile::parse(*read.bytes);
-      if (std::optional<FileView> plain = plainView(*read.bytes, profile)) {
-        read.view = std::move(*plain);
-        read.confirmed = Snapshot::Confirmed::ByEngine;
-      } else {
-        size_t sections = 0;
-        read.result = readBySystem(file, read.view, sections);
-        // Not held, the file may have been taken for a moment during the reads.
-        whole = !read.result.ok() || hold.held();
-        if (read.result.ok()) {
-          // A file the system saw no section of, while its bytes hold some,
-          // was not read at all, however often.
-          const bool seen = sections > 0 || profile.sectionNames().empty();
-          whole = whole && (engineView(profile) == read.view || (seen && before == read.view));
-        } else if (read.result.status == LoadResult::Unreadable) {
-          whole = !isHeldByAnother(read.result.error);
-        }
-      }
-    }
-    std::string after;
-    const bool still =
-        state != FileState::Unreadable && fileStamp(file) == stamp &&
-        (readFileBytes(file, after) == FileState::Readable ? read.bytes == after : !read.bytes);
-    // Wine's ReplaceFileW moves the old file aside before the new one takes
-    // its place: while another copy saves (its lock file is there), a file
-    // that is missing may be one between the two. Looked for again a while.
-    const bool between = !locked && state == FileState::Missing &&
-                         fileState(saveLockFile(file)) != FileState::Missing;
-    if ((still || state == FileState::Unreadable) && !between && whole) return read;
-    const auto now = std::chrono::steady_clock::now();
-    // A file held the whole time is as the system says it is.
-    if (state == FileState::Unreadable && now >= start + kHeldWait) return read;
-    if (now >= deadline) {
-      if (state == FileState::Missing && still) return read;  // no file yet
-      Read none;
-      none.result = unreadable(file, 0);
-      return none;
-    }
-    before = still && read.result.ok() ? std::optional<FileView>(read.view) : std::nullopt;
-    if (between || !whole || !still) std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-}
-
-}  // namespace
 
 // ---- The keeper -----------------------------------------------------------
 
@@ -366,7 +106,7 @@ LoadResult FileKeeper::open(Snapshot& snapshot) {
         return notLoaded(result);
       }
     }
-    Read read = readCarefully(file_, locked);
+    CarefulRead read = readCarefully(file_, locked);
     read.result.recovered = restored;
     snapshot = Snapshot{};
     snapshot.confirmed = read.result.ok() ? read.confirmed : Snapshot::Confirmed::NotLoaded;
@@ -450,15 +190,6 @@ class TempCopy {
   bool kept_ = false;
 };
 
-// One more than any copy beside the file: this save is later than each.
-unsigned long long nextGeneration(const std::string& file) {
-  unsigned long long generation = 0;
-  const std::string base = fileNameOf(file);
-  for (const FileBeside& f : filesBeside(file))
-    generation = std::max(generation, copyName(fileNameOf(f.path), base).generation);
-  return generation + 1;
-}
-
 // Whether the copy holds what the save made. Where the new bytes are in the
 // engine's own forms and the engine reads them as the store, the copy is
 // read back byte for byte: the differential test holds the system's
@@ -523,7 +254,7 @@ SaveResult saveLocked(const std::string& file, const Snapshot& base, const std::
   // would take every logon it lacks for one the other copy deleted.
   std::optional<FileView> theirs;
   if (disk && !same) {
-    Read now = readCarefully(file, true);
+    CarefulRead now = readCarefully(file, true);
     if (now.result.status == LoadResult::Unreadable)
       return failed(SaveResult::Step::Read, now.result.error, file);
     if (!now.result.ok()) return failed(SaveResult::Step::Count, 0, file);
