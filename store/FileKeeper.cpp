@@ -8,8 +8,10 @@
 
 #include <algorithm>
 #include <new>
+#include <set>
 #include <thread>
 
+#include "CodePage.h"
 #include "Common.h"
 #include "IniEngine.h"
 #include "CarefulRead.h"
@@ -190,32 +192,45 @@ class TempCopy {
   bool kept_ = false;
 };
 
-// Whether the copy holds what the save made. Where the new bytes are in the
-// engine's own forms and the engine reads them as the store, the copy is
-// read back byte for byte: the differential test holds the system's
-// reading of those forms to the engine's, and what a write cut short or
-// altered would change, the bytes show. Any other copy has the system read
-// every value, as the load does.
+// Whether the copy holds what the save made. Where the engine reads the new
+// bytes as the store, the copy is read back byte for byte: what a write cut
+// short or altered would change, the bytes show, and the differential test
+// holds the system's reading of the engine's own forms to the engine's. The
+// store's sections in other forms (odd: a comment, a value in quotes...)
+// have the system read their values as well, so that a hand-edited file's
+// saves cost the sections it edited, not the file. Without odd (the engine
+// reads the bytes otherwise, or the whole file is in another form) the
+// system reads every value, as the load does.
 bool readsBack(const std::string& copy, const std::string& path, const std::vector<Logon>& slots,
-               const std::string& bytes, bool plain) {
-  if (plain) {
+               const std::string& bytes, const std::optional<std::set<std::string>>& odd,
+               SaveStats* stats) {
+  if (odd) {
     std::string onDisk;
-    return readFileBytes(copy, onDisk) == FileState::Readable && onDisk == bytes;
+    if (readFileBytes(copy, onDisk) != FileState::Readable || onDisk != bytes) return false;
   }
+  struct Expected {
+    std::string section;
+    const char* key;
+    std::string value;
+  };
+  std::vector<Expected> reads;
+  const auto expect = [&](std::string section, const char* key, std::string value) {
+    if (!odd || odd->count(codepage::lowerCase(section)))
+      reads.push_back({std::move(section), key, std::move(value)});
+  };
+  expect(kPathSection, "Path", path);
+  expect(kListSection, "COUNT", countText(slots.size()));
+  for (size_t i = 0; i < slots.size(); ++i)
+    for (const Logon::Field f : Logon::kFields) expect(std::to_string(i), slotKey(f), slots[i][f]);
+  if (reads.empty()) return true;
+  if (stats) stats->valuesReadBack += static_cast<unsigned>(reads.size());
   // Wine's profile functions read a file written in the last two seconds
   // again at every call: thousands of reads of a large file.
   dateBack(copy);
   refreshIniFile(copy);
-  const auto is = [&](const std::string& section, const std::string& key,
-                      const std::string& expected) {
-    return readIniValue(copy, section, key) == expected;
-  };
-  if (!is(kPathSection, "Path", path) || !is(kListSection, "COUNT", countText(slots.size())))
-    return false;
-  for (size_t i = 0; i < slots.size(); ++i)
-    for (const Logon::Field f : Logon::kFields)
-      if (!is(std::to_string(i), slotKey(f), slots[i][f])) return false;
-  return true;
+  return std::all_of(reads.begin(), reads.end(), [&](const Expected& e) {
+    return readIniValue(copy, e.section, e.key) == e.value;
+  });
 }
 
 SaveResult failed(SaveResult::Step step, unsigned long error = 0, std::string detail = "") {
@@ -270,18 +285,19 @@ SaveResult saveLocked(const std::string& file, const Snapshot& base, const std::
   if (!copy->create(edited->bytes, error))
     return failed(SaveResult::Step::Copy, error, copy->working());
   std::string written = edited->bytes;
-  // The new bytes in the engine's own forms, which it reads as the store:
-  // the system reads them so too, and the copy is read back byte for byte,
-  // also where the file before was hand-edited (its first save then costs
-  // no more than the next). One parse of the new bytes tells both their
-  // forms and what the engine reads in them.
+  // Where the engine reads the new bytes as the store, the copy is read back
+  // byte for byte, also where the file before was hand-edited, and the
+  // system reads only the values of the store's sections in other forms.
+  // One parse of the new bytes tells both their forms and what the engine
+  // reads in them.
   const FileView made = viewOf(edited->path, edited->slots);
-  const std::optional<FileView> madePlain = plainView(written);
-  const bool plain = madePlain == made;
-  const auto readBackStart = std::chrono::steady_clock::now();
-  bool readBack = readsBack(copy->working(), edited->path, edited->slots, written, plain);
+  const ini::Profile parsed = ini::Profile::parse(written);
+  const std::optional<std::set<std::string>> odd =
+      engineView(parsed) == made ? oddSections(written, parsed) : std::nullopt;
+  const bool plain = odd && odd->empty();
   SaveStats* stats = settings.observer;
-  if (stats && !plain) ++stats->readBackWhole;
+  const auto readBackStart = std::chrono::steady_clock::now();
+  bool readBack = readsBack(copy->working(), edited->path, edited->slots, written, odd, stats);
   if (!readBack) {
     // A file the engine reads otherwise than the system: the edits go
     // through the system's own writes, on a copy of the file as it was,
@@ -297,7 +313,8 @@ SaveResult saveLocked(const std::string& file, const Snapshot& base, const std::
     refreshIniFile(copy->working());
     if (readFileBytes(copy->working(), written) != FileState::Readable)
       return failed(SaveResult::Step::Write, lastSystemError(), copy->working());
-    readBack = readsBack(copy->working(), edited->path, edited->slots, written, false);
+    readBack =
+        readsBack(copy->working(), edited->path, edited->slots, written, std::nullopt, stats);
     if (!readBack) return failed(SaveResult::Step::Write, 0, copy->working());
   }
   if (stats) stats->readBack += std::chrono::steady_clock::now() - readBackStart;
@@ -307,10 +324,9 @@ SaveResult saveLocked(const std::string& file, const Snapshot& base, const std::
   // leaves the store, and the list that shows it, as they were. The next
   // save trusts the engine where the new bytes are in its own forms and it
   // reads them as the store (the system confirmed the copy whole otherwise).
-  Committed saved{
-      Snapshot{madePlain == made ? Snapshot::Confirmed::ByEngine : Snapshot::Confirmed::BySystem,
-               edited->path, edited->slots, made, digestOf(written)},
-      edited->path, edited->slots};
+  Committed saved{Snapshot{plain ? Snapshot::Confirmed::ByEngine : Snapshot::Confirmed::BySystem,
+                           edited->path, edited->slots, made, digestOf(written)},
+                  edited->path, edited->slots};
   SaveResult result;
   const Replaced replaced = copy->commit(settings.replace, error);
   if (replaced != Replaced::New) return failed(SaveResult::Step::Replace, error, file);

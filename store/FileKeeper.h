@@ -99,8 +99,9 @@ struct SaveStats {
   // Saves the system read back otherwise than the bytes made in memory,
   // which then went through its own writes key by key.
   unsigned writtenKeyByKey = 0;
-  // Saves whose copy the system read back value by value.
-  unsigned readBackWhole = 0;
+  // The values the system read back from the saves' copies: those of the
+  // store's sections in forms the engine does not write itself.
+  unsigned valuesReadBack = 0;
   // The time the read-backs took, through the system or byte for byte.
   std::chrono::nanoseconds readBack{0};
 };

@@ -92,28 +92,36 @@ ViewStatus readView(const ReadValue& read, const std::vector<std::string>& secti
   return ViewStatus::Ok;
 }
 
+std::optional<std::set<std::string>> oddSections(const std::string& bytes,
+                                                 const ini::Profile& profile) {
+  if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 || !codepage::isText(bytes)) return std::nullopt;
+  for (const char c : bytes)
+    if (static_cast<unsigned char>(c) < 0x20 && c != '\r' && c != '\n') return std::nullopt;
+  if (profile.serialize() != bytes) return std::nullopt;
+  std::set<std::string> odd, seen;
+  for (const ini::Section& section : profile.sections()) {
+    const std::string name = codepage::lowerCase(section.name);
+    // Lines before the first header are a section of their own, never read.
+    if (&section == &profile.sections().front() && !section.keys.empty()) odd.insert(name);
+    if (!seen.insert(name).second) odd.insert(name);
+    std::set<std::string> keys;
+    for (const ini::Key& key : section.keys) {
+      const std::string& v = key.value.value_or("");
+      if (!key.value || key.name.empty() || key.name[0] == ';' ||
+          !keys.insert(codepage::lowerCase(key.name)).second ||
+          (!v.empty() &&
+           (v.front() == '"' || v.front() == '\'' || v.back() == '"' || v.back() == '\'')))
+        odd.insert(name);
+    }
+  }
+  return odd;
+}
+
 namespace {
 
 bool isPlain(const std::string& bytes, const ini::Profile& profile) {
-  if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 || !codepage::isText(bytes)) return false;
-  for (const char c : bytes)
-    if (static_cast<unsigned char>(c) < 0x20 && c != '\r' && c != '\n') return false;
-  if (profile.serialize() != bytes || !profile.sections().front().keys.empty()) return false;
-  std::set<std::string> sections;
-  for (const ini::Section& section : profile.sections()) {
-    if (!sections.insert(codepage::lowerCase(section.name)).second) return false;
-    std::set<std::string> keys;
-    for (const ini::Key& key : section.keys) {
-      if (!key.value || key.name.empty() || key.name[0] == ';' ||
-          !keys.insert(codepage::lowerCase(key.name)).second)
-        return false;
-      const std::string& v = *key.value;
-      if (!v.empty() &&
-          (v.front() == '"' || v.front() == '\'' || v.back() == '"' || v.back() == '\''))
-        return false;
-    }
-  }
-  return true;
+  const std::optional<std::set<std::string>> odd = oddSections(bytes, profile);
+  return odd && odd->empty();
 }
 
 std::optional<FileView> viewIn(const ini::Profile& profile) {

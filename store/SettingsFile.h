@@ -9,6 +9,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -90,10 +91,19 @@ size_t digestOf(const std::string& bytes);
 // differential test holds against the system's reading on random files: the
 // engine's own layout (CR LF, no blanks around '=' or at the ends of a line,
 // no blank line), no byte order mark, text of the code page without control
-// characters, nothing before the first section, no section and no key of a
-// section twice (letter case ignored), every line a named key with '=', no
-// name starting with ';' and no value in quotes.
+// characters, and no section in another form (oddSections).
 bool isPlainFile(const std::string& bytes);
+
+// The sections of bytes that hold a form the engine does not write itself,
+// by name in lower case: a line without '=' or with no name, a comment, a
+// key twice, a value in quotes, a name that stands twice, and any line
+// before the first section (under the name ""). The differential test holds
+// every other section's keys, as the system reads them, to the engine's
+// reading. Nothing where a form of the whole file (a byte order mark, bytes
+// not text of the code page, control characters, another layout than the
+// engine's) may change the system's reading of every section.
+std::optional<std::set<std::string>> oddSections(const std::string& bytes,
+                                                 const ini::Profile& profile);
 
 enum class ViewStatus { Ok, NotAnInteger, RangeError };
 // Reads the view through read (a key's value or nothing) and the file's

@@ -764,13 +764,14 @@ TEST_F(StoreTest, FileTheSystemReadsOtherwiseIsWrittenKeyByKey) {
 // The save trusts the engine's reading of its new bytes (the copy is read
 // back byte for byte) only where they hold nothing but the engine's own
 // forms: a hand-edited file whose edits leave it so (line ends, blanks the
-// writes drop) at once, any other one has every value read back. None of
-// them reads back otherwise than it was made, so none is written key by key.
+// writes drop) at once; in any other file the system reads back the values
+// of the store's sections in other forms, and those alone. None of them
+// reads back otherwise than it was made, so none is written key by key.
 TEST_F(StoreTest, SaveTrustsTheEngineOnlyOnItsOwnForms) {
   struct Case {
     const char* what;
     std::string file;
-    unsigned wholeReadBacks;  // of two saves, each after one added logon
+    unsigned valuesReadBack;  // over two saves, each after one added logon
   };
   const std::string own =
       "[SQL*Plus]\r\nPath=C:\\x.exe\r\n[List]\r\nCOUNT=0\r\n"
@@ -780,11 +781,16 @@ TEST_F(StoreTest, SaveTrustsTheEngineOnlyOnItsOwnForms) {
            Case{"no file yet", "", 0},
            Case{"LF line ends", "[List]\nCOUNT=0\n[0]\nUser=a\n", 0},
            Case{"blanks around '='", "[List]\r\nCOUNT = 0\r\n[0]\r\nUser=a\r\n", 0},
-           Case{"a key twice", own + "[0]\r\nUser=b\r\n", 2},
-           Case{"a section twice", own + "[list]\r\nCOUNT=5\r\n", 2},
-           Case{"a line without '='", own + "[Notes]\r\nremember\r\n", 2},
-           Case{"a value in quotes", own + "[Notes]\r\nk=\"q\"\r\n", 2},
-           Case{"a comment", own + "[Notes]\r\n;k=v\r\n", 2},
+           Case{"a slot's section twice", own + "[0]\r\nUser=b\r\n", 2 * 3},
+           Case{"the list's section twice", own + "[list]\r\nCOUNT=5\r\n", 2 * 1},
+           Case{"a line without '=' elsewhere", own + "[Notes]\r\nremember\r\n", 0},
+           Case{"a value in quotes elsewhere", own + "[Notes]\r\nk=\"q\"\r\n", 0},
+           Case{"a comment elsewhere", own + "[Notes]\r\n;k=v\r\n", 0},
+           Case{"a comment before the first section", ";logons\r\n" + own, 0},
+           Case{"a comment in a slot's section", "[List]\r\nCOUNT=0\r\n[0]\r\n;mine\r\nUser=a\r\n",
+                2 * 3},
+           Case{"a value in quotes in a slot's section",
+                "[List]\r\nCOUNT=0\r\n[0]\r\nUser=a\r\nPass=\"p\"\r\n", 2 * 3},
        }) {
     reset();
     std::filesystem::remove(store.IniFileName());
@@ -796,7 +802,7 @@ TEST_F(StoreTest, SaveTrustsTheEngineOnlyOnItsOwnForms) {
       ASSERT_TRUE(store.insert({user, "p", "h"}));
       ASSERT_EQ(store.SaveIniFile(), SaveResult::Saved) << c.what;
     }
-    EXPECT_EQ(stats.readBackWhole, c.wholeReadBacks) << c.what;
+    EXPECT_EQ(stats.valuesReadBack, c.valuesReadBack) << c.what;
     EXPECT_EQ(stats.writtenKeyByKey, 0u) << c.what;
     const Slots users = store.Users();
     EXPECT_EQ(saveAndReload(), users) << c.what;

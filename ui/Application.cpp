@@ -123,7 +123,9 @@ void showMainWindow(HWND mainWnd, int showCommand) {
       ShowWindow(mainWnd, SW_SHOWNORMAL);
       break;
   }
-  UpdateWindow(mainWnd);
+  // No UpdateWindow: the first paint waits for an empty queue, so a load
+  // already done (its message is posted) fills the list before it and the
+  // window is painted once, whole.
 }
 
 int run(HWND mainWnd, int showCommand) {

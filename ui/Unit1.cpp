@@ -295,10 +295,12 @@ void TForm1::edtUserChange() {
 
 void TForm1::Chage_Btn_Enabled() {
   const HWND focus = GetFocus();
-  for (HWND b : {btnShortCut, btnInsert, btnShell, btnDelete}) EnableWindow(b, TRUE);
-  if (loading() || GetWindowTextLengthW(edtSQLPlus) == 0 || GetWindowTextLengthW(edtUser) == 0)
-    for (HWND b : {btnShortCut, btnInsert, btnShell, btnDelete}) EnableWindow(b, FALSE);
-  if (SendMessageW(lstLogin, LB_GETCURSEL, 0, 0) < 0) EnableWindow(btnDelete, FALSE);
+  // Each button set once, to its state: a shown button repaints at every
+  // change, and enabling all to disable some again painted them twice.
+  const bool usable =
+      !loading() && GetWindowTextLengthW(edtSQLPlus) != 0 && GetWindowTextLengthW(edtUser) != 0;
+  for (HWND b : {btnShortCut, btnInsert, btnShell}) EnableWindow(b, usable);
+  EnableWindow(btnDelete, usable && SendMessageW(lstLogin, LB_GETCURSEL, 0, 0) >= 0);
   // A disabled button cannot keep the keyboard: hand it to the list.
   if (focus && !IsWindowEnabled(focus) && IsChild(Handle, focus)) SetFocus(lstLogin);
 }

@@ -270,6 +270,15 @@ void listTable(int runs) {
   std::string edited = settingsFile(5000);
   edited.erase(std::remove(edited.begin(), edited.end(), '\r'), edited.end());
   listRow("hand-edited (LF)", 5000, edited, runs);
+  // A comment the saves keep: the system reads back only the sections in
+  // other forms than the program's, none here, and every logon's below.
+  listRow("a comment at the top", 5000, ";logons\r\n" + settingsFile(5000), runs);
+  std::string commented = settingsFile(1000);
+  const std::string note = ";note\r\n";
+  for (size_t at = 0; (at = commented.find("\r\nUser=", at)) != std::string::npos;
+       at += 2 + note.size() + 1)
+    commented.insert(at + 2, note);
+  listRow("a comment in every logon", 1000, commented, runs);
   DeleteFileA((GetExeDir() + "Vostrelk.ini").c_str());
 }
 
