@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "Common.h"
+#include "Files.h"
 #include "IniEngine.h"
 #include "SaveLock.h"
 
@@ -106,4 +107,10 @@ CarefulRead readCarefully(const std::string& file, bool locked) {
     before = still && read.result.ok() ? std::optional<FileView>(read.view) : std::nullopt;
     if (between || !whole || !still) std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
+}
+
+Value readIniValue(const std::string& file, const std::string& section, const std::string& key) {
+  std::string value = kAbsentKey;
+  ReadIniString(file, section, key, value);
+  return valueRead(std::move(value));
 }

@@ -35,12 +35,6 @@ bool FileTarget::removeSection(const std::string& section) {
   return removeIniSection(file_, section);
 }
 
-Value readIniValue(const std::string& file, const std::string& section, const std::string& key) {
-  std::string value = kAbsentKey;
-  ReadIniString(file, section, key, value);
-  return valueRead(std::move(value));
-}
-
 // ---- The keeper -----------------------------------------------------------
 
 FileKeeper::FileKeeper(std::string file, SaveSettings settings)
@@ -323,7 +317,7 @@ SaveResult saveLocked(const std::string& file, const Snapshot& base, const std::
   // after the replace may fail: all of it is made before. A failed save
   // leaves the store, and the list that shows it, as they were. The next
   // save trusts the engine where the new bytes are in its own forms and it
-  // reads them as the store (the system confirmed the copy whole otherwise).
+  // reads them as the store (the system confirmed the rest otherwise).
   Committed saved{Snapshot{plain ? Snapshot::Confirmed::ByEngine : Snapshot::Confirmed::BySystem,
                            edited->path, edited->slots, made, digestOf(written)},
                   edited->path, edited->slots};

@@ -14,33 +14,9 @@
 
 #include "Files.h"
 #include "Logon.h"
+#include "CarefulRead.h"
 #include "SaveCopies.h"
 #include "SettingsFile.h"
-
-struct LoadResult {
-  enum Status {
-    Ok,
-    NotAnInteger,
-    RangeError,
-    OutOfMemory,
-    Unreadable,  // the file is there but cannot be read (locked, a folder)
-    // The file is missing, a cut save's copy lies beside it, and another
-    // copy of the program holds the lock: it could not be put back.
-    Unrecovered,
-  };
-  Status status = Ok;
-  // The "COUNT" text that could not be loaded, the file, or the copy that
-  // could not be put back.
-  std::string detail;
-  // The system's error of an Unreadable file; 0 when it has none: the file
-  // did not hold still, or the system could not read it whole.
-  unsigned long error = 0;
-  // The copy a save cut off had left, put back under the file's name
-  // before the load; empty when there was nothing to put back.
-  std::string recovered;
-
-  bool ok() const { return status == Ok; }
-};
 
 struct SaveResult {
   enum Status {
@@ -85,13 +61,6 @@ constexpr std::chrono::milliseconds kSaveLockTimeout{30'000};
 // reads a file that holds still when it has it, but can read without it.
 // Two saves of 5,000 logons fit in it.
 constexpr std::chrono::milliseconds kOpenLockWait{2'000};
-// How long a load goes on trying a file that does not hold still (another
-// copy rewrites it, a scanner holds it for a moment) before it calls it
-// unreadable: a start must end, with the window or a reason.
-constexpr std::chrono::milliseconds kLoadTimeLimit{15'000};
-// How long a load waits for a file another program holds without sharing
-// (a backup tool, a virus scanner hold it for a second or two).
-constexpr std::chrono::milliseconds kHeldWait{5'000};
 
 // What the saves measured, for the tests and the benchmark: given in the
 // settings by whoever watches.
@@ -172,6 +141,3 @@ class FileTarget : public SettingsTarget {
  private:
   std::string file_;
 };
-
-// A value of file through ReadIniString, or nothing when the key is absent.
-Value readIniValue(const std::string& file, const std::string& section, const std::string& key);

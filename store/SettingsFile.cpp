@@ -94,7 +94,10 @@ ViewStatus readView(const ReadValue& read, const std::vector<std::string>& secti
 
 std::optional<std::set<std::string>> oddSections(const std::string& bytes,
                                                  const ini::Profile& profile) {
-  if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 || !codepage::isText(bytes)) return std::nullopt;
+  // Byte order marks: the system reads such a file as UTF-8 or UTF-16.
+  for (const char* mark : {"\xEF\xBB\xBF", "\xFF\xFE", "\xFE\xFF"})
+    if (bytes.rfind(mark, 0) == 0) return std::nullopt;
+  if (!codepage::isText(bytes)) return std::nullopt;
   for (const char c : bytes)
     if (static_cast<unsigned char>(c) < 0x20 && c != '\r' && c != '\n') return std::nullopt;
   if (profile.serialize() != bytes) return std::nullopt;

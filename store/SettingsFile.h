@@ -51,7 +51,9 @@ struct FileView {
 struct Snapshot {
   enum class Confirmed {
     NotLoaded,  // the file could not be loaded: it is never written
-    BySystem,   // what the system's profile functions read
+    // What the system's profile functions read: every value, or (after a
+    // save) those of the sections in forms not the engine's own.
+    BySystem,
     // Only the engine's own forms (isPlainFile), which the differential test
     // holds to the system's reading: saves may trust the engine's reading.
     ByEngine,
@@ -98,10 +100,12 @@ bool isPlainFile(const std::string& bytes);
 // by name in lower case: a line without '=' or with no name, a comment, a
 // key twice, a value in quotes, a name that stands twice, and any line
 // before the first section (under the name ""). The differential test holds
-// every other section's keys, as the system reads them, to the engine's
-// reading. Nothing where a form of the whole file (a byte order mark, bytes
-// not text of the code page, control characters, another layout than the
-// engine's) may change the system's reading of every section.
+// the keys of every other section, as the system reads them, to the
+// engine's reading (for the store's own names: the engine folds the letter
+// case of ASCII letters alone, the system also that of full-width ones).
+// Nothing where a form of the whole file (a byte order mark of UTF-8 or
+// UTF-16, bytes not text of the code page, control characters, another
+// layout than the engine's) may change the system's reading of every section.
 std::optional<std::set<std::string>> oddSections(const std::string& bytes,
                                                  const ini::Profile& profile);
 

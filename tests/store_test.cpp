@@ -745,9 +745,10 @@ TEST_F(StoreTest, ReplaceThatFailsHalfWayKeepsAWholeFile) {
   }
 }
 
-// A UTF-8 byte-order mark: Windows' profile functions read and write such a
-// file as UTF-8, the INI engine keeps its bytes. The read-back sees the
-// difference, and the save goes through the system's own writes.
+// A byte-order mark: Windows' profile functions read and write a file with
+// a UTF-8 one as UTF-8 (a UTF-16 one as UTF-16), the INI engine keeps its
+// bytes. The read-back sees the difference, and the save goes through the
+// system's own writes.
 TEST_F(StoreTest, FileTheSystemReadsOtherwiseIsWrittenKeyByKey) {
   ASSERT_TRUE(load("\xEF\xBB\xBF[List]\r\nCOUNT=0\r\n[0]\r\nUser=bom\r\n").ok());
   ASSERT_TRUE(store.insert({"\x83\x86\x81\x5B\x83\x55", "\x95\x5C", "h"}));  // ユーザ, 表
@@ -759,6 +760,14 @@ TEST_F(StoreTest, FileTheSystemReadsOtherwiseIsWrittenKeyByKey) {
 #endif
   EXPECT_EQ(saveAndReload(), (Slots{"bom", "\x83\x86\x81\x5B\x83\x55"}));
   EXPECT_EQ(store.Passes().at(1), "\x95\x5C");
+  // A UTF-16 mark: Notepad's empty "Unicode" file.
+  ASSERT_TRUE(load("\xFF\xFE").ok());
+  ASSERT_TRUE(store.insert({"utf16", "p", "h"}));
+  EXPECT_EQ(store.SaveIniFile(), SaveResult::Saved);
+#ifdef _WIN32
+  EXPECT_EQ(stats.writtenKeyByKey, 1u);
+#endif
+  EXPECT_EQ(saveAndReload(), Slots{"utf16"});
 }
 
 // The save trusts the engine's reading of its new bytes (the copy is read
