@@ -60,7 +60,6 @@ CarefulRead readCarefully(const std::string& file, bool locked) {
     read.bytes = state == FileState::Readable ? std::optional<std::string>(bytes) : std::nullopt;
     read.view = FileView{};
     read.result = LoadResult{};
-    read.confirmed = Snapshot::Confirmed::BySystem;
     bool whole = true;
     if (state == FileState::Unreadable) {
       read.result = unreadable(file, error);
@@ -69,7 +68,6 @@ CarefulRead readCarefully(const std::string& file, bool locked) {
       const ini::Profile profile = ini::Profile::parse(*read.bytes);
       if (std::optional<FileView> plain = plainView(*read.bytes, profile)) {
         read.view = std::move(*plain);
-        read.confirmed = Snapshot::Confirmed::ByEngine;
       } else {
         size_t sections = 0;
         read.result = readBySystem(file, read.view, sections);

@@ -42,13 +42,11 @@ constexpr std::chrono::milliseconds kLoadTimeLimit{15'000};
 // (a backup tool, a virus scanner hold it for a second or two).
 constexpr std::chrono::milliseconds kHeldWait{5'000};
 
-// What a careful read found: the view, the bytes it came from, and how far
-// it was confirmed.
+// What a careful read found: the view and the bytes it came from.
 struct CarefulRead {
   LoadResult result;
   FileView view;
   std::optional<std::string> bytes;
-  Snapshot::Confirmed confirmed = Snapshot::Confirmed::BySystem;
 };
 
 // The values and the digest must come from the same bytes: a file rewritten

@@ -64,7 +64,6 @@ FileKeeper::Recovered FileKeeper::recover() {
 LoadResult FileKeeper::open(Snapshot& snapshot) {
   const auto notLoaded = [&](LoadResult result) {
     snapshot = Snapshot{};
-    snapshot.confirmed = Snapshot::Confirmed::NotLoaded;
     return result;
   };
   try {
@@ -105,7 +104,7 @@ LoadResult FileKeeper::open(Snapshot& snapshot) {
     CarefulRead read = readCarefully(file_, locked);
     read.result.recovered = restored;
     snapshot = Snapshot{};
-    snapshot.confirmed = read.result.ok() ? read.confirmed : Snapshot::Confirmed::NotLoaded;
+    snapshot.read = read.result.ok();
     // Shown even when the logons cannot be loaded.
     snapshot.path = read.view.path.value_or("");
     if (read.result.ok()) {
@@ -288,7 +287,6 @@ SaveResult saveLocked(const std::string& file, const Snapshot& base, const std::
   const ini::Profile parsed = ini::Profile::parse(written);
   const std::optional<std::set<std::string>> odd =
       engineView(parsed) == made ? oddSections(written, parsed) : std::nullopt;
-  const bool plain = odd && odd->empty();
   SaveStats* stats = settings.observer;
   const auto readBackStart = std::chrono::steady_clock::now();
   bool readBack = readsBack(copy->working(), edited->path, edited->slots, written, odd, stats);
@@ -315,11 +313,8 @@ SaveResult saveLocked(const std::string& file, const Snapshot& base, const std::
   if (!copy->seal(error)) return failed(SaveResult::Step::Copy, error, copy->working());
   // The store takes what the file holds only once it is there, and nothing
   // after the replace may fail: all of it is made before. A failed save
-  // leaves the store, and the list that shows it, as they were. The next
-  // save trusts the engine where the new bytes are in its own forms and it
-  // reads them as the store (the system confirmed the rest otherwise).
-  Committed saved{Snapshot{plain ? Snapshot::Confirmed::ByEngine : Snapshot::Confirmed::BySystem,
-                           edited->path, edited->slots, made, digestOf(written)},
+  // leaves the store, and the list that shows it, as they were.
+  Committed saved{Snapshot{true, edited->path, edited->slots, made, digestOf(written)},
                   edited->path, edited->slots};
   SaveResult result;
   const Replaced replaced = copy->commit(settings.replace, error);

@@ -45,27 +45,18 @@ struct FileView {
 
 // What the file holds, as far as the program knows it: the store as the
 // load (or the last save) left it, the file's view then and a digest of
-// the bytes it came from, and how far that reading was confirmed. A save
-// compares with it to know what changed and whether another copy rewrote
-// the file.
+// the bytes it came from. A save compares with it to know what changed and
+// whether another copy rewrote the file.
 struct Snapshot {
-  enum class Confirmed {
-    NotLoaded,  // the file could not be loaded: it is never written
-    // What the system's profile functions read: every value, or (after a
-    // save) those of the sections in forms not the engine's own.
-    BySystem,
-    // Only the engine's own forms (isPlainFile), which the differential test
-    // holds to the system's reading: saves may trust the engine's reading.
-    ByEngine,
-  };
-  // A store never loaded holds nothing of the file: it is never written.
-  Confirmed confirmed = Confirmed::NotLoaded;
+  // A file that could not be loaded gives a store that holds nothing of
+  // it: it is never written.
+  bool read = false;
   std::string path;
   std::vector<Logon> slots;
   FileView view;
   std::optional<size_t> digest;  // of the bytes view came from; none: there was no file
 
-  bool loaded() const { return confirmed != Confirmed::NotLoaded; }
+  bool loaded() const { return read; }
 };
 
 extern const char kPathSection[], kListSection[];

@@ -18,7 +18,6 @@ LoadResult Store::LoadIniFile() {
   } catch (const std::bad_alloc&) {
     // However far the load came: an empty store that is never saved over the file.
     loaded_ = Snapshot{};
-    loaded_.confirmed = Snapshot::Confirmed::NotLoaded;
     path_.clear();
     logons_.clear();
     LoadResult result;

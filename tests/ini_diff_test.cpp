@@ -187,8 +187,7 @@ TEST_F(EngineDiff, SavesMadeInMemoryAreWhatTheProfileWritesMake) {
     };
     if (readView(read, readIniSectionNames(f), view, countText) != ViewStatus::Ok) continue;
     std::vector<Logon> slots = listedLogons(view);
-    const Snapshot loaded{Snapshot::Confirmed::BySystem, view.path.value_or(""), slots, view,
-                          digestOf(bytes)};
+    const Snapshot loaded{true, view.path.value_or(""), slots, view, digestOf(bytes)};
     for (unsigned n = rng() % 5; n > 0; --n) {  // adds, deletes and edits
       const size_t at = slots.empty() ? 0 : rng() % slots.size();
       if (rng() % 3 == 0 && !slots.empty())

@@ -59,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   };
   if (readView(read, before.sectionNames(), view, countText) != ViewStatus::Ok) return 0;
   // The loaded state is this file, or one another copy has rewritten since.
-  const Snapshot loaded{Snapshot::Confirmed::BySystem, view.path.value_or(""), listedLogons(view), view,
+  const Snapshot loaded{true, view.path.value_or(""), listedLogons(view), view,
                         (data[1] & 1) ? digestOf(bytes) : 0};
   std::vector<Logon> slots;  // the rest: this copy's slots, three texts each
   for (size_t i = split; i + 3 <= size && slots.size() < 8; i += 3)
@@ -82,9 +82,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
           after.get(name, "Host", kAbsentKey) == l.Host);
   }
   check(notOwned(after) == notOwned(before));
-  // The save's gate: bytes the engine calls its own read back, through the
-  // engine, as the store; a file with an odd form (a byte order mark, LF
-  // alone, a line without '=', a value in quotes) is never its own.
+  // The gate of a load by the engine alone: bytes the engine calls its own
+  // read back, through the engine, as the store; a file with an odd form (a
+  // byte order mark, LF alone, a line without '=', a value in quotes) is
+  // never its own.
   if (isPlainFile(edited->bytes))
     check(engineView(edited->bytes) == viewOf(edited->path, edited->slots));
   bool odd = bytes.compare(0, 3, "\xEF\xBB\xBF") == 0;
