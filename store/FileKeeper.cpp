@@ -13,6 +13,7 @@
 
 #include "CodePage.h"
 #include "Common.h"
+#include "FileSystem.h"
 #include "IniEngine.h"
 #include "CarefulRead.h"
 #include "SaveLock.h"
@@ -42,10 +43,11 @@ FileKeeper::FileKeeper(std::string file, SaveSettings settings)
 
 FileKeeper::Recovered FileKeeper::recover() {
   Recovered recovered;
-  const std::vector<FileBeside> files = filesBeside(file_);
+  FileSystem& fs = fileSystem();
+  const std::vector<FileBeside> files = fs.list(file_);
   const Recovery plan = planRecovery(file_, fileState(file_), files);
   if (!plan.restore.empty()) {
-    if (!moveFile(plan.restore, file_)) {
+    if (!fs.move(plan.restore, file_)) {
       recovered.failed = plan.restore;
       recovered.error = lastSystemError();
       return recovered;
@@ -57,7 +59,7 @@ FileKeeper::Recovered FileKeeper::recover() {
   // read, one of them may be the last whole version.
   if (fileState(file_) != FileState::Readable) return recovered;
   for (const std::string& copy : plan.discard)
-    if (copy != plan.restore) discardFile(copy);
+    if (copy != plan.restore) fs.discard(copy);
   return recovered;
 }
 
@@ -70,7 +72,7 @@ LoadResult FileKeeper::open(Snapshot& snapshot) {
     // Copies beside the file: a save was cut off, or is under way in another
     // copy. Whether one is put back is decided only under the lock, worth
     // waiting for then as a save would.
-    const bool copies = hasCopies(file_, filesBeside(file_));
+    const bool copies = hasCopies(file_, fileSystem().list(file_));
     std::optional<SaveLock> lock;
     unsigned long lockError = 0;
     const SaveLock::Outcome outcome =
@@ -90,7 +92,8 @@ LoadResult FileKeeper::open(Snapshot& snapshot) {
     } else {
       // Without the lock nothing is put back; but a missing file with a
       // whole version beside it is never taken for an empty list.
-      const std::string copy = planRecovery(file_, fileState(file_), filesBeside(file_)).restore;
+      const std::string copy =
+          planRecovery(file_, fileState(file_), fileSystem().list(file_)).restore;
       if (!copy.empty()) {
         LoadResult result;
         result.status = LoadResult::Unrecovered;
@@ -145,8 +148,8 @@ class TempCopy {
   }
   ~TempCopy() {
     if (kept_) return;
-    discardFile(working());
-    discardFile(whole());
+    fileSystem().discard(working());
+    fileSystem().discard(whole());
   }
   TempCopy(const TempCopy&) = delete;
   TempCopy& operator=(const TempCopy&) = delete;
@@ -158,22 +161,23 @@ class TempCopy {
 
   [[nodiscard]] bool create(const std::string& bytes, unsigned long& error) {
     refreshIniFile(working());
-    if (createFileCopy(file_, working(), bytes)) return true;
+    if (fileSystem().create(file_, working(), bytes)) return true;
     error = lastSystemError();
     return false;
   }
   // The copy is on disk and was read back: only now does it get the name
   // that a recovery trusts.
   [[nodiscard]] bool seal(unsigned long& error) {
-    if (flushFile(working()) && moveFile(working(), whole())) return true;
+    FileSystem& fs = fileSystem();
+    if (fs.flush(working()) && fs.move(working(), whole())) return true;
     error = lastSystemError();
     return false;
   }
   // What became of the replace. A replace that could put neither file back
   // under the file's name keeps both: the old one under the backup name,
   // the new one under the whole copy's, for the next open to put back.
-  [[nodiscard]] Replaced commit(const ReplaceStep& replace, unsigned long& error) {
-    const Replaced replaced = replaceFile(whole(), file_, backup(), replace, error);
+  [[nodiscard]] Replaced commit(unsigned long& error) {
+    const Replaced replaced = replaceFile(whole(), file_, backup(), error);
     refreshIniFile(file_);
     kept_ = replaced != Replaced::Old;
     return replaced;
@@ -199,7 +203,7 @@ bool readsBack(const std::string& copy, const std::string& path, const std::vect
                SaveStats* stats) {
   if (odd) {
     std::string onDisk;
-    if (readFileBytes(copy, onDisk) != FileState::Readable || onDisk != bytes) return false;
+    if (fileSystem().read(copy, onDisk) != FileState::Readable || onDisk != bytes) return false;
   }
   struct Expected {
     std::string section;
@@ -241,14 +245,14 @@ SaveResult saveLocked(const std::string& file, const Snapshot& base, const std::
                       const std::vector<Logon>& slots, const SaveSettings& settings,
                       Committed& next) {
   std::string bytes;
-  FileState state = readFileBytes(file, bytes);
+  FileState state = fileSystem().read(file, bytes);
   unsigned long error = state == FileState::Unreadable ? lastSystemError() : 0;
   // Another program holding the file for a moment (a scanner) is waited for.
   for (const auto start = std::chrono::steady_clock::now();
        state == FileState::Unreadable && isHeldByAnother(error) &&
        std::chrono::steady_clock::now() - start < kHeldWait;) {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    state = readFileBytes(file, bytes);
+    state = fileSystem().read(file, bytes);
     error = state == FileState::Unreadable ? lastSystemError() : 0;
   }
   if (state == FileState::Unreadable) return failed(SaveResult::Step::Read, error, file);
@@ -303,7 +307,7 @@ SaveResult saveLocked(const std::string& file, const Snapshot& base, const std::
     if (!writeChanges(target, edited->view, edited->path, edited->slots))
       return failed(SaveResult::Step::Write, lastSystemError(), copy->working());
     refreshIniFile(copy->working());
-    if (readFileBytes(copy->working(), written) != FileState::Readable)
+    if (fileSystem().read(copy->working(), written) != FileState::Readable)
       return failed(SaveResult::Step::Write, lastSystemError(), copy->working());
     readBack =
         readsBack(copy->working(), edited->path, edited->slots, written, std::nullopt, stats);
@@ -317,7 +321,7 @@ SaveResult saveLocked(const std::string& file, const Snapshot& base, const std::
   Committed saved{Snapshot{true, edited->path, edited->slots, made, digestOf(written)},
                   edited->path, edited->slots};
   SaveResult result;
-  const Replaced replaced = copy->commit(settings.replace, error);
+  const Replaced replaced = copy->commit(error);
   if (replaced != Replaced::New) return failed(SaveResult::Step::Replace, error, file);
   std::swap(next, saved);
   return result;
@@ -350,7 +354,8 @@ SaveResult FileKeeper::commit(const Snapshot& base, const std::string& path,
     if (!changed && (!base.loaded() || fileState(file) != FileState::Missing)) {
       SaveResult result;
       result.status = SaveResult::Unchanged;
-      if (hasCopies(file, filesBeside(file)) && !takeLock()) result.recovered = recover().restored;
+      if (hasCopies(file, fileSystem().list(file)) && !takeLock())
+        result.recovered = recover().restored;
       return result;
     }
     if (!base.loaded()) return SaveResult::NotLoaded;

@@ -78,7 +78,6 @@ struct SaveStats {
 // What the keeper is given.
 struct SaveSettings {
   std::chrono::milliseconds lockTimeout = kSaveLockTimeout;
-  ReplaceStep replace = systemReplace;  // tests give one that fails
   SaveStats* observer = nullptr;        // counts the saves when given
 };
 

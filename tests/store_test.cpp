@@ -17,6 +17,7 @@
 #include <sstream>
 #include <thread>
 
+#include "FileSystem.h"
 #include "Files.h"
 #include "Merge.h"
 #include "SaveLock.h"
@@ -720,13 +721,19 @@ TEST_F(StoreTest, ReplaceThatFailsHalfWayKeepsAWholeFile) {
                 SaveResult::Failed},
            Case{"anything else", ReplaceError::Other, false, SaveResult::Failed},
        }) {
-    reset({kSaveLockTimeout,
-           [&](const std::string& to, const std::string&, const std::string& backup) {
-             if (c.oldFileAside) {
-               EXPECT_TRUE(moveFile(to, backup));
-             }
-             return c.error;
-           }});
+    struct Failing : FileSystem {
+      const Case& c;
+      explicit Failing(const Case& c) : c(c) {}
+      ReplaceError replace(const std::string& to, const std::string&,
+                           const std::string& backup) override {
+        if (c.oldFileAside) {
+          EXPECT_TRUE(move(to, backup));
+        }
+        return c.error;
+      }
+    } failing(c);
+    const UseFileSystem use(failing);
+    reset();
     ASSERT_TRUE(load(old).ok());
     store.remove(0);
     ASSERT_TRUE(store.insert({"new", "p2", ""}));
