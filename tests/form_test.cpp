@@ -434,7 +434,7 @@ TEST_F(FormTest, DoubleClickLaunchesEvenWithoutPathAndReportsFailure) {
   useClient("");
   EXPECT_EQ(actionButtons(), "0000");
   EXPECT_EQ(messageFrom([&] { doubleClickItem(form->lstLogin, 0); }),
-            L"SQL*Plusのパスが設定されていません。「参照...」で選んでください。");
+            L"SQL*Plus のパスが設定されていません。「参照...」で選んでください。");
   EXPECT_EQ(text(form->edtUser), L"scott");
 }
 

@@ -182,19 +182,19 @@ std::wstring outcomeText(Action action, const Outcome& outcome) {
     case Outcome::Cancelled:
       return L"";
     case Outcome::NoClient:
-      return L"SQL*Plusのパスが設定されていません。「参照...」で選んでください。";
+      return L"SQL*Plus のパスが設定されていません。「参照...」で選んでください。";
     case Outcome::PathUnusable:
-      return L"SQL*Plusのパスに使えない文字があります。";
+      return L"SQL*Plus のパスに使えない文字があります。";
     case Outcome::BatchClient:
-      return L"SQL*Plusのパスに .bat や .cmd は使えません。\n"
+      return L"SQL*Plus のパスに .bat や .cmd は使えません。\n"
              L"「参照...」で sqlplus.exe を選んでください。";
     case Outcome::NotFullPath:
-      return L"SQL*Plusのパスを完全なパスにしてください。\n"
+      return L"SQL*Plus のパスを完全なパスにしてください。\n"
              L"（C:\\ や \\\\サーバー名\\ から始まるパス）\n"
              L"「参照...」で選び直せます。";
     case Outcome::NotOnPath:
       return with(
-          L"%s が PATH のフォルダーにありません。\n「参照...」で SQL*Plus を選んでください。",
+          L"%s が PATH のフォルダーにありません。\n「参照...」で sqlplus.exe を選んでください。",
           outcome.detail);
     case Outcome::NotInCodePage:
       return with(L"このパスは現在のコード ページで表せません: %s", outcome.detail);
