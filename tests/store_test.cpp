@@ -461,7 +461,7 @@ TEST_F(StoreTest, ValuesOfAnyLengthAndBytesLoadBackWhole) {
   // which no typed text gives) is never saved as if it were whole: the
   // save names the value that read back otherwise.
   reset();
-  ASSERT_TRUE(store.LoadIniFile().ok());
+  ASSERT_TRUE(load("").ok());
   ASSERT_TRUE(store.insert({"u", "\xED\x40", "h"}));
   const SaveResult twoCodes = store.SaveIniFile();
 #ifdef _WIN32
