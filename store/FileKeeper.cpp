@@ -6,7 +6,6 @@
 // engine.
 #include "FileKeeper.h"
 
-#include <algorithm>
 #include <new>
 #include <set>
 #include <thread>
@@ -198,12 +197,17 @@ class TempCopy {
 // saves cost the sections it edited, not the file. Without odd (the engine
 // reads the bytes otherwise, or the whole file is in another form) the
 // system reads every value, as the load does.
-bool readsBack(const std::string& copy, const std::string& path, const std::vector<Logon>& slots,
-               const std::string& bytes, const std::optional<std::set<std::string>>& odd,
-               SaveStats* stats) {
+struct ReadBack {
+  bool whole = true;
+  std::string section, key;  // the first value read otherwise; empty: the bytes differ
+};
+ReadBack readsBack(const std::string& copy, const std::string& path,
+                   const std::vector<Logon>& slots, const std::string& bytes,
+                   const std::optional<std::set<std::string>>& odd, SaveStats* stats) {
   if (odd) {
     std::string onDisk;
-    if (fileSystem().read(copy, onDisk) != FileState::Readable || onDisk != bytes) return false;
+    if (fileSystem().read(copy, onDisk) != FileState::Readable || onDisk != bytes)
+      return ReadBack{false, "", ""};
   }
   struct Expected {
     std::string section;
@@ -219,15 +223,15 @@ bool readsBack(const std::string& copy, const std::string& path, const std::vect
   expect(kListSection, "COUNT", countText(slots.size()));
   for (size_t i = 0; i < slots.size(); ++i)
     for (const Logon::Field f : Logon::kFields) expect(std::to_string(i), slotKey(f), slots[i][f]);
-  if (reads.empty()) return true;
+  if (reads.empty()) return {};
   if (stats) stats->valuesReadBack += static_cast<unsigned>(reads.size());
   // Wine's profile functions read a file written in the last two seconds
   // again at every call: thousands of reads of a large file.
   dateBack(copy);
   refreshIniFile(copy);
-  return std::all_of(reads.begin(), reads.end(), [&](const Expected& e) {
-    return readIniValue(copy, e.section, e.key) == e.value;
-  });
+  for (const Expected& e : reads)
+    if (readIniValue(copy, e.section, e.key) != e.value) return ReadBack{false, e.section, e.key};
+  return {};
 }
 
 SaveResult failed(SaveResult::Step step, unsigned long error = 0, std::string detail = "") {
@@ -293,8 +297,8 @@ SaveResult saveLocked(const std::string& file, const Snapshot& base, const std::
       engineView(parsed) == made ? oddSections(written, parsed) : std::nullopt;
   SaveStats* stats = settings.observer;
   const auto readBackStart = std::chrono::steady_clock::now();
-  bool readBack = readsBack(copy->working(), edited->path, edited->slots, written, odd, stats);
-  if (!readBack) {
+  ReadBack readBack = readsBack(copy->working(), edited->path, edited->slots, written, odd, stats);
+  if (!readBack.whole) {
     // A file the engine reads otherwise than the system: the edits go
     // through the system's own writes, on a copy of the file as it was,
     // and that copy is read back through the system too.
@@ -311,7 +315,14 @@ SaveResult saveLocked(const std::string& file, const Snapshot& base, const std::
       return failed(SaveResult::Step::Write, lastSystemError(), copy->working());
     readBack =
         readsBack(copy->working(), edited->path, edited->slots, written, std::nullopt, stats);
-    if (!readBack) return failed(SaveResult::Step::Write, 0, copy->working());
+    if (!readBack.whole) {
+      // Not the copy's fault: the system reads a value otherwise than the
+      // store holds it, and will at every try.
+      SaveResult result = failed(SaveResult::Step::ReadBack, 0, file);
+      result.section = readBack.section;
+      result.key = readBack.key;
+      return result;
+    }
   }
   if (stats) stats->readBack += std::chrono::steady_clock::now() - readBackStart;
   if (!copy->seal(error)) return failed(SaveResult::Step::Copy, error, copy->working());

@@ -57,6 +57,20 @@ std::wstring systemLine(unsigned long error) {
   return error ? L"\n" + systemErrorText(error) : L"";
 }
 
+// The value a read-back found otherwise: a logon's box by its label and
+// the logon's place in the list, or the SQL*Plus path.
+std::wstring readBackValue(const SaveResult& result) {
+  if (result.key == "User" || result.key == "Pass" || result.key == "Host") {
+    const wchar_t* label = result.key == "User"   ? L"ユーザＩＤ"
+                           : result.key == "Pass" ? L"パスワード"
+                                                  : L"ホスト文字列";
+    return with(L"%s 番目の接続先の", fromAnsi(std::to_string(std::stoll(result.section) + 1))) +
+           label;
+  }
+  if (result.key == "Path") return L"SQL*Plusのパス";
+  return L"接続先の数";
+}
+
 }  // namespace
 
 std::wstring saveReason(const SaveResult& result) {
@@ -84,6 +98,11 @@ std::wstring saveReason(const SaveResult& result) {
       return with(L"作業用のファイル %s を作成できません。", detail) + systemLine(result.error);
     case Step::Write:
       return with(L"作業用のファイル %s に書き込めません。", detail) + systemLine(result.error);
+    case Step::ReadBack:
+      // Trying again reads the same: the user has to change the value.
+      return readBackValue(result) +
+             L"を設定ファイルに書いて読み直すと、別の文字になって戻ってきます。\n"
+             L"この値は保存できません。入力し直してください。";
     case Step::Replace:
       return with(L"%s を新しい内容に置き換えられません。", detail) + systemLine(result.error);
     case Step::Memory:
@@ -119,7 +138,8 @@ std::wstring loadFailed(const LoadResult& result) {
       // would wrap a long one mid-word.)
       return with(L"設定ファイル %s を読み込めませんでした。", fromAnsi(result.detail)) +
              (result.error ? systemLine(result.error)
-                           : L"\n読んでいる間に、ほかのプログラムが\nファイルを書き換えたか、使っていました");
+                           : L"\n読んでいる間に、ほかのプログラムが\nファイルを書き換えたか、使って"
+                             L"いました");
     case LoadResult::Unrecovered:
       // Nothing is loaded, so nothing is written over the copy.
       return L"前回の設定の保存が途中で終わっていましたが、\n" +
