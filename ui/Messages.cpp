@@ -138,8 +138,7 @@ std::wstring loadFailed(const LoadResult& result) {
       // would wrap a long one mid-word.)
       return with(L"設定ファイル %s を読み込めませんでした。", fromAnsi(result.detail)) +
              (result.error ? systemLine(result.error)
-                           : L"\n読んでいる間に、ほかのプログラムが\nファイルを書き換えたか、使って"
-                             L"いました");
+                           : L"\n読んでいる間に、ほかのプログラムが\nファイルを書き換えたか、使っていました");
     case LoadResult::Unrecovered:
       // Nothing is loaded, so nothing is written over the copy.
       return L"前回の設定の保存が途中で終わっていましたが、\n" +
