@@ -24,10 +24,21 @@ void discardAfter(const std::string& backup) noexcept {
 
 }  // namespace
 
+namespace {
+
+// The new file under to's name, on disk before the save says so.
+Replaced flushed(const std::string& to, unsigned long& systemError) {
+  if (flushFile(to)) return Replaced::New;
+  systemError = lastSystemError();
+  return Replaced::Unflushed;
+}
+
+}  // namespace
+
 Replaced replaceFile(const std::string& from, const std::string& to, const std::string& backup,
                      const ReplaceStep& replace, unsigned long& systemError) {
   const ReplaceError error = replace(to, from, backup);
-  if (error == ReplaceError::None) return Replaced::New;
+  if (error == ReplaceError::None) return flushed(to, systemError);
   systemError = lastSystemError();
   // Under to's name stands a whole file: the old one (the new one failed to
   // move). A backup beside it is a copy of the same.
@@ -39,7 +50,7 @@ Replaced replaceFile(const std::string& from, const std::string& to, const std::
   // the new one in place, else the old one back; never remove either.
   if (moveFile(from, to)) {
     discardAfter(backup);
-    return Replaced::New;
+    return flushed(to, systemError);
   }
   if (fileState(backup) != FileState::Missing && moveFile(backup, to)) return Replaced::Old;
   return Replaced::Both;

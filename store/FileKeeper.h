@@ -30,21 +30,23 @@ struct SaveResult {
     None,
     Value,     // a value holds a line break or NUL
     LockBusy,  // another copy (another PC) holds the lock still: detail is the lock file
-    Lock,      // the lock file cannot be made or opened: detail is the lock file
+    Lock,      // the lock file cannot be made or opened, or its name was taken from
+               // this save's lock meanwhile: detail is the lock file
     Recover,   // a cut save's copy could not be put back: detail is the copy
     ReadOnly,  // the settings file is read-only: detail is the file
     Read,      // the settings file cannot be read
     Count,     // another copy rewrote the file with a "COUNT" that cannot be read
     Copy,      // the copy beside the file cannot be made: detail is the copy
     Write,     // the system's writes to the copy failed: detail is the copy
-    Replace,   // the copy could not take the file's place
+    Replace,   // the copy could not take the file's place, or not on disk
     Memory,    // out of memory
   };
   Status status = Saved;
   Step step = Step::None;
   unsigned long error = 0;  // the system's error of the step; 0 when it has none
   std::string detail;
-  std::string recovered;  // as LoadResult's: a save cut off, put back first
+  std::string recovered;               // as LoadResult's: a save cut off, put back first
+  std::vector<std::string> keptAside;  // as LoadResult's
 
   SaveResult() = default;
   SaveResult(Status s) : status(s) {}  // NOLINT(google-explicit-constructor): a bare outcome
@@ -120,6 +122,7 @@ class FileKeeper {
     std::string restored;  // the copy put back; empty when none
     std::string failed;    // the copy that could not be put back
     unsigned long error = 0;
+    std::vector<std::string> keptAside;  // copies that did not read whole
   };
   Recovered recover();
 
