@@ -15,6 +15,7 @@
 #include "Common.h"
 #include "IniEngine.h"
 #include "CarefulRead.h"
+#include "SaveCopies.h"
 #include "SaveLock.h"
 
 bool FileTarget::write(const std::string& section, const std::string& key,
@@ -39,64 +40,6 @@ bool FileTarget::removeSection(const std::string& section) {
 
 FileKeeper::FileKeeper(std::string file, SaveSettings settings)
     : file_(std::move(file)), settings_(std::move(settings)) {}
-
-namespace {
-
-// Whether a copy beside the file reads whole, as the load would read it: its
-// "COUNT" readable, and a whole copy (written and read back in full before
-// it got its name) with every slot up to "COUNT", each with its keys, and
-// its last line ended. A copy cut short fails one of them.
-bool readsWhole(const Candidate& copy) {
-  const CarefulRead read = readCarefully(copy.path, true);
-  if (!read.result.ok() || !read.bytes) return false;
-  if (copy.kind != CopyKind::Whole) return true;
-  if (read.bytes->empty() || read.bytes->back() != '\n') return false;
-  for (int32_t i = 0; i <= read.view.highest; ++i) {
-    const auto at = read.view.slots.find(i);
-    if (at == read.view.slots.end()) return false;
-    for (const Value& key : at->second)
-      if (!key) return false;
-  }
-  return true;
-}
-
-// Moves a copy that does not read whole to a name of its own, which no
-// recovery puts back or removes: it may hold logons no whole copy has.
-std::string keepAside(const std::string& copy) {
-  for (unsigned n = 1; n < 100; ++n)
-    if (moveFile(copy, keptAsidePath(copy, n))) return keptAsidePath(copy, n);
-  return "";
-}
-
-}  // namespace
-
-FileKeeper::Recovered FileKeeper::recover() {
-  Recovered recovered;
-  const std::vector<FileBeside> files = filesBeside(file_);
-  const Recovery plan = planRecovery(file_, fileState(file_), files);
-  for (const Candidate& copy : plan.candidates) {
-    if (!readsWhole(copy)) {
-      const std::string aside = keepAside(copy.path);
-      // One that cannot be moved stays where it is, never put back.
-      recovered.keptAside.push_back(aside.empty() ? copy.path : aside);
-      continue;
-    }
-    if (!moveFile(copy.path, file_)) {
-      recovered.failed = copy.path;
-      recovered.error = lastSystemError();
-      return recovered;
-    }
-    recovered.restored = copy.path;
-    refreshIniFile(file_);
-    break;
-  }
-  // Copies go only beside a whole file: while it is missing or cannot be
-  // read, one of them may be the last whole version.
-  if (fileState(file_) != FileState::Readable) return recovered;
-  for (const std::string& copy : plan.discard)
-    if (copy != recovered.restored) discardFile(copy);
-  return recovered;
-}
 
 LoadResult FileKeeper::open(Snapshot& snapshot) {
   const auto notLoaded = [&](LoadResult result) {

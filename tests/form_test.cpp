@@ -12,6 +12,7 @@
 #include "FormFixture.h"
 #include "Messages.h"
 #include "Raii.h"
+#include "SaveCopies.h"
 #include "SaveLock.h"
 #include "Unit1Layout.h"
 #include "resource.h"

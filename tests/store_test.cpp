@@ -485,6 +485,7 @@ TEST_F(StoreTest, SaveCutOffIsPutBackAndOnlyTheProgramsCopiesGo) {
     const char* recovered;                    // the suffix of the copy put back; "" for none
     std::vector<const char*> stay;            // what is still beside the file after two closes
     std::vector<const char*> keptAside = {};  // told at the start
+    FolderState before = FolderState::Cut;    // the folder's state at the start
   };
   for (const Case& c : {
            Case{"cut between the replace's two renames",
@@ -504,7 +505,9 @@ TEST_F(StoreTest, SaveCutOffIsPutBackAndOnlyTheProgramsCopiesGo) {
                 {{"2023-12.bak", &oldFile}, {"vksave-4.tmp", &newFile}},
                 {""},
                 "",
-                {"2023-12.bak"}},
+                {"2023-12.bak"},
+                {},
+                FolderState::Stale},
            Case{"a whole copy cut short is kept aside, the whole backup put back",
                 nullptr,
                 {{"vksave-3.new", &cutFile}, {"vksave-2.bak", &oldFile}},
@@ -517,13 +520,17 @@ TEST_F(StoreTest, SaveCutOffIsPutBackAndOnlyTheProgramsCopiesGo) {
                 {{"vksave-1.tmp", nullptr}},
                 {"old", "b", "c"},
                 "",
-                {"vksave-1.tmp"}},
+                {"vksave-1.tmp"},
+                {},
+                FolderState::Clean},
            Case{"links named like whole copies beside no file",
                 nullptr,
                 {{"vksave-1.new", nullptr}, {"vksave-2.bak", nullptr, true}},
                 {""},
                 "",
-                {"vksave-1.new", "vksave-2.bak"}},
+                {"vksave-1.new", "vksave-2.bak"},
+                {},
+                FolderState::First},
        }) {
     const std::string folder = dir.file(c.what);
     std::filesystem::create_directories(folder);
@@ -538,18 +545,27 @@ TEST_F(StoreTest, SaveCutOffIsPutBackAndOnlyTheProgramsCopiesGo) {
       writeBytes(other + b.suffix, elsewhere);
       ASSERT_TRUE(makeLink(other + b.suffix, file + "." + b.suffix, b.hard)) << c.what;
     }
+    // At rest before and after every step: a cut save, then CLEAN but for
+    // what is not the program's to remove (a link named like a copy).
+    const FolderState cleaned = FolderState::Clean;
+    EXPECT_EQ(folderState(file), c.before) << c.what;
     Store started(file);
     const LoadResult loaded = started.LoadIniFile();
     ASSERT_TRUE(loaded.ok()) << c.what;
+    EXPECT_EQ(folderState(file), c.file || *c.recovered ? cleaned : c.before) << c.what;
     EXPECT_EQ(started.Users(), c.users) << c.what;
     EXPECT_EQ(loaded.recovered, *c.recovered ? file + "." + c.recovered : "") << c.what;
     std::vector<std::string> keptAside;
     for (const char* k : c.keptAside) keptAside.push_back(file + "." + k);
     EXPECT_EQ(loaded.keptAside, keptAside) << c.what;
     ASSERT_TRUE(started.insert({"one", "change", ""}));
+    // The first save beside a missing file leaves what the recovery could
+    // not remove then (nothing goes beside a missing file) to the next.
     for (int close = 0; close < 2; ++close) EXPECT_NE(started.SaveIniFile(), SaveResult::Failed);
+    EXPECT_EQ(folderState(file), cleaned) << c.what;
     started.remove(started.count() - 1);
     EXPECT_NE(started.SaveIniFile(), SaveResult::Failed);
+    EXPECT_EQ(folderState(file), cleaned) << c.what;
     for (const Beside& b : c.beside)  // what a link leads to is never touched
       if (!b.bytes) {
         EXPECT_EQ(readBytes(other + b.suffix), elsewhere) << c.what << b.suffix;
