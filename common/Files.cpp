@@ -26,11 +26,22 @@ void discardAfter(const std::string& backup) noexcept {
 
 }  // namespace
 
+namespace {
+
+// The new file under to's name, on disk before the save says so.
+Replaced flushed(const std::string& to, unsigned long& systemError) {
+  if (fileSystem().flush(to)) return Replaced::New;
+  systemError = lastSystemError();
+  return Replaced::Unflushed;
+}
+
+}  // namespace
+
 Replaced replaceFile(const std::string& from, const std::string& to, const std::string& backup,
                      unsigned long& systemError) {
   FileSystem& fs = fileSystem();
   const ReplaceError error = fs.replace(to, from, backup);
-  if (error == ReplaceError::None) return Replaced::New;
+  if (error == ReplaceError::None) return flushed(to, systemError);
   systemError = lastSystemError();
   // Under to's name stands a whole file: the old one (the new one failed to
   // move). A backup beside it is a copy of the same.
@@ -42,7 +53,7 @@ Replaced replaceFile(const std::string& from, const std::string& to, const std::
   // the new one in place, else the old one back; never remove either.
   if (fs.move(from, to)) {
     discardAfter(backup);
-    return Replaced::New;
+    return flushed(to, systemError);
   }
   if (fileState(backup) != FileState::Missing && fs.move(backup, to)) return Replaced::Old;
   return Replaced::Both;

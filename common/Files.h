@@ -63,7 +63,9 @@ class ReadHold {
 // than the file like (its access list, where the system has them).
 [[nodiscard]] bool createFileCopy(const std::string& like, const std::string& copy,
                                   const std::string& bytes);
-// Has the system write what it holds of the file to disk.
+// Has the system write what it holds of the file to disk: its bytes and
+// what the file system keeps of it (its size, its name in the folder).
+// Opened sharing every access, so that a reader does not stop it.
 [[nodiscard]] bool flushFile(const std::string& path);
 // Dates a file's last write a few seconds back: Wine's profile functions
 // read a file written in the last two seconds again at every call.
@@ -76,7 +78,7 @@ unsigned long lastSystemError();
 // What became of a replace. New: the copy is in the file's place. Old: the
 // file is as it was. Both: neither could be put back under the file's name;
 // the old file stands under the backup name, the new one under its own.
-enum class Replaced { New, Old, Both };
+enum class Replaced { New, Unflushed, Old, Both };
 // How the system's replace can fail, each leaving the files in a known state.
 enum class ReplaceError {
   None,
@@ -96,13 +98,24 @@ ReplaceError systemReplace(const std::string& to, const std::string& from,
 // pass through backup (a name of their own beside it), which goes once the
 // replace succeeded. A replace that fails half way puts a whole file back
 // under to's name. error gets the system's error of a replace that failed.
+// New only once the new file is on disk under to's name (flushFile): the
+// system's replace is not written through, and a save the user is told of
+// must outlive a power cut; Unflushed when it stands there but the flush
+// failed.
 [[nodiscard]] Replaced replaceFile(const std::string& from, const std::string& to,
                                    const std::string& backup, unsigned long& error);
 // Moves a file to a name that is free.
 [[nodiscard]] bool moveFile(const std::string& from, const std::string& to);
-// Removes a file, read-only or not: a copy that took the read-only
-// attribute from its file must not stay beside it with every password.
+// Removes a plain file (isPlainPath), read-only or not: a copy that took the
+// read-only attribute from its file must not stay beside it with every
+// password. Anything else under that name (a symbolic link, a junction, a
+// hard link, a folder) is left alone, and nothing is removed through it:
+// the check and the removal are made on one handle opened on the name
+// itself, never on what it leads to.
 bool discardFile(const std::string& path);
+// Whether path is a plain file: no link of any kind (no reparse point, no
+// second name), the file itself and not one it leads to.
+[[nodiscard]] bool isPlainPath(const std::string& path);
 // Whether the file is there and marked read-only (or, on POSIX, its owner
 // may not write it): a save must not replace it.
 [[nodiscard]] bool isReadOnlyFile(const std::string& path);
@@ -111,13 +124,16 @@ bool discardFile(const std::string& path);
 [[nodiscard]] bool isHeldByAnother(unsigned long error);
 
 // A file beside another and when it was last written (a count that grows
-// with time), for telling the newer of two.
+// with time), for telling the newer of two; plain: isPlainPath, the only
+// kind that can be one of the program's copies.
 struct FileBeside {
   std::string path;
   unsigned long long written = 0;
+  bool plain = true;
 };
-// The files (not folders) beside fileName whose names start with its name
-// and a '.': the candidates for the copies its saves make.
+// The names (not folders) beside fileName that start with its name and a
+// '.': the candidates for the copies its saves make, and the names a new
+// copy must not take.
 std::vector<FileBeside> filesBeside(const std::string& fileName);
 // This process's number: part of its temporary files' names.
 unsigned long currentProcessId();

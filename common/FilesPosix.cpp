@@ -79,6 +79,19 @@ bool flushFile(const std::string& path) {
   const int file = open(path.c_str(), O_WRONLY | O_CLOEXEC);
   const bool flushed = file >= 0 && fsync(file) == 0;
   if (file >= 0) close(file);
+  // The name is the folder's entry: the folder is flushed too. Nothing
+  // allocated: it runs after the replace, which nothing may undo.
+  char dir[4096] = ".";
+  const size_t slash = path.rfind('/');
+  if (slash != std::string::npos && slash + 1 < sizeof dir) {
+    path.copy(dir, slash + 1);
+    dir[slash + 1] = '\0';
+  }
+  const int folder = open(dir, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (folder >= 0) {
+    fsync(folder);
+    close(folder);
+  }
   return flushed;
 }
 
@@ -104,8 +117,37 @@ bool moveFile(const std::string& from, const std::string& to) {
   return link(from.c_str(), to.c_str()) == 0 && unlink(from.c_str()) == 0;  // never over a file
 }
 
+namespace {
+
+// Whether the name itself is a plain file: lstat never follows a link, and
+// a second name (a hard link) makes the file another's as much as ours.
+bool plainStat(const struct stat& st) {
+  return S_ISREG(st.st_mode) && st.st_nlink == 1;
+}
+
+}  // namespace
+
+bool isPlainPath(const std::string& path) {
+  struct stat st {};
+  return lstat(path.c_str(), &st) == 0 && plainStat(st);
+}
+
 bool discardFile(const std::string& path) {
-  return unlink(path.c_str()) == 0;
+#ifdef O_PATH
+  const int flags = O_PATH | O_NOFOLLOW | O_CLOEXEC;
+#else
+  const int flags = O_RDONLY | O_NOFOLLOW | O_CLOEXEC;
+#endif
+  const int fd = open(path.c_str(), flags);
+  if (fd < 0) return false;
+  struct stat held {
+  }, named{};
+  // The file checked is the one the name still leads to when it goes.
+  const bool plain = fstat(fd, &held) == 0 && plainStat(held) && lstat(path.c_str(), &named) == 0 &&
+                     named.st_dev == held.st_dev && named.st_ino == held.st_ino;
+  close(fd);
+  if (!plain) errno = EPERM;
+  return plain && unlink(path.c_str()) == 0;
 }
 
 bool isReadOnlyFile(const std::string& path) {
@@ -139,10 +181,11 @@ std::vector<FileBeside> filesBeside(const std::string& fileName) {
     path += '/';
     path += name;
     struct stat st {};
-    if (stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode))
-      files.push_back(
-          {std::move(path), static_cast<unsigned long long>(st.st_mtim.tv_sec) * 1000000000ull +
-                                static_cast<unsigned long long>(st.st_mtim.tv_nsec)});
+    if (lstat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode))
+      files.push_back({std::move(path),
+                       static_cast<unsigned long long>(st.st_mtim.tv_sec) * 1000000000ull +
+                           static_cast<unsigned long long>(st.st_mtim.tv_nsec),
+                       plainStat(st)});
   }
   return files;
 }

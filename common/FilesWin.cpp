@@ -125,10 +125,30 @@ ReadHold::~ReadHold() {
   if (held()) CloseHandle(reinterpret_cast<HANDLE>(handle_));
 }
 
+// FlushFileBuffers "writes all the buffered information for a specified
+// file to the device" (Microsoft's documentation of the function); the
+// file system's flush of a file writes "both the file data and metadata"
+// and has the storage flush its cache (FltFlushBuffers2's). The folder is
+// flushed as well where the file system allows it: the name is its entry.
 bool flushFile(const std::string& path) {
-  const UniqueFile file(CreateFileW(fromAnsi(path).c_str(), GENERIC_WRITE, 0, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  return file && FlushFileBuffers(file.get());
+  // Nothing allocated: it runs after the replace, which nothing may undo.
+  static thread_local wchar_t name[32768];
+  const int n =
+      MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), name, 32767);
+  if (n <= 0) return false;
+  name[n] = L'\0';
+  const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+  const UniqueFile file(CreateFileW(name, GENERIC_WRITE, share, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file || !FlushFileBuffers(file.get())) return false;
+  int end = n;
+  while (end > 0 && name[end - 1] != L'\\' && name[end - 1] != L'/') --end;
+  if (end == 0) return true;
+  name[end] = L'\0';
+  const UniqueFile folder(CreateFileW(name, GENERIC_WRITE, share, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (folder) FlushFileBuffers(folder.get());  // not every file system flushes a folder
+  return true;
 }
 
 void dateBack(const std::string& path) {
@@ -147,7 +167,10 @@ void dateBack(const std::string& path) {
 
 // ReplaceFileW keeps the replaced file's access list, owner and attributes;
 // a plain move would give the file the copy's. (Wine's drops the attributes:
-// they are put back.)
+// they are put back.) Unlike MoveFileEx's MOVEFILE_WRITE_THROUGH ("the
+// function does not return until the file is actually moved on the disk"),
+// its REPLACEFILE_WRITE_THROUGH is documented "This value is not
+// supported": replaceFile flushes the file once it stands in place.
 ReplaceError systemReplace(const std::string& to, const std::string& from,
                            const std::string& backup) {
   const std::wstring wideFrom = fromAnsi(from), wideTo = fromAnsi(to);
@@ -180,14 +203,76 @@ bool moveFile(const std::string& from, const std::string& to) {
   return MoveFileExW(fromAnsi(from).c_str(), fromAnsi(to).c_str(), MOVEFILE_WRITE_THROUGH) != FALSE;
 }
 
-bool discardFile(const std::string& path) {
+namespace {
+
+bool sameText(const std::wstring& a, const std::wstring& b) {
+  return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
+                              static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+}
+
+// The system's own full name of what a handle is open on; empty when the
+// file system cannot say.
+std::wstring finalName(HANDLE handle) {
+  std::wstring name(MAX_PATH, L'\0');
+  DWORD n = GetFinalPathNameByHandleW(handle, name.data(), static_cast<DWORD>(name.size()), 0);
+  if (n >= name.size()) {
+    name.resize(n);
+    n = GetFinalPathNameByHandleW(handle, name.data(), static_cast<DWORD>(name.size()), 0);
+  }
+  name.resize(n < name.size() ? n : 0);
+  return name;
+}
+
+// path opened on the name itself, never on what it leads to, and only when
+// it is a plain file: no reparse point (a symbolic link, a junction), one
+// name (no hard link), and (Wine follows a POSIX link whatever the flags,
+// and names the handle by its target) the system's name for it is path's.
+UniqueFile openPlain(const std::string& path, DWORD access) {
   const std::wstring name = fromAnsi(path);
-  if (DeleteFileW(name.c_str())) return true;
-  const DWORD attributes = GetFileAttributesW(name.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_READONLY))
-    return false;
-  return SetFileAttributesW(name.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY) &&
-         DeleteFileW(name.c_str());
+  UniqueFile file(CreateFileW(name.c_str(), access | FILE_READ_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!file || !GetFileInformationByHandle(file.get(), &info)) return {};
+  if ((info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) ||
+      info.nNumberOfLinks != 1) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return {};
+  }
+  const std::wstring at = finalName(file.get());
+  if (at.empty()) return file;  // the attributes decide
+  const UniqueFile folder(CreateFileW(fromAnsi(folderOf(path)).c_str(), 0,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  const std::wstring in = folder ? finalName(folder.get()) : L"";
+  const std::wstring own = fromAnsi(fileNameOf(path));
+  const bool same = in.empty() ? at.size() > own.size() &&
+                                     sameText(at.substr(at.size() - own.size()), own) &&
+                                     at[at.size() - own.size() - 1] == L'\\'
+                               : sameText(at, in + (in.back() == L'\\' ? L"" : L"\\") + own);
+  if (same) return file;
+  SetLastError(ERROR_ACCESS_DENIED);
+  return {};
+}
+
+}  // namespace
+
+bool isPlainPath(const std::string& path) {
+  return static_cast<bool>(openPlain(path, 0));
+}
+
+bool discardFile(const std::string& path) {
+  const UniqueFile file = openPlain(path, DELETE | FILE_WRITE_ATTRIBUTES);
+  if (!file) return false;
+  FILE_BASIC_INFO basic{};
+  if (GetFileInformationByHandleEx(file.get(), FileBasicInfo, &basic, sizeof basic) &&
+      (basic.FileAttributes & FILE_ATTRIBUTE_READONLY)) {
+    basic.FileAttributes &= ~FILE_ATTRIBUTE_READONLY;
+    if (!basic.FileAttributes) basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+    SetFileInformationByHandle(file.get(), FileBasicInfo, &basic, sizeof basic);
+  }
+  FILE_DISPOSITION_INFO gone{TRUE};
+  return SetFileInformationByHandle(file.get(), FileDispositionInfo, &gone, sizeof gone) != FALSE;
 }
 
 bool isReadOnlyFile(const std::string& path) {
@@ -222,7 +307,8 @@ std::vector<FileBeside> filesBeside(const std::string& fileName) {
       files.push_back(
           {dir + name,
            (static_cast<unsigned long long>(found.ftLastWriteTime.dwHighDateTime) << 32) |
-               found.ftLastWriteTime.dwLowDateTime});
+               found.ftLastWriteTime.dwLowDateTime,
+           !(found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && isPlainPath(dir + name)});
   } while (FindNextFileW(search.get(), &found));
   return files;
 }

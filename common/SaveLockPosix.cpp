@@ -73,8 +73,13 @@ SaveLock::SaveLock(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 SaveLock::SaveLock(SaveLock&&) noexcept = default;
 SaveLock& SaveLock::operator=(SaveLock&&) noexcept = default;
 
+bool SaveLock::stillHeld() const {
+  return impl_ && impl_->fd >= 0 && nameLeadsTo(impl_->name, impl_->fd);
+}
+
 SaveLock::~SaveLock() {
   if (!impl_ || impl_->fd < 0) return;
-  unlink(impl_->name.c_str());  // while still locked: see nameLeadsTo
+  // While still locked (see nameLeadsTo), and only the file this lock holds.
+  if (nameLeadsTo(impl_->name, impl_->fd)) unlink(impl_->name.c_str());
   close(impl_->fd);
 }

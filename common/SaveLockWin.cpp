@@ -35,8 +35,8 @@ SaveLock::Outcome SaveLock::acquire(const std::string& fileName, std::chrono::mi
   auto impl = std::make_unique<Impl>();
   impl->name = fromAnsi(saveLockFile(fileName));
   const std::wstring& name = impl->name;
-  const std::wstring aside = name + L"." + std::to_wstring(GetCurrentProcessId()) + L"." +
-                             std::to_wstring(GetTickCount64()) + L".old";
+  const std::wstring aside =
+      fromAnsi(saveLockAside(fileName, GetCurrentProcessId(), GetTickCount64()));
   impl->renameInfo.assign(sizeof(FILE_RENAME_INFO) + aside.size() * sizeof(wchar_t), '\0');
   auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(impl->renameInfo.data());
   rename->FileNameLength = static_cast<DWORD>(aside.size() * sizeof(wchar_t));
@@ -87,9 +87,20 @@ SaveLock::SaveLock(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 SaveLock::SaveLock(SaveLock&&) noexcept = default;
 SaveLock& SaveLock::operator=(SaveLock&&) noexcept = default;
 
+bool SaveLock::stillHeld() const {
+  return impl_ && impl_->file && nameLeadsTo(impl_->name, impl_->file.get());
+}
+
 SaveLock::~SaveLock() {
   if (!impl_ || !impl_->file) return;
   const HANDLE file = impl_->file.get();
+  OVERLAPPED at{};
+  // Wine renames and removes by the name the handle was opened with, not
+  // by the file: whatever bears the name now would go instead of this one.
+  if (!nameLeadsTo(impl_->name, file)) {
+    UnlockFileEx(file, 0, 1, 0, &at);
+    return;
+  }
   // The name is given up while the lock is still held, so that no copy can
   // lock this file after its name has gone to a newer one: first moved
   // aside (at once, also where two PCs' servers each see only their own
@@ -98,6 +109,5 @@ SaveLock::~SaveLock() {
   SetFileInformationByHandle(file, FileRenameInfo, info.data(), static_cast<DWORD>(info.size()));
   FILE_DISPOSITION_INFO gone{TRUE};
   SetFileInformationByHandle(file, FileDispositionInfo, &gone, sizeof gone);
-  OVERLAPPED at{};
   UnlockFileEx(file, 0, 1, 0, &at);
 }

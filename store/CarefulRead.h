@@ -5,6 +5,7 @@
 #include <chrono>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "SettingsFile.h"
 
@@ -30,6 +31,9 @@ struct LoadResult {
   // The copy a save cut off had left, put back under the file's name
   // before the load; empty when there was nothing to put back.
   std::string recovered;
+  // Copies a save cut off had left that did not read whole: kept aside
+  // under names of their own (keptAsidePath), never put back or removed.
+  std::vector<std::string> keptAside;
 
   bool ok() const { return status == Ok; }
 };

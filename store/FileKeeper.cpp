@@ -15,6 +15,7 @@
 #include "FileSystem.h"
 #include "IniEngine.h"
 #include "CarefulRead.h"
+#include "SaveCopies.h"
 #include "SaveLock.h"
 
 bool FileTarget::write(const std::string& section, const std::string& key,
@@ -40,28 +41,6 @@ bool FileTarget::removeSection(const std::string& section) {
 FileKeeper::FileKeeper(std::string file, SaveSettings settings)
     : file_(std::move(file)), settings_(std::move(settings)) {}
 
-FileKeeper::Recovered FileKeeper::recover() {
-  Recovered recovered;
-  FileSystem& fs = fileSystem();
-  const std::vector<FileBeside> files = fs.list(file_);
-  const Recovery plan = planRecovery(file_, fileState(file_), files);
-  if (!plan.restore.empty()) {
-    if (!fs.move(plan.restore, file_)) {
-      recovered.failed = plan.restore;
-      recovered.error = lastSystemError();
-      return recovered;
-    }
-    recovered.restored = plan.restore;
-    refreshIniFile(file_);
-  }
-  // Copies go only beside a whole file: while it is missing or cannot be
-  // read, one of them may be the last whole version.
-  if (fileState(file_) != FileState::Readable) return recovered;
-  for (const std::string& copy : plan.discard)
-    if (copy != plan.restore) fs.discard(copy);
-  return recovered;
-}
-
 LoadResult FileKeeper::open(Snapshot& snapshot) {
   const auto notLoaded = [&](LoadResult result) {
     snapshot = Snapshot{};
@@ -78,6 +57,7 @@ LoadResult FileKeeper::open(Snapshot& snapshot) {
         SaveLock::acquire(file_, copies ? settings_.lockTimeout : kOpenLockWait, lock, &lockError);
     const bool locked = outcome == SaveLock::Outcome::Locked;
     std::string restored;
+    std::vector<std::string> keptAside;
     if (locked) {
       const Recovered recovered = recover();
       if (!recovered.failed.empty()) {
@@ -88,15 +68,15 @@ LoadResult FileKeeper::open(Snapshot& snapshot) {
         return notLoaded(result);
       }
       restored = recovered.restored;
+      keptAside = recovered.keptAside;
     } else {
       // Without the lock nothing is put back; but a missing file with a
       // whole version beside it is never taken for an empty list.
-      const std::string copy =
-          planRecovery(file_, fileState(file_), fileSystem().list(file_)).restore;
-      if (!copy.empty()) {
+      const Recovery plan = planRecovery(file_, fileState(file_), fileSystem().list(file_));
+      if (!plan.candidates.empty()) {
         LoadResult result;
         result.status = LoadResult::Unrecovered;
-        result.detail = copy;
+        result.detail = plan.candidates.front().path;
         // Not another copy's save, but a lock file that cannot be made (a
         // read-only folder): the system's words say why.
         if (outcome == SaveLock::Outcome::Failed) result.error = lockError;
@@ -105,6 +85,7 @@ LoadResult FileKeeper::open(Snapshot& snapshot) {
     }
     CarefulRead read = readCarefully(file_, locked);
     read.result.recovered = restored;
+    read.result.keptAside = keptAside;
     snapshot = Snapshot{};
     snapshot.read = read.result.ok();
     // Shown even when the logons cannot be loaded.
@@ -135,18 +116,12 @@ namespace {
 // throws half way leaves no copy of the passwords behind.
 class TempCopy {
  public:
-  TempCopy(const std::string& file, unsigned long long generation) : file_(file) {
-    // Bounded: names the file system refuses (a path too long) are never
-    // Missing; the copy's creation then fails and says why.
-    for (unsigned n = 0; n < 1000; ++n, ++generation) {
-      generation_ = generation;
-      if (fileState(working()) == FileState::Missing && fileState(whole()) == FileState::Missing &&
-          fileState(backup()) == FileState::Missing)
-        break;
-    }
-  }
+  // Named by nextGeneration, from the names beside the file now.
+  explicit TempCopy(const std::string& file)
+      : file_(file), generation_(nextGeneration(file, fileSystem().list(file))) {}
+  // Removes only what it made: a name it found taken is another's.
   ~TempCopy() {
-    if (kept_) return;
+    if (kept_ || !made_) return;
     fileSystem().discard(working());
     fileSystem().discard(whole());
   }
@@ -160,8 +135,11 @@ class TempCopy {
 
   [[nodiscard]] bool create(const std::string& bytes, unsigned long& error) {
     refreshIniFile(working());
-    if (fileSystem().create(file_, working(), bytes)) return true;
+    made_ = fileSystem().create(file_, working(), bytes);
+    if (made_) return true;
     error = lastSystemError();
+    // Made in part all the same (a disk full): it goes with this copy.
+    made_ = fileState(working()) != FileState::Missing && isPlainPath(working());
     return false;
   }
   // The copy is on disk and was read back: only now does it get the name
@@ -185,6 +163,7 @@ class TempCopy {
  private:
   std::string file_;
   unsigned long long generation_ = 1;
+  bool made_ = false;
   bool kept_ = false;
 };
 
@@ -247,7 +226,7 @@ SaveResult failed(SaveResult::Step step, unsigned long error = 0, std::string de
 // the bytes the comparison (and a merge) read, not from a second read.
 SaveResult saveLocked(const std::string& file, const Snapshot& base, const std::string& path,
                       const std::vector<Logon>& slots, const SaveSettings& settings,
-                      Committed& next) {
+                      const SaveLock& lock, Committed& next) {
   std::string bytes;
   FileState state = fileSystem().read(file, bytes);
   unsigned long error = state == FileState::Unreadable ? lastSystemError() : 0;
@@ -281,7 +260,7 @@ SaveResult saveLocked(const std::string& file, const Snapshot& base, const std::
   }
   const std::optional<Edited> edited = editSettings(disk, base, path, slots, theirs);
   if (!edited) return failed(SaveResult::Step::Count, 0, file);
-  auto copy = std::make_optional<TempCopy>(file, nextGeneration(file));
+  auto copy = std::make_optional<TempCopy>(file);
   error = 0;
   if (!copy->create(edited->bytes, error))
     return failed(SaveResult::Step::Copy, error, copy->working());
@@ -303,9 +282,8 @@ SaveResult saveLocked(const std::string& file, const Snapshot& base, const std::
     // through the system's own writes, on a copy of the file as it was,
     // and that copy is read back through the system too.
     if (stats) ++stats->writtenKeyByKey;
-    const unsigned long long generation = copy->generation() + 1;
     copy.reset();
-    copy.emplace(file, generation);
+    copy.emplace(file);
     if (!copy->create(bytes, error)) return failed(SaveResult::Step::Copy, error, copy->working());
     FileTarget target(copy->working());
     if (!writeChanges(target, edited->view, edited->path, edited->slots))
@@ -332,6 +310,9 @@ SaveResult saveLocked(const std::string& file, const Snapshot& base, const std::
   Committed saved{Snapshot{true, edited->path, edited->slots, made, digestOf(written)},
                   edited->path, edited->slots};
   SaveResult result;
+  // The lock file deleted or moved meanwhile: another copy may hold a lock
+  // of its own and save now. This save fails, to be tried again.
+  if (!lock.stillHeld()) return failed(SaveResult::Step::Lock, 0, saveLockFile(file));
   const Replaced replaced = copy->commit(error);
   if (replaced != Replaced::New) return failed(SaveResult::Step::Replace, error, file);
   std::swap(next, saved);
@@ -365,8 +346,11 @@ SaveResult FileKeeper::commit(const Snapshot& base, const std::string& path,
     if (!changed && (!base.loaded() || fileState(file) != FileState::Missing)) {
       SaveResult result;
       result.status = SaveResult::Unchanged;
-      if (hasCopies(file, fileSystem().list(file)) && !takeLock())
-        result.recovered = recover().restored;
+      if (hasCopies(file, fileSystem().list(file)) && !takeLock()) {
+        Recovered recovered = recover();
+        result.recovered = recovered.restored;
+        result.keptAside = std::move(recovered.keptAside);
+      }
       return result;
     }
     if (!base.loaded()) return SaveResult::NotLoaded;
@@ -378,15 +362,20 @@ SaveResult FileKeeper::commit(const Snapshot& base, const std::string& path,
     // Always, under the lock: another copy may have been cut off between its
     // renames while this one waited, and its whole copy is the file now.
     const Recovered recovered = recover();
-    if (!recovered.failed.empty())
-      return failed(SaveResult::Step::Recover, recovered.error, recovered.failed);
+    if (!recovered.failed.empty()) {
+      SaveResult result = failed(SaveResult::Step::Recover, recovered.error, recovered.failed);
+      result.keptAside = recovered.keptAside;
+      return result;
+    }
     if (isReadOnlyFile(file)) {
       SaveResult result = failed(SaveResult::Step::ReadOnly, 0, file);
       result.recovered = recovered.restored;
+      result.keptAside = recovered.keptAside;
       return result;
     }
-    SaveResult result = saveLocked(file, base, path, slots, settings_, next);
+    SaveResult result = saveLocked(file, base, path, slots, settings_, *lock, next);
     result.recovered = recovered.restored;
+    result.keptAside = recovered.keptAside;
     return result;
   } catch (const std::bad_alloc&) {
     return failed(SaveResult::Step::Memory);  // the copy has removed itself

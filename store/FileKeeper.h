@@ -5,6 +5,45 @@
 // cut off is put back at the next open or commit, under that lock, by what
 // the program wrote into its copies' names; only the program's own copies
 // are ever removed; and a file that was not read whole is never written.
+//
+// The folder's states, as a save of generation g passes through them (F is
+// the settings file, copies are named as SaveCopies.h says):
+//   CLEAN      F readable, no copy of the program's beside it (or no F and
+//              no copy: a first start). Where every open and commit ends.
+//   WORKING    under the lock: F, and F.vksave-g.tmp being written and read
+//              back. Cut here: F stands; the .tmp goes at the next start.
+//   SEALED     under the lock: F, and F.vksave-g.new, flushed and read back
+//              whole. Cut here: F stands (the save was never said to be
+//              done); the .new goes at the next start.
+//   REPLACING  inside the replace: no F; F.vksave-g.bak (the old file) and
+//              F.vksave-g.new. Cut here: the next open or commit puts back
+//              the latest copy that reads whole (the .new, else the .bak).
+//   REPLACED   F is the new version, flushed; the .bak goes. Only now is the
+//              save Saved.
+//   UNREADABLE F there but not to be read (held, a folder): nothing beside it
+//              is touched, and nothing is written.
+// Copies left beside a readable F by a cut save (or held by another program)
+// are STALE: the next open or commit that takes the lock removes them.
+//
+// The invariants, in every state and after every step:
+//   I1  A whole version is always on disk: under F, or (F missing after a
+//       cut) under a .new or .bak that the recovery puts back.
+//   I2  Only plain files (no link of any kind) named as the program names
+//       its copies are ever moved or removed, and nothing is removed beside
+//       an F that is missing or cannot be read.
+//   I3  A .new is written, flushed and read back in full before it has that
+//       name; a .tmp is never put back; a copy that does not read whole is
+//       never put back over a whole one, nor removed: it is kept aside.
+//   I4  A save's generation is above that of every .new and .bak beside F,
+//       and is one the program reads back from the name.
+//   I5  A save holds the lock, its name still leading to the file it holds,
+//       from its read of F to its replace.
+//   I6  Saved means F holds the new version on disk and no copy of that save
+//       is left beside it; after any open or commit that took the lock
+//       with F readable, the folder is CLEAN but for copies another program
+//       holds (beside a missing F, the copies wait for the next one).
+// folderState says which state a folder is in at rest; the tests check it
+// after every step.
 #pragma once
 
 #include <chrono>
@@ -14,8 +53,7 @@
 
 #include "Files.h"
 #include "Logon.h"
-#include "CarefulRead.h"
-#include "SaveCopies.h"
+#include "CarefulRead.h"  // LoadResult
 #include "SettingsFile.h"
 
 struct SaveResult {
@@ -30,7 +68,8 @@ struct SaveResult {
     None,
     Value,     // a value holds a line break or NUL
     LockBusy,  // another copy (another PC) holds the lock still: detail is the lock file
-    Lock,      // the lock file cannot be made or opened: detail is the lock file
+    Lock,      // the lock file cannot be made or opened, or its name was taken from
+               // this save's lock meanwhile: detail is the lock file
     Recover,   // a cut save's copy could not be put back: detail is the copy
     ReadOnly,  // the settings file is read-only: detail is the file
     Read,      // the settings file cannot be read
@@ -40,15 +79,16 @@ struct SaveResult {
     // The system read a value of the copy otherwise than it was written:
     // section and key say which; detail is the file.
     ReadBack,
-    Replace,  // the copy could not take the file's place
+    Replace,  // the copy could not take the file's place, or not on disk
     Memory,   // out of memory
   };
   Status status = Saved;
   Step step = Step::None;
   unsigned long error = 0;  // the system's error of the step; 0 when it has none
   std::string detail;
-  std::string section, key;  // the value a ReadBack step read otherwise
-  std::string recovered;     // as LoadResult's: a save cut off, put back first
+  std::string section, key;            // the value a ReadBack step read otherwise
+  std::string recovered;               // as LoadResult's: a save cut off, put back first
+  std::vector<std::string> keptAside;  // as LoadResult's
 
   SaveResult() = default;
   SaveResult(Status s) : status(s) {}  // NOLINT(google-explicit-constructor): a bare outcome
@@ -93,6 +133,12 @@ struct Committed {
   std::vector<Logon> slots;
 };
 
+// The state of F's folder at rest (no save under way): CLEAN, STALE (F
+// readable, the program's copies beside it), CUT (F missing, a copy beside
+// it the recovery would try), UNREADABLE, or FIRST (no F, no copy).
+enum class FolderState { Clean, Stale, Cut, Unreadable, First };
+[[nodiscard]] FolderState folderState(const std::string& file);
+
 // The settings file's protocol: open and commit, each under the lock.
 class FileKeeper {
  public:
@@ -123,6 +169,7 @@ class FileKeeper {
     std::string restored;  // the copy put back; empty when none
     std::string failed;    // the copy that could not be put back
     unsigned long error = 0;
+    std::vector<std::string> keptAside;  // copies that did not read whole
   };
   Recovered recover();
 

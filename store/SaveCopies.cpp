@@ -3,20 +3,26 @@
 
 #include <algorithm>
 #include <optional>
+#include <set>
 #include <tuple>
 #include <utility>
 
 #include "FileSystem.h"
 #include "Paths.h"
+#include "SaveLock.h"
 
 namespace {
 
 constexpr char kMarker[] = "vksave-";
 constexpr char kWorking[] = "tmp", kWhole[] = "new", kBackup[] = "bak";
 
+// The most digits a generation has: every number of 19 digits fits.
+constexpr size_t kGenerationDigits = 19;
+constexpr unsigned long long kLastGeneration = 9'999'999'999'999'999'999ULL;
+
 // Decimal digits without a leading zero, as the program writes numbers.
 std::optional<unsigned long long> plainNumber(const std::string& s) {
-  if (s.empty() || s.size() > 18 || (s.size() > 1 && s[0] == '0') ||
+  if (s.empty() || s.size() > kGenerationDigits || (s.size() > 1 && s[0] == '0') ||
       !std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; }))
     return std::nullopt;
   return std::stoull(s);
@@ -39,6 +45,7 @@ const char* suffixOf(CopyKind kind) {
       return kBackup;
     case CopyKind::None:
     case CopyKind::OldCopy:
+    case CopyKind::OldLock:
       break;
   }
   return "";
@@ -53,6 +60,7 @@ CopyName copyName(const std::string& name, const std::string& baseName) {
     return copy;
   const std::string rest = name.substr(baseName.size() + 1);
   if (rest == kWhole) return {CopyKind::OldCopy, true, 0, 0, 0};
+  if (isSaveLockAside(name, baseName)) return {CopyKind::OldLock, false, 0, 0, 0};
   const size_t dot = rest.rfind('.');
   if (dot == std::string::npos) return copy;
   const CopyKind kind = kindOf(rest.substr(dot + 1));
@@ -86,7 +94,7 @@ std::vector<std::pair<const FileBeside*, CopyName>> programCopies(
   const std::string base = fileNameOf(fileName);
   std::vector<std::pair<const FileBeside*, CopyName>> copies;
   for (const FileBeside& f : files)
-    if (const CopyName c = copyName(fileNameOf(f.path), base); c.kind != CopyKind::None)
+    if (const CopyName c = copyName(fileNameOf(f.path), base); f.plain && c.kind != CopyKind::None)
       copies.emplace_back(&f, c);
   const auto paired = [&](const CopyName& bak) {
     return std::any_of(copies.begin(), copies.end(), [&](const auto& other) {
@@ -119,30 +127,44 @@ Recovery planRecovery(const std::string& fileName, FileState state,
   // Later first: today's copies by generation, a whole copy before the
   // backup of the same save (the backup is the file it replaced); then
   // 1.4.0's, which only their times can order.
-  const FileBeside* best = nullptr;
-  std::tuple<bool, unsigned long long, bool, unsigned long long, unsigned long long,
-             unsigned long long>
-      bestRank{};
+  using Rank = std::tuple<bool, unsigned long long, bool, unsigned long long, unsigned long long,
+                          unsigned long long>;
+  std::vector<std::pair<Rank, Candidate>> ranked;
   for (const auto& [file, c] : programCopies(fileName, files)) {
     const FileBeside& f = *file;
     plan.discard.push_back(f.path);
     if (state != FileState::Missing || (c.kind != CopyKind::Whole && c.kind != CopyKind::Backup))
       continue;
-    const auto rank = std::make_tuple(!c.legacy, c.generation, c.kind == CopyKind::Whole,
-                                      c.legacy ? f.written : 0ULL, c.process, c.count);
-    if (!best || rank > bestRank) {
-      best = &f;
-      bestRank = rank;
-    }
+    ranked.emplace_back(Rank{!c.legacy, c.generation, c.kind == CopyKind::Whole,
+                             c.legacy ? f.written : 0ULL, c.process, c.count},
+                        Candidate{f.path, c.kind});
   }
-  if (best) plan.restore = best->path;
+  std::sort(ranked.begin(), ranked.end(), [](const auto& a, const auto& b) {
+    return a.first != b.first ? a.first > b.first : a.second.path < b.second.path;
+  });
+  for (auto& r : ranked) plan.candidates.push_back(std::move(r.second));
   return plan;
 }
 
-unsigned long long nextGeneration(const std::string& file) {
-  unsigned long long generation = 0;
-  const std::string base = fileNameOf(file);
-  for (const FileBeside& f : fileSystem().list(file))
-    generation = std::max(generation, copyName(fileNameOf(f.path), base).generation);
-  return generation + 1;
+unsigned long long nextGeneration(const std::string& fileName,
+                                  const std::vector<FileBeside>& files) {
+  const std::string base = fileNameOf(fileName);
+  std::set<unsigned long long> taken;  // by any name, a link's or a user's file's too
+  unsigned long long latest = 0;       // of a copy a recovery may put back
+  for (const FileBeside& f : files) {
+    const CopyName c = copyName(fileNameOf(f.path), base);
+    if (c.kind == CopyKind::None || c.legacy || c.kind == CopyKind::OldLock) continue;
+    taken.insert(c.generation);
+    if (f.plain && c.kind != CopyKind::Working) latest = std::max(latest, c.generation);
+  }
+  for (unsigned long long g = latest + 1; g > latest && g <= kLastGeneration; ++g)
+    if (!taken.count(g)) return g;
+  // Only a copy at the very top: no later one can be named.
+  unsigned long long g = 1;
+  while (taken.count(g)) ++g;
+  return g;
+}
+
+std::string keptAsidePath(const std::string& copy, unsigned n) {
+  return copy + ".damaged" + (n > 1 ? "-" + std::to_string(n) : "");
 }

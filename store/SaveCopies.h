@@ -14,15 +14,24 @@
 //   vksave-<generation>.tmp  Working: being written; never put back
 //   vksave-<generation>.new  Whole: written, flushed and read back in full
 //   vksave-<generation>.bak  Backup: the old file, renamed whole by the replace
-// <generation> is one more than any copy beside the file had when the save
-// began (under the lock): the higher, the later the save. 1.4.0 named them
+// <generation> is a number of 1 to 19 digits without a leading zero (below
+// 10^19, every name 1.5.1 ever wrote among them): one more than any copy a
+// recovery may put back (.new, .bak) beside the file when the save began,
+// under the lock, and no generation any name there has: the higher, the
+// later the save. A working copy never sets it: never put back, a planted
+// or held one is only a name to avoid. Only a whole copy at the very top
+// (19 nines, none the program reaches: each save removes the copies before
+// it) would leave no later generation; the save then takes the lowest free.
+// Only a plain file (FileBeside::plain) is a copy: a link of any kind named
+// like one is never followed, put back or removed. The names the lock file
+// takes as its holder lets go (saveLockAside) are the program's too (OldLock). 1.4.0 named them
 // <process>-<n>.<kind>, a process number (a multiple of four) and a count,
 // both without leading zeros; those are still known, as older than any of
 // today's (a .bak of that form only beside its save's .tmp or .new), and so
 // is 1.1.0's "new" (OldCopy, of unknown state, never put back). Anything
 // else (a user's own Vostrelk.ini.2024-05.bak or .12-5.bak) is not the
 // program's.
-enum class CopyKind { None, Working, Whole, Backup, OldCopy };
+enum class CopyKind { None, Working, Whole, Backup, OldCopy, OldLock };
 struct CopyName {
   CopyKind kind = CopyKind::None;
   bool legacy = false;                        // 1.4.0's or 1.1.0's name
@@ -36,18 +45,29 @@ bool hasCopies(const std::string& fileName, const std::vector<FileBeside>& files
 std::string copyPath(const std::string& fileName, unsigned long long generation, CopyKind kind);
 
 // What to do with the files beside the settings file, under the lock: the
-// copy to put back when the file is missing (the latest whole copy or
-// backup, by generation; 1.4.0's by their time), and the program's copies
-// to remove once the file stands whole and readable. Nothing is removed
-// beside a file that is missing or cannot be read: one of them may be the
-// last whole version.
+// copies that may be put back when the file is missing, latest first (by
+// generation, a whole copy before the backup of its save; 1.4.0's after
+// them, by their time): the keeper puts back the first that reads whole.
+// And the program's copies to remove once the file stands whole and
+// readable. Nothing is removed beside a file that is missing or cannot be
+// read: one of them may be the last whole version.
+struct Candidate {
+  std::string path;
+  CopyKind kind = CopyKind::None;
+  bool operator==(const Candidate& o) const { return path == o.path && kind == o.kind; }
+};
 struct Recovery {
-  std::string restore;
+  std::vector<Candidate> candidates;
   std::vector<std::string> discard;
 };
 Recovery planRecovery(const std::string& fileName, FileState state,
                       const std::vector<FileBeside>& files);
 
-// One more than the generation of any copy beside file: a save's copies
-// made now are later than each.
-unsigned long long nextGeneration(const std::string& file);
+// The generation of a save's copies made now beside fileName, among files
+// (filesBeside): the rule above, the one place that picks it.
+unsigned long long nextGeneration(const std::string& fileName,
+                                  const std::vector<FileBeside>& files);
+// The name a copy in kind's stead is kept aside under when it does not read
+// whole: copy's own name and ".damaged" (n > 1: "-n"), which the program
+// never removes.
+std::string keptAsidePath(const std::string& copy, unsigned n);

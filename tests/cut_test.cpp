@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "FileSystem.h"
+#include "SaveCopies.h"
 #include "StoreFixture.h"
 
 namespace {
@@ -54,10 +55,14 @@ class CuttingFiles : public FileSystem {
   bool endInside = false;  // the ending step is cut half way, where a kill can split it
   unsigned long error = 0;
   int steps = 0;
-  std::vector<Op> log;  // the steps that changed the disk (or were to)
+  struct Step {
+    Op op;
+    std::string path;  // the file it changed (a move's or replace's target)
+  };
+  std::vector<Step> log;  // the steps that changed the disk (or were to)
 
   bool create(const std::string& like, const std::string& copy, const std::string& bytes) override {
-    switch (gate(Op::Create)) {
+    switch (gate(Op::Create, copy)) {
       case Gate::Run:
         return FileSystem::create(like, copy, bytes);
       case Gate::Inside:  // the copy half written
@@ -69,14 +74,14 @@ class CuttingFiles : public FileSystem {
     return false;
   }
   bool flush(const std::string& path) override {
-    return gate(Op::Flush) == Gate::Run && FileSystem::flush(path);
+    return gate(Op::Flush, path) == Gate::Run && FileSystem::flush(path);
   }
   bool move(const std::string& from, const std::string& to) override {
-    return gate(Op::Move) == Gate::Run && FileSystem::move(from, to);
+    return gate(Op::Move, to) == Gate::Run && FileSystem::move(from, to);
   }
   ReplaceError replace(const std::string& to, const std::string& from,
                        const std::string& backup) override {
-    switch (gate(Op::Replace)) {
+    switch (gate(Op::Replace, to)) {
       case Gate::Run:
         return FileSystem::replace(to, from, backup);
       case Gate::Inside:  // between the replace's two renames
@@ -88,7 +93,7 @@ class CuttingFiles : public FileSystem {
     return ReplaceError::Other;
   }
   bool discard(const std::string& path) override {
-    return gate(Op::Discard) == Gate::Run && FileSystem::discard(path);
+    return gate(Op::Discard, path) == Gate::Run && FileSystem::discard(path);
   }
 
   // Whether the program was ended: nothing after reached the disk.
@@ -96,9 +101,9 @@ class CuttingFiles : public FileSystem {
 
  private:
   enum class Gate { Run, Inside, Refuse };
-  Gate gate(Op op) {
+  Gate gate(Op op, const std::string& path) {
     const int k = steps++;
-    log.push_back(op);
+    log.push_back({op, path});
     if (endAfter >= 0 && k > endAfter) {
       setError(error);
       return Gate::Refuse;
@@ -118,14 +123,19 @@ bool splits(Op op) {
 }
 
 // What a step that failed is reported as: the save's step, or none where
-// the save goes on without it (a leftover copy that could not go).
-std::optional<SaveResult::Step> stepOf(Op op, bool inRecovery) {
-  switch (op) {
+// the save goes on without it (a leftover copy that could not go). file:
+// the settings file; inStart: a step of the start's, its recovery's.
+std::optional<SaveResult::Step> stepOf(const CuttingFiles::Step& step, const std::string& file,
+                                       bool inStart) {
+  switch (step.op) {
     case Op::Create:
-    case Op::Flush:
       return SaveResult::Step::Copy;
-    case Op::Move:
-      return inRecovery ? SaveResult::Step::Recover : SaveResult::Step::Copy;
+    case Op::Flush:  // the copy's, or the file's once it took its place
+      return step.path == file ? SaveResult::Step::Replace : SaveResult::Step::Copy;
+    case Op::Move:  // a copy put back, kept aside (it stays where it is then), or sealed
+      if (inStart)
+        return step.path == file ? std::optional(SaveResult::Step::Recover) : std::nullopt;
+      return SaveResult::Step::Copy;
     case Op::Replace:
       return SaveResult::Step::Replace;
     case Op::Discard:
@@ -145,6 +155,8 @@ const std::string kOther =
     "[1]\r\nUser=keep\r\nPass=k\r\nHost=h\r\n"
     "[2]\r\nUser=theirs\r\nPass=t\r\nHost=h\r\n";
 const std::string kMine = "[List]\r\nCOUNT=0\r\n[0]\r\nUser=mine\r\nPass=m\r\n";
+// The first 60 bytes of kOther: a whole copy's name, cut off.
+const std::string kCutShort = kOther.substr(0, 60);
 
 // A folder the program starts in: the settings file (none: missing) and
 // what lies beside it, by the name after "Vostrelk.ini.".
@@ -161,6 +173,12 @@ const Folder kFolders[] = {
      {{"vksave-3.bak", &kOld}, {"vksave-3.new", &kOther}}},
     {"1.4.0's copies", nullptr, {{"76-3.bak", &kOld}, {"76-3.new", &kOther}}},
     {"a working copy left by a killed save", &kOld, {{"vksave-2.tmp", &kOther}}},
+    {"a planted copy of the highest generation",
+     &kOld,
+     {{"vksave-999999999999999999.new", &kOther}}},
+    {"a whole copy cut short beside the backup before it",
+     nullptr,
+     {{"vksave-2.bak", &kOld}, {"vksave-3.new", &kCutShort}}},
 };
 
 // The user's own file beside every folder's: never touched.
@@ -239,9 +257,9 @@ TEST_F(Cut, EveryStepOfAStartAndASaveEndedOrFailedLeavesOneWholeVersion) {
     const Slots after = nextStart(plain);
 
     for (int k = 0; k < counting.steps; ++k) {
-      const Op op = counting.log[static_cast<size_t>(k)];
+      const CuttingFiles::Step& at = counting.log[static_cast<size_t>(k)];
       for (const bool inside : {false, true}) {
-        if (inside && !splits(op)) continue;
+        if (inside && !splits(at.op)) continue;
         const std::string what = std::string(f.what) + ", ended " + (inside ? "inside" : "after") +
                                  " step " + std::to_string(k);
         const std::string file = make(f, n++);
@@ -266,7 +284,7 @@ TEST_F(Cut, EveryStepOfAStartAndASaveEndedOrFailedLeavesOneWholeVersion) {
         const LoadResult& loaded = run.loaded;
         const SaveResult& saved = run.saved;
         // A step of the start's is its recovery's.
-        const std::optional<SaveResult::Step> step = stepOf(op, k < whole.startSteps);
+        const std::optional<SaveResult::Step> step = stepOf(at, plain, k < whole.startSteps);
         if (!loaded.ok()) {
           // The start could not put the cut save back: it says which copy and why.
           EXPECT_EQ(loaded.status, LoadResult::Unrecovered) << what;

@@ -12,6 +12,7 @@
 #include "FormFixture.h"
 #include "Messages.h"
 #include "Raii.h"
+#include "SaveCopies.h"
 #include "SaveLock.h"
 #include "Unit1Layout.h"
 #include "resource.h"
@@ -605,7 +606,7 @@ TEST_F(FormTest, TheWindowShowsWhileTheFileIsRead) {
     untilLoaded();
   });
   ASSERT_EQ(told.size(), 1u);
-  EXPECT_EQ(told[0].text, messages::recoveredNotice(whole));
+  EXPECT_EQ(told[0].text, messages::recoveredNotice(whole, {}));
   EXPECT_EQ(itemCount(form->lstLogin), 3);
   EXPECT_TRUE(IsWindowEnabled(form->lstLogin));
   EXPECT_EQ(actionButtons(), "1101");  // a path and a user, nothing selected
@@ -620,7 +621,7 @@ TEST_F(FormTest, CloseTellsWhatItPutBack) {
   ASSERT_TRUE(MoveFileA(iniPath().c_str(), copyPath(iniPath(), 4, CopyKind::Backup).c_str()));
   const std::vector<CaughtBox> told = boxesFrom([&] { closeWindow(); });
   ASSERT_EQ(told.size(), 1u);
-  EXPECT_EQ(told[0].text, messages::recoveredNotice(whole));
+  EXPECT_EQ(told[0].text, messages::recoveredNotice(whole, {}));
   EXPECT_EQ(readBytes(iniPath()), kThreeLogons);
   EXPECT_TRUE(filesBeside(iniPath()).empty());
 }

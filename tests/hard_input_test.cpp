@@ -13,6 +13,7 @@
 #include "Common.h"
 #include "SaveLock.h"
 #include "FileKeeper.h"
+#include "SaveCopies.h"
 #include "StoreFixture.h"
 
 // Allocation that fails on request: the n-th allocation from now throws.
@@ -144,14 +145,15 @@ TEST_F(HardInput, OutOfMemoryAnywhereInLoadAndSave) {
              "[2]\r\nUser=theirs\r\n");
   const std::string before = readBytes(store.IniFileName());
   SaveResult saved = SaveResult::Failed;
-  failEachAllocation([&] { saved = store.SaveIniFile(); },
-                     [&](bool failed) {
-                       if (!failed) return;
-                       ASSERT_EQ(saved, SaveResult::Failed);
-                       EXPECT_TRUE(!hasCopies(store.IniFileName(), filesBeside(store.IniFileName())));
-                       EXPECT_EQ(readBytes(store.IniFileName()), before);
-                       EXPECT_EQ(store.Users(), (Slots{"b", "c"}));
-                     });
+  failEachAllocation(
+      [&] { saved = store.SaveIniFile(); },
+      [&](bool failed) {
+        if (!failed) return;
+        ASSERT_EQ(saved, SaveResult::Failed);
+        EXPECT_TRUE(!hasCopies(store.IniFileName(), filesBeside(store.IniFileName())));
+        EXPECT_EQ(readBytes(store.IniFileName()), before);
+        EXPECT_EQ(store.Users(), (Slots{"b", "c"}));
+      });
   EXPECT_EQ(saved, SaveResult::Saved);
   EXPECT_EQ(store.Users(), (Slots{"b", "c", "theirs"}));
 }

@@ -17,9 +17,14 @@
 #include <sstream>
 #include <thread>
 
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
 #include "FileSystem.h"
 #include "Files.h"
 #include "Merge.h"
+#include "SaveCopies.h"
 #include "SaveLock.h"
 #include "FileKeeper.h"
 #include "StoreFixture.h"
@@ -28,6 +33,57 @@
 namespace {
 
 using StoreTest = StoreFixture;
+
+#ifdef _WIN32
+// Wine makes no symbolic links of its own, and removes what one leads to:
+// a POSIX tool makes and removes them. Nothing where not under Wine.
+bool runPosixTool(const char* tool, const std::vector<std::string>& paths) {
+  using UnixName = char*(CDECL*)(const wchar_t*);
+  const auto unixName = reinterpret_cast<UnixName>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleA("kernel32"), "wine_get_unix_file_name")));
+  if (!unixName) return false;
+  std::string line = tool;
+  for (const std::string& path : paths) {
+    char* name = unixName(std::filesystem::path(path).wstring().c_str());
+    line += " \"" + std::string(name ? name : "") + "\"";
+    if (name) HeapFree(GetProcessHeap(), 0, name);
+  }
+  STARTUPINFOA si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+    return false;
+  const UniqueHandle process(pi.hProcess), thread(pi.hThread);
+  return true;
+}
+#endif
+
+// Makes link a link to target: a symbolic one or (hard) a second name.
+bool makeLink(const std::string& target, const std::string& link, bool hard) {
+#ifdef _WIN32
+  if (hard) return CreateHardLinkA(link.c_str(), target.c_str(), nullptr) != FALSE;
+  if (!runPosixTool("Z:\\bin\\ln -s", {target, link}))
+    return CreateSymbolicLinkA(link.c_str(), target.c_str(),
+                               SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE) != FALSE;
+  // The handle of a POSIX program may be signalled before it ran.
+  for (int i = 0; i < 250 && !std::filesystem::exists(link); ++i) Sleep(20);
+  return std::filesystem::exists(link);
+#else
+  return (hard ? ::link(target.c_str(), link.c_str()) : ::symlink(target.c_str(), link.c_str())) ==
+         0;
+#endif
+}
+
+// Removes a symbolic link made by makeLink, while its target is still there.
+void removeLink(const std::string& link) {
+#ifdef _WIN32
+  if (runPosixTool("Z:\\bin\\rm -f", {link})) {
+    for (int i = 0; i < 250 && std::filesystem::exists(link); ++i) Sleep(20);
+    return;
+  }
+#endif
+  std::filesystem::remove(link);
+}
 
 TEST_F(StoreTest, NoFileGivesOnePlaceholderSlotAndSavesItsSkeleton) {
   ASSERT_TRUE(store.LoadIniFile().ok());
@@ -289,8 +345,8 @@ TEST(Recovery, PutsBackTheLatestWholeVersionByWhatTheProgramWrote) {
     const char* restore;             // "" for none
     std::vector<const char*> discard;
   };
-  const auto at = [](const char* name, unsigned long long written) {
-    return FileBeside{std::string("Vostrelk.ini.") + name, written};
+  const auto at = [](const char* name, unsigned long long written, bool plain = true) {
+    return FileBeside{std::string("Vostrelk.ini.") + name, written, plain};
   };
   for (const Case& c : {
            Case{"cut between the replace's two renames",
@@ -351,31 +407,86 @@ TEST(Recovery, PutsBackTheLatestWholeVersionByWhatTheProgramWrote) {
                 {at("vksave-7.new", 1)},
                 "",
                 {}},
+           Case{"a link named like a copy is no copy",
+                FileState::Missing,
+                {at("vksave-7.new", 1, false), at("vksave-2.bak", 1)},
+                "vksave-2.bak",
+                {"vksave-2.bak"}},
+           Case{"a held planted generation of 18 digits, and one of 19 a save wrote after it",
+                FileState::Missing,
+                {at("vksave-999999999999999999.tmp", 1), at("vksave-1000000000000000000.new", 1)},
+                "vksave-1000000000000000000.new",
+                {"vksave-999999999999999999.tmp", "vksave-1000000000000000000.new"}},
+           Case{"a lock file a killed holder moved aside goes beside a whole file",
+                FileState::Readable,
+                {at("lock.1234.5678.old", 1), at("lock.x.5678.old", 1), at("lock.old", 1)},
+                "",
+                {"lock.1234.5678.old"}},
        }) {
     const Recovery plan = planRecovery("Vostrelk.ini", c.file, c.beside);
-    EXPECT_EQ(plan.restore, *c.restore ? std::string("Vostrelk.ini.") + c.restore : "") << c.what;
+    EXPECT_EQ(plan.candidates.empty() ? "" : plan.candidates.front().path,
+              *c.restore ? std::string("Vostrelk.ini.") + c.restore : "")
+        << c.what;
     std::vector<std::string> discard;
     for (const char* name : c.discard) discard.push_back(std::string("Vostrelk.ini.") + name);
     EXPECT_EQ(plan.discard, discard) << c.what;
+  }
+  // The next save's generation: later than every copy that may be put back,
+  // on no name taken, and always one the program reads again.
+  struct Next {
+    const char* what;
+    std::vector<FileBeside> beside;
+    unsigned long long next;
+  };
+  for (const Next& n : {
+           Next{"none", {}, 1},
+           Next{"one more than the latest", {at("vksave-3.new", 1), at("vksave-2.bak", 1)}, 4},
+           Next{"a working copy sets nothing, its name is avoided",
+                {at("vksave-1.tmp", 1), at("vksave-999999999999999999.tmp", 1)},
+                2},
+           Next{"a link's name is avoided, its generation sets nothing",
+                {at("vksave-2.new", 1), at("vksave-3.new", 1, false)},
+                4},
+           Next{"a planted 18-digit whole copy",
+                {at("vksave-999999999999999999.new", 1)},
+                1'000'000'000'000'000'000ULL},
+           Next{"the very top: the lowest free",
+                {at("vksave-9999999999999999999.bak", 1), at("vksave-1.tmp", 1)},
+                2},
+       }) {
+    const unsigned long long g = nextGeneration("Vostrelk.ini", n.beside);
+    EXPECT_EQ(g, n.next) << n.what;
+    for (const CopyKind kind : {CopyKind::Working, CopyKind::Whole, CopyKind::Backup})
+      EXPECT_EQ(copyName(copyPath("Vostrelk.ini", g, kind), "Vostrelk.ini").generation, g)
+          << n.what;
   }
 }
 
 // The same on disk: the start puts the version back, and the file then
 // holds through two closes, with only the user's own files left beside it.
 TEST_F(StoreTest, SaveCutOffIsPutBackAndOnlyTheProgramsCopiesGo) {
-  const std::string oldFile = "[List]\r\nCOUNT=0\r\n[0]\r\nUser=old\r\nPass=secret\r\n";
-  const std::string newFile = "[List]\r\nCOUNT=1\r\n[0]\r\nUser=old\r\n[1]\r\nUser=new\r\n";
+  const std::string oldFile =
+      "[List]\r\nCOUNT=2\r\n[0]\r\nUser=old\r\nPass=secret\r\n[1]\r\nUser=b\r\n"
+      "[2]\r\nUser=c\r\n";
+  const std::string newFile =
+      "[List]\r\nCOUNT=1\r\n[0]\r\nUser=old\r\nPass=\r\nHost=\r\n[1]\r\nUser=new\r\n"
+      "Pass=\r\nHost=\r\n";
+  const std::string cutFile = newFile.substr(0, 60);  // a whole copy's name, cut short
+  const std::string elsewhere = "[List]\r\nCOUNT=0\r\n[0]\r\nUser=other\r\nPass=theirs\r\n";
   struct Beside {
     const char* suffix;
-    const std::string* bytes;
+    const std::string* bytes;  // none: a link to a file elsewhere
+    bool hard = false;
   };
   struct Case {
     const char* what;
     const std::string* file;  // the settings file; none: missing
     std::vector<Beside> beside;
-    Slots users;                    // what the start shows
-    const char* recovered;          // the suffix of the copy put back; "" for none
-    std::vector<const char*> stay;  // what is still beside the file after two closes
+    Slots users;                              // what the start shows
+    const char* recovered;                    // the suffix of the copy put back; "" for none
+    std::vector<const char*> stay;            // what is still beside the file after two closes
+    std::vector<const char*> keptAside = {};  // told at the start
+    FolderState before = FolderState::Cut;    // the folder's state at the start
   };
   for (const Case& c : {
            Case{"cut between the replace's two renames",
@@ -395,26 +506,80 @@ TEST_F(StoreTest, SaveCutOffIsPutBackAndOnlyTheProgramsCopiesGo) {
                 {{"2023-12.bak", &oldFile}, {"vksave-4.tmp", &newFile}},
                 {""},
                 "",
-                {"2023-12.bak"}},
+                {"2023-12.bak"},
+                {},
+                FolderState::Stale},
+           Case{"a whole copy cut short is kept aside, the whole backup put back",
+                nullptr,
+                {{"vksave-3.new", &cutFile}, {"vksave-2.bak", &oldFile}},
+                {"old", "b", "c"},
+                "vksave-2.bak",
+                {"vksave-3.new.damaged"},
+                {"vksave-3.new.damaged"}},
+           Case{"a link named like a working copy beside a whole file",
+                &oldFile,
+                {{"vksave-1.tmp", nullptr}},
+                {"old", "b", "c"},
+                "",
+                {"vksave-1.tmp"},
+                {},
+                FolderState::Clean},
+           Case{"links named like whole copies beside no file",
+                nullptr,
+                {{"vksave-1.new", nullptr}, {"vksave-2.bak", nullptr, true}},
+                {""},
+                "",
+                {"vksave-1.new", "vksave-2.bak"},
+                {},
+                FolderState::First},
        }) {
     const std::string folder = dir.file(c.what);
     std::filesystem::create_directories(folder);
     const std::string file = folder + "/Vostrelk.ini";
     if (c.file) writeBytes(file, *c.file);
-    for (const Beside& b : c.beside) writeBytes(file + "." + b.suffix, *b.bytes);
+    const std::string other = folder + "/other.ini";
+    for (const Beside& b : c.beside) {
+      if (b.bytes) {
+        writeBytes(file + "." + b.suffix, *b.bytes);
+        continue;
+      }
+      writeBytes(other + b.suffix, elsewhere);
+      ASSERT_TRUE(makeLink(other + b.suffix, file + "." + b.suffix, b.hard)) << c.what;
+    }
+    // At rest before and after every step: a cut save, then CLEAN but for
+    // what is not the program's to remove (a link named like a copy).
+    const FolderState cleaned = FolderState::Clean;
+    EXPECT_EQ(folderState(file), c.before) << c.what;
     Store started(file);
     const LoadResult loaded = started.LoadIniFile();
     ASSERT_TRUE(loaded.ok()) << c.what;
+    EXPECT_EQ(folderState(file), c.file || *c.recovered ? cleaned : c.before) << c.what;
     EXPECT_EQ(started.Users(), c.users) << c.what;
     EXPECT_EQ(loaded.recovered, *c.recovered ? file + "." + c.recovered : "") << c.what;
+    std::vector<std::string> keptAside;
+    for (const char* k : c.keptAside) keptAside.push_back(file + "." + k);
+    EXPECT_EQ(loaded.keptAside, keptAside) << c.what;
+    ASSERT_TRUE(started.insert({"one", "change", ""}));
+    // The first save beside a missing file leaves what the recovery could
+    // not remove then (nothing goes beside a missing file) to the next.
     for (int close = 0; close < 2; ++close) EXPECT_NE(started.SaveIniFile(), SaveResult::Failed);
+    EXPECT_EQ(folderState(file), cleaned) << c.what;
+    started.remove(started.count() - 1);
+    EXPECT_NE(started.SaveIniFile(), SaveResult::Failed);
+    EXPECT_EQ(folderState(file), cleaned) << c.what;
+    for (const Beside& b : c.beside)  // what a link leads to is never touched
+      if (!b.bytes) {
+        EXPECT_EQ(readBytes(other + b.suffix), elsewhere) << c.what << b.suffix;
+      }
     Store again(file);
     ASSERT_TRUE(again.LoadIniFile().ok());
-    EXPECT_EQ(again.Users(), c.users) << c.what;
+    EXPECT_EQ(again.Users(), c.users == Slots{""} ? Slots{} : c.users) << c.what;
     std::vector<std::string> left;
     for (const FileBeside& f : filesBeside(file)) left.push_back(f.path.substr(file.size() + 1));
     std::sort(left.begin(), left.end());
     EXPECT_EQ(left, std::vector<std::string>(c.stay.begin(), c.stay.end())) << c.what;
+    for (const Beside& b : c.beside)
+      if (!b.bytes && !b.hard) removeLink(file + "." + b.suffix);
   }
 }
 
@@ -596,7 +761,9 @@ TEST_F(StoreTest, ASaveWaitingForTheLockPutsBackWhatTheHolderCutOffLeft) {
   ASSERT_EQ(SaveLock::acquire(file, kSaveLockTimeout, other), SaveLock::Outcome::Locked);
   std::thread cut([&] {
     std::this_thread::sleep_for(std::chrono::milliseconds(300));  // the save waits by now
-    writeBytes(whole, "[List]\r\nCOUNT=1\r\n[0]\r\nUser=a\r\n[1]\r\nUser=theirs\r\n");
+    writeBytes(whole,
+               "[List]\r\nCOUNT=1\r\n[0]\r\nUser=a\r\nPass=\r\nHost=\r\n[1]\r\nUser=theirs\r\n"
+               "Pass=\r\nHost=\r\n");
     std::filesystem::rename(file, copyPath(file, 7, CopyKind::Backup));
     other.reset();  // killed there: the lock goes with it
   });
@@ -612,7 +779,7 @@ TEST_F(StoreTest, ASaveWaitingForTheLockPutsBackWhatTheHolderCutOffLeft) {
 TEST_F(StoreTest, AStartThatCannotTakeTheLockNeverHidesACutSave) {
   const std::string file = store.IniFileName();
   const std::string whole = copyPath(file, 3, CopyKind::Whole);
-  writeBytes(whole, "[List]\r\nCOUNT=0\r\n[0]\r\nUser=kept\r\n");
+  writeBytes(whole, "[List]\r\nCOUNT=0\r\n[0]\r\nUser=kept\r\nPass=\r\nHost=\r\n");
   {
     std::optional<SaveLock> other;  // another copy, hung in its save
     ASSERT_EQ(SaveLock::acquire(file, kSaveLockTimeout, other), SaveLock::Outcome::Locked);
@@ -736,6 +903,33 @@ TEST_F(StoreTest, TheLockLetsOneSaveInAtATime) {
   EXPECT_EQ(taken, 160);
   EXPECT_EQ(overlaps, 0);
   EXPECT_FALSE(std::filesystem::exists(saveLockFile(store.IniFileName())));
+
+  // The lock file pulled away from its holder: another copy takes a lock of
+  // its own, so the first is no longer held; as it lets go it leaves alone
+  // whatever bears the name by then (a user's file, a folder).
+  const std::string lockFile = saveLockFile(store.IniFileName());
+  for (const bool folder : {false, true}) {
+    std::optional<SaveLock> first, second;
+    ASSERT_EQ(SaveLock::acquire(store.IniFileName(), kSaveLockTimeout, first),
+              SaveLock::Outcome::Locked);
+    EXPECT_TRUE(first->stillHeld());
+    std::filesystem::rename(lockFile, dir.file("pulled"));  // as a user or another PC may
+    EXPECT_FALSE(first->stillHeld());
+    ASSERT_EQ(SaveLock::acquire(store.IniFileName(), std::chrono::milliseconds(0), second),
+              SaveLock::Outcome::Locked);
+    second.reset();
+    if (folder)
+      std::filesystem::create_directory(lockFile);
+    else
+      writeBytes(lockFile, "mine");
+    first.reset();
+    EXPECT_EQ(std::filesystem::is_directory(lockFile), folder);
+    if (!folder) {
+      EXPECT_EQ(readBytes(lockFile), "mine");
+    }
+    EXPECT_EQ(filesBeside(store.IniFileName()).size(), folder ? 0u : 1u);  // nothing moved aside
+    std::filesystem::remove(lockFile);
+  }
 }
 
 #ifndef _WIN32
@@ -800,6 +994,34 @@ TEST_F(StoreTest, ReplaceThatFailsHalfWayKeepsAWholeFile) {
       EXPECT_EQ(saveAndReload(), Slots{"new"}) << c.what;
     }
   }
+#ifdef _WIN32
+  // The replace done, but the new file cannot be flushed to disk (here
+  // another program holds it without sharing): the save is not called
+  // saved, and is tried again.
+  struct Holding : FileSystem {
+    UniqueFile holder;
+    ReplaceError replace(const std::string& to, const std::string& from,
+                         const std::string& backup) override {
+      const ReplaceError error = FileSystem::replace(to, from, backup);
+      holder = UniqueFile(
+          CreateFileA(to.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+      return error;
+    }
+  };
+  auto holding = std::make_optional<Holding>();
+  auto use = std::make_optional<UseFileSystem>(*holding);
+  reset();
+  ASSERT_TRUE(load(old).ok());
+  ASSERT_TRUE(store.insert({"new", "p2", ""}));
+  const SaveResult unflushed = store.SaveIniFile();
+  EXPECT_TRUE(holding->holder);
+  EXPECT_EQ(unflushed, SaveResult::Failed);
+  EXPECT_EQ(unflushed.step, SaveResult::Step::Replace);
+  EXPECT_EQ(unflushed.error, static_cast<unsigned long>(ERROR_SHARING_VIOLATION));
+  use.reset();
+  holding.reset();
+  EXPECT_EQ(saveAndReload(), (Slots{"old", "new"}));
+#endif
 }
 
 // A byte-order mark: Windows' profile functions read and write a file with

@@ -111,13 +111,22 @@ std::wstring saveReason(const SaveResult& result) {
   return L"";
 }
 
-std::wstring recoveredNotice(const std::string& copy) {
+std::wstring recoveredNotice(const std::string& copy, const std::vector<std::string>& keptAside) {
   // Lines as short as the box is wide: it would break a longer one anywhere.
-  return L"前回の設定の保存が途中で終わっていました。\n"
-         L"最後に保存した内容に戻しました。\n"
-         L"操作は必要ありません。\n"
-         L"戻したファイル: " +
-         fromAnsi(copy);
+  std::wstring text = L"前回の設定の保存が途中で終わっていました。\n";
+  if (!copy.empty()) text += L"最後に保存した内容に戻しました。\n";
+  if (keptAside.empty()) return text + L"操作は必要ありません。\n戻したファイル: " + fromAnsi(copy);
+  if (copy.empty())
+    text += L"元に戻せるファイルはありませんでした。\n";
+  else
+    text += L"戻したファイル: " + fromAnsi(copy) + L"\n";
+  // Not deleted: it may hold logons that no other file has.
+  text +=
+      L"\n途中までしか書かれていないファイルがありました。\n"
+      L"削除せずに、次の名前で残してあります。\n"
+      L"必要なログオンがないか確かめてください。\n";
+  for (const std::string& aside : keptAside) text += L"\n" + fromAnsi(aside);
+  return text;
 }
 
 std::wstring loadFailed(const LoadResult& result) {
@@ -138,7 +147,8 @@ std::wstring loadFailed(const LoadResult& result) {
       // would wrap a long one mid-word.)
       return with(L"設定ファイル %s を読み込めませんでした。", fromAnsi(result.detail)) +
              (result.error ? systemLine(result.error)
-                           : L"\n読んでいる間に、ほかのプログラムが\nファイルを書き換えたか、使っていました");
+                           : L"\n読んでいる間に、ほかのプログラムが\nファイルを書き換えたか、使って"
+                             L"いました");
     case LoadResult::Unrecovered:
       // Nothing is loaded, so nothing is written over the copy.
       return L"前回の設定の保存が途中で終わっていましたが、\n" +

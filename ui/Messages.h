@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "Launch.h"
 #include "Store.h"
@@ -23,9 +24,10 @@ std::wstring notSavedYet(const SaveResult& result);
 std::wstring closeWithoutSaving(const SaveResult& result);
 // Why a save failed: the step, and the system's words on a line of their own.
 std::wstring saveReason(const SaveResult& result);
-// The box after a start that put back what a save cut off had left: the
-// copy it came from.
-std::wstring recoveredNotice(const std::string& copy);
+// The box after a start (or a save) that found what a save cut off had
+// left: the copy put back (empty: none), and the copies kept aside because
+// they did not read whole.
+std::wstring recoveredNotice(const std::string& copy, const std::vector<std::string>& keptAside);
 // A box whose text the code page cannot hold exactly, named by its label.
 std::wstring unusableCharacters(const std::wstring& label);
 

@@ -34,8 +34,8 @@ void Saver::save() {
     // box (the window may be brought back while one is up).
     if (store_.logons() != shown) shown_();
   }
-  if (!result.recovered.empty())
-    Application::showMessage(messages::recoveredNotice(result.recovered));
+  if (!result.recovered.empty() || !result.keptAside.empty())
+    Application::showMessage(messages::recoveredNotice(result.recovered, result.keptAside));
   if (result == SaveResult::Failed && result.step == SaveResult::Step::ReadBack) {
     // Trying again reads the same value back: told at once, tried again at
     // the next change.
@@ -55,9 +55,9 @@ void Saver::save() {
 std::wstring Saver::close() {
   stop();
   SaveResult result = store_.SaveIniFile();
-  if (!result.recovered.empty()) {
+  if (!result.recovered.empty() || !result.keptAside.empty()) {
     shown_();  // the list as the file now is, before the box
-    Application::showMessage(messages::recoveredNotice(result.recovered));
+    Application::showMessage(messages::recoveredNotice(result.recovered, result.keptAside));
     // The window can be brought back from the tray while the box is up: a
     // change made then goes to disk too, or the close asks.
     stop();
@@ -77,8 +77,8 @@ void Saver::closeCancelled() {
 void Saver::sessionEnd() {
   stop();
   const SaveResult result = store_.SaveIniFile(kSessionEndLockWait);
-  if (!result.recovered.empty())
-    Application::showMessage(messages::recoveredNotice(result.recovered));
+  if (!result.recovered.empty() || !result.keptAside.empty())
+    Application::showMessage(messages::recoveredNotice(result.recovered, result.keptAside));
   if (result == SaveResult::Saved || result == SaveResult::Unchanged) {
     since_.reset();
     told_ = false;

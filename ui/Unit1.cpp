@@ -231,8 +231,8 @@ void TForm1::storeLoaded() {
   FormShow();  // the list can take the focus now
   // Reported once the window is complete: it opens and works, and the file
   // keeps the user's logons untouched for repair.
-  if (!loaded.recovered.empty())
-    Application::showMessage(messages::recoveredNotice(loaded.recovered));
+  if (!loaded.recovered.empty() || !loaded.keptAside.empty())
+    Application::showMessage(messages::recoveredNotice(loaded.recovered, loaded.keptAside));
   if (!loaded.ok()) Application::showErrorBox(messages::loadFailed(loaded));
 }
 

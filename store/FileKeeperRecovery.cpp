@@ -1,0 +1,84 @@
+// FileKeeperRecovery.cpp: see FileKeeper.h. The recovery under the lock:
+// which copy a save cut off left is put back (the latest that reads whole),
+// which are kept aside, which go; and the folder's state at rest.
+#include <cstdint>
+
+#include "CarefulRead.h"
+#include "Common.h"
+#include "FileKeeper.h"
+#include "FileSystem.h"
+#include "SaveCopies.h"
+
+namespace {
+
+// Whether a copy beside the file reads whole, as the load would read it: its
+// "COUNT" readable, and a whole copy (written and read back in full before
+// it got its name) with every slot up to "COUNT", each with its keys, and
+// its last line ended. A copy cut short fails one of them.
+bool readsWhole(const Candidate& copy) {
+  const CarefulRead read = readCarefully(copy.path, true);
+  if (!read.result.ok() || !read.bytes) return false;
+  if (copy.kind != CopyKind::Whole) return true;
+  if (read.bytes->empty() || read.bytes->back() != '\n') return false;
+  for (int32_t i = 0; i <= read.view.highest; ++i) {
+    const auto at = read.view.slots.find(i);
+    if (at == read.view.slots.end()) return false;
+    for (const Value& key : at->second)
+      if (!key) return false;
+  }
+  return true;
+}
+
+// Moves a copy that does not read whole to a name of its own, which no
+// recovery puts back or removes: it may hold logons no whole copy has.
+std::string keepAside(const std::string& copy) {
+  for (unsigned n = 1; n < 100; ++n)
+    if (fileSystem().move(copy, keptAsidePath(copy, n))) return keptAsidePath(copy, n);
+  return "";
+}
+
+}  // namespace
+
+FolderState folderState(const std::string& file) {
+  const FileState state = fileState(file);
+  const std::vector<FileBeside> files = fileSystem().list(file);
+  switch (state) {
+    case FileState::Unreadable:
+      return FolderState::Unreadable;
+    case FileState::Readable:
+      return hasCopies(file, files) ? FolderState::Stale : FolderState::Clean;
+    case FileState::Missing:
+      break;
+  }
+  if (!planRecovery(file, state, files).candidates.empty()) return FolderState::Cut;
+  return hasCopies(file, files) ? FolderState::Stale : FolderState::First;
+}
+
+FileKeeper::Recovered FileKeeper::recover() {
+  Recovered recovered;
+  FileSystem& fs = fileSystem();
+  const std::vector<FileBeside> files = fs.list(file_);
+  const Recovery plan = planRecovery(file_, fileState(file_), files);
+  for (const Candidate& copy : plan.candidates) {
+    if (!readsWhole(copy)) {
+      const std::string aside = keepAside(copy.path);
+      // One that cannot be moved stays where it is, never put back.
+      recovered.keptAside.push_back(aside.empty() ? copy.path : aside);
+      continue;
+    }
+    if (!fs.move(copy.path, file_)) {
+      recovered.failed = copy.path;
+      recovered.error = lastSystemError();
+      return recovered;
+    }
+    recovered.restored = copy.path;
+    refreshIniFile(file_);
+    break;
+  }
+  // Copies go only beside a whole file: while it is missing or cannot be
+  // read, one of them may be the last whole version.
+  if (fileState(file_) != FileState::Readable) return recovered;
+  for (const std::string& copy : plan.discard)
+    if (copy != recovered.restored) fs.discard(copy);
+  return recovered;
+}
