@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <new>
 #include <set>
-#include <thread>
 
 #include "CodePage.h"
 #include "Common.h"
@@ -40,7 +39,7 @@ bool FileTarget::removeSection(const std::string& section) {
 FileKeeper::FileKeeper(std::string file, SaveSettings settings)
     : file_(std::move(file)), settings_(std::move(settings)) {}
 
-FileKeeper::Recovered FileKeeper::recover() {
+FileKeeper::Recovered FileKeeper::recover() const {
   Recovered recovered;
   const std::vector<FileBeside> files = filesBeside(file_);
   const Recovery plan = planRecovery(file_, fileState(file_), files);
@@ -61,7 +60,7 @@ FileKeeper::Recovered FileKeeper::recover() {
   return recovered;
 }
 
-LoadResult FileKeeper::open(Snapshot& snapshot) {
+LoadResult FileKeeper::open(Snapshot& snapshot, const Deadline& deadline) const {
   const auto notLoaded = [&](LoadResult result) {
     snapshot = Snapshot{};
     return result;
@@ -73,8 +72,8 @@ LoadResult FileKeeper::open(Snapshot& snapshot) {
     const bool copies = hasCopies(file_, filesBeside(file_));
     std::optional<SaveLock> lock;
     unsigned long lockError = 0;
-    const SaveLock::Outcome outcome =
-        SaveLock::acquire(file_, copies ? settings_.lockTimeout : kOpenLockWait, lock, &lockError);
+    const SaveLock::Outcome outcome = SaveLock::acquire(
+        file_, deadline.within(copies ? settings_.lockTimeout : kOpenLockWait), lock, &lockError);
     const bool locked = outcome == SaveLock::Outcome::Locked;
     std::string restored;
     if (locked) {
@@ -101,7 +100,7 @@ LoadResult FileKeeper::open(Snapshot& snapshot) {
         return notLoaded(result);
       }
     }
-    CarefulRead read = readCarefully(file_, locked);
+    CarefulRead read = readCarefully(file_, locked, deadline);
     read.result.recovered = restored;
     snapshot = Snapshot{};
     snapshot.read = read.result.ok();
@@ -239,15 +238,13 @@ SaveResult failed(SaveResult::Step step, unsigned long error = 0, std::string de
 // the bytes the comparison (and a merge) read, not from a second read.
 SaveResult saveLocked(const std::string& file, const Snapshot& base, const std::string& path,
                       const std::vector<Logon>& slots, const SaveSettings& settings,
-                      Committed& next) {
+                      const Deadline& deadline, Committed& next) {
   std::string bytes;
   FileState state = readFileBytes(file, bytes);
   unsigned long error = state == FileState::Unreadable ? lastSystemError() : 0;
   // Another program holding the file for a moment (a scanner) is waited for.
-  for (const auto start = std::chrono::steady_clock::now();
-       state == FileState::Unreadable && isHeldByAnother(error) &&
-       std::chrono::steady_clock::now() - start < kHeldWait;) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  for (const Deadline held = deadline.within(kHeldWait);
+       state == FileState::Unreadable && isHeldByAnother(error) && held.wait();) {
     state = readFileBytes(file, bytes);
     error = state == FileState::Unreadable ? lastSystemError() : 0;
   }
@@ -262,7 +259,7 @@ SaveResult saveLocked(const std::string& file, const Snapshot& base, const std::
   // would take every logon it lacks for one the other copy deleted.
   std::optional<FileView> theirs;
   if (disk && !same) {
-    CarefulRead now = readCarefully(file, true);
+    CarefulRead now = readCarefully(file, true, deadline);
     if (now.result.status == LoadResult::Unreadable)
       return failed(SaveResult::Step::Read, now.result.error, file);
     if (!now.result.ok()) return failed(SaveResult::Step::Count, 0, file);
@@ -326,15 +323,15 @@ SaveResult saveLocked(const std::string& file, const Snapshot& base, const std::
 }  // namespace
 
 SaveResult FileKeeper::commit(const Snapshot& base, const std::string& path,
-                              const std::vector<Logon>& slots, std::chrono::milliseconds lockWait,
-                              Committed& next) {
+                              const std::vector<Logon>& slots, const Deadline& deadline,
+                              Committed& next) const {
   try {
     const std::string& file = file_;
     const bool changed = path != base.path || slots != base.slots;
     std::optional<SaveLock> lock;
     unsigned long lockError = 0;
     const auto takeLock = [&]() -> std::optional<SaveResult> {
-      switch (SaveLock::acquire(file, lockWait, lock, &lockError)) {
+      switch (SaveLock::acquire(file, deadline, lock, &lockError)) {
         case SaveLock::Outcome::Locked:
           return std::nullopt;
         case SaveLock::Outcome::TimedOut:
@@ -369,7 +366,7 @@ SaveResult FileKeeper::commit(const Snapshot& base, const std::string& path,
       result.recovered = recovered.restored;
       return result;
     }
-    SaveResult result = saveLocked(file, base, path, slots, settings_, next);
+    SaveResult result = saveLocked(file, base, path, slots, settings_, deadline, next);
     result.recovered = recovered.restored;
     return result;
   } catch (const std::bad_alloc&) {
