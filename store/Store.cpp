@@ -46,8 +46,10 @@ SaveResult Store::SaveIniFile(std::chrono::milliseconds within) {
     return result;
   }
   done = save(*request, Deadline(within));
-  takeSaved(*request, std::move(done));  // takes what it needs of done.next, no more
-  return std::move(done.result);
+  SaveResult result = std::move(done.result);
+  done.result.status = result.status;  // what takeSaved looks at; nothing is allocated
+  takeSaved(*request, std::move(done));
+  return result;
 }
 
 SaveRequest Store::saveRequest() const {

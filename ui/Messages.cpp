@@ -12,6 +12,7 @@ namespace messages {
 
 const wchar_t kOutOfMemory[] = L"メモリが足りません";
 const wchar_t kLoading[] = L"読み込んでいます...";  // short: the list is narrow
+const wchar_t kSaving[] = L"保存しています...";
 const wchar_t kExeFilter[] = L"実行ファイル (*.exe)\0*.exe\0";
 
 namespace {
@@ -119,7 +120,8 @@ std::wstring loadFailed(const LoadResult& result) {
       // would wrap a long one mid-word.)
       return with(L"設定ファイル %s を読み込めませんでした。", fromAnsi(result.detail)) +
              (result.error ? systemLine(result.error)
-                           : L"\n読んでいる間に、ほかのプログラムが\nファイルを書き換えたか、使っていました");
+                           : L"\n読んでいる間に、ほかのプログラムが\nファイルを書き換えたか、使って"
+                             L"いました");
     case LoadResult::Unrecovered:
       // Nothing is loaded, so nothing is written over the copy.
       return L"前回の設定の保存が途中で終わっていましたが、\n" +
@@ -142,6 +144,11 @@ std::wstring notSavedYet(const SaveResult& result) {
   return L"変更をまだ設定ファイルに保存できていません。\n"
          L"保存できるまで、自動で試し続けます。\n" +
          saveReason(result);
+}
+
+std::wstring sessionEndUnfinished() {
+  return L"Windows の終了までに設定の保存が終わりませんでした。\n"
+         L"最後の変更は保存されていないかもしれません。";
 }
 
 std::wstring closeWithoutSaving(const SaveResult& result) {
