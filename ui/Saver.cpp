@@ -147,7 +147,12 @@ void Saver::sessionEnd() {
   if (result == SaveResult::Saved || result == SaveResult::Unchanged) {
     since_.reset();
     told_ = false;
+    if (closing_) window_.closed();  // the close it cut short is done too
     return;
+  }
+  if (closing_) {  // the close it cut short gives the window back, as a failed one does
+    closing_ = false;
+    window_.closing(false);
   }
   if (!told_) {
     const std::wstring message = messages::saveOutcome(result);
