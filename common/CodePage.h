@@ -24,6 +24,13 @@ bool isText(const std::string& text);
 // text without a byte it rejects (in UTF-8, a broken sequence); elsewhere
 // every text.
 bool systemTakes(const std::string& text);
+// Whether the system reads text back as the same bytes. Code page 932
+// gives some characters two codes (NEC's selection of IBM's extensions
+// beside IBM's own, and a few of NEC's row 13 beside JIS symbols); the
+// system's profile functions convert a file to UTF-16 and back and so
+// return one of them. On Windows the system's conversion decides; elsewhere
+// code page 932's table of the codes it rewrites (CodePage932.cpp).
+bool systemKeeps(const std::string& text);
 // text with its single-byte letters in lower case, for comparing names with
 // letter case ignored. A double-byte character stays as it is: its second
 // byte may be that of a letter (0x83 0x41 is not 0x83 0x61).

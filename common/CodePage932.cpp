@@ -1,6 +1,7 @@
 // CodePage932.cpp: the lead and trail bytes of code page 932, where no
 // system says which code page the program runs under.
 #include "CodePage.h"
+#include "CodePage932Table.h"
 
 namespace codepage {
 
@@ -13,6 +14,16 @@ bool isPair(unsigned char lead, unsigned char trail) {
 }
 
 bool systemTakes(const std::string&) {
+  return true;
+}
+
+bool systemKeeps(const std::string& text) {
+  for (size_t i = 0; i < text.size(); i += charLength(text, i)) {
+    if (charLength(text, i) != 2) continue;
+    if (rewrittenIn932(static_cast<unsigned char>(text[i]),
+                       static_cast<unsigned char>(text[i + 1])))
+      return false;
+  }
   return true;
 }
 

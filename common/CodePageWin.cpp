@@ -61,6 +61,11 @@ std::string convertToAnsi(const std::wstring& text, DWORD flags, BOOL* usedDefau
 
 }  // namespace
 
+// What the system's profile functions read: the bytes through UTF-16 and back.
+bool codepage::systemKeeps(const std::string& text) {
+  return convertToAnsi(toWide(CP_ACP, text), 0, nullptr) == text;
+}
+
 bool toAnsiExact(const std::wstring& text, std::string& ansi) {
   BOOL usedDefault = FALSE;
   std::string converted = convertToAnsi(text, WC_NO_BEST_FIT_CHARS, &usedDefault);

@@ -2,6 +2,8 @@
 // replace that keeps a whole file.
 #include "Files.h"
 
+#include "FileSystem.h"
+
 std::string identityText(const FileId& id) {
   return std::to_string(id.volume) + ":" + std::to_string(id.index);
 }
@@ -17,7 +19,7 @@ namespace {
 // cannot go now (out of memory) goes with the next save's leftovers.
 void discardAfter(const std::string& backup) noexcept {
   try {
-    discardFile(backup);
+    fileSystem().discard(backup);
   } catch (...) {
   }
 }
@@ -25,22 +27,23 @@ void discardAfter(const std::string& backup) noexcept {
 }  // namespace
 
 Replaced replaceFile(const std::string& from, const std::string& to, const std::string& backup,
-                     const ReplaceStep& replace, unsigned long& systemError) {
-  const ReplaceError error = replace(to, from, backup);
+                     unsigned long& systemError) {
+  FileSystem& fs = fileSystem();
+  const ReplaceError error = fs.replace(to, from, backup);
   if (error == ReplaceError::None) return Replaced::New;
   systemError = lastSystemError();
   // Under to's name stands a whole file: the old one (the new one failed to
   // move). A backup beside it is a copy of the same.
   if (fileState(to) != FileState::Missing) {
-    if (error != ReplaceError::UnableToMoveReplacement2) discardFile(backup);
+    if (error != ReplaceError::UnableToMoveReplacement2) fs.discard(backup);
     return Replaced::Old;
   }
   // To's file went to the backup name and the copy could not follow: put
   // the new one in place, else the old one back; never remove either.
-  if (moveFile(from, to)) {
+  if (fs.move(from, to)) {
     discardAfter(backup);
     return Replaced::New;
   }
-  if (fileState(backup) != FileState::Missing && moveFile(backup, to)) return Replaced::Old;
+  if (fileState(backup) != FileState::Missing && fs.move(backup, to)) return Replaced::Old;
   return Replaced::Both;
 }

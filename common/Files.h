@@ -5,7 +5,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -92,17 +91,13 @@ enum class ReplaceError {
 // whose bytes never got there.
 ReplaceError systemReplace(const std::string& to, const std::string& from,
                            const std::string& backup);
-// A replace: the system's, or a test's that fails in one of the documented ways.
-using ReplaceStep = std::function<ReplaceError(const std::string& to, const std::string& from,
-                                               const std::string& backup)>;
-// Puts from in to's place in one step (replace, systemReplace unless a test
-// gives another), to keeping its protection and attributes; to's old bytes
+// Puts from in to's place in one step (the file system's replace: see
+// FileSystem.h), to keeping its protection and attributes; to's old bytes
 // pass through backup (a name of their own beside it), which goes once the
 // replace succeeded. A replace that fails half way puts a whole file back
 // under to's name. error gets the system's error of a replace that failed.
 [[nodiscard]] Replaced replaceFile(const std::string& from, const std::string& to,
-                                   const std::string& backup, const ReplaceStep& replace,
-                                   unsigned long& error);
+                                   const std::string& backup, unsigned long& error);
 // Moves a file to a name that is free.
 [[nodiscard]] bool moveFile(const std::string& from, const std::string& to);
 // Removes a file, read-only or not: a copy that took the read-only

@@ -8,14 +8,18 @@
 
 void ReadIniString(const std::string& FileName, const std::string& Section, const std::string& Key,
                    std::string& Value) {
-  // The function cuts a value that does not fit and then returns size - 1:
-  // grow the buffer until the value fits, so that long values load whole.
+  // The function cuts a value that does not fit and then returns less than
+  // size: size - 1, or size - 2 where it stripped the quotes of a value it
+  // had cut (the closing quote was cut off, and a character went in its
+  // place), and a byte less where a double-byte character stood across the
+  // edge. The buffer grows until the value is well inside it, so that long
+  // values load whole.
   std::string buf(256, '\0');
   for (;;) {
     const DWORD n =
         GetPrivateProfileStringA(Section.c_str(), Key.c_str(), Value.c_str(), buf.data(),
                                  static_cast<DWORD>(buf.size()), FileName.c_str());
-    if (n + 1 < buf.size()) {
+    if (n + 3 < buf.size()) {
       buf.resize(n);
       break;
     }
@@ -41,8 +45,10 @@ std::vector<std::string> readIniSectionNames(const std::string& fileName) {
   for (;;) {
     n = GetPrivateProfileSectionNamesA(buf.data(), static_cast<DWORD>(buf.size()),
                                        fileName.c_str());
-    if (n + 2 < buf.size() || buf.size() >= (1u << 30)) break;
-    buf.resize(buf.size() * 4);  // the list was cut: n is size - 2 then
+    // A list that was cut gives size - 2, and less by a double-byte
+    // character that stood across the edge.
+    if (n + 3 < buf.size() || buf.size() >= (1u << 30)) break;
+    buf.resize(buf.size() * 4);
   }
   std::vector<std::string> names;
   for (size_t i = 0; i < n && buf[i] != '\0';) {

@@ -2,7 +2,7 @@
 #include "CarefulRead.h"
 
 #include "Common.h"
-#include "Files.h"
+#include "FileSystem.h"
 #include "IniEngine.h"
 #include "SaveLock.h"
 
@@ -53,7 +53,7 @@ CarefulRead readCarefully(const std::string& file, bool locked, const Deadline& 
     // bytes during the reads has the old digest again, but not the old stamp.
     const std::string stamp = fileStamp(file);
     std::string bytes;
-    const FileState state = readFileBytes(file, bytes);
+    const FileState state = fileSystem().read(file, bytes);
     const unsigned long error = state == FileState::Unreadable ? lastSystemError() : 0;
     read.bytes = state == FileState::Readable ? std::optional<std::string>(bytes) : std::nullopt;
     read.view = FileView{};
@@ -84,7 +84,7 @@ CarefulRead readCarefully(const std::string& file, bool locked, const Deadline& 
     std::string after;
     const bool still =
         state != FileState::Unreadable && fileStamp(file) == stamp &&
-        (readFileBytes(file, after) == FileState::Readable ? read.bytes == after : !read.bytes);
+        (fileSystem().read(file, after) == FileState::Readable ? read.bytes == after : !read.bytes);
     // Wine's ReplaceFileW moves the old file aside before the new one takes
     // its place: while another copy saves (its lock file is there), a file
     // that is missing may be one between the two. Looked for again a while.

@@ -6,12 +6,12 @@
 // engine.
 #include "FileKeeper.h"
 
-#include <algorithm>
 #include <new>
 #include <set>
 
 #include "CodePage.h"
 #include "Common.h"
+#include "FileSystem.h"
 #include "IniEngine.h"
 #include "CarefulRead.h"
 #include "SaveLock.h"
@@ -41,10 +41,11 @@ FileKeeper::FileKeeper(std::string file, SaveSettings settings)
 
 FileKeeper::Recovered FileKeeper::recover() const {
   Recovered recovered;
-  const std::vector<FileBeside> files = filesBeside(file_);
+  FileSystem& fs = fileSystem();
+  const std::vector<FileBeside> files = fs.list(file_);
   const Recovery plan = planRecovery(file_, fileState(file_), files);
   if (!plan.restore.empty()) {
-    if (!moveFile(plan.restore, file_)) {
+    if (!fs.move(plan.restore, file_)) {
       recovered.failed = plan.restore;
       recovered.error = lastSystemError();
       return recovered;
@@ -56,7 +57,7 @@ FileKeeper::Recovered FileKeeper::recover() const {
   // read, one of them may be the last whole version.
   if (fileState(file_) != FileState::Readable) return recovered;
   for (const std::string& copy : plan.discard)
-    if (copy != plan.restore) discardFile(copy);
+    if (copy != plan.restore) fs.discard(copy);
   return recovered;
 }
 
@@ -69,7 +70,7 @@ LoadResult FileKeeper::open(Snapshot& snapshot, const Deadline& deadline) const 
     // Copies beside the file: a save was cut off, or is under way in another
     // copy. Whether one is put back is decided only under the lock, worth
     // waiting for then as a save would.
-    const bool copies = hasCopies(file_, filesBeside(file_));
+    const bool copies = hasCopies(file_, fileSystem().list(file_));
     std::optional<SaveLock> lock;
     unsigned long lockError = 0;
     const SaveLock::Outcome outcome = SaveLock::acquire(
@@ -89,7 +90,8 @@ LoadResult FileKeeper::open(Snapshot& snapshot, const Deadline& deadline) const 
     } else {
       // Without the lock nothing is put back; but a missing file with a
       // whole version beside it is never taken for an empty list.
-      const std::string copy = planRecovery(file_, fileState(file_), filesBeside(file_)).restore;
+      const std::string copy =
+          planRecovery(file_, fileState(file_), fileSystem().list(file_)).restore;
       if (!copy.empty()) {
         LoadResult result;
         result.status = LoadResult::Unrecovered;
@@ -144,8 +146,8 @@ class TempCopy {
   }
   ~TempCopy() {
     if (kept_) return;
-    discardFile(working());
-    discardFile(whole());
+    fileSystem().discard(working());
+    fileSystem().discard(whole());
   }
   TempCopy(const TempCopy&) = delete;
   TempCopy& operator=(const TempCopy&) = delete;
@@ -157,22 +159,23 @@ class TempCopy {
 
   [[nodiscard]] bool create(const std::string& bytes, unsigned long& error) {
     refreshIniFile(working());
-    if (createFileCopy(file_, working(), bytes)) return true;
+    if (fileSystem().create(file_, working(), bytes)) return true;
     error = lastSystemError();
     return false;
   }
   // The copy is on disk and was read back: only now does it get the name
   // that a recovery trusts.
   [[nodiscard]] bool seal(unsigned long& error) {
-    if (flushFile(working()) && moveFile(working(), whole())) return true;
+    FileSystem& fs = fileSystem();
+    if (fs.flush(working()) && fs.move(working(), whole())) return true;
     error = lastSystemError();
     return false;
   }
   // What became of the replace. A replace that could put neither file back
   // under the file's name keeps both: the old one under the backup name,
   // the new one under the whole copy's, for the next open to put back.
-  [[nodiscard]] Replaced commit(const ReplaceStep& replace, unsigned long& error) {
-    const Replaced replaced = replaceFile(whole(), file_, backup(), replace, error);
+  [[nodiscard]] Replaced commit(unsigned long& error) {
+    const Replaced replaced = replaceFile(whole(), file_, backup(), error);
     refreshIniFile(file_);
     kept_ = replaced != Replaced::Old;
     return replaced;
@@ -193,12 +196,17 @@ class TempCopy {
 // saves cost the sections it edited, not the file. Without odd (the engine
 // reads the bytes otherwise, or the whole file is in another form) the
 // system reads every value, as the load does.
-bool readsBack(const std::string& copy, const std::string& path, const std::vector<Logon>& slots,
-               const std::string& bytes, const std::optional<std::set<std::string>>& odd,
-               SaveStats* stats) {
+struct ReadBack {
+  bool whole = true;
+  std::string section, key;  // the first value read otherwise; empty: the bytes differ
+};
+ReadBack readsBack(const std::string& copy, const std::string& path,
+                   const std::vector<Logon>& slots, const std::string& bytes,
+                   const std::optional<std::set<std::string>>& odd, SaveStats* stats) {
   if (odd) {
     std::string onDisk;
-    if (readFileBytes(copy, onDisk) != FileState::Readable || onDisk != bytes) return false;
+    if (fileSystem().read(copy, onDisk) != FileState::Readable || onDisk != bytes)
+      return ReadBack{false, "", ""};
   }
   struct Expected {
     std::string section;
@@ -214,15 +222,15 @@ bool readsBack(const std::string& copy, const std::string& path, const std::vect
   expect(kListSection, "COUNT", countText(slots.size()));
   for (size_t i = 0; i < slots.size(); ++i)
     for (const Logon::Field f : Logon::kFields) expect(std::to_string(i), slotKey(f), slots[i][f]);
-  if (reads.empty()) return true;
+  if (reads.empty()) return {};
   if (stats) stats->valuesReadBack += static_cast<unsigned>(reads.size());
   // Wine's profile functions read a file written in the last two seconds
   // again at every call: thousands of reads of a large file.
   dateBack(copy);
   refreshIniFile(copy);
-  return std::all_of(reads.begin(), reads.end(), [&](const Expected& e) {
-    return readIniValue(copy, e.section, e.key) == e.value;
-  });
+  for (const Expected& e : reads)
+    if (readIniValue(copy, e.section, e.key) != e.value) return ReadBack{false, e.section, e.key};
+  return {};
 }
 
 SaveResult failed(SaveResult::Step step, unsigned long error = 0, std::string detail = "") {
@@ -240,12 +248,12 @@ SaveResult saveLocked(const std::string& file, const Snapshot& base, const std::
                       const std::vector<Logon>& slots, const SaveSettings& settings,
                       const Deadline& deadline, Committed& next) {
   std::string bytes;
-  FileState state = readFileBytes(file, bytes);
+  FileState state = fileSystem().read(file, bytes);
   unsigned long error = state == FileState::Unreadable ? lastSystemError() : 0;
   // Another program holding the file for a moment (a scanner) is waited for.
   for (const Deadline held = deadline.within(kHeldWait);
        state == FileState::Unreadable && isHeldByAnother(error) && held.wait();) {
-    state = readFileBytes(file, bytes);
+    state = fileSystem().read(file, bytes);
     error = state == FileState::Unreadable ? lastSystemError() : 0;
   }
   if (state == FileState::Unreadable) return failed(SaveResult::Step::Read, error, file);
@@ -286,8 +294,8 @@ SaveResult saveLocked(const std::string& file, const Snapshot& base, const std::
       engineView(parsed) == made ? oddSections(written, parsed) : std::nullopt;
   SaveStats* stats = settings.observer;
   const auto readBackStart = std::chrono::steady_clock::now();
-  bool readBack = readsBack(copy->working(), edited->path, edited->slots, written, odd, stats);
-  if (!readBack) {
+  ReadBack readBack = readsBack(copy->working(), edited->path, edited->slots, written, odd, stats);
+  if (!readBack.whole) {
     // A file the engine reads otherwise than the system: the edits go
     // through the system's own writes, on a copy of the file as it was,
     // and that copy is read back through the system too.
@@ -300,11 +308,18 @@ SaveResult saveLocked(const std::string& file, const Snapshot& base, const std::
     if (!writeChanges(target, edited->view, edited->path, edited->slots))
       return failed(SaveResult::Step::Write, lastSystemError(), copy->working());
     refreshIniFile(copy->working());
-    if (readFileBytes(copy->working(), written) != FileState::Readable)
+    if (fileSystem().read(copy->working(), written) != FileState::Readable)
       return failed(SaveResult::Step::Write, lastSystemError(), copy->working());
     readBack =
         readsBack(copy->working(), edited->path, edited->slots, written, std::nullopt, stats);
-    if (!readBack) return failed(SaveResult::Step::Write, 0, copy->working());
+    if (!readBack.whole) {
+      // Not the copy's fault: the system reads a value otherwise than the
+      // store holds it, and will at every try.
+      SaveResult result = failed(SaveResult::Step::ReadBack, 0, file);
+      result.section = readBack.section;
+      result.key = readBack.key;
+      return result;
+    }
   }
   if (stats) stats->readBack += std::chrono::steady_clock::now() - readBackStart;
   if (!copy->seal(error)) return failed(SaveResult::Step::Copy, error, copy->working());
@@ -314,7 +329,7 @@ SaveResult saveLocked(const std::string& file, const Snapshot& base, const std::
   Committed saved{Snapshot{true, edited->path, edited->slots, made, digestOf(written)},
                   edited->path, edited->slots};
   SaveResult result;
-  const Replaced replaced = copy->commit(settings.replace, error);
+  const Replaced replaced = copy->commit(error);
   if (replaced != Replaced::New) return failed(SaveResult::Step::Replace, error, file);
   std::swap(next, saved);
   return result;
@@ -347,7 +362,8 @@ SaveResult FileKeeper::commit(const Snapshot& base, const std::string& path,
     if (!changed && (!base.loaded() || fileState(file) != FileState::Missing)) {
       SaveResult result;
       result.status = SaveResult::Unchanged;
-      if (hasCopies(file, filesBeside(file)) && !takeLock()) result.recovered = recover().restored;
+      if (hasCopies(file, fileSystem().list(file)) && !takeLock())
+        result.recovered = recover().restored;
       return result;
     }
     if (!base.loaded()) return SaveResult::NotLoaded;

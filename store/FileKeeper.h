@@ -38,14 +38,18 @@ struct SaveResult {
     Count,     // another copy rewrote the file with a "COUNT" that cannot be read
     Copy,      // the copy beside the file cannot be made: detail is the copy
     Write,     // the system's writes to the copy failed: detail is the copy
-    Replace,   // the copy could not take the file's place
-    Memory,    // out of memory
+    // The system read a value of the copy otherwise than it was written:
+    // section and key say which; detail is the file.
+    ReadBack,
+    Replace,  // the copy could not take the file's place
+    Memory,   // out of memory
   };
   Status status = Saved;
   Step step = Step::None;
   unsigned long error = 0;  // the system's error of the step; 0 when it has none
   std::string detail;
-  std::string recovered;  // as LoadResult's: a save cut off, put back first
+  std::string section, key;  // the value a ReadBack step read otherwise
+  std::string recovered;     // as LoadResult's: a save cut off, put back first
 
   SaveResult() = default;
   SaveResult(Status s) : status(s) {}  // NOLINT(google-explicit-constructor): a bare outcome
@@ -83,7 +87,6 @@ struct SaveStats {
 // What the keeper is given.
 struct SaveSettings {
   std::chrono::milliseconds lockTimeout = kSaveLockTimeout;
-  ReplaceStep replace = systemReplace;  // tests give one that fails
   SaveStats* observer = nullptr;        // counts the saves when given
 };
 

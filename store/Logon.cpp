@@ -11,7 +11,9 @@ namespace {
 using codepage::holdsChar;
 
 bool isUsable(const std::string& value) {
-  return ini::isStorableValue(value) && !holdsChar(value, "\"") && codepage::isText(value);
+  // A code the system reads back as another could never be read as saved.
+  return ini::isStorableValue(value) && !holdsChar(value, "\"") && codepage::isText(value) &&
+         codepage::systemKeeps(value);
 }
 
 // SQL*Plus takes the logon apart at the first '/' and the first '@', and the

@@ -6,6 +6,7 @@
 #include <tuple>
 #include <utility>
 
+#include "FileSystem.h"
 #include "Paths.h"
 
 namespace {
@@ -141,7 +142,7 @@ Recovery planRecovery(const std::string& fileName, FileState state,
 unsigned long long nextGeneration(const std::string& file) {
   unsigned long long generation = 0;
   const std::string base = fileNameOf(file);
-  for (const FileBeside& f : filesBeside(file))
+  for (const FileBeside& f : fileSystem().list(file))
     generation = std::max(generation, copyName(fileNameOf(f.path), base).generation);
   return generation + 1;
 }

@@ -97,7 +97,9 @@ std::optional<std::set<std::string>> oddSections(const std::string& bytes,
   // Byte order marks: the system reads such a file as UTF-8 or UTF-16.
   for (const char* mark : {"\xEF\xBB\xBF", "\xFF\xFE", "\xFE\xFF"})
     if (bytes.rfind(mark, 0) == 0) return std::nullopt;
-  if (!codepage::isText(bytes)) return std::nullopt;
+  // A code the system reads as another code of the same character: the
+  // engine would keep bytes that every read through the system changes.
+  if (!codepage::isText(bytes) || !codepage::systemKeeps(bytes)) return std::nullopt;
   for (const char c : bytes)
     if (static_cast<unsigned char>(c) < 0x20 && c != '\r' && c != '\n') return std::nullopt;
   if (profile.serialize() != bytes) return std::nullopt;

@@ -84,7 +84,8 @@ size_t digestOf(const std::string& bytes);
 // differential test holds against the system's reading on random files: the
 // engine's own layout (CR LF, no blanks around '=' or at the ends of a line,
 // no blank line), no byte order mark, text of the code page without control
-// characters, and no section in another form (oddSections).
+// characters or a code the system reads as another (codepage::systemKeeps),
+// and no section in another form (oddSections).
 bool isPlainFile(const std::string& bytes);
 
 // The sections of bytes that hold a form the engine does not write itself,
@@ -95,8 +96,9 @@ bool isPlainFile(const std::string& bytes);
 // engine's reading (for the store's own names: the engine folds the letter
 // case of ASCII letters alone, the system also that of full-width ones).
 // Nothing where a form of the whole file (a byte order mark of UTF-8 or
-// UTF-16, bytes not text of the code page, control characters, another
-// layout than the engine's) may change the system's reading of every section.
+// UTF-16, bytes not text of the code page or that the system reads as other
+// bytes, control characters, another layout than the engine's) may change
+// the system's reading of every section.
 std::optional<std::set<std::string>> oddSections(const std::string& bytes,
                                                  const ini::Profile& profile);
 

@@ -44,5 +44,5 @@ class StoreFixture : public ::testing::Test {
 
   testfiles::ScratchDir dir;
   SaveStats stats;  // what the store's saves measured
-  Store store{dir.file("Vostrelk.ini"), SaveSettings{kSaveLockTimeout, systemReplace, &stats}};
+  Store store{dir.file("Vostrelk.ini"), SaveSettings{kSaveLockTimeout, &stats}};
 };

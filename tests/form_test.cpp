@@ -435,7 +435,7 @@ TEST_F(FormTest, DoubleClickLaunchesEvenWithoutPathAndReportsFailure) {
   useClient("");
   EXPECT_EQ(actionButtons(), "0000");
   EXPECT_EQ(messageFrom([&] { doubleClickItem(form->lstLogin, 0); }),
-            L"SQL*Plusのパスが設定されていません。「参照...」で選んでください。");
+            L"SQL*Plus のパスが設定されていません。「参照...」で選んでください。");
   EXPECT_EQ(text(form->edtUser), L"scott");
 }
 
@@ -825,17 +825,23 @@ TEST_F(FormTest, ErrorBoxAddsAPeriodByTheRuntimesRule) {
   using Step = SaveResult::Step;
   std::set<std::wstring> reasons;
   for (const Step step : {Step::Value, Step::LockBusy, Step::Lock, Step::Read, Step::Count,
-                          Step::Copy, Step::Write, Step::Replace, Step::Memory}) {
+                          Step::Copy, Step::Write, Step::ReadBack, Step::Replace, Step::Memory}) {
     SaveResult failed(SaveResult::Failed);
     failed.step = step;
     failed.detail = "C:\\d\\Vostrelk.ini.lock";
+    failed.section = "1";
+    failed.key = "Pass";
     failed.error = ERROR_ACCESS_DENIED;
     const std::wstring reason = messages::saveReason(failed);
     EXPECT_TRUE(reasons.insert(reason).second) << static_cast<int>(step);  // its own words
     EXPECT_EQ(messages::saveOutcome(failed), L"設定の保存に失敗しました。\n" + reason);
     EXPECT_EQ(messages::closeWithoutSaving(failed),
               L"設定の保存に失敗しました。保存せずに終了しますか？\n\n" + reason);
-    const bool hasFile = step != Step::Value && step != Step::Memory;
+    // A value read back otherwise is named by its box and its logon's place.
+    EXPECT_EQ(reason.find(L"2 番目の接続先のパスワード") != std::wstring::npos,
+              step == Step::ReadBack)
+        << static_cast<int>(step);
+    const bool hasFile = step != Step::Value && step != Step::Memory && step != Step::ReadBack;
     EXPECT_EQ(reason.find(L"C:\\d\\Vostrelk.ini.lock") != std::wstring::npos, hasFile)
         << static_cast<int>(step);
     const std::wstring system = messages::systemErrorText(ERROR_ACCESS_DENIED);

@@ -5,10 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <iostream>
 #include <random>
 #include <set>
 
 #include "CodePage.h"
+#include "CodePage932Table.h"
 #include "Common.h"
 #include "IniEngine.h"
 #include "SettingsFile.h"
@@ -276,4 +278,186 @@ TEST_F(EngineDiff, SectionsTheEngineCallsItsOwnReadAlikeThroughTheSystem) {
   // The check saw whole files, and keys beside other forms, not only refusals.
   EXPECT_GT(plain, 50);
   EXPECT_GT(partly, 50);
+}
+
+namespace {
+
+// The system's reading of a key, from a buffer far larger than any value
+// here: what every one of the program's readings must give.
+Value systemRead(const std::string& file, const std::string& section, const std::string& key) {
+  static std::string buf(1 << 17, '\0');  // one for every call: tens of thousands of them
+  const DWORD n = GetPrivateProfileStringA(section.c_str(), key.c_str(), kAbsentKey, buf.data(),
+                                           static_cast<DWORD>(buf.size()), file.c_str());
+  return valueRead(buf.substr(0, n));
+}
+
+// The key names of a section as the system lists them.
+std::vector<std::string> systemKeys(const std::string& file, const std::string& section) {
+  static std::string buf(1 << 16, '\0');
+  const DWORD n = GetPrivateProfileStringA(section.c_str(), nullptr, "", buf.data(),
+                                           static_cast<DWORD>(buf.size()), file.c_str());
+  std::vector<std::string> keys;
+  for (size_t i = 0; i < n && buf[i] != '\0'; i += keys.back().size() + 1)
+    keys.emplace_back(buf.c_str() + i);
+  return keys;
+}
+
+// One case: a section of its own in a file of many; bytes is the file the
+// case alone would make, which tells whether the load trusts the engine.
+struct Case {
+  enum Kind { Value, Key, Name, Written } kind;
+  std::string section, key, bytes;
+  std::string written;  // a value the program wrote: what it must read
+};
+
+std::string hex2(unsigned b) {
+  static const char digits[] = "0123456789ABCDEF";
+  return {digits[b >> 4], digits[b & 15]};
+}
+
+}  // namespace
+
+// Every code of the code page (each lead byte with each second byte, valid
+// or not, and each single byte) in a value, a key and a section name, and
+// every value length around each edge of the buffers the program reads
+// with, bare, in quotes, with blanks, with a double-byte character across
+// the edge: the program's reading (the engine's where the load takes the
+// file in the engine's forms, else the system's through ReadIniString) and
+// the system's are the same, and so is what the system reads of every value
+// the program writes. Each file holds a few hundred cases, one section each;
+// a code stands between two letters and a case ends with an empty line, so
+// that a code that swallows a line end (a lead byte before CR or LF) or
+// breaks a line shifts none of its neighbours.
+TEST_F(EngineDiff, EveryCodeAndEveryLengthAtAnEdgeReadsAsTheSystemReadsIt) {
+  std::vector<std::string> codes;  // by file: every second byte of one first byte
+  std::vector<std::vector<std::string>> files;
+  for (unsigned b = 0; b < 256; ++b) codes.push_back(std::string(1, static_cast<char>(b)));
+  files.push_back(codes);
+  // A byte that leads no character makes a pair of single bytes: those are
+  // the single bytes' cases again.
+  for (unsigned lead = 0x80; lead < 0x100; ++lead) {
+    if (!codepage::isLeadByte(static_cast<unsigned char>(lead))) continue;
+    std::vector<std::string> pairs;
+    for (unsigned trail = 0; trail < 0x100; ++trail)
+      pairs.push_back({static_cast<char>(lead), static_cast<char>(trail)});
+    files.push_back(pairs);
+  }
+  const auto line = [](const std::string& key, const std::string& value) {
+    return key + "=" + value + "\r\n";
+  };
+  const auto section = [](const std::string& name) { return "[" + name + "]\r\n"; };
+  // Whether the program may write value: text a box gives (toAnsiExact),
+  // without a line break or NUL.
+  const auto writable = [](const std::string& value) {
+    std::string typed;
+    return ini::isStorableValue(value) && toAnsiExact(fromAnsi(value), typed) && typed == value;
+  };
+  std::vector<std::vector<Case>> batches;
+  for (const std::vector<std::string>& file : files) {
+    std::vector<Case> values, keys, names, writes;
+    for (size_t i = 0; i < file.size(); ++i) {
+      const std::string text = "a" + file[i] + "a", id = hex2(static_cast<unsigned>(i));
+      // The table of the build without a system, code by code against it.
+      if (file[i].size() == 2 && codepage::isText(file[i])) {
+        EXPECT_EQ(codepage::rewrittenIn932(static_cast<unsigned char>(file[i][0]),
+                                           static_cast<unsigned char>(file[i][1])),
+                  !codepage::systemKeeps(file[i]))
+            << hex2(static_cast<unsigned char>(file[i][0])) << id;
+      }
+      values.push_back({Case::Value, "v" + id, "k", section("v" + id) + line("k", text), ""});
+      keys.push_back({Case::Key, "k" + id, text, section("k" + id) + line(text, "1"), ""});
+      names.push_back(
+          {Case::Name, "s" + id + text, "k", section("s" + id + text) + line("k", "1"), ""});
+      if (writable(text))
+        writes.push_back({Case::Written, "w" + id, "k",
+                          section("w" + id) + line("k", ini::protectValue(text)), text});
+    }
+    for (auto* batch : {&values, &keys, &names, &writes}) batches.push_back(std::move(*batch));
+  }
+  // Lengths at the edges of ReadIniString's buffer (256, then four times
+  // more each time), in the file's forms, and as the program writes them.
+  std::vector<Case> lengths;
+  for (const size_t edge : {size_t{256}, size_t{1024}, size_t{4096}, size_t{16384}})
+    for (size_t n = edge - 3; n <= edge + 1; ++n)
+      for (const std::string& x :
+           {std::string(n - 1, 'p') + "Z", std::string(n - 2, 'p') + "\x82\xA0",
+            std::string(n - 3, 'p') + "\x82\xA0Z"})
+        for (const std::string& form :
+             {x, "\"" + x + "\"", " " + x + " ", "\" " + x + " \"", "\t" + x + "\t"}) {
+          const std::string id = "L" + std::to_string(lengths.size());
+          lengths.push_back({Case::Value, id, "k", section(id) + line("k", form), ""});
+          if (form == x || form[0] == '"')
+            continue;  // as the program writes: a value with blanks at its ends
+          const std::string typed = form[0] == ' ' ? form : x;
+          lengths.push_back({Case::Written, id + "w", "k",
+                             section(id + "w") + line("k", ini::protectValue(typed)), typed});
+        }
+  batches.push_back(std::move(lengths));
+
+  size_t byEngine = 0, bySystem = 0, roundTrips = 0;
+  for (const std::vector<Case>& batch : batches) {
+    std::string bytes;
+    for (const Case& c : batch) bytes += c.bytes + "\r\n";  // a line end more: see above
+    const std::string f = freshFile(bytes);
+    dateBack(f);  // else Wine reads the file anew at every call
+    refreshIniFile(f);
+    const ini::Profile all = ini::Profile::parse(bytes);
+    std::set<std::string> systemNames;
+    for (const std::string& name : readIniSectionNames(f)) systemNames.insert(name);
+    for (const Case& c : batch) {
+      const bool plain = isPlainFile(c.bytes);
+      ++(plain ? byEngine : bySystem);
+      // A name the load leaves to the system is read by the system alone:
+      // the program looks up only its own names.
+      if (!plain && (c.kind == Case::Key || c.kind == Case::Name)) continue;
+      const Value system = systemRead(f, c.section, c.key);
+      if (!plain || c.bytes.size() > 200) {
+        // Key by key (the read-back, the merge, a load the engine leaves)
+        // the program reads through ReadIniString.
+        ASSERT_EQ(readIniValue(f, c.section, c.key), system) << c.bytes;
+      }
+      if (c.kind == Case::Written) {
+        ++roundTrips;
+        EXPECT_EQ(system, c.written) << c.bytes;
+      }
+      if (!plain) continue;
+      // The load takes the engine's reading: it is the system's, the
+      // section's name and its keys' names included.
+      EXPECT_EQ(valueRead(all.get(c.section, c.key, kAbsentKey)), system) << c.bytes;
+      EXPECT_EQ(systemNames.count(c.section), 1u) << c.bytes;
+      if (c.kind != Case::Key) continue;
+      const ini::Profile alone = ini::Profile::parse(c.bytes);
+      std::vector<std::string> engineKeys;
+      for (const ini::Key& key : alone.sections().back().keys) engineKeys.push_back(key.name);
+      EXPECT_EQ(systemKeys(f, c.section), engineKeys) << c.bytes;
+    }
+  }
+  std::cout << "[ compared ] " << byEngine + bySystem << " cases (" << byEngine
+            << " the load takes by the engine, " << bySystem << " through the system), "
+            << roundTrips << " of them values the program wrote, in " << batches.size()
+            << " files\n";
+  EXPECT_GT(byEngine, 20000u);  // the engine's forms were compared, not only refused
+}
+
+// The list of section names at the edges of readIniSectionNames' buffer
+// (4096, then four times more), a double-byte character across the edge.
+TEST_F(EngineDiff, SectionNameListsAtTheBuffersEdgesReadWhole) {
+  for (const size_t edge : {size_t{4096}, size_t{16384}})
+    for (size_t total = edge - 4; total <= edge + 1; ++total)
+      for (const bool wide : {false, true}) {
+        std::string bytes;
+        size_t listed = 0;  // the list's length: each name and its NUL
+        for (int i = 0; listed + 40 < total; ++i) {
+          const std::string name = "n" + std::to_string(i) + std::string(30, 'x');
+          bytes += "[" + name + "]\r\nk=1\r\n";
+          listed += name.size() + 1;
+        }
+        const size_t rest = total - listed - 1;  // the last name fills the list to total
+        const std::string last =
+            wide ? std::string(rest - 2, 'y') + "\x82\xA0" : std::string(rest, 'y');
+        bytes += "[" + last + "]\r\nk=1\r\n";
+        const std::string f = freshFile(bytes);
+        EXPECT_EQ(readIniSectionNames(f), ini::Profile::parse(bytes).sectionNames())
+            << total << (wide ? " wide" : "");
+      }
 }

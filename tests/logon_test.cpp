@@ -250,6 +250,10 @@ TEST(Logon, WhatTheClientWouldMisreadIsRefusedFieldByField) {
   EXPECT_EQ((Logon{"u", "p", std::string("h\0", 2)}.firstUnusable()), F::Host);
   if (codepage::isLeadByte(0x83)) {  // half a character (in 1252 a letter of its own)
     EXPECT_EQ((Logon{"u", "\x83", "h"}.firstUnusable()), F::Pass);
+    // A code the system reads back as another (NEC's selection of IBM's
+    // extensions): never saved as typed.
+    EXPECT_EQ((Logon{"u", "p", "\xED\x40"}.firstUnusable()), F::Host);
+    EXPECT_EQ((Logon{"u", "p", "\xFA\x5C"}.firstUnusable()), std::nullopt);  // IBM's own: kept
   }
   EXPECT_EQ((Logon{"u\"", "\"", "\""}.firstUnusable()), F::User);  // the first box in order
 }

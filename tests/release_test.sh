@@ -75,15 +75,15 @@ done <<'MESSAGES'
 読んでいる間に、ほかのプログラムが|ui/Messages.cpp|\n読んでいる間に、ほかのプログラムが\n
 ファイルを書き換えたか、使っていました.|ui/Messages.cpp|\nファイルを書き換えたか、使っていました"
 起動に失敗しました。|ui/Messages.cpp|L"起動に失敗しました。\n"
-SQL*Plusのパスが設定されていません。「参照...」で選んでください。|ui/Messages.cpp|L"SQL*Plusのパスが設定されていません。「参照...」で選んでください。"
-SQL*Plusのパスに使えない文字があります。|ui/Messages.cpp|L"SQL*Plusのパスに使えない文字があります。"
-SQL*Plusのパスに .bat や .cmd は使えません。|ui/Messages.cpp|L"SQL*Plusのパスに .bat や .cmd は使えません。\n"
+SQL*Plus のパスが設定されていません。「参照...」で選んでください。|ui/Messages.cpp|L"SQL*Plus のパスが設定されていません。「参照...」で選んでください。"
+SQL*Plus のパスに使えない文字があります。|ui/Messages.cpp|L"SQL*Plus のパスに使えない文字があります。"
+SQL*Plus のパスに .bat や .cmd は使えません。|ui/Messages.cpp|L"SQL*Plus のパスに .bat や .cmd は使えません。\n"
 「参照...」で sqlplus.exe を選んでください。|ui/Messages.cpp|L"「参照...」で sqlplus.exe を選んでください。"
-SQL*Plusのパスを完全なパスにしてください。|ui/Messages.cpp|L"SQL*Plusのパスを完全なパスにしてください。\n"
+SQL*Plus のパスを完全なパスにしてください。|ui/Messages.cpp|L"SQL*Plus のパスを完全なパスにしてください。\n"
 （C:\ や \\サーバー名\ から始まるパス）|ui/Messages.cpp|L"（C:\\ や \\\\サーバー名\\ から始まるパス）\n"
 「参照...」で選び直せます。|ui/Messages.cpp|L"「参照...」で選び直せます。"
 … が PATH のフォルダーにありません。|ui/Messages.cpp|L"%s が PATH のフォルダーにありません。\n
-「参照...」で SQL*Plus を選んでください。|ui/Messages.cpp|\n「参照...」で SQL*Plus を選んでください。"
+「参照...」で sqlplus.exe を選んでください。|ui/Messages.cpp|\n「参照...」で sqlplus.exe を選んでください。"
 ユーザＩＤに使えない文字があります。|ui/Messages.cpp|label + L"に使えない文字があります。"
 ユーザＩＤに使えない文字があります。|ui/Unit1Layout.cpp|L"STATIC", L"ユーザＩＤ",
 パスワードに使えない文字があります。|ui/Unit1Layout.cpp|L"STATIC", L"パスワード",

@@ -17,6 +17,7 @@
 #include <sstream>
 #include <thread>
 
+#include "FileSystem.h"
 #include "Files.h"
 #include "Merge.h"
 #include "SaveLock.h"
@@ -436,6 +437,42 @@ TEST_F(StoreTest, ValuesOfAnyLengthAndBytesLoadBackWhole) {
   EXPECT_EQ(store.Passes(), passes);
   EXPECT_EQ(store.Hosts(), hosts);
   EXPECT_EQ(store.SQLPlusPath(), path);
+  // Values that fill the system's buffer of a read: in quotes in the file
+  // (the system strips them), and typed with blanks at an end (the save
+  // writes them in quotes and reads them back).
+  for (const size_t edge : {size_t{255}, size_t{1023}, size_t{4095}}) {
+    const std::string pass = std::string(edge - 1, 'p') + "Z";
+    reset();
+    ASSERT_TRUE(
+        load("[List]\r\nCOUNT=1\r\n[0]\r\nUser=a\r\n[1]\r\nUser=b\r\nPass=\"" + pass + "\"\r\n")
+            .ok());
+    EXPECT_EQ(store.Passes().at(1), pass) << edge;
+    store.remove(0);
+    EXPECT_EQ(saveAndReload(), Slots{"b"}) << edge;
+    EXPECT_EQ(store.Passes().at(0), pass) << edge;
+    EXPECT_NE(readBytes(store.IniFileName()).find(pass), std::string::npos) << edge;
+    for (const std::string& typed : {" " + pass.substr(1), pass.substr(1) + " "}) {
+      ASSERT_TRUE(store.insert({"c", typed, "h"}));
+      ASSERT_EQ(store.SaveIniFile(), SaveResult::Saved) << edge;
+      EXPECT_EQ(saveAndReload(), (Slots{"b", "c"})) << edge;
+      EXPECT_EQ(store.Passes().at(1), typed) << edge;
+      store.remove(1);
+    }
+  }
+  // A value the system reads back as other bytes (a code of two encodings,
+  // which no typed text gives) is never saved as if it were whole: the
+  // save names the value that read back otherwise.
+  reset();
+  ASSERT_TRUE(load("").ok());
+  ASSERT_TRUE(store.insert({"u", "\xED\x40", "h"}));
+  const SaveResult twoCodes = store.SaveIniFile();
+#ifdef _WIN32
+  EXPECT_EQ(twoCodes.step, SaveResult::Step::ReadBack) << testing::PrintToString(twoCodes);
+  EXPECT_EQ(twoCodes.section + " " + twoCodes.key, "0 Pass");
+  EXPECT_TRUE(store.changed());
+#else
+  EXPECT_EQ(twoCodes, SaveResult::Saved);  // one engine: it reads what it wrote
+#endif
 }
 
 TEST_F(StoreTest, CountDefaultsToZeroAndAcceptsTheRuntimesForms) {
@@ -664,6 +701,20 @@ TEST_F(StoreTest, AMergeWithAHandEditedFileTakesTheSystemsReading) {
   EXPECT_EQ(fresh.count(), 2);
   EXPECT_EQ(fresh.SQLPlusPath(), "C:\\x.exe");
   EXPECT_EQ(store.logons(), fresh.logons());
+  // A file in the engine's layout holding a code the system reads as
+  // another (NEC's selection of IBM's extensions, NEC's row 13): the load
+  // takes the system's reading, as the save's merge does once another
+  // program has added a comment. A logon deleted here stays deleted.
+  for (const char* code : {"\xED\x40", "\x87\x90", "\xFA\x4A", "\xEE\xF9"}) {
+    reset();
+    ASSERT_TRUE(load(std::string("[List]\r\nCOUNT=1\r\n[0]\r\nUser=a\r\nPass=p\r\n") +
+                     "[1]\r\nUser=L\r\nPass=" + code + "\r\n")
+                    .ok());
+    store.remove(1);
+    writeBytes(store.IniFileName(), readBytes(store.IniFileName()) + ";note\r\n");
+    ASSERT_EQ(store.SaveIniFile(), SaveResult::Saved);
+    EXPECT_EQ(saveAndReload(), Slots{"a"}) << code;
+  }
 }
 
 TEST_F(StoreTest, TheLockLetsOneSaveInAtATime) {
@@ -721,13 +772,19 @@ TEST_F(StoreTest, ReplaceThatFailsHalfWayKeepsAWholeFile) {
                 SaveResult::Failed},
            Case{"anything else", ReplaceError::Other, false, SaveResult::Failed},
        }) {
-    reset({kSaveLockTimeout,
-           [&](const std::string& to, const std::string&, const std::string& backup) {
-             if (c.oldFileAside) {
-               EXPECT_TRUE(moveFile(to, backup));
-             }
-             return c.error;
-           }});
+    struct Failing : FileSystem {
+      const Case& c;
+      explicit Failing(const Case& c) : c(c) {}
+      ReplaceError replace(const std::string& to, const std::string&,
+                           const std::string& backup) override {
+        if (c.oldFileAside) {
+          EXPECT_TRUE(move(to, backup));
+        }
+        return c.error;
+      }
+    } failing(c);
+    const UseFileSystem use(failing);
+    reset();
     ASSERT_TRUE(load(old).ok());
     store.remove(0);
     ASSERT_TRUE(store.insert({"new", "p2", ""}));

@@ -34,6 +34,7 @@
 #include <string>
 #include <vector>
 
+#include "FileSystem.h"
 #include "Store.h"
 
 namespace {
@@ -90,12 +91,14 @@ int cutSave(const std::string& file, int saves) {
       return gaveUp("save at step", static_cast<int>(r.step), r.error);
   }
   // The first rename of a replace, then the end a kill would make.
-  store.settings().replace = [](const std::string& to, const std::string&,
-                                const std::string& backup) {
-    MoveFileA(to.c_str(), backup.c_str());
-    ExitProcess(3);
-    return ReplaceError::Other;
-  };
+  struct Cut : FileSystem {
+    ReplaceError replace(const std::string& to, const std::string&,
+                         const std::string& backup) override {
+      MoveFileA(to.c_str(), backup.c_str());
+      ExitProcess(3);
+    }
+  } cut;
+  const UseFileSystem use(cut);
   if (!store.insert({"C-cut", "p", "h"})) return gaveUp("insert", 0, 0);
   (void)store.SaveIniFile();
   return gaveUp("the cut save returned", 0, 0);

@@ -58,6 +58,20 @@ std::wstring systemLine(unsigned long error) {
   return error ? L"\n" + systemErrorText(error) : L"";
 }
 
+// The value a read-back found otherwise: a logon's box by its label and
+// the logon's place in the list, or the SQL*Plus path.
+std::wstring readBackValue(const SaveResult& result) {
+  if (result.key == "User" || result.key == "Pass" || result.key == "Host") {
+    const wchar_t* label = result.key == "User"   ? L"ユーザＩＤ"
+                           : result.key == "Pass" ? L"パスワード"
+                                                  : L"ホスト文字列";
+    return with(L"%s 番目の接続先の", fromAnsi(std::to_string(std::stoll(result.section) + 1))) +
+           label;
+  }
+  if (result.key == "Path") return L"SQL*Plusのパス";
+  return L"接続先の数";
+}
+
 }  // namespace
 
 std::wstring saveReason(const SaveResult& result) {
@@ -85,6 +99,11 @@ std::wstring saveReason(const SaveResult& result) {
       return with(L"作業用のファイル %s を作成できません。", detail) + systemLine(result.error);
     case Step::Write:
       return with(L"作業用のファイル %s に書き込めません。", detail) + systemLine(result.error);
+    case Step::ReadBack:
+      // Trying again reads the same: the user has to change the value.
+      return readBackValue(result) +
+             L"を設定ファイルに書いて読み直すと、別の文字になって戻ってきます。\n"
+             L"この値は保存できません。入力し直してください。";
     case Step::Replace:
       return with(L"%s を新しい内容に置き換えられません。", detail) + systemLine(result.error);
     case Step::Memory:
@@ -189,19 +208,19 @@ std::wstring outcomeText(Action action, const Outcome& outcome) {
     case Outcome::Cancelled:
       return L"";
     case Outcome::NoClient:
-      return L"SQL*Plusのパスが設定されていません。「参照...」で選んでください。";
+      return L"SQL*Plus のパスが設定されていません。「参照...」で選んでください。";
     case Outcome::PathUnusable:
-      return L"SQL*Plusのパスに使えない文字があります。";
+      return L"SQL*Plus のパスに使えない文字があります。";
     case Outcome::BatchClient:
-      return L"SQL*Plusのパスに .bat や .cmd は使えません。\n"
+      return L"SQL*Plus のパスに .bat や .cmd は使えません。\n"
              L"「参照...」で sqlplus.exe を選んでください。";
     case Outcome::NotFullPath:
-      return L"SQL*Plusのパスを完全なパスにしてください。\n"
+      return L"SQL*Plus のパスを完全なパスにしてください。\n"
              L"（C:\\ や \\\\サーバー名\\ から始まるパス）\n"
              L"「参照...」で選び直せます。";
     case Outcome::NotOnPath:
       return with(
-          L"%s が PATH のフォルダーにありません。\n「参照...」で SQL*Plus を選んでください。",
+          L"%s が PATH のフォルダーにありません。\n「参照...」で sqlplus.exe を選んでください。",
           outcome.detail);
     case Outcome::NotInCodePage:
       return with(L"このパスは現在のコード ページで表せません: %s", outcome.detail);

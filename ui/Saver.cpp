@@ -73,7 +73,12 @@ void Saver::saved(StoreWorker::Saved& saved) {
   }
   if (!result.recovered.empty())
     Application::showMessage(messages::recoveredNotice(result.recovered));
-  if (result == SaveResult::Failed) {
+  if (result == SaveResult::Failed && result.step == SaveResult::Step::ReadBack) {
+    // Trying again reads the same value back: told at once, tried again at
+    // the next change.
+    told_ = true;
+    Application::showMessage(messages::saveOutcome(result));
+  } else if (result == SaveResult::Failed) {
     // Whatever failed may pass (a lock, a file held, a full disk freed):
     // tried again until it is saved, and told once when it has waited long.
     SetTimer(owner_, kSaveChangesTimer, kRetryMs, nullptr);

@@ -19,9 +19,36 @@ void check(bool ok) {
   if (!ok) std::abort();
 }
 
-const char* const kTexts[] = {"",    "a",        " b ",       "\"q\"", "'s'",
-                              "x=y", "\x95\x5C", "\x83\x5D]", "[0]",   "\x81\x40w\x81\x40"};
+// Codes the system reads as another code of the same character: NEC's
+// selection of IBM's extensions, NEC's row 13, IBM's own.
+const char* const kTwoEncodings[] = {"\xED\x40", "\x87\x90", "\xFA\x4A", "\xEE\xF9"};
+
+// Texts of the store's values, lengths at the edges of the system's
+// buffers among them (what a quote or a double-byte character there does).
+const std::string kTexts[] = {"",
+                              "a",
+                              " b ",
+                              "\"q\"",
+                              "'s'",
+                              "x=y",
+                              "\x95\x5C",
+                              "\x83\x5D]",
+                              "[0]",
+                              "\x81\x40w\x81\x40",
+                              kTwoEncodings[0],
+                              std::string("p") + kTwoEncodings[1] + kTwoEncodings[2],
+                              kTwoEncodings[3],
+                              std::string(254, 'p') + "Z",
+                              " " + std::string(253, 'p') + "\x82\xA0"};
 constexpr size_t kTextCount = sizeof kTexts / sizeof kTexts[0];
+
+// Whether text holds one of kTwoEncodings as a character of its own.
+bool holdsTwoEncodings(const std::string& text) {
+  for (size_t i = 0; i < text.size(); i += codepage::charLength(text, i))
+    for (const char* code : kTwoEncodings)
+      if (text.compare(i, 2, code) == 0 && codepage::charLength(text, i) == 2) return true;
+  return false;
+}
 
 // The sections the store writes: its two and the numbered slots.
 bool owned(const std::string& name) {
@@ -63,8 +90,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                         (data[1] & 1) ? digestOf(bytes) : 0};
   std::vector<Logon> slots;  // the rest: this copy's slots, three texts each
   for (size_t i = split; i + 3 <= size && slots.size() < 8; i += 3)
-    slots.push_back({std::string("u") + kTexts[data[i] % kTextCount],
-                     kTexts[data[i + 1] % kTextCount], kTexts[data[i + 2] % kTextCount]});
+    slots.push_back({"u" + kTexts[data[i] % kTextCount], kTexts[data[i + 1] % kTextCount],
+                     kTexts[data[i + 2] % kTextCount]});
   const std::string path =
       (data[1] & 2) ? loaded.path : std::string("C:\\") + kTexts[data[1] % kTextCount];
 
@@ -85,7 +112,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // The gate of a load by the engine alone: bytes the engine calls its own
   // read back, through the engine, as the store; a file with an odd form (a
   // byte order mark, LF alone, a line without '=', a value in quotes) is
-  // never its own.
+  // never its own, nor one holding a code the system reads as another.
   if (isPlainFile(edited->bytes))
     check(engineView(edited->bytes) == viewOf(edited->path, edited->slots));
   bool odd = bytes.compare(0, 3, "\xEF\xBB\xBF") == 0;
@@ -100,6 +127,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
           (!text.empty() && text != "\r" && text[0] != '[' && text.find('=') == std::string::npos);
     line = end + 1;
   }
-  if (odd) check(!isPlainFile(bytes));
+  if (odd || holdsTwoEncodings(bytes)) check(!isPlainFile(bytes));
+  if (holdsTwoEncodings(edited->bytes)) check(!isPlainFile(edited->bytes));
   return 0;
 }

@@ -1,0 +1,45 @@
+// FileSystem.h: the seam between the settings file's protocol and the disk.
+// Every step the protocol takes on a file (read, list, create, flush, move,
+// replace, discard) goes through the one FileSystem in use: the system's,
+// unless a test installs one of its own that records each step, ends the
+// program after step k or fails step k with an error of its choice.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "Files.h"
+
+class FileSystem {
+ public:
+  // What a step does; the protocol's cut points are the steps that change
+  // the disk (Create onwards).
+  enum class Op { Read, List, Create, Flush, Move, Replace, Discard };
+
+  virtual ~FileSystem() = default;
+  // Each is the system's call of the same name in Files.h.
+  virtual FileState read(const std::string& path, std::string& bytes);
+  virtual std::vector<FileBeside> list(const std::string& fileName);
+  [[nodiscard]] virtual bool create(const std::string& like, const std::string& copy,
+                                    const std::string& bytes);
+  [[nodiscard]] virtual bool flush(const std::string& path);
+  [[nodiscard]] virtual bool move(const std::string& from, const std::string& to);
+  virtual ReplaceError replace(const std::string& to, const std::string& from,
+                               const std::string& backup);
+  virtual bool discard(const std::string& path);
+};
+
+// The file system in use.
+FileSystem& fileSystem();
+
+// Puts fs in use while it lives, then the one before (tests).
+class UseFileSystem {
+ public:
+  explicit UseFileSystem(FileSystem& fs);
+  ~UseFileSystem();
+  UseFileSystem(const UseFileSystem&) = delete;
+  UseFileSystem& operator=(const UseFileSystem&) = delete;
+
+ private:
+  FileSystem* before_;
+};
