@@ -37,7 +37,7 @@ bool FileTarget::removeSection(const std::string& section) {
 // ---- The keeper -----------------------------------------------------------
 
 FileKeeper::FileKeeper(std::string file, SaveSettings settings)
-    : file_(std::move(file)), settings_(std::move(settings)) {}
+    : file_(std::move(file)), settings_(settings) {}
 
 FileKeeper::Recovered FileKeeper::recover() const {
   Recovered recovered;

@@ -8,7 +8,7 @@
 #include "Merge.h"
 
 Store::Store(std::string iniFileName, SaveSettings settings)
-    : keeper_(std::move(iniFileName), std::move(settings)) {}
+    : keeper_(std::move(iniFileName), settings) {}
 
 LoadResult Store::LoadIniFile() {
   return LoadIniFile(Deadline(kLoadDeadline));

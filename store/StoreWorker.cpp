@@ -16,7 +16,7 @@ StoreWorker::~StoreWorker() {
 
 void StoreWorker::load(std::string file, SaveSettings settings, Clock::duration within) {
   start(
-      [file = std::move(file), settings = std::move(settings)](const Deadline& deadline) {
+      [file = std::move(file), settings](const Deadline& deadline) {
         Result r;
         r.loaded.emplace(Loaded{Store(file, settings), LoadResult{}});
         r.loaded->result = r.loaded->store.LoadIniFile(deadline);
