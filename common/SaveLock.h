@@ -8,19 +8,26 @@
 #include <optional>
 #include <string>
 
+#include "Deadline.h"
+
 class SaveLock {
  public:
   enum class Outcome { Locked, TimedOut, Failed };
 
-  // Takes the lock of fileName's saves (saveLockFile), waiting up to
-  // timeout while another copy holds it. Failed: the lock file cannot be made
-  // (a read-only folder, a missing one), or it is there and cannot be opened
-  // for more than a moment (read-only, or denied to this user); error, when
-  // given, then gets the system's error.
+  // Takes the lock of fileName's saves (saveLockFile), waiting while another
+  // copy holds it until the deadline (TimedOut, also when it is stopped). Failed: the lock file
+  // cannot be made (a read-only folder, a missing one), or it is there and cannot be opened for
+  // more than a moment (read-only, or denied to this user); error, when given, then gets the
+  // system's error.
+  [[nodiscard]] static Outcome acquire(const std::string& fileName, const Deadline& deadline,
+                                       std::optional<SaveLock>& lock,
+                                       unsigned long* error = nullptr);
   [[nodiscard]] static Outcome acquire(const std::string& fileName,
                                        std::chrono::milliseconds timeout,
                                        std::optional<SaveLock>& lock,
-                                       unsigned long* error = nullptr);
+                                       unsigned long* error = nullptr) {
+    return acquire(fileName, Deadline(timeout), lock, error);
+  }
   // Whether the lock file's name still leads to the file this lock holds:
   // one deleted or moved away meanwhile lets another copy take a lock of
   // its own, and a save must not go on beside it.

@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <thread>
 
 #include "Files.h"
 #include "SaveLock.h"
@@ -41,14 +40,13 @@ bool lockByte(int fd, short type) {
 
 }  // namespace
 
-SaveLock::Outcome SaveLock::acquire(const std::string& fileName, std::chrono::milliseconds timeout,
+SaveLock::Outcome SaveLock::acquire(const std::string& fileName, const Deadline& deadline,
                                     std::optional<SaveLock>& lock, unsigned long* error) {
   lock.reset();
   // Everything that may throw comes before the descriptor: a lock that is
   // taken must never be lost on the way to its owner.
   auto impl = std::make_unique<Impl>(Impl{-1, saveLockFile(fileName)});
   const std::string& name = impl->name;
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
   for (;;) {
     const int fd = open(name.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (fd < 0) {
@@ -64,8 +62,7 @@ SaveLock::Outcome SaveLock::acquire(const std::string& fileName, std::chrono::mi
       }
     }
     close(fd);
-    if (std::chrono::steady_clock::now() >= deadline) return Outcome::TimedOut;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    if (!deadline.wait()) return Outcome::TimedOut;
   }
 }
 

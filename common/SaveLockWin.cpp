@@ -27,7 +27,7 @@ bool nameLeadsTo(const std::wstring& name, HANDLE held) {
 
 }  // namespace
 
-SaveLock::Outcome SaveLock::acquire(const std::string& fileName, std::chrono::milliseconds timeout,
+SaveLock::Outcome SaveLock::acquire(const std::string& fileName, const Deadline& deadline,
                                     std::optional<SaveLock>& lock, unsigned long* error) {
   lock.reset();
   // Everything that may throw comes before the handle: a lock that is taken
@@ -41,7 +41,6 @@ SaveLock::Outcome SaveLock::acquire(const std::string& fileName, std::chrono::mi
   auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(impl->renameInfo.data());
   rename->FileNameLength = static_cast<DWORD>(aside.size() * sizeof(wchar_t));
   memcpy(rename->FileName, aside.c_str(), rename->FileNameLength);
-  const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(timeout.count());
   constexpr ULONGLONG kUnopenableWait = 1500;  // ms
   ULONGLONG unopenableSince = 0;
   for (;;) {
@@ -78,8 +77,7 @@ SaveLock::Outcome SaveLock::acquire(const std::string& fileName, std::chrono::mi
     }
     // A lock file that could not be opened is a failure whatever the wait:
     // even a save that never waits must not take it for another copy's save.
-    if (GetTickCount64() >= deadline) return unopenableSince ? Outcome::Failed : Outcome::TimedOut;
-    Sleep(20);
+    if (!deadline.wait()) return unopenableSince ? Outcome::Failed : Outcome::TimedOut;
   }
 }
 

@@ -1,8 +1,6 @@
 // CarefulRead.cpp: see CarefulRead.h.
 #include "CarefulRead.h"
 
-#include <thread>
-
 #include "Common.h"
 #include "FileSystem.h"
 #include "IniEngine.h"
@@ -44,9 +42,9 @@ LoadResult readBySystem(const std::string& file, FileView& view, size_t& section
 
 }  // namespace
 
-CarefulRead readCarefully(const std::string& file, bool locked) {
-  const auto start = std::chrono::steady_clock::now();
-  const auto deadline = start + kLoadTimeLimit;
+CarefulRead readCarefully(const std::string& file, bool locked, const Deadline& deadline) {
+  const Deadline limit = deadline.within(kLoadTimeLimit);
+  const Deadline held = deadline.within(kHeldWait);
   CarefulRead read;
   std::optional<FileView> before;  // the last try's view, when it held still
   for (;;) {
@@ -93,17 +91,18 @@ CarefulRead readCarefully(const std::string& file, bool locked) {
     const bool between = !locked && state == FileState::Missing &&
                          fileState(saveLockFile(file)) != FileState::Missing;
     if ((still || state == FileState::Unreadable) && !between && whole) return read;
-    const auto now = std::chrono::steady_clock::now();
     // A file held the whole time is as the system says it is.
-    if (state == FileState::Unreadable && now >= start + kHeldWait) return read;
-    if (now >= deadline) {
+    if (state == FileState::Unreadable && held.over()) return read;
+    if (limit.over()) {
       if (state == FileState::Missing && still) return read;  // no file yet
       CarefulRead none;
       none.result = unreadable(file, 0);
       return none;
     }
     before = still && read.result.ok() ? std::optional<FileView>(read.view) : std::nullopt;
-    if (between || !whole || !still) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    // A file held, one between another copy's renames or caught half way:
+    // looked at again a moment later; one that changed, at once.
+    if (between || !whole || !still) limit.wait();
   }
 }
 

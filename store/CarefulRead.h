@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "Deadline.h"
 #include "SettingsFile.h"
 
 // What a load found: the outcome, and what it put back first.
@@ -55,7 +56,7 @@ struct CarefulRead {
 
 // The values and the digest must come from the same bytes: a file rewritten
 // between the two would pair one logon's password with another's user. Read
-// again until the file held still, within kLoadTimeLimit.
+// again until the file held still, within kLoadTimeLimit and the deadline.
 //
 // A file in the engine's own forms is read by the engine alone, from the
 // bytes read once: the differential test holds the system's reading of
@@ -68,7 +69,7 @@ struct CarefulRead {
 // otherwise). A file another program holds for a moment is tried again.
 // locked: this process holds the lock, so no copy of the program is half
 // way through a replace.
-CarefulRead readCarefully(const std::string& file, bool locked);
+CarefulRead readCarefully(const std::string& file, bool locked, const Deadline& deadline);
 
 // A value of file through ReadIniString, or nothing when the key is absent.
 Value readIniValue(const std::string& file, const std::string& section, const std::string& key);

@@ -8,7 +8,6 @@
 
 #include <new>
 #include <set>
-#include <thread>
 
 #include "CodePage.h"
 #include "Common.h"
@@ -39,9 +38,9 @@ bool FileTarget::removeSection(const std::string& section) {
 // ---- The keeper -----------------------------------------------------------
 
 FileKeeper::FileKeeper(std::string file, SaveSettings settings)
-    : file_(std::move(file)), settings_(std::move(settings)) {}
+    : file_(std::move(file)), settings_(settings) {}
 
-LoadResult FileKeeper::open(Snapshot& snapshot) {
+LoadResult FileKeeper::open(Snapshot& snapshot, const Deadline& deadline) const {
   const auto notLoaded = [&](LoadResult result) {
     snapshot = Snapshot{};
     return result;
@@ -53,13 +52,13 @@ LoadResult FileKeeper::open(Snapshot& snapshot) {
     const bool copies = hasCopies(file_, fileSystem().list(file_));
     std::optional<SaveLock> lock;
     unsigned long lockError = 0;
-    const SaveLock::Outcome outcome =
-        SaveLock::acquire(file_, copies ? settings_.lockTimeout : kOpenLockWait, lock, &lockError);
+    const SaveLock::Outcome outcome = SaveLock::acquire(
+        file_, deadline.within(copies ? settings_.lockTimeout : kOpenLockWait), lock, &lockError);
     const bool locked = outcome == SaveLock::Outcome::Locked;
     std::string restored;
     std::vector<std::string> keptAside;
     if (locked) {
-      const Recovered recovered = recover();
+      const Recovered recovered = recover(deadline);
       if (!recovered.failed.empty()) {
         LoadResult result;
         result.status = LoadResult::Unrecovered;
@@ -83,7 +82,7 @@ LoadResult FileKeeper::open(Snapshot& snapshot) {
         return notLoaded(result);
       }
     }
-    CarefulRead read = readCarefully(file_, locked);
+    CarefulRead read = readCarefully(file_, locked, deadline);
     read.result.recovered = restored;
     read.result.keptAside = keptAside;
     snapshot = Snapshot{};
@@ -226,15 +225,13 @@ SaveResult failed(SaveResult::Step step, unsigned long error = 0, std::string de
 // the bytes the comparison (and a merge) read, not from a second read.
 SaveResult saveLocked(const std::string& file, const Snapshot& base, const std::string& path,
                       const std::vector<Logon>& slots, const SaveSettings& settings,
-                      const SaveLock& lock, Committed& next) {
+                      const Deadline& deadline, const SaveLock& lock, Committed& next) {
   std::string bytes;
   FileState state = fileSystem().read(file, bytes);
   unsigned long error = state == FileState::Unreadable ? lastSystemError() : 0;
   // Another program holding the file for a moment (a scanner) is waited for.
-  for (const auto start = std::chrono::steady_clock::now();
-       state == FileState::Unreadable && isHeldByAnother(error) &&
-       std::chrono::steady_clock::now() - start < kHeldWait;) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  for (const Deadline held = deadline.within(kHeldWait);
+       state == FileState::Unreadable && isHeldByAnother(error) && held.wait();) {
     state = fileSystem().read(file, bytes);
     error = state == FileState::Unreadable ? lastSystemError() : 0;
   }
@@ -249,7 +246,7 @@ SaveResult saveLocked(const std::string& file, const Snapshot& base, const std::
   // would take every logon it lacks for one the other copy deleted.
   std::optional<FileView> theirs;
   if (disk && !same) {
-    CarefulRead now = readCarefully(file, true);
+    CarefulRead now = readCarefully(file, true, deadline);
     if (now.result.status == LoadResult::Unreadable)
       return failed(SaveResult::Step::Read, now.result.error, file);
     if (!now.result.ok()) return failed(SaveResult::Step::Count, 0, file);
@@ -322,15 +319,15 @@ SaveResult saveLocked(const std::string& file, const Snapshot& base, const std::
 }  // namespace
 
 SaveResult FileKeeper::commit(const Snapshot& base, const std::string& path,
-                              const std::vector<Logon>& slots, std::chrono::milliseconds lockWait,
-                              Committed& next) {
+                              const std::vector<Logon>& slots, const Deadline& deadline,
+                              Committed& next) const {
   try {
     const std::string& file = file_;
     const bool changed = path != base.path || slots != base.slots;
     std::optional<SaveLock> lock;
     unsigned long lockError = 0;
     const auto takeLock = [&]() -> std::optional<SaveResult> {
-      switch (SaveLock::acquire(file, lockWait, lock, &lockError)) {
+      switch (SaveLock::acquire(file, deadline, lock, &lockError)) {
         case SaveLock::Outcome::Locked:
           return std::nullopt;
         case SaveLock::Outcome::TimedOut:
@@ -347,7 +344,7 @@ SaveResult FileKeeper::commit(const Snapshot& base, const std::string& path,
       SaveResult result;
       result.status = SaveResult::Unchanged;
       if (hasCopies(file, fileSystem().list(file)) && !takeLock()) {
-        Recovered recovered = recover();
+        Recovered recovered = recover(deadline);
         result.recovered = recovered.restored;
         result.keptAside = std::move(recovered.keptAside);
       }
@@ -361,7 +358,7 @@ SaveResult FileKeeper::commit(const Snapshot& base, const std::string& path,
     if (std::optional<SaveResult> notLocked = takeLock()) return *notLocked;
     // Always, under the lock: another copy may have been cut off between its
     // renames while this one waited, and its whole copy is the file now.
-    const Recovered recovered = recover();
+    const Recovered recovered = recover(deadline);
     if (!recovered.failed.empty()) {
       SaveResult result = failed(SaveResult::Step::Recover, recovered.error, recovered.failed);
       result.keptAside = recovered.keptAside;
@@ -373,7 +370,7 @@ SaveResult FileKeeper::commit(const Snapshot& base, const std::string& path,
       result.keptAside = recovered.keptAside;
       return result;
     }
-    SaveResult result = saveLocked(file, base, path, slots, settings_, *lock, next);
+    SaveResult result = saveLocked(file, base, path, slots, settings_, deadline, *lock, next);
     result.recovered = recovered.restored;
     result.keptAside = recovered.keptAside;
     return result;

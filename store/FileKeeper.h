@@ -51,6 +51,7 @@
 #include <string>
 #include <vector>
 
+#include "Deadline.h"
 #include "Files.h"
 #include "Logon.h"
 #include "CarefulRead.h"  // LoadResult
@@ -105,6 +106,10 @@ constexpr std::chrono::milliseconds kSaveLockTimeout{30'000};
 // reads a file that holds still when it has it, but can read without it.
 // Two saves of 5,000 logons fit in it.
 constexpr std::chrono::milliseconds kOpenLockWait{2'000};
+// The most a load waits in all, unless its caller stops it first: what its
+// steps waited each before, another copy's save and then a file that does
+// not hold still.
+constexpr std::chrono::milliseconds kLoadDeadline = kSaveLockTimeout + kLoadTimeLimit;
 
 // What the saves measured, for the tests and the benchmark: given in the
 // settings by whoever watches.
@@ -122,7 +127,7 @@ struct SaveStats {
 // What the keeper is given.
 struct SaveSettings {
   std::chrono::milliseconds lockTimeout = kSaveLockTimeout;
-  SaveStats* observer = nullptr;        // counts the saves when given
+  SaveStats* observer = nullptr;  // counts the saves when given
 };
 
 // What a saved store becomes: what the file holds now, and the store's next
@@ -150,19 +155,20 @@ class FileKeeper {
 
   // Takes the lock (waiting lockTimeout when copies lie beside the file,
   // kOpenLockWait otherwise), puts back a cut save, and reads the file whole
-  // and still. What it holds goes to snapshot; a file that cannot be loaded
-  // gives a snapshot that is never written.
-  [[nodiscard]] LoadResult open(Snapshot& snapshot);
+  // and still, no wait past the deadline. What it holds goes to snapshot; a
+  // file that cannot be loaded gives a snapshot that is never written.
+  [[nodiscard]] LoadResult open(Snapshot& snapshot, const Deadline& deadline) const;
 
-  // Writes path and slots over what base says the file held, under the lock
-  // (waiting up to lockWait), after putting back a cut save: only what
+  // Writes path and slots over what base says the file held, under the lock,
+  // every wait (the lock, a file held, a file that does not hold still)
+  // ended by the deadline, after putting back a cut save: only what
   // differs, merged with another copy's changes where the file was
   // rewritten since. next is what the file holds once it is Saved. Nothing
   // changed: the file is not opened for writing, and without copies beside
   // it no lock is taken (a read-only share stays quiet).
   [[nodiscard]] SaveResult commit(const Snapshot& base, const std::string& path,
-                                  const std::vector<Logon>& slots,
-                                  std::chrono::milliseconds lockWait, Committed& next);
+                                  const std::vector<Logon>& slots, const Deadline& deadline,
+                                  Committed& next) const;
 
  private:
   struct Recovered {
@@ -171,7 +177,7 @@ class FileKeeper {
     unsigned long error = 0;
     std::vector<std::string> keptAside;  // copies that did not read whole
   };
-  Recovered recover();
+  Recovered recover(const Deadline& deadline) const;
 
   std::string file_;
   SaveSettings settings_;

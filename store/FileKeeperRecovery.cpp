@@ -15,8 +15,8 @@ namespace {
 // "COUNT" readable, and a whole copy (written and read back in full before
 // it got its name) with every slot up to "COUNT", each with its keys, and
 // its last line ended. A copy cut short fails one of them.
-bool readsWhole(const Candidate& copy) {
-  const CarefulRead read = readCarefully(copy.path, true);
+bool readsWhole(const Candidate& copy, const Deadline& deadline) {
+  const CarefulRead read = readCarefully(copy.path, true, deadline);
   if (!read.result.ok() || !read.bytes) return false;
   if (copy.kind != CopyKind::Whole) return true;
   if (read.bytes->empty() || read.bytes->back() != '\n') return false;
@@ -54,13 +54,13 @@ FolderState folderState(const std::string& file) {
   return hasCopies(file, files) ? FolderState::Stale : FolderState::First;
 }
 
-FileKeeper::Recovered FileKeeper::recover() {
+FileKeeper::Recovered FileKeeper::recover(const Deadline& deadline) const {
   Recovered recovered;
   FileSystem& fs = fileSystem();
   const std::vector<FileBeside> files = fs.list(file_);
   const Recovery plan = planRecovery(file_, fileState(file_), files);
   for (const Candidate& copy : plan.candidates) {
-    if (!readsWhole(copy)) {
+    if (!readsWhole(copy, deadline)) {
       const std::string aside = keepAside(copy.path);
       // One that cannot be moved stays where it is, never put back.
       recovered.keptAside.push_back(aside.empty() ? copy.path : aside);

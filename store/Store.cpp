@@ -5,13 +5,18 @@
 #include <new>
 
 #include "IniEngine.h"
+#include "Merge.h"
 
 Store::Store(std::string iniFileName, SaveSettings settings)
-    : keeper_(std::move(iniFileName), std::move(settings)) {}
+    : keeper_(std::move(iniFileName), settings) {}
 
 LoadResult Store::LoadIniFile() {
+  return LoadIniFile(Deadline(kLoadDeadline));
+}
+
+LoadResult Store::LoadIniFile(const Deadline& deadline) {
   try {
-    LoadResult result = keeper_.open(loaded_);
+    LoadResult result = keeper_.open(loaded_, deadline);
     path_ = loaded_.path;
     logons_ = loaded_.slots;
     return result;
@@ -30,15 +35,49 @@ SaveResult Store::SaveIniFile() {
   return SaveIniFile(settings().lockTimeout);
 }
 
-SaveResult Store::SaveIniFile(std::chrono::milliseconds lockWait) {
-  Committed next;
-  SaveResult result = keeper_.commit(loaded_, path_, logons_, lockWait, next);
-  if (result == SaveResult::Saved) {  // swaps alone: the store is never half new
-    path_.swap(next.path);
-    logons_.swap(next.slots);
-    std::swap(loaded_, next.file);
+SaveResult Store::SaveIniFile(std::chrono::milliseconds within) {
+  std::optional<SaveRequest> request;
+  SaveDone done;
+  try {
+    request.emplace(saveRequest());
+  } catch (const std::bad_alloc&) {
+    SaveResult result(SaveResult::Failed);
+    result.step = SaveResult::Step::Memory;
+    return result;
   }
+  done = save(*request, Deadline(within));
+  SaveResult result = std::move(done.result);
+  done.result.status = result.status;  // what takeSaved looks at; nothing is allocated
+  takeSaved(*request, std::move(done));
   return result;
+}
+
+SaveRequest Store::saveRequest() const {
+  return SaveRequest{keeper_, loaded_, path_, logons_};
+}
+
+SaveDone Store::save(const SaveRequest& request, const Deadline& deadline) {
+  SaveDone done;
+  done.result =
+      request.keeper.commit(request.base, request.path, request.slots, deadline, done.next);
+  return done;
+}
+
+bool Store::takeSaved(const SaveRequest& request, SaveDone&& done) {
+  if (done.result != SaveResult::Saved) return false;
+  Committed& next = done.next;
+  // Made before any swap: the store is never half new.
+  if (path_ != request.path || logons_ != request.slots) {
+    StoreState merged =
+        mergeStores({request.path, request.slots}, {path_, logons_}, {next.path, next.slots});
+    next.path.swap(merged.path);
+    next.slots.swap(merged.logons);
+  }
+  const bool differs = next.path != path_ || next.slots != logons_;
+  path_.swap(next.path);
+  logons_.swap(next.slots);
+  std::swap(loaded_, next.file);
+  return differs;
 }
 
 bool Store::changed() const {

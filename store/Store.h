@@ -9,9 +9,26 @@
 #include <string>
 #include <vector>
 
+#include "Deadline.h"
 #include "FileKeeper.h"
 #include "Logon.h"
 #include "SettingsFile.h"
+
+// A save handed to whoever runs it (the window's worker): the file, its
+// settings, and what the store held when it was asked for, copied, so that
+// the store can change meanwhile.
+struct SaveRequest {
+  FileKeeper keeper;
+  Snapshot base;
+  std::string path;
+  std::vector<Logon> slots;
+};
+
+// What a save came to, and what the file holds once it is Saved.
+struct SaveDone {
+  SaveResult result;
+  Committed next;
+};
 
 class Store {
  public:
@@ -30,14 +47,27 @@ class Store {
   // while loading (but for the one placeholder slot of a file without
   // logons), so that the listed item i is always slot i.
   [[nodiscard]] LoadResult LoadIniFile();
+  [[nodiscard]] LoadResult LoadIniFile(const Deadline& deadline);
 
-  // Writes the store to IniFileName (FileKeeper::commit), waiting for
-  // another copy's save up to lockWait (the settings' lockTimeout unless
-  // given). The store then holds what the file holds, another copy's
-  // changes merged in. A failed save leaves the old file and the store as
-  // they were, and says why.
+  // Writes the store to IniFileName (FileKeeper::commit), its waits (another
+  // copy's save, a file held) bounded by within (the settings' lockTimeout
+  // unless given): saveRequest, save and takeSaved in one. The store then
+  // holds what the file holds, another copy's changes merged in. A failed
+  // save leaves the old file and the store as they were, and says why.
   [[nodiscard]] SaveResult SaveIniFile();
-  [[nodiscard]] SaveResult SaveIniFile(std::chrono::milliseconds lockWait);
+  [[nodiscard]] SaveResult SaveIniFile(std::chrono::milliseconds within);
+
+  // The save of what the store holds now.
+  [[nodiscard]] SaveRequest saveRequest() const;
+  // Runs a request, on any thread; every wait ends by the deadline.
+  [[nodiscard]] static SaveDone save(const SaveRequest& request, const Deadline& deadline);
+  // Takes what a save of request came to. Saved: the file's snapshot is the
+  // store's base from now on, and the store holds the three-way merge of
+  // the request (base), itself (mine: changes made while it ran) and what
+  // was committed (theirs), which is what was committed when nothing
+  // changed meanwhile. Otherwise the store stays as it is. Whether the path
+  // or the logons changed.
+  bool takeSaved(const SaveRequest& request, SaveDone&& done);
 
   // Whether the path or a slot differs from what the load (or the last
   // save) left.

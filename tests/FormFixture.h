@@ -60,10 +60,12 @@ class FormTest : public ::testing::Test {
     EXPECT_TRUE(disk.LoadIniFile().ok());
     return disk;
   }
-  // Closes the window as the title bar's close button does.
+  // Closes the window as the title bar's close button does, and pumps until
+  // the close's save has ended (the window gone, or kept after a question).
   void closeWindow() {
     SendMessageW(form->Handle, WM_CLOSE, 0, 0);
-    pump();
+    do pump(10);
+    while (form->Handle && form->saver.closing());
   }
 
   static std::wstring text(HWND wnd) { return windowText(wnd); }

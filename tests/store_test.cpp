@@ -29,6 +29,7 @@
 #include "FileKeeper.h"
 #include "StoreFixture.h"
 #include "StoreTrace.h"
+#include "StoreWorker.h"
 
 namespace {
 
@@ -1229,6 +1230,119 @@ TEST_F(StoreTest, RandomEditsSurviveSaveAndLoad) {
       EXPECT_EQ(store.Hosts(), hosts);
     }
   }
+}
+
+// The window's saves run on the worker while the list stays usable: a change
+// made meanwhile stays in the store, merged with what the save committed
+// (here another copy's logon too), and goes into the next save.
+TEST_F(StoreTest, AChangeMadeDuringASaveGoesIntoTheNext) {
+  const std::string before = "[List]\r\nCOUNT=0\r\n[0]\r\nUser=a\r\n";
+  ASSERT_TRUE(load(before).ok());
+  writeBytes(store.IniFileName(), "[List]\r\nCOUNT=1\r\n[0]\r\nUser=a\r\n[1]\r\nUser=theirs\r\n");
+  ASSERT_TRUE(store.insert({"saved", "p", "h"}));
+  std::atomic<int> ended{0};
+  std::optional<StoreWorker::Result> result;
+  const SaveRequest request = store.saveRequest();
+  {
+    StoreWorker worker([&] { ++ended; });
+    worker.save(request, std::chrono::seconds(30));
+    ASSERT_TRUE(store.insert({"meanwhile", "p", "h"}));
+    ASSERT_TRUE(worker.waitUntil(std::chrono::steady_clock::now() + std::chrono::seconds(30)));
+    result = worker.take();
+    EXPECT_FALSE(worker.busy());
+  }
+  EXPECT_EQ(ended, 1);  // told once, the worker's thread gone with it
+  ASSERT_TRUE(result && result->saved);
+  ASSERT_EQ(result->saved->done.result, SaveResult::Saved);
+  EXPECT_TRUE(store.takeSaved(result->saved->request, std::move(result->saved->done)));
+  EXPECT_EQ(store.Users(), (Slots{"a", "saved", "meanwhile", "theirs"}));
+  EXPECT_TRUE(store.changed());
+  Store disk(store.IniFileName());
+  ASSERT_TRUE(disk.LoadIniFile().ok());
+  EXPECT_EQ(disk.Users(), (Slots{"a", "saved", "theirs"}));
+  EXPECT_EQ(saveAndReload(), (Slots{"a", "saved", "meanwhile", "theirs"}));
+}
+
+// A stop ends whatever wait the worker's job is in, long before its
+// deadline: a close or the session's end never waits for it.
+TEST_F(StoreTest, AStopEndsEveryWaitOfTheWorkersJob) {
+  const std::string file = store.IniFileName();
+  const std::string one = "[List]\r\nCOUNT=0\r\n[0]\r\nUser=a\r\n";
+  struct Case {
+    const char* wait;
+    bool save;      // else a load that finds a cut save's copy beside no file
+    bool lock;      // another copy holds the lock
+    bool holdFile;  // another program holds the file without sharing
+  };
+  const std::vector<Case> cases = {
+      {"the lock, in a save", true, true, false},
+      {"the lock, in a load", false, true, false},
+#ifdef _WIN32
+      {"a file another program holds, in a save", true, false, true},
+#endif
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.wait);
+    reset(SaveSettings{std::chrono::minutes(5)});
+    if (c.save) {
+      ASSERT_TRUE(load(one).ok());
+      ASSERT_TRUE(store.insert({"b", "p", "h"}));
+    } else {
+      std::filesystem::remove(file);
+      writeBytes(copyPath(file, 3, CopyKind::Whole), one);
+    }
+    std::optional<SaveLock> other;
+    if (c.lock)
+      ASSERT_EQ(SaveLock::acquire(file, kSaveLockTimeout, other), SaveLock::Outcome::Locked);
+#ifdef _WIN32
+    const UniqueFile holding(
+        c.holdFile ? CreateFileA(file.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr)
+                   : INVALID_HANDLE_VALUE);
+    ASSERT_EQ(static_cast<bool>(holding), c.holdFile);
+#endif
+    StoreWorker worker(nullptr);
+    if (c.save)
+      worker.save(store.saveRequest(), std::chrono::minutes(5));
+    else
+      worker.load(file, store.settings(), std::chrono::minutes(5));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_FALSE(worker.take());  // still waiting
+    EXPECT_TRUE(worker.busy());
+    worker.stop();
+    ASSERT_TRUE(worker.waitUntil(std::chrono::steady_clock::now() + std::chrono::seconds(20)));
+    const std::optional<StoreWorker::Result> r = worker.take();
+    ASSERT_TRUE(r);
+    if (c.save) {
+      ASSERT_TRUE(r->saved);
+      EXPECT_EQ(r->saved->done.result, SaveResult::Failed);
+      EXPECT_EQ(r->saved->done.result.step,
+                c.lock ? SaveResult::Step::LockBusy : SaveResult::Step::Read);
+    } else {
+      ASSERT_TRUE(r->loaded);
+      EXPECT_EQ(r->loaded->result.status, LoadResult::Unrecovered);
+    }
+  }
+}
+
+TEST(Deadline, AWaitEndsAtTheEndOrTheStopAndNeverBeginsAfter) {
+  EXPECT_TRUE(Deadline(std::chrono::milliseconds(0)).over());
+  EXPECT_FALSE(Deadline(std::chrono::milliseconds(0)).wait());
+  const Deadline soon(std::chrono::milliseconds(50));
+  EXPECT_FALSE(soon.over());
+  while (soon.wait(std::chrono::hours(1))) {
+  }
+  EXPECT_TRUE(soon.over());
+  const auto stop = std::make_shared<StopSignal>();
+  const Deadline long_(std::chrono::hours(1), stop);
+  EXPECT_LE(long_.within(std::chrono::seconds(1)).end(), long_.end());
+  std::thread stopper([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    stop->stop();
+  });
+  EXPECT_FALSE(long_.wait(std::chrono::hours(1)));  // woken by the stop, not the hour
+  stopper.join();
+  EXPECT_TRUE(long_.stopped());
+  EXPECT_TRUE(long_.within(std::chrono::hours(2)).over());
 }
 
 }  // namespace

@@ -12,6 +12,7 @@ namespace messages {
 
 const wchar_t kOutOfMemory[] = L"メモリが足りません";
 const wchar_t kLoading[] = L"読み込んでいます...";  // short: the list is narrow
+const wchar_t kSaving[] = L"保存しています...";
 const wchar_t kExeFilter[] = L"実行ファイル (*.exe)\0*.exe\0";
 
 namespace {
@@ -171,6 +172,11 @@ std::wstring notSavedYet(const SaveResult& result) {
   return L"変更をまだ設定ファイルに保存できていません。\n"
          L"保存できるまで、自動で試し続けます。\n" +
          saveReason(result);
+}
+
+std::wstring sessionEndUnfinished() {
+  return L"Windows の終了までに設定の保存が終わりませんでした。\n"
+         L"最後の変更は保存されていないかもしれません。";
 }
 
 std::wstring closeWithoutSaving(const SaveResult& result) {

@@ -19,6 +19,9 @@ std::wstring saveOutcome(const SaveResult& result);
 // The box after a change that has not reached the disk for a while: it is
 // still being tried; the reason on the lines after.
 std::wstring notSavedYet(const SaveResult& result);
+// The notification area's words at the session's end when the last save
+// had not ended in the time Windows gives.
+std::wstring sessionEndUnfinished();
 // The question a close asks when its save did not happen, with the
 // reason; empty when it did.
 std::wstring closeWithoutSaving(const SaveResult& result);
@@ -46,8 +49,10 @@ std::wstring unexpectedError(const char* what);
 std::wstring unexpectedSystemError(unsigned long error);
 
 extern const wchar_t kOutOfMemory[];
-// What the list shows while the settings file is being read.
+// What the list shows while the settings file is being read, and while the
+// close waits for its save.
 extern const wchar_t kLoading[];
+extern const wchar_t kSaving[];
 // The file dialog's one filter: its name and its pattern, each ended by a NUL.
 extern const wchar_t kExeFilter[];
 

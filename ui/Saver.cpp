@@ -4,6 +4,14 @@
 #include "Application.h"
 #include "Messages.h"
 
+#include <algorithm>
+#include <utility>
+
+void Saver::load(const std::string& file, const SaveSettings& settings) {
+  loading_ = true;
+  worker_.load(file, settings, kLoadDeadline);
+}
+
 void Saver::changed() {
   if (!since_) since_ = std::chrono::steady_clock::now();
   SetTimer(owner_, kSaveChangesTimer, kDelayMs, nullptr);
@@ -11,28 +19,57 @@ void Saver::changed() {
 
 bool Saver::onTimer(UINT_PTR id) {
   if (id != kSaveChangesTimer) return false;
-  save();
+  stopTimer();
+  save(kChangeSaveDeadline);
   return true;
 }
 
-void Saver::stop() {
+void Saver::stopTimer() {
   KillTimer(owner_, kSaveChangesTimer);
 }
 
-void Saver::save() {
-  stop();
+void Saver::save(std::chrono::milliseconds within) {
+  // One save at a time: a change made meanwhile goes into the next.
+  if (worker_.busy()) {
+    again_ = true;
+    return;
+  }
   // Changes made after a failed load wait for the close's question.
-  if (store_.loadFailed()) return;
-  const std::vector<Logon> shown = store_.logons();
-  // The window never waits for the lock: another copy's save is retried a
-  // little later, and the close waits.
-  const SaveResult result = store_.SaveIniFile(std::chrono::milliseconds(0));
-  if (result != SaveResult::Failed) {
-    since_.reset();
+  if (loading_ || (store_.loadFailed() && !closing_)) return;
+  worker_.save(store_.saveRequest(), within);
+}
+
+void Saver::onDone() {
+  std::optional<StoreWorker::Result> result = worker_.take();
+  if (!result) return;  // taken already (the session's end), or still running
+  if (result->loaded) {
+    loading_ = false;
+    store_ = std::move(result->loaded->store);
+    if (closing_) {  // the load was stopped: nothing can have changed
+      window_.closed();
+      return;
+    }
+    window_.loaded(result->loaded->result);
+    return;
+  }
+  if (result->saved) saved(*result->saved);
+}
+
+void Saver::saved(StoreWorker::Saved& saved) {
+  const SaveResult result = saved.done.result;
+  // Another copy's changes merged in: the list shows the file, before any
+  // box (the window may be brought back while one is up).
+  if (store_.takeSaved(saved.request, std::move(saved.done))) window_.shown();
+  if (result == SaveResult::Saved || result == SaveResult::Unchanged) {
     told_ = false;
-    // Another copy's changes merged in: the list shows the file, before any
-    // box (the window may be brought back while one is up).
-    if (store_.logons() != shown) shown_();
+    if (!store_.changed()) since_.reset();
+  }
+  if (closing_) {
+    if (std::exchange(closeSave_, false))
+      closeSaved(result);
+    else
+      close();  // the save under way at the close has ended: now the close's own
+    return;
   }
   if (!result.recovered.empty() || !result.keptAside.empty())
     Application::showMessage(messages::recoveredNotice(result.recovered, result.keptAside));
@@ -49,44 +86,81 @@ void Saver::save() {
       told_ = true;  // before the box: its loop runs this timer meanwhile
       Application::showMessage(messages::notSavedYet(result));
     }
+  } else if (std::exchange(again_, false) || store_.changed()) {
+    SetTimer(owner_, kSaveChangesTimer, kDelayMs, nullptr);
   }
 }
 
-std::wstring Saver::close() {
-  stop();
-  SaveResult result = store_.SaveIniFile();
-  if (!result.recovered.empty() || !result.keptAside.empty()) {
-    shown_();  // the list as the file now is, before the box
+void Saver::close() {
+  if (!closing_) {
+    closing_ = true;
+    stopTimer();
+    window_.closing(true);
+  }
+  if (loading_) {
+    // Nothing can have changed yet: the load is stopped, and the window
+    // goes when it has ended.
+    worker_.stop();
+    return;
+  }
+  if (worker_.busy()) return;  // its end starts the close's save
+  closeSave_ = true;
+  again_ = false;
+  worker_.save(store_.saveRequest(), store_.settings().lockTimeout);
+}
+
+void Saver::closeSaved(const SaveResult& result) {
+  if (!result.recovered.empty() || !result.keptAside.empty())
     Application::showMessage(messages::recoveredNotice(result.recovered, result.keptAside));
-    // The window can be brought back from the tray while the box is up: a
-    // change made then goes to disk too, or the close asks.
-    stop();
-    if (store_.changed()) result = store_.SaveIniFile();
+  const std::wstring question = messages::closeWithoutSaving(result);
+  if (question.empty() || Application::askYesNo(question)) {
+    window_.closed();
+    return;
   }
-  if (result == SaveResult::Saved || result == SaveResult::Unchanged) {
-    since_.reset();
-    told_ = false;
-  }
-  return messages::closeWithoutSaving(result);
-}
-
-void Saver::closeCancelled() {
+  // The user kept the window: a change not yet on disk is tried again as before.
+  closing_ = false;
+  window_.closing(false);
   if (store_.changed() && !store_.loadFailed()) changed();
 }
 
 void Saver::sessionEnd() {
-  stop();
-  const SaveResult result = store_.SaveIniFile(kSessionEndLockWait);
-  if (!result.recovered.empty() || !result.keptAside.empty())
-    Application::showMessage(messages::recoveredNotice(result.recovered, result.keptAside));
+  const auto until = std::chrono::steady_clock::now() + kSessionEndDeadline;
+  stopTimer();
+  worker_.stop();
+  // A load under way holds no change; its end comes as ever.
+  if (loading_) return;
+  if (!worker_.waitUntil(until)) {
+    if (since_ && !told_) window_.notify(messages::sessionEndUnfinished());
+    return;
+  }
+  if (std::optional<StoreWorker::Result> ended = worker_.take(); ended && ended->saved) {
+    if (store_.takeSaved(ended->saved->request, std::move(ended->saved->done))) window_.shown();
+  }
+  closeSave_ = false;
+  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+      until - kSessionEndWorkMargin - std::chrono::steady_clock::now());
+  worker_.save(store_.saveRequest(), std::max(left, std::chrono::milliseconds(0)));
+  if (!worker_.waitUntil(until)) {
+    if (since_ && !told_) window_.notify(messages::sessionEndUnfinished());
+    return;  // its end comes as WM_STOREDONE, should the session go on
+  }
+  std::optional<StoreWorker::Result> ended = worker_.take();
+  if (!ended || !ended->saved) return;
+  const SaveResult result = ended->saved->done.result;
+  // The session may go on after all: the list shows what the save merged in.
+  if (store_.takeSaved(ended->saved->request, std::move(ended->saved->done))) window_.shown();
   if (result == SaveResult::Saved || result == SaveResult::Unchanged) {
     since_.reset();
     told_ = false;
-    shown_();  // the session may go on after all: the list shows what the save merged in
+    if (closing_) window_.closed();  // the close it cut short is done too
     return;
+  }
+  if (closing_) {  // the close it cut short gives the window back, as a failed one does
+    closing_ = false;
+    window_.closing(false);
   }
   if (!told_) {
     const std::wstring message = messages::saveOutcome(result);
-    if (!message.empty()) Application::showMessage(message);
+    if (!message.empty()) window_.notify(message);
   }
 }

@@ -1,7 +1,10 @@
-// Saver.h: when the window's store goes to disk: a moment after each change,
-// again and again while it cannot, the user told once when a change has
-// not reached the disk for a while, the close's save and the session end's,
-// within the time Windows gives.
+// Saver.h: the window's side of the settings file's work, all of which runs
+// on one worker (StoreWorker), so that the window never waits on the file:
+// the load, a save a moment after each change, again and again while it
+// cannot, the user told once when a change has not reached the disk for a
+// while, the close's save (the window answering meanwhile) and the session
+// end's, within the time Windows gives. Each ended job comes back as
+// WM_STOREDONE.
 #pragma once
 
 #include <windows.h>
@@ -12,6 +15,7 @@
 #include <string>
 
 #include "Store.h"
+#include "StoreWorker.h"
 #include "WindowIds.h"
 
 class Saver {
@@ -19,46 +23,76 @@ class Saver {
   // A moment's grace gathers quick changes into one save.
   static constexpr UINT kDelayMs = 500;
   // A save that could not be made (another copy's lock, a file held) is
-  // tried again this often, without waiting for the lock: the window stays
-  // responsive.
+  // tried again this often.
   static constexpr UINT kRetryMs = 2000;
   // A change not on disk this long after it was made is told, once: long
   // enough for another copy's save of thousands of logons to end, short
   // enough that the user still knows what was changed.
   static constexpr std::chrono::seconds kTellAfter{10};
+  // How long a change's save waits for another copy's save, a file another
+  // program holds or a file that does not hold still: longer than a
+  // scanner's hold and two saves of 5,000 logons, and short enough that a
+  // failure is known, and told, by kTellAfter. The window goes on meanwhile.
+  static constexpr std::chrono::milliseconds kChangeSaveDeadline{5000};
   // Windows lets a program hold up the session's end for 5 seconds after
   // WM_ENDSESSION before it offers to end it ("Shutdown Changes for Windows
-  // Vista"): the save waits for another copy's lock 2 of them, and the save
-  // itself has the rest.
-  static constexpr std::chrono::milliseconds kSessionEndLockWait{2000};
+  // Vista"): the handler stops the worker, saves and waits within 4 of them,
+  // whatever holds the file; the rest is for telling a failure and returning.
+  static constexpr std::chrono::milliseconds kSessionEndDeadline{4000};
+  // The session end's save stops waiting this long before the handler does:
+  // the save's own work after its last wait (the copy, the replace) fits.
+  static constexpr std::chrono::milliseconds kSessionEndWorkMargin{500};
 
-  // shown: the list shows the store again (a save merged another copy's changes in).
-  Saver(Store& store, std::function<void()> shown) : store_(store), shown_(std::move(shown)) {}
+  // What the saver tells its window.
+  struct Window {
+    std::function<void()> shown;                    // the store changed: the list shows it again
+    std::function<void(const LoadResult&)> loaded;  // the loaded store is the window's now
+    std::function<void(bool)> closing;  // the close waits for its save (true), or no more
+    std::function<void()> closed;       // the close is done: the window goes
+    std::function<void(const std::wstring&)> notify;  // the notification area's balloon
+  };
+
+  Saver(Store& store, Window window) : store_(store), window_(std::move(window)) {}
   void attach(HWND owner) { owner_ = owner; }
 
+  // Loads file with settings on the worker; the store is replaced by the
+  // loaded one when it has ended.
+  void load(const std::string& file, const SaveSettings& settings);
+  // Whether the load has not ended yet: nothing may change meanwhile.
+  [[nodiscard]] bool loading() const { return loading_; }
   // A change to the store: saved kDelayMs later.
   void changed();
   // WM_TIMER: whether the timer was the saver's.
   bool onTimer(UINT_PTR id);
-  // The close's save, waiting for another copy's: the question to ask when it
-  // did not happen (empty when it did). A cut save put back is told.
-  [[nodiscard]] std::wstring close();
-  // The user kept the window after the close's question: a change not yet
-  // on disk is tried again as before.
-  void closeCancelled();
-  // WM_ENDSESSION: saved within the time Windows gives; a failure the user
-  // was told of already is not told again.
+  // WM_STOREDONE: the worker's job has ended.
+  void onDone();
+  // WM_CLOSE: the close's save starts (waiting for another copy's, the
+  // window answering); once it has ended the window goes, or the user is
+  // asked whether it may go without it. A cut save put back is told.
+  void close();
+  // Whether the close waits for its save.
+  [[nodiscard]] bool closing() const { return closing_; }
+  // WM_ENDSESSION: saved within kSessionEndDeadline, never a box; a change
+  // that did not reach the disk is told in the notification area, unless
+  // the user was told already.
   void sessionEnd();
   // Whether a change is not on disk yet.
-  bool pending() const { return since_.has_value(); }
+  [[nodiscard]] bool pending() const { return since_.has_value(); }
 
  private:
-  void save();
-  void stop();
+  void save(std::chrono::milliseconds within);
+  void saved(StoreWorker::Saved& saved);
+  void closeSaved(const SaveResult& result);
+  void stopTimer();
 
   Store& store_;
-  std::function<void()> shown_;
+  Window window_;
   HWND owner_ = nullptr;
+  StoreWorker worker_{[this] { PostMessageW(owner_, WM_STOREDONE, 0, 0); }};
+  bool loading_ = false;
+  bool closing_ = false;
+  bool closeSave_ = false;  // the job under way is the close's save
+  bool again_ = false;      // a save was due while another ran
   // When the oldest change not yet on disk was made.
   std::optional<std::chrono::steady_clock::time_point> since_;
   bool told_ = false;  // that change's failure was told

@@ -2,6 +2,7 @@
 #include "TrayIcon.h"
 
 #include "AppName.h"
+#include "Text.h"
 
 TrayIcon::~TrayIcon() {
   remove();
@@ -97,6 +98,18 @@ void TrayIcon::remove() {
   if (!shown_) return;
   shell_(NIM_DELETE, &data_);
   shown_ = false;
+}
+
+void TrayIcon::balloon(const std::wstring& text) {
+  if (!shown_) return;
+  NOTIFYICONDATAA info = data_;
+  // The layout that carries a balloon, understood from Windows 2000 on.
+  info.cbSize = NOTIFYICONDATAA_V2_SIZE;
+  info.uFlags = NIF_INFO;
+  info.dwInfoFlags = NIIF_WARNING;
+  lstrcpynA(info.szInfo, toAnsi(text).c_str(), sizeof info.szInfo);
+  lstrcpynA(info.szInfoTitle, kAppName, sizeof info.szInfoTitle);
+  shell_(NIM_MODIFY, &info);
 }
 
 void TrayIcon::shellRestarted() {

@@ -7,6 +7,8 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <string>
+
 #include "WindowIds.h"
 
 class TrayIcon {
@@ -41,6 +43,10 @@ class TrayIcon {
   bool add();
   // Wants it no more; deletes it when registered.
   void remove();
+  // A balloon from the icon, with the program's name as its title: the one
+  // way to tell the user something where no box may be shown (the session's
+  // end). Nothing without an icon.
+  void balloon(const std::wstring& text);
   bool TrayIconShown() const { return shown_; }
   const NOTIFYICONDATAA& TrayIconData() const { return data_; }
 

@@ -113,8 +113,8 @@ LRESULT TForm1::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_SIZE:
       if (wParam == SIZE_MINIMIZED) AppMinimize();
       return 0;
-    case WM_STORELOADED:
-      storeLoaded();
+    case WM_STOREDONE:
+      saver.onDone();
       return 0;
     case WM_HOSTNAMESREAD:
       hosts.onNamesRead();
@@ -135,14 +135,14 @@ LRESULT TForm1::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
       return 0;
     }
     case WM_CLOSE:
-      if (FormClose()) DestroyWindow(Handle);
+      FormClose();
       return 0;
     case WM_QUERYENDSESSION:
       return TRUE;
     case WM_ENDSESSION:
       // The session ends without closing the window: saved, within the time
       // Windows gives. The window may live on (the session did not end).
-      if (wParam && !loading()) saver.sessionEnd();  // a store still loading holds no change
+      if (wParam) saver.sessionEnd();
       return 0;
     case WM_DESTROY:
       RemoveTrayIcon();
@@ -215,15 +215,11 @@ void TForm1::FormCreate() {
   EnableWindow(btnFileOpen, FALSE);
   Chage_Btn_Enabled();
   HideToTray();
-  loader_.start(Handle, GetExeDir() + kAppName + ".ini", store.settings());
+  saver.load(GetExeDir() + kAppName + ".ini", store.settings());
 }
 
-// WM_STORELOADED, or a close or the session's end that came first.
-void TForm1::storeLoaded() {
-  if (!loading()) return;
-  LoadResult loaded;
-  store = loader_.take(loaded);
-  setTextA(edtSQLPlus, store.SQLPlusPath());
+// The store the load read is the window's now.
+void TForm1::storeLoaded(const LoadResult& loaded) {
   showsStore_ = true;
   EnableWindow(lstLogin, TRUE);
   EnableWindow(btnFileOpen, TRUE);
@@ -243,28 +239,32 @@ void TForm1::FormShow() {
   if (GetActiveWindow() == Handle) SetFocus(lstLogin);
 }
 
+// The store as it is now: the path the launch will use (a save may have
+// merged another copy's in) and the list.
 void TForm1::showStore() {
+  setTextA(edtSQLPlus, store.SQLPlusPath());
   SendMessageW(lstLogin, LB_RESETCONTENT, 0, 0);
   Init_lstLogin();
   Chage_Btn_Enabled();
 }
 
-bool TForm1::FormClose() {
-  // The save may wait for another copy's: a hidden window cannot look frozen
-  // meanwhile. It comes back if a question follows.
-  const bool shown = IsWindowVisible(Handle);
-  ShowWindow(Handle, SW_HIDE);
-  storeLoaded();
-  const std::wstring question = saver.close();
-  if (!question.empty()) {
-    if (shown) ShowWindow(Handle, SW_SHOW);
-    if (!Application::askYesNo(question)) {
-      saver.closeCancelled();
-      return false;  // the window as it was
-    }
+// While the close waits for its save the list says so and nothing can be
+// changed; a save that failed gives the window back as it was.
+void TForm1::showClosing(bool waiting) {
+  EnableWindow(lstLogin, !waiting);
+  EnableWindow(btnFileOpen, !waiting);
+  if (waiting) {
+    SendMessageW(lstLogin, LB_RESETCONTENT, 0, 0);
+    SendMessageW(lstLogin, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(messages::kSaving));
+    Chage_Btn_Enabled();
+  } else {
+    showStore();
   }
+}
+
+void TForm1::closed() {
   RemoveTrayIcon();
-  return true;
+  DestroyWindow(Handle);
 }
 
 void TForm1::FormKeyDown(WORD key) {
@@ -297,8 +297,8 @@ void TForm1::Chage_Btn_Enabled() {
   const HWND focus = GetFocus();
   // Each button set once, to its state: a shown button repaints at every
   // change, and enabling all to disable some again painted them twice.
-  const bool usable =
-      !loading() && GetWindowTextLengthW(edtSQLPlus) != 0 && GetWindowTextLengthW(edtUser) != 0;
+  const bool usable = !loading() && !saver.closing() && GetWindowTextLengthW(edtSQLPlus) != 0 &&
+                      GetWindowTextLengthW(edtUser) != 0;
   for (HWND b : {btnShortCut, btnInsert, btnShell}) EnableWindow(b, usable);
   EnableWindow(btnDelete, usable && SendMessageW(lstLogin, LB_GETCURSEL, 0, 0) >= 0);
   // A disabled button cannot keep the keyboard: hand it to the list.

@@ -15,7 +15,6 @@
 #include "Messages.h"
 #include "Raii.h"
 #include "Saver.h"
-#include "StoreLoader.h"
 #include "Store.h"
 #include "TrayIcon.h"
 #include "Unit1Layout.h"
@@ -47,9 +46,8 @@ class TForm1 {
 
   void FormCreate();
   void FormShow();
-  // Whether the window may go: false when the save failed and the user
-  // chose to keep the window, to free the folder and close again.
-  [[nodiscard]] bool FormClose();
+  // The close: the window goes once its save has ended (Saver::close).
+  void FormClose() { saver.close(); }
   void FormKeyDown(WORD key);
   void edtSQLPlusChange();
   void edtUserChange();
@@ -79,11 +77,15 @@ class TForm1 {
 
   // The settings file, the client path and the logons, from FormCreate on.
   Store store;
-  // When the store goes to disk: a moment after each change, and at the close.
-  Saver saver{store, [this] { showStore(); }};
+  // The settings file's work, off the window's thread: the load, a save a
+  // moment after each change, the close's and the session end's.
+  Saver saver{store,
+              {[this] { showStore(); }, [this](const LoadResult& r) { storeLoaded(r); },
+               [this](bool waiting) { showClosing(waiting); }, [this] { closed(); },
+               [this](const std::wstring& text) { tray.balloon(text); }}};
   // Whether the settings file is still being read: the list says so, and
   // nothing can be changed that the loaded store would then replace.
-  bool loading() const { return loader_.pending(); }
+  bool loading() const { return saver.loading(); }
 
   UINT dpi() const { return dpi_; }
 
@@ -96,7 +98,9 @@ class TForm1 {
   void createControls();
   void applyLayout(UINT dpi);
   void showStore();
-  void storeLoaded();
+  void storeLoaded(const LoadResult& loaded);
+  void showClosing(bool waiting);
+  void closed();
   std::optional<Logon> readLogon();
   void report(messages::Action action, const Outcome& outcome);
 
@@ -106,7 +110,6 @@ class TForm1 {
   // The texts the enabling rule last saw: setting a box to the text it holds is no change.
   std::wstring lastUser_, lastSQLPlus_;
   std::optional<Application::MainWindow> mainWindow_;  // from WM_CREATE to WM_NCDESTROY
-  StoreLoader loader_;
   // edtSQLPlus shows SQLPlusPath (FormCreate is done): its changes are the store's.
   bool showsStore_ = false;
 };

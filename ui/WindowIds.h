@@ -19,7 +19,7 @@ enum AppMessage : UINT {
   // Posted when a read has found the host box's names: the suggestions take
   // them (HostSuggestions::onNamesRead).
   WM_HOSTNAMESREAD = WM_APP + 1,
-  // Posted when the settings file is loaded (StoreLoader): the window takes
-  // the store.
-  WM_STORELOADED,
+  // Posted when the worker's job on the settings file (a load, a save) has
+  // ended: the window takes its result (Saver::onDone).
+  WM_STOREDONE,
 };

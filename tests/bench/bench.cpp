@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -19,6 +20,7 @@
 #include "Application.h"
 #include "BenchFiles.h"
 #include "Common.h"
+#include "Raii.h"
 #include "SaveLock.h"
 #include "Store.h"
 #include "Text.h"
@@ -201,15 +203,16 @@ double ticksToMs(LONGLONG ticks) {
   return 1000.0 * static_cast<double>(ticks) / static_cast<double>(f.QuadPart);
 }
 
-// The window's longest wait to answer over the next 1.5 s, this thread
-// running the loop as the program's does: a thread of its own sends the
-// window WM_NULL every few ms and times each reply, so that a save half a
-// second after a change shows as the wait it causes.
-double longestStall(HWND wnd) {
+// The window's longest wait to answer over the next forMs (or until
+// stop says so), this thread running the loop as the program's does: a
+// thread of its own sends the window WM_NULL every few ms and times each
+// reply, so that a save half a second after a change shows as the wait it
+// causes.
+double longestStall(HWND wnd, double forMs = 1500, const std::function<bool()>& stop = nullptr) {
   std::atomic<bool> done{false};
   double longest = 0;
   std::thread watcher([&] {
-    for (const auto t0 = Clock::now(); msSince(t0) < 1500; Sleep(3)) {
+    for (const auto t0 = Clock::now(); msSince(t0) < forMs && IsWindow(wnd); Sleep(3)) {
       const auto sent = Clock::now();
       DWORD_PTR reply = 0;
       SendMessageTimeoutW(wnd, WM_NULL, 0, 0, SMTO_NORMAL, 120000, &reply);
@@ -220,9 +223,66 @@ double longestStall(HWND wnd) {
   while (!done) {
     MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
     pump();
+    if (stop && stop()) break;
   }
   watcher.join();
   return longest;
+}
+
+// The window's longest wait to answer while its file work waits: a change
+// at 5,000 logons, a change while another program holds the file without
+// sharing for 7 s, a change while another copy holds the lock for 10 s, and
+// the close during a load that waits for another copy's lock.
+void responsivenessTable() {
+  std::printf(
+      "\n## The window's longest wait to answer a message (sent every few ms) while the "
+      "file's work waits (from one run)\n\n| while | longest wait ms |\n|---|---|\n");
+  const std::string ini = GetExeDir() + "Vostrelk.ini";
+  struct Row {
+    const char* what;
+    int logons;
+    int holdFileMs, holdLockMs;
+  };
+  for (const Row& r : {Row{"a change at 5,000 logons", 5000, 0, 0},
+                       Row{"a change, the file held without sharing for 7 s", 10, 7000, 0},
+                       Row{"a change, another copy holding the lock for 10 s", 10, 0, 10000}}) {
+    writeFile(ini, settingsFile(r.logons));
+    const std::unique_ptr<TForm1> form = TForm1::create(GetModuleHandleW(nullptr));
+    Application::showMainWindow(form->Handle, SW_SHOWNORMAL);
+    do pump(1);
+    while (form->loading());
+    std::optional<SaveLock> lock;
+    if (r.holdLockMs) (void)SaveLock::acquire(ini, kSaveLockTimeout, lock);
+    UniqueFile held(
+        r.holdFileMs ? CreateFileA(ini.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr)
+                     : INVALID_HANDLE_VALUE);
+    std::thread release([&] {
+      Sleep(static_cast<DWORD>(std::max(r.holdFileMs, r.holdLockMs)));
+      held.reset();
+      lock.reset();
+    });
+    ui_test::typeInto(form->edtUser, L"added");
+    click(form->btnInsert);
+    const double longest = longestStall(form->Handle, std::max(r.holdFileMs, r.holdLockMs) + 1500);
+    release.join();
+    std::printf("| %s | %.0f |\n", r.what, longest);
+    std::fflush(stdout);
+  }
+  // The close during a load: a cut save's copy waits for another copy's lock.
+  DeleteFileA(ini.c_str());
+  const std::string whole = ini + ".vksave-5.new";
+  writeFile(whole, settingsFile(10));
+  std::optional<SaveLock> lock;
+  (void)SaveLock::acquire(ini, kSaveLockTimeout, lock);
+  const std::unique_ptr<TForm1> form = TForm1::create(GetModuleHandleW(nullptr));
+  Application::showMainWindow(form->Handle, SW_SHOWNORMAL);
+  pump(300);
+  PostMessageW(form->Handle, WM_CLOSE, 0, 0);
+  const double longest = longestStall(form->Handle, 5000, [&] { return !form->Handle; });
+  std::printf("| the close during a load | %.0f |\n", longest);
+  lock.reset();
+  DeleteFileA(whole.c_str());
+  DeleteFileA(ini.c_str());
 }
 
 // One row of the list's table: in a window on Bytes (beside this program,
@@ -285,6 +345,10 @@ void listTable(int runs) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 2 && std::string(argv[1]) == "--responsiveness") {
+    responsivenessTable();
+    return 0;
+  }
   if (argc == 4 && std::string(argv[1]) == "--rewrite") return rewriteEverySlot(argv[2], argv[3]);
   if (argc >= 5 && std::string(argv[1]) == "--start") {  // --start MINIMAL WORK EXE...
     CreateDirectoryA(argv[3], nullptr);
@@ -439,6 +503,7 @@ int main(int argc, char** argv) {
   }
 
   listTable(runs);
+  responsivenessTable();
 
   std::printf("\n## Enter pressed to the client started (medians of %d, from one run)\n\n", runs);
   const std::string record = work + "\\record.txt";
