@@ -210,7 +210,7 @@ class Cut : public ::testing::Test {
   };
   static Run startAndChange(const std::string& file, CuttingFiles& fs) {
     const UseFileSystem use(fs);
-    Run run{Store(file)};
+    Run run{Store(file), LoadResult{}, SaveResult{}, Slots{}, 0};
     Store& store = run.store;
     run.loaded = store.LoadIniFile();
     run.startSteps = fs.steps;

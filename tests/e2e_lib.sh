@@ -20,6 +20,13 @@ wait_for() {  # wait_for SECONDS COMMAND...: until the command succeeds
   until "${@:2}"; do [ $SECONDS -ge $end ] && return 1; sleep 0.2; done
 }
 has_window() { [ -n "$(main_window)" ]; }
+# The list takes keys once the settings file is read: it is disabled until then.
+list_ready() {
+  locate
+  local id
+  id=$(awk '$1 == "#define" && $2 == "IDC_LSTLOGIN" { print $3 }' "$VOSTRELK_ROOT/ui/resource.h")
+  awk -v id="$id" '$1 == id && $7 == 1 { found = 1 } END { exit !found }' "$work/where.txt"
+}
 no_window() { [ -z "$(main_window)" ]; }
 process_ended() { ! kill -0 "$1" 2>/dev/null; }
 
@@ -60,7 +67,8 @@ open_program() {
   local X Y WIDTH HEIGHT
   eval "$(xdotool getwindowgeometry --shell "$wid")"
   WIN_W=$WIDTH WIN_H=$HEIGHT
-  sleep 1
+  wait_for 30 list_ready  # the window shows while the file is read
+  sleep 0.3
   locate
 }
 key() { xdotool key --delay 80 "$@"; sleep 0.4; }

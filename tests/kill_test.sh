@@ -45,8 +45,8 @@ open_copy() {  # open_copy [keep]: from the old file, or from what is there
       "$work"/Vostrelk.ini.lock*
   fi
   start_program
-  # A loaded machine may show the window before it takes keys.
-  wait_for 60 has_window && sleep 1
+  # The window shows while the file is read; keys count once the list takes them.
+  wait_for 60 has_window && wait_for 60 list_ready && sleep 0.3
 }
 # Deletes the first logon with the keyboard (the list has the focus: Down
 # selects it, Alt+D deletes it), so that every slot moves and the save

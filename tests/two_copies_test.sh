@@ -78,7 +78,8 @@ settings 600 >"$work/Vostrelk.ini"
 start_program
 pid_a=$pid
 check "copy A starts" wait_for 30 has_window
-sleep 1
+wait_for 60 list_ready  # keys count once the file is read
+sleep 0.3
 xdotool mousemove --window "$(main_window)" 40 40 sleep 0.3 key Down sleep 0.3 \
   key shift+Tab shift+Tab shift+Tab sleep 0.3 type fromA
 key alt+a
@@ -89,7 +90,8 @@ key alt+a
 pid_b=$(cat "$work/pid_b")
 sleep 3
 check "copy B starts" wait_for 30 bash -c "[ \$(xdotool search --onlyvisible --name '^Vostrelk\$' | wc -l) -eq 2 ]"
-sleep 1
+( vk_wine_env "$prefix2"; wait_for 60 list_ready )
+sleep 0.3
 xdotool mousemove 300 300 sleep 0.3 key Down sleep 0.3 \
   key shift+Tab shift+Tab shift+Tab sleep 0.3 type fromB
 key alt+a
