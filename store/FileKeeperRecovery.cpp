@@ -15,18 +15,25 @@ namespace {
 // "COUNT" readable, and a whole copy (written and read back in full before
 // it got its name) with every slot up to "COUNT", each with its keys, and
 // its last line ended. A copy cut short fails one of them.
-bool readsWhole(const Candidate& copy, const Deadline& deadline) {
+// Unknown: the copy could not be read (held, the deadline over): nothing is
+// decided about it.
+enum class Whole { Yes, No, Unknown };
+Whole readsWhole(const Candidate& copy, const Deadline& deadline, unsigned long& error) {
   const CarefulRead read = readCarefully(copy.path, true, deadline);
-  if (!read.result.ok() || !read.bytes) return false;
-  if (copy.kind != CopyKind::Whole) return true;
-  if (read.bytes->empty() || read.bytes->back() != '\n') return false;
+  if (read.result.status == LoadResult::Unreadable) {
+    error = read.result.error;
+    return Whole::Unknown;
+  }
+  if (!read.result.ok() || !read.bytes) return Whole::No;
+  if (copy.kind != CopyKind::Whole) return Whole::Yes;
+  if (read.bytes->empty() || read.bytes->back() != '\n') return Whole::No;
   for (int32_t i = 0; i <= read.view.highest; ++i) {
     const auto at = read.view.slots.find(i);
-    if (at == read.view.slots.end()) return false;
+    if (at == read.view.slots.end()) return Whole::No;
     for (const Value& key : at->second)
-      if (!key) return false;
+      if (!key) return Whole::No;
   }
-  return true;
+  return Whole::Yes;
 }
 
 // Moves a copy that does not read whole to a name of its own, which no
@@ -60,10 +67,21 @@ FileKeeper::Recovered FileKeeper::recover(const Deadline& deadline) const {
   const std::vector<FileBeside> files = fs.list(file_);
   const Recovery plan = planRecovery(file_, fileState(file_), files);
   for (const Candidate& copy : plan.candidates) {
-    if (!readsWhole(copy, deadline)) {
+    const Whole whole = readsWhole(copy, deadline, recovered.error);
+    if (whole == Whole::Unknown) {
+      recovered.failed = copy.path;
+      return recovered;
+    }
+    if (whole == Whole::No) {
       const std::string aside = keepAside(copy.path);
-      // One that cannot be moved stays where it is, never put back.
-      recovered.keptAside.push_back(aside.empty() ? copy.path : aside);
+      // One that cannot be moved aside stops the recovery: an older copy put
+      // back would make it a stale copy, which goes beside a readable file.
+      if (aside.empty()) {
+        recovered.failed = copy.path;
+        recovered.error = lastSystemError();
+        return recovered;
+      }
+      recovered.keptAside.push_back(aside);
       continue;
     }
     if (!fs.move(copy.path, file_)) {

@@ -1004,8 +1004,8 @@ TEST_F(StoreTest, ReplaceThatFailsHalfWayKeepsAWholeFile) {
     ReplaceError replace(const std::string& to, const std::string& from,
                          const std::string& backup) override {
       const ReplaceError error = FileSystem::replace(to, from, backup);
-      holder = UniqueFile(
-          CreateFileA(to.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+      holder =
+          UniqueFile(CreateFileA(to.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
       return error;
     }
   };
@@ -1343,6 +1343,75 @@ TEST(Deadline, AWaitEndsAtTheEndOrTheStopAndNeverBeginsAfter) {
   stopper.join();
   EXPECT_TRUE(long_.stopped());
   EXPECT_TRUE(long_.within(std::chrono::hours(2)).over());
+}
+
+}  // namespace
+
+namespace {
+
+// The disk, but for one move refused or one read that fails once: what a
+// program holding a copy for a moment (a scanner) does to the recovery.
+class HeldCopy : public FileSystem {
+ public:
+  bool refuseKeepAside = false;
+  int failReads = 0;  // reads of a whole copy that fail first
+  FileState read(const std::string& path, std::string& bytes) override {
+    if (failReads > 0 && path.size() > 4 && path.compare(path.size() - 4, 4, ".new") == 0) {
+      --failReads;
+      errno = EIO;
+      return FileState::Unreadable;
+    }
+    return FileSystem::read(path, bytes);
+  }
+  bool move(const std::string& from, const std::string& to) override {
+    if (refuseKeepAside && to.find(".damaged") != std::string::npos) {
+      errno = EBUSY;
+      return false;
+    }
+    return FileSystem::move(from, to);
+  }
+};
+
+TEST_F(StoreTest, ReviewACopyThatCannotBeKeptAsideIsNeverRemoved) {
+  const std::string file = store.IniFileName();
+  std::filesystem::remove(file);
+  const std::string old = "[List]\r\nCOUNT=0\r\n[0]\r\nUser=old\r\n";
+  const std::string cut = "[List]\r\nCOUNT=1\r\n[0]\r\nUser=old\r\n[1]\r\nUs";
+  writeBytes(copyPath(file, 2, CopyKind::Backup), old);
+  writeBytes(copyPath(file, 3, CopyKind::Whole), cut);
+  HeldCopy fs;
+  fs.refuseKeepAside = true;
+  {
+    const UseFileSystem use(fs);
+    Store s(file);
+    (void)s.LoadIniFile();
+    (void)s.insert({"x", "y", "z"});
+    (void)s.SaveIniFile();
+  }
+  EXPECT_TRUE(std::filesystem::exists(copyPath(file, 3, CopyKind::Whole)) ||
+              std::filesystem::exists(keptAsidePath(copyPath(file, 3, CopyKind::Whole), 1)));
+}
+
+TEST_F(StoreTest, ReviewAWholeCopyReadOnceOtherwiseIsNotKeptAside) {
+  const std::string file = store.IniFileName();
+  std::filesystem::remove(file);
+  const std::string old = "[List]\r\nCOUNT=0\r\n[0]\r\nUser=old\r\n";
+  const std::string latest =
+      "[List]\r\nCOUNT=1\r\n[0]\r\nUser=old\r\nPass=\r\nHost=\r\n[1]\r\nUser=latest\r\n"
+      "Pass=\r\nHost=\r\n";
+  writeBytes(copyPath(file, 3, CopyKind::Backup), old);
+  writeBytes(copyPath(file, 3, CopyKind::Whole), latest);
+  HeldCopy fs;
+  fs.failReads = 1;
+  LoadResult r;
+  {
+    const UseFileSystem use(fs);
+    Store s(file);
+    r = s.LoadIniFile();
+  }
+  Store next(file);
+  ASSERT_TRUE(next.LoadIniFile().ok());
+  EXPECT_EQ(next.Users(), (Slots{"old", "latest"})) << "kept aside: " << r.keptAside.size();
 }
 
 }  // namespace
