@@ -126,9 +126,10 @@ void Saver::closeSaved(const SaveResult& result) {
 void Saver::sessionEnd() {
   const auto until = std::chrono::steady_clock::now() + kSessionEndDeadline;
   stopTimer();
-  worker_.stop();
-  // A load under way holds no change; its end comes as ever.
+  // A load under way holds no change: left to end as ever, for the session
+  // may go on, and a load stopped half way would be a failed one.
   if (loading_) return;
+  worker_.stop();
   if (!worker_.waitUntil(until)) {
     if (since_ && !told_) window_.notify(messages::sessionEndUnfinished());
     return;
