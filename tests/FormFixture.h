@@ -11,6 +11,8 @@
 
 #include "Application.h"
 #include "Common.h"
+#include "SaveCopies.h"
+#include "SaveLock.h"
 #include "Store.h"
 #include "TestFiles.h"
 #include "Text.h"
@@ -42,6 +44,19 @@ class FormTest : public ::testing::Test {
     ASSERT_NE(form, nullptr);
     Application::showMainWindow(form->Handle, show);
     untilLoaded();
+  }
+  // Starts the window on a load that waits: no file, a cut save's whole
+  // copy beside it, and another copy (other) holding the lock. The copy's name.
+  std::string startWhileTheLoadWaits(std::optional<SaveLock>& other) {
+    DeleteFileA(iniPath().c_str());
+    const std::string whole = copyPath(iniPath(), 5, CopyKind::Whole);
+    writeBytes(whole, kThreeLogons);
+    EXPECT_EQ(SaveLock::acquire(iniPath(), kSaveLockTimeout, other), SaveLock::Outcome::Locked);
+    form = TForm1::create(GetModuleHandleW(nullptr));
+    EXPECT_NE(form, nullptr);
+    if (form) Application::showMainWindow(form->Handle, SW_SHOWNORMAL);
+    pump(300);
+    return whole;
   }
   // Pumps until the window has taken the store its load read.
   void untilLoaded() {

@@ -545,8 +545,9 @@ TEST_F(FormTest, SessionEndIsOverInTimeWhateverHoldsTheFile) {
     start(kThreeLogons, SW_SHOWNORMAL, balloonShell);
     form->store.settings().lockTimeout = std::chrono::minutes(5);
     std::optional<SaveLock> other;
-    if (lock)
+    if (lock) {
       ASSERT_EQ(SaveLock::acquire(iniPath(), kSaveLockTimeout, other), SaveLock::Outcome::Locked);
+    }
     UniqueFile held(
         lock ? INVALID_HANDLE_VALUE
              : CreateFileA(iniPath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
@@ -582,8 +583,9 @@ TEST_F(FormTest, TheWindowAnswersWhileItsSaveWaits) {
     SCOPED_TRACE(lock ? "another copy's lock" : "a file held without sharing");
     start(kThreeLogons);
     std::optional<SaveLock> other;
-    if (lock)
+    if (lock) {
       ASSERT_EQ(SaveLock::acquire(iniPath(), kSaveLockTimeout, other), SaveLock::Outcome::Locked);
+    }
     UniqueFile held(
         lock ? INVALID_HANDLE_VALUE
              : CreateFileA(iniPath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
@@ -671,15 +673,9 @@ TEST_F(FormTest, AChangeThatCannotReachTheDiskIsToldOnceAndSavedWhenItCan) {
 // holds the window: it shows, says that it is reading, and takes no change
 // until the list is there.
 TEST_F(FormTest, TheWindowShowsWhileTheFileIsRead) {
-  DeleteFileA(iniPath().c_str());
-  const std::string whole = copyPath(iniPath(), 5, CopyKind::Whole);
-  writeBytes(whole, kThreeLogons);
   std::optional<SaveLock> other;
-  ASSERT_EQ(SaveLock::acquire(iniPath(), kSaveLockTimeout, other), SaveLock::Outcome::Locked);
-  form = TForm1::create(GetModuleHandleW(nullptr));
+  const std::string whole = startWhileTheLoadWaits(other);
   ASSERT_NE(form, nullptr);
-  Application::showMainWindow(form->Handle, SW_SHOWNORMAL);
-  pump(300);
   EXPECT_TRUE(IsWindowVisible(form->Handle));
   ASSERT_TRUE(form->loading());
   EXPECT_EQ(itemCount(form->lstLogin), 1);
@@ -703,15 +699,9 @@ TEST_F(FormTest, TheWindowShowsWhileTheFileIsRead) {
 // copy's lock) stops it: the window answers meanwhile and goes at once,
 // without a word, and nothing is written over the copy.
 TEST_F(FormTest, ACloseDuringALoadStopsItAndGoes) {
-  DeleteFileA(iniPath().c_str());
-  const std::string whole = copyPath(iniPath(), 5, CopyKind::Whole);
-  writeBytes(whole, kThreeLogons);
   std::optional<SaveLock> other;
-  ASSERT_EQ(SaveLock::acquire(iniPath(), kSaveLockTimeout, other), SaveLock::Outcome::Locked);
-  form = TForm1::create(GetModuleHandleW(nullptr));
+  const std::string whole = startWhileTheLoadWaits(other);
   ASSERT_NE(form, nullptr);
-  Application::showMainWindow(form->Handle, SW_SHOWNORMAL);
-  pump(300);
   ASSERT_TRUE(form->loading());
   DWORD took = 0;
   EXPECT_TRUE(boxesFrom([&] {
