@@ -52,8 +52,14 @@ LoadResult FileKeeper::open(Snapshot& snapshot, const Deadline& deadline) const 
     const bool copies = hasCopies(file_, fileSystem().list(file_));
     std::optional<SaveLock> lock;
     unsigned long lockError = 0;
-    const SaveLock::Outcome outcome = SaveLock::acquire(
+    SaveLock::Outcome outcome = SaveLock::acquire(
         file_, deadline.within(copies ? settings_.lockTimeout : kOpenLockWait), lock, &lockError);
+    // The short wait ran out while another copy saves: between its replace's
+    // renames the file is missing with its copies beside it, which only the
+    // lock tells from a cut save. Worth the long wait then, as above.
+    if (outcome == SaveLock::Outcome::TimedOut && !copies &&
+        !planRecovery(file_, fileState(file_), fileSystem().list(file_)).candidates.empty())
+      outcome = SaveLock::acquire(file_, deadline.within(settings_.lockTimeout), lock, &lockError);
     const bool locked = outcome == SaveLock::Outcome::Locked;
     std::string restored;
     std::vector<std::string> keptAside;

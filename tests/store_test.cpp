@@ -801,6 +801,41 @@ TEST_F(StoreTest, AStartThatCannotTakeTheLockNeverHidesACutSave) {
   EXPECT_EQ(store.Users(), Slots{"kept"});
 }
 
+// A start that looked while another copy's save had left no copy yet, and
+// whose short wait for the lock ran out between that save's renames (the
+// file missing, its copies beside it): it waits for the save as long as a
+// save would, and lists what the other copy saved.
+TEST_F(StoreTest, AStartThatFindsAnotherCopyBetweenItsRenamesWaitsForIt) {
+  const std::string file = store.IniFileName();
+  const std::string whole = copyPath(file, 3, CopyKind::Whole);
+  writeBytes(copyPath(file, 3, CopyKind::Backup), "[List]\r\nCOUNT=0\r\n[0]\r\nUser=old\r\n");
+  writeBytes(whole, "[List]\r\nCOUNT=0\r\n[0]\r\nUser=saved\r\nPass=\r\nHost=\r\n");
+  // The first look at the folder comes before the other copy made its copies.
+  struct LateCopies : FileSystem {
+    bool looked = false;
+    std::vector<FileBeside> list(const std::string& fileName) override {
+      if (!std::exchange(looked, true)) return {};
+      return FileSystem::list(fileName);
+    }
+  } late;
+  std::optional<SaveLock> other;  // the other copy, half way through its replace
+  ASSERT_EQ(SaveLock::acquire(file, kSaveLockTimeout, other), SaveLock::Outcome::Locked);
+  std::thread finishes([&] {
+    std::this_thread::sleep_for(kOpenLockWait + std::chrono::milliseconds(500));
+    EXPECT_TRUE(moveFile(whole, file));
+    std::filesystem::remove(copyPath(file, 3, CopyKind::Backup));
+    other.reset();
+  });
+  LoadResult r;
+  {
+    const UseFileSystem use(late);
+    r = store.LoadIniFile();
+  }
+  finishes.join();
+  ASSERT_TRUE(r.ok()) << r.status;
+  EXPECT_EQ(store.Users(), Slots{"saved"});
+}
+
 TEST_F(StoreTest, AReadOnlyFileIsNeverReplacedAndNoCopyStaysBesideIt) {
   const std::string before = "[List]\r\nCOUNT=0\r\n[0]\r\nUser=a\r\nPass=secret\r\n";
   ASSERT_TRUE(load(before).ok());

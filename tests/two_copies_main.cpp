@@ -84,7 +84,8 @@ int saveUntilKilled(const std::string& file) {
 #ifdef _WIN32
 int cutSave(const std::string& file, int saves) {
   Store store(file);
-  if (!store.LoadIniFile().ok()) return gaveUp("load", 0, 0);
+  if (const LoadResult loaded = store.LoadIniFile(); !loaded.ok())
+    return gaveUp("load", loaded.status, loaded.error);
   for (int n = 1; n <= saves; ++n) {
     if (!store.insert({"C-" + std::to_string(n), "p", "h"})) return gaveUp("insert", n, 0);
     if (const SaveResult r = store.SaveIniFile(); r != SaveResult::Saved)
