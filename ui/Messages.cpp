@@ -116,7 +116,8 @@ std::wstring recoveredNotice(const std::string& copy, const std::vector<std::str
   // Lines as short as the box is wide: it would break a longer one anywhere.
   std::wstring text = L"前回の設定の保存が途中で終わっていました。\n";
   if (!copy.empty()) text += L"最後に保存した内容に戻しました。\n";
-  if (keptAside.empty()) return text + L"操作は必要ありません。\n戻したファイル: " + fromAnsi(copy);
+  if (keptAside.empty())
+    return text + L"操作は必要ありません。\n" + L"戻したファイル: " + fromAnsi(copy);
   if (copy.empty())
     text += L"元に戻せるファイルはありませんでした。\n";
   else
@@ -146,10 +147,12 @@ std::wstring loadFailed(const LoadResult& result) {
       // Without the system's error: the file did not hold still, or another
       // program took it while the system read it. (Short lines: the box
       // would wrap a long one mid-word.)
+      // The readme's check finds these words as they stand here: kept on one line.
+      // clang-format off
       return with(L"設定ファイル %s を読み込めませんでした。", fromAnsi(result.detail)) +
              (result.error ? systemLine(result.error)
-                           : L"\n読んでいる間に、ほかのプログラムが\nファイルを書き換えたか、使って"
-                             L"いました");
+                           : L"\n読んでいる間に、ほかのプログラムが\nファイルを書き換えたか、使っていました");
+      // clang-format on
     case LoadResult::Unrecovered:
       // Nothing is loaded, so nothing is written over the copy.
       return L"前回の設定の保存が途中で終わっていましたが、\n" +
