@@ -68,7 +68,7 @@ std::wstring readBackValue(const SaveResult& result) {
     return with(L"%s 番目の接続先の", fromAnsi(std::to_string(std::stoll(result.section) + 1))) +
            label;
   }
-  if (result.key == "Path") return L"SQL*Plusのパス";
+  if (result.key == "Path") return L"SQL*Plus のパス";
   return L"接続先の数";
 }
 
