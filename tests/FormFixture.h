@@ -58,6 +58,23 @@ class FormTest : public ::testing::Test {
     pump(300);
     return whole;
   }
+  // What holds the settings file from outside: another copy's lock (byLock),
+  // or another program holding it open without sharing.
+  struct Hold {
+    std::optional<SaveLock> lock;
+    UniqueFile file;
+  };
+  static Hold holdFile(bool byLock) {
+    Hold hold;
+    if (byLock) {
+      EXPECT_EQ(SaveLock::acquire(iniPath(), kSaveLockTimeout, hold.lock),
+                SaveLock::Outcome::Locked);
+    } else {
+      hold.file = UniqueFile(
+          CreateFileA(iniPath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    }
+    return hold;
+  }
   // Pumps until the window has taken the store its load read.
   void untilLoaded() {
     do pump(10);

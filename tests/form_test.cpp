@@ -544,13 +544,7 @@ TEST_F(FormTest, SessionEndIsOverInTimeWhateverHoldsTheFile) {
     balloons().clear();
     start(kThreeLogons, SW_SHOWNORMAL, balloonShell);
     form->store.settings().lockTimeout = std::chrono::minutes(5);
-    std::optional<SaveLock> other;
-    if (lock) {
-      ASSERT_EQ(SaveLock::acquire(iniPath(), kSaveLockTimeout, other), SaveLock::Outcome::Locked);
-    }
-    UniqueFile held(
-        lock ? INVALID_HANDLE_VALUE
-             : CreateFileA(iniPath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    Hold hold = holdFile(lock);
     clickItem(form->lstLogin, 0);
     click(form->btnDelete);
     pump(Saver::kDelayMs + 300);  // the change's own save waits by now
@@ -564,9 +558,9 @@ TEST_F(FormTest, SessionEndIsOverInTimeWhateverHoldsTheFile) {
     EXPECT_TRUE(boxes.empty());
     ASSERT_EQ(balloons().size(), 1u);
     EXPECT_EQ(fromAnsi(balloons()[0]).rfind(L"設定の保存に失敗しました。", 0), 0u);
-    held.reset();
+    hold.file.reset();
     EXPECT_EQ(readBytes(iniPath()), kThreeLogons);
-    other.reset();
+    hold.lock.reset();
     form->store.settings().lockTimeout = kSaveLockTimeout;
     closeWindow();
     EXPECT_EQ(onDisk().Users(), (std::vector<std::string>{"system", "hr"}));
@@ -582,14 +576,8 @@ TEST_F(FormTest, TheWindowAnswersWhileItsSaveWaits) {
   for (const bool lock : {false, true}) {
     SCOPED_TRACE(lock ? "another copy's lock" : "a file held without sharing");
     start(kThreeLogons);
-    std::optional<SaveLock> other;
-    if (lock) {
-      ASSERT_EQ(SaveLock::acquire(iniPath(), kSaveLockTimeout, other), SaveLock::Outcome::Locked);
-    }
-    UniqueFile held(
-        lock ? INVALID_HANDLE_VALUE
-             : CreateFileA(iniPath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-    ASSERT_EQ(static_cast<bool>(held), !lock);
+    Hold hold = holdFile(lock);
+    ASSERT_EQ(static_cast<bool>(hold.file), !lock);
     typeInto(form->edtUser, L"new");
     click(form->btnInsert);
     const HWND wnd = form->Handle;
@@ -608,8 +596,8 @@ TEST_F(FormTest, TheWindowAnswersWhileItsSaveWaits) {
     // A generous bound: a window that waits on the file takes seconds.
     EXPECT_LT(longest, 1000u);
     EXPECT_EQ(actionButtons(), "1111");  // usable all the while, the new logon selected
-    held.reset();
-    other.reset();
+    hold.file.reset();
+    hold.lock.reset();
     pump(Saver::kRetryMs + Saver::kDelayMs + 1000);
     EXPECT_EQ(onDisk().Users(), (std::vector<std::string>{"scott", "system", "hr", "new"}));
     form.reset();
