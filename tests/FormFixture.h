@@ -15,6 +15,7 @@
 #include "SaveLock.h"
 #include "Store.h"
 #include "TestFiles.h"
+#include "WindowTestUtils.h"
 #include "Text.h"
 #include "Unit1.h"
 #include "WindowTestUtils.h"
@@ -74,6 +75,16 @@ class FormTest : public ::testing::Test {
           CreateFileA(iniPath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     }
     return hold;
+  }
+  // The first of kThreeLogons deleted, "typed" left in the user box, while
+  // another copy holds the lock (returned): a change whose save must wait.
+  Hold changeWhileAnotherCopySaves() {
+    start(kThreeLogons);
+    Hold other = holdFile(true);
+    ui_test::clickItem(form->lstLogin, 0);
+    ui_test::click(form->btnDelete);
+    ui_test::typeInto(form->edtUser, L"typed");
+    return other;
   }
   // Pumps until the window has taken the store its load read.
   void untilLoaded() {

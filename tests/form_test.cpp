@@ -707,12 +707,7 @@ TEST_F(FormTest, ACloseDuringALoadStopsItAndGoes) {
 // while) with the window answering: the list says so and nothing can be
 // changed; then the window goes, the change on disk.
 TEST_F(FormTest, TheCloseWaitsForItsSaveWithTheWindowShowingIt) {
-  start(kThreeLogons);
-  std::optional<SaveLock> other;
-  ASSERT_EQ(SaveLock::acquire(iniPath(), kSaveLockTimeout, other), SaveLock::Outcome::Locked);
-  clickItem(form->lstLogin, 0);
-  click(form->btnDelete);
-  typeInto(form->edtUser, L"typed");
+  Hold other = changeWhileAnotherCopySaves();
   SendMessageW(form->Handle, WM_CLOSE, 0, 0);
   pump(300);
   ASSERT_TRUE(form->saver.closing());
@@ -722,7 +717,7 @@ TEST_F(FormTest, TheCloseWaitsForItsSaveWithTheWindowShowingIt) {
   EXPECT_FALSE(IsWindowEnabled(form->lstLogin));
   EXPECT_FALSE(IsWindowEnabled(form->btnFileOpen));
   EXPECT_EQ(actionButtons(), "0000");
-  other.reset();
+  other.lock.reset();
   do pump(10);
   while (form->Handle && form->saver.closing());
   EXPECT_EQ(form->Handle, nullptr);
@@ -1001,13 +996,8 @@ TEST_F(FormTest, EachChangeIsSavedAtOnceAndAnotherCopysLockNeverHoldsTheWindow) 
 // the user is asked, いいえ (the default) keeps the window as it was, and the
 // next close saves.
 TEST_F(FormTest, SaveThatFailsAtCloseAsksAndKeepsTheWindow) {
-  start(kThreeLogons);
   {
-    std::optional<SaveLock> other;
-    ASSERT_EQ(SaveLock::acquire(iniPath(), kSaveLockTimeout, other), SaveLock::Outcome::Locked);
-    clickItem(form->lstLogin, 0);
-    click(form->btnDelete);
-    typeInto(form->edtUser, L"typed");
+    Hold other = changeWhileAnotherCopySaves();
     form->store.settings().lockTimeout = std::chrono::milliseconds(200);
     const auto asked = answeredWith(IDNO, [&] { closeWindow(); });
     form->store.settings().lockTimeout = kSaveLockTimeout;
