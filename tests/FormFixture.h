@@ -15,7 +15,6 @@
 #include "SaveLock.h"
 #include "Store.h"
 #include "TestFiles.h"
-#include "WindowTestUtils.h"
 #include "Text.h"
 #include "Unit1.h"
 #include "WindowTestUtils.h"
@@ -107,6 +106,10 @@ class FormTest : public ::testing::Test {
   // the close's save has ended (the window gone, or kept after a question).
   void closeWindow() {
     SendMessageW(form->Handle, WM_CLOSE, 0, 0);
+    untilClosed();
+  }
+  // Pumps until the close's save has ended.
+  void untilClosed() {
     do pump(10);
     while (form->Handle && form->saver.closing());
   }

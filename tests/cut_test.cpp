@@ -175,7 +175,7 @@ const Folder kFolders[] = {
     {"a working copy left by a killed save", &kOld, {{"vksave-2.tmp", &kOther}}},
     {"a planted copy of the highest generation",
      &kOld,
-     {{"vksave-999999999999999999.new", &kOther}}},
+     {{"vksave-9999999999999999999.new", &kOther}}},
     {"a whole copy cut short beside the backup before it",
      nullptr,
      {{"vksave-2.bak", &kOld}, {"vksave-3.new", &kCutShort}}},

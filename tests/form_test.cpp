@@ -718,8 +718,7 @@ TEST_F(FormTest, TheCloseWaitsForItsSaveWithTheWindowShowingIt) {
   EXPECT_FALSE(IsWindowEnabled(form->btnFileOpen));
   EXPECT_EQ(actionButtons(), "0000");
   other.lock.reset();
-  do pump(10);
-  while (form->Handle && form->saver.closing());
+  untilClosed();
   EXPECT_EQ(form->Handle, nullptr);
   EXPECT_EQ(onDisk().Users(), (std::vector<std::string>{"system", "hr"}));
 }

@@ -21,6 +21,7 @@
 #include "BenchFiles.h"
 #include "Common.h"
 #include "Raii.h"
+#include "SaveCopies.h"
 #include "SaveLock.h"
 #include "Store.h"
 #include "Text.h"
@@ -203,6 +204,17 @@ double ticksToMs(LONGLONG ticks) {
   return 1000.0 * static_cast<double>(ticks) / static_cast<double>(f.QuadPart);
 }
 
+// The window in this process on a settings file of bytes beside this
+// program, shown and loaded (the list is there once the worker's load ends).
+std::unique_ptr<TForm1> windowOn(const std::string& bytes) {
+  writeFile(GetExeDir() + "Vostrelk.ini", bytes);
+  std::unique_ptr<TForm1> form = TForm1::create(GetModuleHandleW(nullptr));
+  Application::showMainWindow(form->Handle, SW_SHOWNORMAL);
+  do pump(1);
+  while (form->loading());
+  return form;
+}
+
 // The window's longest wait to answer over the next forMs (or until
 // stop says so), this thread running the loop as the program's does: a
 // thread of its own sends the window WM_NULL every few ms and times each
@@ -276,11 +288,7 @@ void responsivenessTable() {
       {"a change, the file held without sharing for 7 s", settingsFile(10), 7000, 0},
       {"a change, another copy holding the lock for 10 s", settingsFile(10), 0, 10000}};
   for (const Row& r : rows) {
-    writeFile(ini, r.bytes);
-    const std::unique_ptr<TForm1> form = TForm1::create(GetModuleHandleW(nullptr));
-    Application::showMainWindow(form->Handle, SW_SHOWNORMAL);
-    do pump(1);
-    while (form->loading());
+    const std::unique_ptr<TForm1> form = windowOn(r.bytes);
     std::optional<SaveLock> lock;
     if (r.holdLockMs) (void)SaveLock::acquire(ini, kSaveLockTimeout, lock);
     UniqueFile held(
@@ -303,11 +311,7 @@ void responsivenessTable() {
   }
   // The session's end just after a change, the file held without sharing.
   {
-    writeFile(ini, settingsFile(10));
-    const std::unique_ptr<TForm1> form = TForm1::create(GetModuleHandleW(nullptr));
-    Application::showMainWindow(form->Handle, SW_SHOWNORMAL);
-    do pump(1);
-    while (form->loading());
+    const std::unique_ptr<TForm1> form = windowOn(settingsFile(10));
     UniqueFile held(CreateFileA(ini.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     ui_test::typeInto(form->edtUser, L"added");
     click(form->btnInsert);
@@ -323,7 +327,7 @@ void responsivenessTable() {
   }
   // The close during a load: a cut save's copy waits for another copy's lock.
   DeleteFileA(ini.c_str());
-  const std::string whole = ini + ".vksave-5.new";
+  const std::string whole = copyPath(ini, 5, CopyKind::Whole);
   writeFile(whole, settingsFile(10));
   std::optional<SaveLock> lock;
   (void)SaveLock::acquire(ini, kSaveLockTimeout, lock);
@@ -346,11 +350,7 @@ void responsivenessTable() {
 void listRow(const std::string& name, int logons, const std::string& bytes, int runs) {
   std::vector<std::vector<double>> t(6);
   for (int i = 0; i < runs; ++i) {
-    writeFile(GetExeDir() + "Vostrelk.ini", bytes);
-    const std::unique_ptr<TForm1> form = TForm1::create(GetModuleHandleW(nullptr));
-    Application::showMainWindow(form->Handle, SW_SHOWNORMAL);
-    do pump(1);  // the list is there once the load's thread is done
-    while (form->loading());
+    const std::unique_ptr<TForm1> form = windowOn(bytes);
     const HWND list = form->lstLogin;
     t[0].push_back(timeIt([&] { clickItem(list, 1); }, 1));
     t[1].push_back(longestStall(form->Handle));
@@ -567,12 +567,7 @@ int main(int argc, char** argv) {
       testprocess::waitFor(client, 10000);
     }
   }
-  // The window in this process, on a settings file beside this program.
-  writeFile(GetExeDir() + "Vostrelk.ini", settingsFile(50));
-  const std::unique_ptr<TForm1> form = TForm1::create(GetModuleHandleW(nullptr));
-  Application::showMainWindow(form->Handle, SW_SHOWNORMAL);
-  do pump(1);
-  while (form->loading());
+  const std::unique_ptr<TForm1> form = windowOn(settingsFile(50));
   form->store.setSQLPlusPath(recorder);
   setTextA(form->edtSQLPlus, recorder);
   SendMessageW(form->lstLogin, LB_SETCURSEL, 0, 0);
