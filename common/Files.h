@@ -122,6 +122,9 @@ bool discardFile(const std::string& path);
 // Whether a system error says that another program holds the file without
 // sharing it, or locked part of it: a state that passes.
 [[nodiscard]] bool isHeldByAnother(unsigned long error);
+// Whether a system error says that a name to be made was taken already: by
+// another program's file, a folder, a link; never the caller's own.
+[[nodiscard]] bool isNameTaken(unsigned long error);
 
 // A file beside another and when it was last written (a count that grows
 // with time), for telling the newer of two; plain: isPlainPath, the only

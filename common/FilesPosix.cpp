@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "Files.h"
+#include "Paths.h"
 
 FileState readFileBytes(const std::string& path, std::string& bytes, size_t maxBytes) {
   bytes.clear();
@@ -159,6 +160,10 @@ bool isHeldByAnother(unsigned long /*error*/) {
   return false;  // no sharing modes here
 }
 
+bool isNameTaken(unsigned long error) {
+  return error == EEXIST;
+}
+
 unsigned long currentProcessId() {
   return static_cast<unsigned long>(getpid());
 }
@@ -176,16 +181,17 @@ std::vector<FileBeside> filesBeside(const std::string& fileName) {
   if (!d) return files;
   while (const dirent* e = readdir(d.get())) {
     const std::string name = e->d_name;
-    if (name.size() <= start.size() || name.compare(0, start.size(), start) != 0) continue;
+    if (name.size() <= start.size() || !sameFileName(name.substr(0, start.size()), start)) continue;
     std::string path = dir;
     path += '/';
     path += name;
     struct stat st {};
-    if (lstat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode))
+    // A folder is listed too: its name is taken, though it is never a copy.
+    if (lstat(path.c_str(), &st) == 0)
       files.push_back({std::move(path),
                        static_cast<unsigned long long>(st.st_mtim.tv_sec) * 1000000000ull +
                            static_cast<unsigned long long>(st.st_mtim.tv_nsec),
-                       plainStat(st)});
+                       !S_ISDIR(st.st_mode) && plainStat(st)});
   }
   return files;
 }

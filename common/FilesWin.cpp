@@ -284,6 +284,10 @@ bool isHeldByAnother(unsigned long error) {
   return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
 }
 
+bool isNameTaken(unsigned long error) {
+  return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
+}
+
 unsigned long currentProcessId() {
   return GetCurrentProcessId();
 }
@@ -301,14 +305,16 @@ std::vector<FileBeside> filesBeside(const std::string& fileName) {
   if (!search) return files;
   do {
     // The pattern also matches short 8.3 names: the long name is checked too.
+    // Letter case ignored, as the file system ignores it. A folder is
+    // listed too: its name is taken, though it is never a copy.
     const std::string name = toAnsi(found.cFileName);
-    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && name.size() > start.size() &&
-        name.compare(0, start.size(), start) == 0)
+    if (name.size() > start.size() && sameFileName(name.substr(0, start.size()), start))
       files.push_back(
           {dir + name,
            (static_cast<unsigned long long>(found.ftLastWriteTime.dwHighDateTime) << 32) |
                found.ftLastWriteTime.dwLowDateTime,
-           !(found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && isPlainPath(dir + name)});
+           !(found.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) &&
+               isPlainPath(dir + name)});
   } while (FindNextFileW(search.get(), &found));
   return files;
 }

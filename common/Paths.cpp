@@ -102,3 +102,7 @@ std::wstring folderKey(std::wstring folder) {
   while (folder.size() > 3 && folder.back() == L'\\') folder.pop_back();
   return folder;
 }
+
+bool sameFileName(const std::string& a, const std::string& b) {
+  return a.size() == b.size() && codepage::lowerCase(a) == codepage::lowerCase(b);
+}

@@ -39,6 +39,11 @@ std::string findOnPath(const std::string& name, const std::string& pathList,
 std::string folderOf(const std::string& path);
 // The last part of path, after its folder.
 std::string fileNameOf(const std::string& path);
+// Whether two file names are one name to the file system: letter case
+// ignored, as Windows ignores it (the single-byte letters; a double-byte
+// character compared as it is). The one comparison of names beside the
+// settings file.
+bool sameFileName(const std::string& a, const std::string& b);
 // Whether path starts at a drive or a root ("C:x", "\x", "/x"), not at the
 // folder it is read from.
 bool isAbsolute(const std::string& path);

@@ -35,6 +35,11 @@ struct LoadResult {
   // Copies a save cut off had left that did not read whole: kept aside
   // under names of their own (keptAsidePath), never put back or removed.
   std::vector<std::string> keptAside;
+  // Changes a session's end had kept beside the file, merged into the store
+  // (Store::LoadIniFile): the kept changes, and what they brought back.
+  std::vector<std::string> resumed;
+  std::vector<Logon> cameBack, goneAgain;  // logons added and deleted by them
+  bool pathCameBack = false;               // the client path was theirs
 
   bool ok() const { return status == Ok; }
 };

@@ -88,6 +88,19 @@ LoadResult FileKeeper::open(Snapshot& snapshot, const Deadline& deadline) const 
         return notLoaded(result);
       }
     }
+    // Beside a missing file, a copy that may hold a version but is a link
+    // (or a folder) is never followed: the start says what it found rather
+    // than show an empty list that the close would write over it.
+    if (fileState(file_) == FileState::Missing) {
+      const std::vector<std::string> unusable = unusableCopies(file_, fileSystem().list(file_));
+      if (!unusable.empty()) {
+        LoadResult result;
+        result.status = LoadResult::Unrecovered;
+        result.detail = unusable.front();
+        result.keptAside = keptAside;
+        return notLoaded(result);
+      }
+    }
     CarefulRead read = readCarefully(file_, locked, deadline);
     read.result.recovered = restored;
     read.result.keptAside = keptAside;
@@ -121,14 +134,17 @@ namespace {
 // throws half way leaves no copy of the passwords behind.
 class TempCopy {
  public:
-  // Named by nextGeneration, from the names beside the file now.
-  explicit TempCopy(const std::string& file)
-      : file_(file), generation_(nextGeneration(file, fileSystem().list(file))) {}
+  // Named by nextGeneration, from the names beside the file now; blocked
+  // names the copy at the top when no generation is left above it.
+  explicit TempCopy(const std::string& file) : file_(file) {
+    const std::vector<FileBeside> files = fileSystem().list(file);
+    generation_ = nextGeneration(file, files);
+    if (!generation_) blocked_ = topCopy(file, files);
+  }
   // Removes only what it made: a name it found taken is another's.
   ~TempCopy() {
     if (kept_ || !made_) return;
-    fileSystem().discard(working());
-    fileSystem().discard(whole());
+    fileSystem().discard(sealed_ ? whole() : working());
   }
   TempCopy(const TempCopy&) = delete;
   TempCopy& operator=(const TempCopy&) = delete;
@@ -137,23 +153,36 @@ class TempCopy {
   std::string whole() const { return copyPath(file_, generation_, CopyKind::Whole); }
   std::string backup() const { return copyPath(file_, generation_, CopyKind::Backup); }
   unsigned long long generation() const { return generation_; }
+  // The copy whose generation left none above it; empty when one was had.
+  const std::string& blocked() const { return blocked_; }
 
   [[nodiscard]] bool create(const std::string& bytes, unsigned long& error) {
     refreshIniFile(working());
     made_ = fileSystem().create(file_, working(), bytes);
     if (made_) return true;
     error = lastSystemError();
-    // Made in part all the same (a disk full): it goes with this copy.
-    made_ = fileState(working()) != FileState::Missing && isPlainPath(working());
+    // Made in part all the same (a disk full): it goes with this copy. A
+    // name found taken was never this copy's, whatever stands there now.
+    made_ = !isNameTaken(error) && fileState(working()) != FileState::Missing &&
+            isPlainPath(working());
     return false;
   }
   // The copy is on disk and was read back: only now does it get the name
-  // that a recovery trusts.
-  [[nodiscard]] bool seal(unsigned long& error) {
+  // that a recovery trusts. failed: the name the step failed on.
+  [[nodiscard]] bool seal(unsigned long& error, std::string& failed) {
     FileSystem& fs = fileSystem();
-    if (fs.flush(working()) && fs.move(working(), whole())) return true;
-    error = lastSystemError();
-    return false;
+    failed = working();
+    if (!fs.flush(working())) {
+      error = lastSystemError();
+      return false;
+    }
+    failed = whole();
+    if (!fs.move(working(), whole())) {
+      error = lastSystemError();
+      return false;
+    }
+    sealed_ = true;
+    return true;
   }
   // What became of the replace. A replace that could put neither file back
   // under the file's name keeps both: the old one under the backup name,
@@ -168,7 +197,9 @@ class TempCopy {
  private:
   std::string file_;
   unsigned long long generation_ = 1;
+  std::string blocked_;
   bool made_ = false;
+  bool sealed_ = false;
   bool kept_ = false;
 };
 
@@ -265,6 +296,7 @@ SaveResult saveLocked(const std::string& file, const Snapshot& base, const std::
   if (!edited) return failed(SaveResult::Step::Count, 0, file);
   auto copy = std::make_optional<TempCopy>(file);
   error = 0;
+  if (!copy->blocked().empty()) return failed(SaveResult::Step::Copy, 0, copy->blocked());
   if (!copy->create(edited->bytes, error))
     return failed(SaveResult::Step::Copy, error, copy->working());
   std::string written = edited->bytes;
@@ -287,6 +319,7 @@ SaveResult saveLocked(const std::string& file, const Snapshot& base, const std::
     if (stats) ++stats->writtenKeyByKey;
     copy.reset();
     copy.emplace(file);
+    if (!copy->blocked().empty()) return failed(SaveResult::Step::Copy, 0, copy->blocked());
     if (!copy->create(bytes, error)) return failed(SaveResult::Step::Copy, error, copy->working());
     FileTarget target(copy->working());
     if (!writeChanges(target, edited->view, edited->path, edited->slots))
@@ -306,7 +339,7 @@ SaveResult saveLocked(const std::string& file, const Snapshot& base, const std::
     }
   }
   if (stats) stats->readBack += std::chrono::steady_clock::now() - readBackStart;
-  if (!copy->seal(error)) return failed(SaveResult::Step::Copy, error, copy->working());
+  if (std::string at; !copy->seal(error, at)) return failed(SaveResult::Step::Copy, error, at);
   // The store takes what the file holds only once it is there, and nothing
   // after the replace may fail: all of it is made before. A failed save
   // leaves the store, and the list that shows it, as they were.
@@ -317,8 +350,16 @@ SaveResult saveLocked(const std::string& file, const Snapshot& base, const std::
   // of its own and save now. This save fails, to be tried again.
   if (!lock.stillHeld()) return failed(SaveResult::Step::Lock, 0, saveLockFile(file));
   const Replaced replaced = copy->commit(error);
-  if (replaced != Replaced::New) return failed(SaveResult::Step::Replace, error, file);
+  if (replaced == Replaced::Old || replaced == Replaced::Both)
+    return failed(SaveResult::Step::Replace, error, file);
+  // The new file stands under the name: it is what the file holds now,
+  // whatever the flush said, and the next save compares with it.
   std::swap(next, saved);
+  if (replaced == Replaced::Unflushed) {
+    result.unconfirmed = true;
+    result.error = error;
+    result.detail = file;
+  }
   return result;
 }
 
@@ -326,7 +367,17 @@ SaveResult saveLocked(const std::string& file, const Snapshot& base, const std::
 
 SaveResult FileKeeper::commit(const Snapshot& base, const std::string& path,
                               const std::vector<Logon>& slots, const Deadline& deadline,
-                              Committed& next) const {
+                              Committed& next, const std::vector<std::string>& merged) const {
+  SaveResult result = commitOnly(base, path, slots, deadline, next);
+  // The kept changes the store merged are on disk now: they go.
+  if (result == SaveResult::Saved || result == SaveResult::Unchanged)
+    for (const std::string& kept : merged) fileSystem().discard(kept);
+  return result;
+}
+
+SaveResult FileKeeper::commitOnly(const Snapshot& base, const std::string& path,
+                                  const std::vector<Logon>& slots, const Deadline& deadline,
+                                  Committed& next) const {
   try {
     const std::string& file = file_;
     const bool changed = path != base.path || slots != base.slots;
@@ -367,6 +418,14 @@ SaveResult FileKeeper::commit(const Snapshot& base, const std::string& path,
     const Recovered recovered = recover(deadline);
     if (!recovered.failed.empty()) {
       SaveResult result = failed(SaveResult::Step::Recover, recovered.error, recovered.failed);
+      result.keptAside = recovered.keptAside;
+      return result;
+    }
+    // A link's target would be moved to the backup name by the replace, or a
+    // second name split from the new file: never replaced.
+    if (fileState(file) != FileState::Missing && !isPlainPath(file)) {
+      SaveResult result = failed(SaveResult::Step::Link, 0, file);
+      result.recovered = recovered.restored;
       result.keptAside = recovered.keptAside;
       return result;
     }

@@ -53,6 +53,7 @@
 
 #include "Deadline.h"
 #include "Files.h"
+#include "KeptChange.h"
 #include "Logon.h"
 #include "CarefulRead.h"  // LoadResult
 #include "SettingsFile.h"
@@ -80,8 +81,12 @@ struct SaveResult {
     // The system read a value of the copy otherwise than it was written:
     // section and key say which; detail is the file.
     ReadBack,
-    Replace,  // the copy could not take the file's place, or not on disk
+    Replace,  // the copy could not take the file's place
     Memory,   // out of memory
+    // The settings file is a link (symbolic, a junction, or a file with a
+    // second name): a replace would move or split what it leads to, so it is
+    // never replaced. detail is the file.
+    Link,
   };
   Status status = Saved;
   Step step = Step::None;
@@ -90,6 +95,13 @@ struct SaveResult {
   std::string section, key;            // the value a ReadBack step read otherwise
   std::string recovered;               // as LoadResult's: a save cut off, put back first
   std::vector<std::string> keptAside;  // as LoadResult's
+  // Saved, and the new file stands under the file's name, but the system
+  // could not confirm it reached the disk (error says why): told, never a
+  // reason to write it again.
+  bool unconfirmed = false;
+  // A failed save of a request that asked for it (keepIfUnsaved): the kept
+  // change that holds it for the next start; empty when none could be made.
+  std::string kept;
 
   SaveResult() = default;
   SaveResult(Status s) : status(s) {}  // NOLINT(google-explicit-constructor): a bare outcome
@@ -166,9 +178,29 @@ class FileKeeper {
   // rewritten since. next is what the file holds once it is Saved. Nothing
   // changed: the file is not opened for writing, and without copies beside
   // it no lock is taken (a read-only share stays quiet).
+  // A Saved or Unchanged commit then removes the kept changes in merged:
+  // the ones the store merged at its start (or kept itself), now on disk.
   [[nodiscard]] SaveResult commit(const Snapshot& base, const std::string& path,
                                   const std::vector<Logon>& slots, const Deadline& deadline,
-                                  Committed& next) const;
+                                  Committed& next,
+                                  const std::vector<std::string>& merged = {}) const;
+
+  // Writes a change the save could not write beside the file, as a kept
+  // change (KeptChange.h): written under a working name, flushed and only
+  // then named. The kept change's name, or empty with error set.
+  [[nodiscard]] std::string keep(const KeptChange& change, const Deadline& deadline,
+                                 unsigned long& error) const;
+
+  // The kept changes beside the file that read whole, merged in turn over
+  // state (the file as the open read it), oldest first; those that do not
+  // read whole are kept aside, and those that cannot be read now are left
+  // for a later start.
+  struct Resumed {
+    std::vector<std::string> merged;     // the kept changes folded into state
+    std::vector<std::string> keptAside;  // damaged ones, moved aside
+    std::vector<std::string> unread;     // held by another program: left as they are
+  };
+  [[nodiscard]] Resumed resume(StoreState& state, const Deadline& deadline) const;
 
  private:
   struct Recovered {
@@ -178,6 +210,9 @@ class FileKeeper {
     std::vector<std::string> keptAside;  // copies that did not read whole
   };
   Recovered recover(const Deadline& deadline) const;
+  SaveResult commitOnly(const Snapshot& base, const std::string& path,
+                        const std::vector<Logon>& slots, const Deadline& deadline,
+                        Committed& next) const;
 
   std::string file_;
   SaveSettings settings_;

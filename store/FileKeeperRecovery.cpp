@@ -7,6 +7,7 @@
 #include "Common.h"
 #include "FileKeeper.h"
 #include "FileSystem.h"
+#include "IniEngine.h"
 #include "SaveCopies.h"
 
 namespace {
@@ -38,8 +39,10 @@ Whole readsWhole(const Candidate& copy, const Deadline& deadline, unsigned long&
 
 // Moves a copy that does not read whole to a name of its own, which no
 // recovery puts back or removes: it may hold logons no whole copy has.
-std::string keepAside(const std::string& copy) {
-  for (unsigned n = 1; n < 100; ++n)
+std::string keepAside(const std::string& copy, const std::vector<FileBeside>& files) {
+  // Above every name taken; a few more tries for one taken since the listing.
+  const unsigned first = nextKeptAside(copy, files);
+  for (unsigned n = first; n < first + 10; ++n)
     if (fileSystem().move(copy, keptAsidePath(copy, n))) return keptAsidePath(copy, n);
   return "";
 }
@@ -73,7 +76,7 @@ FileKeeper::Recovered FileKeeper::recover(const Deadline& deadline) const {
       return recovered;
     }
     if (whole == Whole::No) {
-      const std::string aside = keepAside(copy.path);
+      const std::string aside = keepAside(copy.path, files);
       // One that cannot be moved aside stops the recovery: an older copy put
       // back would make it a stale copy, which goes beside a readable file.
       if (aside.empty()) {
@@ -99,4 +102,57 @@ FileKeeper::Recovered FileKeeper::recover(const Deadline& deadline) const {
   for (const std::string& copy : plan.discard)
     if (copy != recovered.restored) fs.discard(copy);
   return recovered;
+}
+
+std::string FileKeeper::keep(const KeptChange& change, const Deadline& deadline,
+                             unsigned long& error) const {
+  FileSystem& fs = fileSystem();
+  // Made without the lock (another copy may hold it: that is why the save
+  // failed): a name another copy took meanwhile is passed over.
+  for (int tries = 0; tries < 3 && !deadline.over(); ++tries) {
+    const unsigned long long g = nextGeneration(file_, fs.list(file_));
+    if (!g) return "";
+    const std::string working = copyPath(file_, g, CopyKind::Working);
+    const std::string kept = copyPath(file_, g, CopyKind::Kept);
+    if (!fs.create(file_, working, keptChangeBytes(change))) {
+      error = lastSystemError();
+      if (isNameTaken(error)) continue;
+      if (fileState(working) != FileState::Missing) fs.discard(working);
+      return "";
+    }
+    if (fs.flush(working) && fs.move(working, kept)) return kept;
+    error = lastSystemError();
+    fs.discard(working);
+    return "";
+  }
+  return "";
+}
+
+FileKeeper::Resumed FileKeeper::resume(StoreState& state, const Deadline& deadline) const {
+  Resumed resumed;
+  FileSystem& fs = fileSystem();
+  const std::vector<FileBeside> files = fs.list(file_);
+  for (const std::string& path : keptChanges(file_, files)) {
+    std::string bytes;
+    FileState read = fs.read(path, bytes);
+    for (const Deadline held = deadline.within(kHeldWait);
+         read == FileState::Unreadable && isHeldByAnother(lastSystemError()) && held.wait();)
+      read = fs.read(path, bytes);
+    if (read == FileState::Missing) continue;  // merged and removed by another start meanwhile
+    if (read == FileState::Unreadable) {
+      resumed.unread.push_back(path);
+      continue;
+    }
+    const std::optional<KeptChange> change = readKeptChange(bytes);
+    if (!change) {
+      // Cut short or damaged: it may still hold what was typed, never merged
+      // in part, never removed.
+      const std::string aside = keepAside(path, files);
+      (aside.empty() ? resumed.unread : resumed.keptAside).push_back(aside.empty() ? path : aside);
+      continue;
+    }
+    state = mergeStores(change->base, change->mine, state);
+    resumed.merged.push_back(path);
+  }
+  return resumed;
 }

@@ -7,6 +7,7 @@
 #include <tuple>
 #include <utility>
 
+#include "CodePage.h"
 #include "FileSystem.h"
 #include "Paths.h"
 #include "SaveLock.h"
@@ -14,7 +15,7 @@
 namespace {
 
 constexpr char kMarker[] = "vksave-";
-constexpr char kWorking[] = "tmp", kWhole[] = "new", kBackup[] = "bak";
+constexpr char kWorking[] = "tmp", kWhole[] = "new", kBackup[] = "bak", kKept[] = "kept";
 
 // The most digits a generation has: every number of 19 digits fits.
 constexpr size_t kGenerationDigits = 19;
@@ -32,6 +33,7 @@ CopyKind kindOf(const std::string& suffix) {
   if (suffix == kWorking) return CopyKind::Working;
   if (suffix == kWhole) return CopyKind::Whole;
   if (suffix == kBackup) return CopyKind::Backup;
+  if (suffix == kKept) return CopyKind::Kept;
   return CopyKind::None;
 }
 
@@ -43,6 +45,8 @@ const char* suffixOf(CopyKind kind) {
       return kWhole;
     case CopyKind::Backup:
       return kBackup;
+    case CopyKind::Kept:
+      return kKept;
     case CopyKind::None:
     case CopyKind::OldCopy:
     case CopyKind::OldLock:
@@ -53,8 +57,12 @@ const char* suffixOf(CopyKind kind) {
 
 }  // namespace
 
-CopyName copyName(const std::string& name, const std::string& baseName) {
+CopyName copyName(const std::string& givenName, const std::string& givenBase) {
   CopyName copy;
+  // A name is the program's exactly when Windows would say so: letter case
+  // ignored, as the file system ignores it (sameFileName).
+  const std::string name = codepage::lowerCase(givenName);
+  const std::string baseName = codepage::lowerCase(givenBase);
   if (name.size() <= baseName.size() + 1 || name.compare(0, baseName.size(), baseName) != 0 ||
       name[baseName.size()] != '.')
     return copy;
@@ -71,6 +79,7 @@ CopyName copyName(const std::string& name, const std::string& baseName) {
       return {kind, false, *generation, 0, 0};
     return copy;
   }
+  if (kind == CopyKind::Kept) return copy;  // only today's names hold a kept change
   // 1.4.0's <process>-<n>: Windows numbers processes in fours, and a save
   // found a free n within its 1,000 tries. Numbers with leading zeros
   // (2024-05, 0001-0002) are a user's.
@@ -132,6 +141,9 @@ Recovery planRecovery(const std::string& fileName, FileState state,
   std::vector<std::pair<Rank, Candidate>> ranked;
   for (const auto& [file, c] : programCopies(fileName, files)) {
     const FileBeside& f = *file;
+    // A change kept at a session's end goes only once the start that merged
+    // it has saved it (keptChanges).
+    if (c.kind == CopyKind::Kept) continue;
     plan.discard.push_back(f.path);
     if (state != FileState::Missing || (c.kind != CopyKind::Whole && c.kind != CopyKind::Backup))
       continue;
@@ -159,12 +171,70 @@ unsigned long long nextGeneration(const std::string& fileName,
   }
   for (unsigned long long g = latest + 1; g > latest && g <= kLastGeneration; ++g)
     if (!taken.count(g)) return g;
-  // Only a copy at the very top: no later one can be named.
-  unsigned long long g = 1;
-  while (taken.count(g)) ++g;
-  return g;
+  // Only a copy at the very top: no later one can be named, and a lower one
+  // would rank below it at a recovery.
+  return 0;
+}
+
+std::string topCopy(const std::string& fileName, const std::vector<FileBeside>& files) {
+  const std::string base = fileNameOf(fileName);
+  std::string top;
+  unsigned long long latest = 0;
+  for (const FileBeside& f : files) {
+    const CopyName c = copyName(fileNameOf(f.path), base);
+    if (c.kind == CopyKind::None || c.legacy || c.kind == CopyKind::OldLock ||
+        c.kind == CopyKind::Working || !f.plain || c.generation < latest)
+      continue;
+    latest = c.generation;
+    top = f.path;
+  }
+  return top;
+}
+
+std::vector<std::string> keptChanges(const std::string& fileName,
+                                     const std::vector<FileBeside>& files) {
+  const std::string base = fileNameOf(fileName);
+  std::vector<std::pair<unsigned long long, std::string>> kept;
+  for (const FileBeside& f : files)
+    if (const CopyName c = copyName(fileNameOf(f.path), base); f.plain && c.kind == CopyKind::Kept)
+      kept.emplace_back(c.generation, f.path);
+  std::sort(kept.begin(), kept.end());
+  std::vector<std::string> paths;
+  for (auto& k : kept) paths.push_back(std::move(k.second));
+  return paths;
+}
+
+std::vector<std::string> unusableCopies(const std::string& fileName,
+                                        const std::vector<FileBeside>& files) {
+  const std::string base = fileNameOf(fileName);
+  std::vector<std::string> found;
+  for (const FileBeside& f : files) {
+    const CopyKind kind = copyName(fileNameOf(f.path), base).kind;
+    if (!f.plain && (kind == CopyKind::Whole || kind == CopyKind::Backup ||
+                     kind == CopyKind::OldCopy || kind == CopyKind::Kept))
+      found.push_back(f.path);
+  }
+  std::sort(found.begin(), found.end());
+  return found;
 }
 
 std::string keptAsidePath(const std::string& copy, unsigned n) {
   return copy + ".damaged" + (n > 1 ? "-" + std::to_string(n) : "");
+}
+
+unsigned nextKeptAside(const std::string& copy, const std::vector<FileBeside>& files) {
+  const std::string start = fileNameOf(copy) + ".damaged";
+  unsigned highest = 0;
+  for (const FileBeside& f : files) {
+    const std::string name = fileNameOf(f.path);
+    if (name.size() < start.size() || !sameFileName(name.substr(0, start.size()), start)) continue;
+    const std::string rest = name.substr(start.size());
+    if (rest.empty()) {
+      highest = std::max(highest, 1u);
+    } else if (rest[0] == '-') {
+      const auto n = plainNumber(rest.substr(1));
+      if (n && *n < 1'000'000'000ULL) highest = std::max(highest, static_cast<unsigned>(*n));
+    }
+  }
+  return highest + 1;
 }

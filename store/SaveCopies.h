@@ -31,7 +31,10 @@
 // is 1.1.0's "new" (OldCopy, of unknown state, never put back). Anything
 // else (a user's own Vostrelk.ini.2024-05.bak or .12-5.bak) is not the
 // program's.
-enum class CopyKind { None, Working, Whole, Backup, OldCopy, OldLock };
+// vksave-<generation>.kept holds a change a session's end could not write
+// (KeptChange.h): never put back in the file's place, never removed as a
+// leftover, merged by the next open and removed once that merge is saved.
+enum class CopyKind { None, Working, Whole, Backup, OldCopy, OldLock, Kept };
 struct CopyName {
   CopyKind kind = CopyKind::None;
   bool legacy = false;                        // 1.4.0's or 1.1.0's name
@@ -64,10 +67,25 @@ Recovery planRecovery(const std::string& fileName, FileState state,
                       const std::vector<FileBeside>& files);
 
 // The generation of a save's copies made now beside fileName, among files
-// (filesBeside): the rule above, the one place that picks it.
+// (filesBeside): the rule above, the one place that picks it. 0: none is
+// left above every copy a recovery would rank (topCopy names the one at
+// the top), and the save must not go on.
 unsigned long long nextGeneration(const std::string& fileName,
                                   const std::vector<FileBeside>& files);
+std::string topCopy(const std::string& fileName, const std::vector<FileBeside>& files);
+// The changes kept at sessions' ends beside fileName (plain files only),
+// oldest first.
+std::vector<std::string> keptChanges(const std::string& fileName,
+                                     const std::vector<FileBeside>& files);
+// Names of the program's copies that may hold a version (.new, .bak, a kept
+// change) but are not plain files (a link, a folder): never followed, and
+// never silently passed over either.
+std::vector<std::string> unusableCopies(const std::string& fileName,
+                                        const std::vector<FileBeside>& files);
 // The name a copy in kind's stead is kept aside under when it does not read
 // whole: copy's own name and ".damaged" (n > 1: "-n"), which the program
 // never removes.
 std::string keptAsidePath(const std::string& copy, unsigned n);
+// The first n above every keptAsidePath of copy among files: however many
+// are taken, a damaged copy still gets a name of its own.
+unsigned nextKeptAside(const std::string& copy, const std::vector<FileBeside>& files);

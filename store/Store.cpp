@@ -2,6 +2,7 @@
 // the keeper's (FileKeeper.cpp).
 #include "Store.h"
 
+#include <algorithm>
 #include <new>
 
 #include "IniEngine.h"
@@ -19,6 +20,8 @@ LoadResult Store::LoadIniFile(const Deadline& deadline) {
     LoadResult result = keeper_.open(loaded_, deadline);
     path_ = loaded_.path;
     logons_ = loaded_.slots;
+    kept_.clear();
+    if (result.ok()) resume(result, deadline);
     return result;
   } catch (const std::bad_alloc&) {
     // However far the load came: an empty store that is never saved over the file.
@@ -29,6 +32,27 @@ LoadResult Store::LoadIniFile(const Deadline& deadline) {
     result.status = LoadResult::OutOfMemory;
     return result;
   }
+}
+
+void Store::resume(LoadResult& result, const Deadline& deadline) {
+  StoreState state{path_, logons_};
+  FileKeeper::Resumed resumed = keeper_.resume(state, deadline);
+  result.keptAside.insert(result.keptAside.end(), resumed.keptAside.begin(),
+                          resumed.keptAside.end());
+  if (resumed.merged.empty()) return;
+  const auto missingFrom = [](const std::vector<Logon>& from, const std::vector<Logon>& in) {
+    std::vector<Logon> missing;
+    for (const Logon& l : listedOf(from))
+      if (std::find(in.begin(), in.end(), l) == in.end()) missing.push_back(l);
+    return missing;
+  };
+  result.cameBack = missingFrom(state.logons, logons_);
+  result.goneAgain = missingFrom(logons_, state.logons);
+  result.pathCameBack = state.path != path_;
+  result.resumed = resumed.merged;
+  kept_ = std::move(resumed.merged);
+  path_ = std::move(state.path);
+  logons_ = std::move(state.logons);
 }
 
 SaveResult Store::SaveIniFile() {
@@ -53,17 +77,65 @@ SaveResult Store::SaveIniFile(std::chrono::milliseconds within) {
 }
 
 SaveRequest Store::saveRequest() const {
-  return SaveRequest{keeper_, loaded_, path_, logons_};
+  return SaveRequest{keeper_, loaded_, path_, logons_, kept_, false};
 }
+
+namespace {
+
+// Whether a failed save's change is worth keeping for the next start: not
+// one the file will never take (a value the system reads otherwise, one
+// that cannot stand in the file), nor one a failed load never read.
+bool worthKeeping(const SaveResult& result) {
+  if (result != SaveResult::Failed) return false;
+  switch (result.step) {
+    case SaveResult::Step::Value:
+    case SaveResult::Step::ReadBack:
+    case SaveResult::Step::None:
+      return false;
+    case SaveResult::Step::LockBusy:
+    case SaveResult::Step::Lock:
+    case SaveResult::Step::Recover:
+    case SaveResult::Step::ReadOnly:
+    case SaveResult::Step::Read:
+    case SaveResult::Step::Count:
+    case SaveResult::Step::Copy:
+    case SaveResult::Step::Write:
+    case SaveResult::Step::Replace:
+    case SaveResult::Step::Memory:
+    case SaveResult::Step::Link:
+      break;
+  }
+  return true;
+}
+
+}  // namespace
 
 SaveDone Store::save(const SaveRequest& request, const Deadline& deadline) {
   SaveDone done;
-  done.result =
-      request.keeper.commit(request.base, request.path, request.slots, deadline, done.next);
+  if (!request.keepIfUnsaved) {
+    done.result = request.keeper.commit(request.base, request.path, request.slots, deadline,
+                                        done.next, request.merged);
+    return done;
+  }
+  // The save stops waiting early enough for the kept change to be made.
+  const auto left = deadline.end() - Deadline::Clock::now();
+  done.result = request.keeper.commit(request.base, request.path, request.slots,
+                                      deadline.within(left - kKeepReserve), done.next,
+                                      request.merged);
+  if (worthKeeping(done.result)) {
+    unsigned long error = 0;
+    done.result.kept = request.keeper.keep(
+        KeptChange{{request.base.path, request.base.slots}, {request.path, request.slots}},
+        deadline, error);
+  }
   return done;
 }
 
 bool Store::takeSaved(const SaveRequest& request, SaveDone&& done) {
+  if (!done.result.kept.empty()) kept_.push_back(done.result.kept);
+  if (done.result == SaveResult::Saved || done.result == SaveResult::Unchanged)
+    for (const std::string& gone : request.merged)
+      kept_.erase(std::remove(kept_.begin(), kept_.end(), gone), kept_.end());
   if (done.result != SaveResult::Saved) return false;
   Committed& next = done.next;
   // Made before any swap: the store is never half new.

@@ -22,6 +22,11 @@ struct SaveRequest {
   Snapshot base;
   std::string path;
   std::vector<Logon> slots;
+  // The kept changes the store holds merged: removed once it is on disk.
+  std::vector<std::string> merged;
+  // The session's end: what the save cannot write is kept beside the file
+  // (FileKeeper::keep) for the next start, within the same deadline.
+  bool keepIfUnsaved = false;
 };
 
 // What a save came to, and what the file holds once it is Saved.
@@ -29,6 +34,10 @@ struct SaveDone {
   SaveResult result;
   Committed next;
 };
+
+// Of a session end's deadline, what the kept change is given when the save
+// could not be made: a small file written, flushed and named.
+constexpr std::chrono::milliseconds kKeepReserve{1000};
 
 class Store {
  public:
@@ -72,6 +81,9 @@ class Store {
   // Whether the path or a slot differs from what the load (or the last
   // save) left.
   [[nodiscard]] bool changed() const;
+  // Kept changes merged at the load, or kept by a save, and not yet removed:
+  // the next save that reaches the disk removes them.
+  [[nodiscard]] const std::vector<std::string>& keptChanges() const { return kept_; }
   // Whether the load failed: the store is then never written.
   [[nodiscard]] bool loadFailed() const { return !loaded_.loaded(); }
 
@@ -102,11 +114,14 @@ class Store {
 
  private:
   std::vector<std::string> fieldOf(Logon::Field field) const;
+  // Merges the kept changes beside the file into what the load read.
+  void resume(LoadResult& result, const Deadline& deadline);
 
   FileKeeper keeper_;
   std::string path_;
   std::vector<Logon> logons_;
   Snapshot loaded_;
+  std::vector<std::string> kept_;
 };
 
 // The text the list box shows for a logon: "user / pass @ host".

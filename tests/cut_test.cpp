@@ -130,8 +130,8 @@ std::optional<SaveResult::Step> stepOf(const CuttingFiles::Step& step, const std
   switch (step.op) {
     case Op::Create:
       return SaveResult::Step::Copy;
-    case Op::Flush:  // the copy's, or the file's once it took its place
-      return step.path == file ? SaveResult::Step::Replace : SaveResult::Step::Copy;
+    case Op::Flush:  // the copy's; the file's once it took its place is Saved, unconfirmed
+      return step.path == file ? std::nullopt : std::optional(SaveResult::Step::Copy);
     case Op::Move:  // a copy put back, kept aside (it stays where it is then), or sealed
       if (inStart)
         return step.path == file ? std::optional(SaveResult::Step::Recover) : std::nullopt;
@@ -296,11 +296,27 @@ TEST_F(Cut, EveryStepOfAStartAndASaveEndedOrFailedLeavesOneWholeVersion) {
         } else {
           EXPECT_EQ(saved, SaveResult::Saved) << what;
           EXPECT_FALSE(step) << what << ": the save went on past it";
+          // The replace happened, its flush failed: told, and the store
+          // holds what the file holds from then on.
+          const bool unflushed = at.op == Op::Flush && at.path == plain;
+          EXPECT_EQ(saved.unconfirmed, unflushed) << what;
+          if (unflushed) {
+            EXPECT_EQ(saved.error, e.code) << what;
+          }
         }
         // The window tries again on the real files: the change lands whole.
         if (loaded.ok()) {
           EXPECT_NE(run.store.SaveIniFile(), SaveResult::Failed) << what;
           EXPECT_EQ(nextStart(file), after) << what;
+          // A change undone after an unconfirmed save is written too, not
+          // taken for "nothing changed" against the file before it.
+          if (saved.unconfirmed) {
+            Store& store = run.store;
+            for (int i = 0; i < store.count(); ++i)
+              if (store.logonAt(i).User == "new") store.remove(i);
+            EXPECT_EQ(store.SaveIniFile(), SaveResult::Saved) << what;
+            EXPECT_EQ(nextStart(file), store.Users()) << what;
+          }
         } else {
           const Slots users = nextStart(file);
           EXPECT_TRUE(users == before || users == after) << what;

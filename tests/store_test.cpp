@@ -451,12 +451,23 @@ TEST(Recovery, PutsBackTheLatestWholeVersionByWhatTheProgramWrote) {
            Next{"a planted 18-digit whole copy",
                 {at("vksave-999999999999999999.new", 1)},
                 1'000'000'000'000'000'000ULL},
-           Next{"the very top: the lowest free",
+           Next{"a name in capitals is taken and ranked as Windows reads it",
+                {at("VKSAVE-3.NEW", 1), at("vksave-4.TMP", 1)},
+                5},
+           Next{"a folder's name is taken",
+                {at("vksave-1.tmp", 1, false), at("vksave-2.new", 1, false)},
+                3},
+           // A lower generation would rank below it at a recovery.
+           Next{"the very top: none, the save names the top copy",
                 {at("vksave-9999999999999999999.bak", 1), at("vksave-1.tmp", 1)},
-                2},
+                0},
        }) {
     const unsigned long long g = nextGeneration("Vostrelk.ini", n.beside);
     EXPECT_EQ(g, n.next) << n.what;
+    if (!g) {
+      EXPECT_EQ(topCopy("Vostrelk.ini", n.beside), "Vostrelk.ini.vksave-9999999999999999999.bak");
+      continue;
+    }
     for (const CopyKind kind : {CopyKind::Working, CopyKind::Whole, CopyKind::Backup})
       EXPECT_EQ(copyName(copyPath("Vostrelk.ini", g, kind), "Vostrelk.ini").generation, g)
           << n.what;
@@ -488,6 +499,9 @@ TEST_F(StoreTest, SaveCutOffIsPutBackAndOnlyTheProgramsCopiesGo) {
     std::vector<const char*> stay;            // what is still beside the file after two closes
     std::vector<const char*> keptAside = {};  // told at the start
     FolderState before = FolderState::Cut;    // the folder's state at the start
+    // The start loads nothing and names this copy, which it could not use:
+    // nothing is written over the folder, the link's file untouched.
+    const char* refused = "";
   };
   for (const Case& c : {
            Case{"cut between the replace's two renames",
@@ -528,11 +542,18 @@ TEST_F(StoreTest, SaveCutOffIsPutBackAndOnlyTheProgramsCopiesGo) {
            Case{"links named like whole copies beside no file",
                 nullptr,
                 {{"vksave-1.new", nullptr}, {"vksave-2.bak", nullptr, true}},
-                {""},
+                {},
                 "",
                 {"vksave-1.new", "vksave-2.bak"},
                 {},
-                FolderState::First},
+                FolderState::First,
+                "vksave-1.new"},
+           Case{"a copy's name in capitals is the program's, as Windows reads it",
+                nullptr,
+                {{"VKSAVE-3.NEW", &newFile}, {"vksave-2.Bak", &oldFile}},
+                {"old", "new"},
+                "VKSAVE-3.NEW",
+                {}},
        }) {
     const std::string folder = dir.file(c.what);
     std::filesystem::create_directories(folder);
@@ -553,6 +574,19 @@ TEST_F(StoreTest, SaveCutOffIsPutBackAndOnlyTheProgramsCopiesGo) {
     EXPECT_EQ(folderState(file), c.before) << c.what;
     Store started(file);
     const LoadResult loaded = started.LoadIniFile();
+    if (*c.refused) {
+      EXPECT_EQ(loaded.status, LoadResult::Unrecovered) << c.what;
+      EXPECT_EQ(loaded.detail, file + "." + c.refused) << c.what;
+      ASSERT_TRUE(started.insert({"one", "change", ""}));
+      EXPECT_EQ(started.SaveIniFile(), SaveResult::NotLoaded) << c.what;
+      EXPECT_EQ(folderState(file), c.before) << c.what;
+      for (const Beside& b : c.beside)
+        if (!b.bytes) {
+          EXPECT_EQ(readBytes(other + b.suffix), elsewhere) << c.what << b.suffix;
+          if (!b.hard) removeLink(file + "." + b.suffix);
+        }
+      continue;
+    }
     ASSERT_TRUE(loaded.ok()) << c.what;
     EXPECT_EQ(folderState(file), c.file || *c.recovered ? cleaned : c.before) << c.what;
     EXPECT_EQ(started.Users(), c.users) << c.what;
@@ -963,7 +997,7 @@ TEST_F(StoreTest, TheLockLetsOneSaveInAtATime) {
     if (!folder) {
       EXPECT_EQ(readBytes(lockFile), "mine");
     }
-    EXPECT_EQ(filesBeside(store.IniFileName()).size(), folder ? 0u : 1u);  // nothing moved aside
+    EXPECT_EQ(filesBeside(store.IniFileName()).size(), 1u);  // nothing moved aside
     std::filesystem::remove(lockFile);
   }
 }
