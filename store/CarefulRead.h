@@ -21,6 +21,10 @@ struct LoadResult {
     // The file is missing, a cut save's copy lies beside it, and another
     // copy of the program holds the lock: it could not be put back.
     Unrecovered,
+    // The file is missing, and beside it a name of the program's copies that
+    // may hold a version is a link or a folder: never followed, never passed
+    // over for an empty list. detail is that name.
+    UnusableCopy,
   };
   Status status = Ok;
   // The "COUNT" text that could not be loaded, the file, or the copy that

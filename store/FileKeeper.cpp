@@ -95,7 +95,7 @@ LoadResult FileKeeper::open(Snapshot& snapshot, const Deadline& deadline) const 
       const std::vector<std::string> unusable = unusableCopies(file_, fileSystem().list(file_));
       if (!unusable.empty()) {
         LoadResult result;
-        result.status = LoadResult::Unrecovered;
+        result.status = LoadResult::UnusableCopy;
         result.detail = unusable.front();
         result.keptAside = keptAside;
         return notLoaded(result);

@@ -23,6 +23,13 @@ inline void writeBytes(const fs::path& path, const std::string& bytes) {
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
+// Marks a file read-only as the system does (the attribute on Windows, the
+// owner's write permission elsewhere), or writable again.
+inline void setReadOnly(const fs::path& path, bool readOnly) {
+  fs::permissions(path, fs::perms::owner_write,
+                  readOnly ? fs::perm_options::remove : fs::perm_options::add);
+}
+
 // A fresh folder per test, removed afterwards.
 class ScratchDir {
  public:

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "FileSystem.h"
+#include "KeptChange.h"
 #include "SaveCopies.h"
 #include "StoreFixture.h"
 
@@ -157,6 +158,10 @@ const std::string kOther =
 const std::string kMine = "[List]\r\nCOUNT=0\r\n[0]\r\nUser=mine\r\nPass=m\r\n";
 // The first 60 bytes of kOther: a whole copy's name, cut off.
 const std::string kCutShort = kOther.substr(0, 60);
+// A change a session's end kept beside kOld: a logon added to it.
+const std::string kKept = keptChangeBytes(
+    {{"C:\\ora\\sqlplus.exe", {{"old", "secret", "h"}, {"keep", "k", "h"}}},
+     {"C:\\ora\\sqlplus.exe", {{"old", "secret", "h"}, {"keep", "k", "h"}, {"kept", "s", "h"}}}});
 
 // A folder the program starts in: the settings file (none: missing) and
 // what lies beside it, by the name after "Vostrelk.ini.".
@@ -179,6 +184,7 @@ const Folder kFolders[] = {
     {"a whole copy cut short beside the backup before it",
      nullptr,
      {{"vksave-2.bak", &kOld}, {"vksave-3.new", &kCutShort}}},
+    {"a change kept at the session's end, merged by the start", &kOld, {{"vksave-4.kept", &kKept}}},
 };
 
 // The user's own file beside every folder's: never touched.
@@ -208,7 +214,9 @@ class Cut : public ::testing::Test {
     Slots listed;
     int startSteps = 0;
   };
-  static Run startAndChange(const std::string& file, CuttingFiles& fs) {
+  // sessionEnd: the change is saved as the session's end saves it, the file
+  // held (read-only here) so that the save keeps it beside the file.
+  static Run startAndChange(const std::string& file, CuttingFiles& fs, bool sessionEnd = false) {
     const UseFileSystem use(fs);
     Run run{Store(file), LoadResult{}, SaveResult{}, Slots{}, 0};
     Store& store = run.store;
@@ -219,7 +227,17 @@ class Cut : public ::testing::Test {
     for (int i = 0; i < store.count(); ++i)
       if (store.logonAt(i).User == "old") store.remove(i);
     (void)store.insert({"new", "n", "h"});
-    run.saved = store.SaveIniFile();
+    if (!sessionEnd) {
+      run.saved = store.SaveIniFile();
+      return run;
+    }
+    SaveRequest request = store.saveRequest();
+    request.keepIfUnsaved = true;
+    testfiles::setReadOnly(file, true);
+    SaveDone done = Store::save(request, Deadline(std::chrono::seconds(4)));
+    testfiles::setReadOnly(file, false);
+    run.saved = done.result;
+    store.takeSaved(request, std::move(done));
     return run;
   }
 
@@ -327,6 +345,49 @@ TEST_F(Cut, EveryStepOfAStartAndASaveEndedOrFailedLeavesOneWholeVersion) {
     }
   }
   std::cout << "cut points: " << cases << " cases over " << std::size(kFolders) << " folders\n";
+  EXPECT_GT(cases, 0);
+}
+
+// The session's end whose save cannot be made: each step of the kept
+// change ended or failed. Whatever the next start lists is the list before
+// or the change merged, and it lists the change exactly when the session's
+// end said it was kept.
+TEST_F(Cut, EveryStepOfTheSessionEndsKeptChangeEndedOrFailedLosesNothing) {
+  int cases = 0, n = 0;
+  const Folder& f = kFolders[0];
+  const std::string plain = make(f, n++);
+  CuttingFiles counting;
+  const Run whole = startAndChange(plain, counting, true);
+  ASSERT_FALSE(whole.saved.kept.empty());
+  const Slots before = whole.listed, after = nextStart(plain);
+  ASSERT_NE(before, after);
+  for (int k = whole.startSteps; k < counting.steps; ++k) {
+    for (const bool inside : {false, true}) {
+      const std::string what = "the session's end, ended " + std::string(inside ? "inside" : "after") +
+                               " step " + std::to_string(k);
+      const std::string file = make(f, n++);
+      CuttingFiles cut;
+      cut.endAfter = k;
+      cut.endInside = inside;
+      (void)startAndChange(file, cut, true);
+      const Slots users = nextStart(file);
+      EXPECT_TRUE(users == before || users == after) << what;
+      afterAGoodSave(file, what);
+      ++cases;
+    }
+    for (const DiskError& e : kErrors) {
+      const std::string what = "the session's end, step " + std::to_string(k) + " failed: " + e.what;
+      const std::string file = make(f, n++);
+      CuttingFiles failing;
+      failing.failAt = k;
+      failing.error = e.code;
+      const Run run = startAndChange(file, failing, true);
+      EXPECT_EQ(nextStart(file), run.saved.kept.empty() ? before : after) << what;
+      afterAGoodSave(file, what);
+      ++cases;
+    }
+  }
+  std::cout << "session end's cut points: " << cases << " cases\n";
   EXPECT_GT(cases, 0);
 }
 

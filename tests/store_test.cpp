@@ -27,6 +27,8 @@
 #include "SaveCopies.h"
 #include "SaveLock.h"
 #include "FileKeeper.h"
+#include "KeptChange.h"
+#include "Paths.h"
 #include "StoreFixture.h"
 #include "StoreTrace.h"
 #include "StoreWorker.h"
@@ -575,7 +577,7 @@ TEST_F(StoreTest, SaveCutOffIsPutBackAndOnlyTheProgramsCopiesGo) {
     Store started(file);
     const LoadResult loaded = started.LoadIniFile();
     if (*c.refused) {
-      EXPECT_EQ(loaded.status, LoadResult::Unrecovered) << c.what;
+      EXPECT_EQ(loaded.status, LoadResult::UnusableCopy) << c.what;
       EXPECT_EQ(loaded.detail, file + "." + c.refused) << c.what;
       ASSERT_TRUE(started.insert({"one", "change", ""}));
       EXPECT_EQ(started.SaveIniFile(), SaveResult::NotLoaded) << c.what;
@@ -897,6 +899,77 @@ TEST_F(StoreTest, AReadOnlyFileIsNeverReplacedAndNoCopyStaysBesideIt) {
       file, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
 #endif
   EXPECT_EQ(store.SaveIniFile(), SaveResult::Saved);
+}
+
+// A change the session's end could not write (here a read-only file, as a
+// file another program holds) is kept beside the file; the next start
+// merges it with what another PC saved meanwhile, says what came back, and
+// the save that puts it on disk removes it. One cut short is kept aside.
+TEST_F(StoreTest, AChangeTheSessionEndCouldNotWriteComesBackMergedAtTheNextStart) {
+  ASSERT_TRUE(load("[List]\r\nCOUNT=1\r\n[0]\r\nUser=a\r\nPass=pa\r\n[1]\r\nUser=b\r\n").ok());
+  const std::string file = store.IniFileName();
+  Store other(file);
+  ASSERT_TRUE(other.LoadIniFile().ok());
+  store.remove(0);
+  ASSERT_TRUE(store.insert({"mine", "m", "h"}));
+  testfiles::setReadOnly(file, true);
+  SaveRequest request = store.saveRequest();
+  request.keepIfUnsaved = true;
+  SaveDone done = Store::save(request, Deadline(std::chrono::seconds(4)));
+  testfiles::setReadOnly(file, false);
+  EXPECT_EQ(done.result.step, SaveResult::Step::ReadOnly);
+  const std::string kept = done.result.kept;
+  ASSERT_FALSE(kept.empty());
+  EXPECT_EQ(copyName(fileNameOf(kept), "Vostrelk.ini").kind, CopyKind::Kept);
+  // Meanwhile another PC deletes b and adds its own.
+  other.remove(1);
+  ASSERT_TRUE(other.insert({"theirs", "t", "h"}));
+  ASSERT_EQ(other.SaveIniFile(), SaveResult::Saved);
+  EXPECT_TRUE(std::filesystem::exists(kept)) << "a save of another copy's leaves it";
+
+  reset();
+  const LoadResult resumed = store.LoadIniFile();
+  ASSERT_TRUE(resumed.ok());
+  EXPECT_EQ(store.Users(), (Slots{"mine", "theirs"}));  // neither side's change lost
+  EXPECT_EQ(resumed.resumed, std::vector<std::string>{kept});
+  EXPECT_EQ(resumed.cameBack, (std::vector<Logon>{{"mine", "m", "h"}}));
+  EXPECT_EQ(resumed.goneAgain, (std::vector<Logon>{{"a", "pa", ""}}));
+  EXPECT_EQ(store.SaveIniFile(), SaveResult::Saved);
+  EXPECT_FALSE(std::filesystem::exists(kept));
+  EXPECT_FALSE(hasCopies(file, filesBeside(file)));
+  EXPECT_EQ(saveAndReload(), (Slots{"mine", "theirs"}));
+
+  // Cut short at any byte, a kept change never reads whole: kept aside, told.
+  const std::string bytes = keptChangeBytes({{"", {{"a", "", ""}}}, {"", {{"x", "", ""}}}});
+  for (size_t n = 0; n < bytes.size(); ++n) EXPECT_FALSE(readKeptChange(bytes.substr(0, n))) << n;
+  writeBytes(copyPath(file, 9, CopyKind::Kept), bytes.substr(0, bytes.size() - 3));
+  reset();
+  const LoadResult damaged = store.LoadIniFile();
+  EXPECT_TRUE(damaged.resumed.empty());
+  EXPECT_EQ(damaged.keptAside, std::vector<std::string>{keptAsidePath(copyPath(file, 9, CopyKind::Kept), 1)});
+  EXPECT_EQ(store.Users(), (Slots{"mine", "theirs"}));
+}
+
+// A settings file that is a link (shared by two installations) is never
+// replaced: the replace would move its target to the backup name, or split
+// a second name from the new file.
+TEST_F(StoreTest, ASettingsFileThatIsALinkIsNeverReplaced) {
+  const std::string bytes = "[List]\r\nCOUNT=0\r\n[0]\r\nUser=a\r\n";
+  const std::string target = dir.file("shared.ini"), file = store.IniFileName();
+  for (const bool hard : {false, true}) {
+    writeBytes(target, bytes);
+    ASSERT_TRUE(makeLink(target, file, hard));
+    reset();
+    ASSERT_TRUE(store.LoadIniFile().ok()) << hard;
+    ASSERT_TRUE(store.insert({"b", "p", "h"}));
+    const SaveResult refused = store.SaveIniFile();
+    EXPECT_EQ(refused.step, SaveResult::Step::Link) << hard;
+    EXPECT_EQ(refused.detail, file);
+    EXPECT_EQ(readBytes(target), bytes) << hard;
+    EXPECT_FALSE(isPlainPath(file)) << "still the link " << hard;
+    if (!hard) removeLink(file);
+    std::filesystem::remove(file);
+  }
 }
 
 #ifdef _WIN32

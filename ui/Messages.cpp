@@ -108,6 +108,13 @@ std::wstring saveReason(const SaveResult& result) {
       return with(L"%s を新しい内容に置き換えられません。", detail) + systemLine(result.error);
     case Step::Memory:
       return kOutOfMemory;
+    case Step::Link:
+      // Trying again meets the same link: the user has to act.
+      return with(L"設定ファイル %s はリンクです。", detail) +
+             L"
+リンク先のファイルを消したり分けたりしないよう、置き換えません。
+"
+             L"リンクをやめて、ふつうのファイルとして置いてください。";
   }
   return L"";
 }
@@ -161,8 +168,42 @@ std::wstring loadFailed(const LoadResult& result) {
              L"\n残っているファイル: " + fromAnsi(result.detail) +
              L"\nこの起動では一覧を読み込まず、何も保存しません。\n"
              L"しばらくしてから起動し直してください";
+    case LoadResult::UnusableCopy:
+      // A link is never followed; an empty list would be written over it.
+      return L"設定ファイルがなく、その代わりになるはずのファイルが\n"
+             L"リンクかフォルダーのため、使いませんでした。\n"
+             L"見つかったもの: " + fromAnsi(result.detail) +
+             L"\nこの起動では一覧を読み込まず、何も保存しません。\n"
+             L"中身を確かめて、ふつうのファイルとして置き直してください";
   }
   return L"";
+}
+
+std::wstring resumedNotice(const LoadResult& result) {
+  if (result.resumed.empty()) return L"";
+  // The password is not shown: the user names a logon by its user and host.
+  const auto named = [](const Logon& l) { return fromAnsi(l.User + " @ " + l.Host); };
+  std::wstring text =
+      L"前回 Windows の終了（サインアウトなど）のときに\n"
+      L"保存できなかった変更を、設定ファイルに戻しました。\n";
+  if (result.cameBack.empty() && result.goneAgain.empty() && !result.pathCameBack)
+    text += L"設定ファイルはすでにその内容でした。\n";
+  for (const Logon& l : result.cameBack) text += L"\n追加: " + named(l);
+  for (const Logon& l : result.goneAgain) text += L"\n削除: " + named(l);
+  if (result.pathCameBack) text += L"\nSQL*Plus のパスを変更";
+  return text;
+}
+
+std::wstring savedUnconfirmed(const SaveResult& result) {
+  return with(L"設定ファイル %s に保存しましたが、", fromAnsi(result.detail)) +
+         L"\nディスクに書き込まれたことを Windows が確認できませんでした。" +
+         systemLine(result.error) +
+         L"\n念のため、しばらくしてから一覧を確かめてください。";
+}
+
+std::wstring sessionEndKept(const SaveResult& result) {
+  return L"Windows の終了までに設定を保存できませんでした。\n"
+         L"変更は設定ファイルの横に残し、次の起動で戻します。\n" + saveReason(result);
 }
 
 std::wstring saveOutcome(const SaveResult& result) {

@@ -31,6 +31,15 @@ std::wstring saveReason(const SaveResult& result);
 // left: the copy put back (empty: none), and the copies kept aside because
 // they did not read whole.
 std::wstring recoveredNotice(const std::string& copy, const std::vector<std::string>& keptAside);
+// The box after a start that merged changes a session's end had kept: what
+// came back; empty when there were none.
+std::wstring resumedNotice(const LoadResult& result);
+// The box after a save that replaced the file but whose flush the system
+// could not confirm: saved, told once.
+std::wstring savedUnconfirmed(const SaveResult& result);
+// The notification area's words at the session's end when the change could
+// not be saved but was kept for the next start.
+std::wstring sessionEndKept(const SaveResult& result);
 // A box whose text the code page cannot hold exactly, named by its label.
 std::wstring unusableCharacters(const std::wstring& label);
 

@@ -50,6 +50,9 @@ void Saver::onDone() {
       return;
     }
     window_.loaded(result->loaded->result);
+    // Changes a session's end kept, merged by the load: saved, which also
+    // removes them (they hold the passwords).
+    if (!store_.keptChanges().empty()) changed();
     return;
   }
   if (result->saved) saved(*result->saved);
@@ -73,7 +76,11 @@ void Saver::saved(StoreWorker::Saved& saved) {
   }
   if (!result.recovered.empty() || !result.keptAside.empty())
     Application::showMessage(messages::recoveredNotice(result.recovered, result.keptAside));
-  if (result == SaveResult::Failed && result.step == SaveResult::Step::ReadBack) {
+  // Saved all the same: told once, never written again for it.
+  if (result.unconfirmed && !std::exchange(unconfirmedTold_, true))
+    Application::showMessage(messages::savedUnconfirmed(result));
+  if (result == SaveResult::Failed && (result.step == SaveResult::Step::ReadBack ||
+                                       result.step == SaveResult::Step::Link)) {
     // Trying again reads the same value back: told at once, tried again at
     // the next change.
     told_ = true;
@@ -140,7 +147,10 @@ void Saver::sessionEnd() {
   closeSave_ = false;
   const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
       until - kSessionEndWorkMargin - std::chrono::steady_clock::now());
-  worker_.save(store_.saveRequest(), std::max(left, std::chrono::milliseconds(0)));
+  // What this save cannot write is kept beside the file for the next start.
+  SaveRequest request = store_.saveRequest();
+  request.keepIfUnsaved = true;
+  worker_.save(std::move(request), std::max(left, std::chrono::milliseconds(0)));
   if (!worker_.waitUntil(until)) {
     if (since_ && !told_) window_.notify(messages::sessionEndUnfinished());
     return;  // its end comes as WM_STOREDONE, should the session go on
@@ -160,7 +170,9 @@ void Saver::sessionEnd() {
     closing_ = false;
     window_.closing(false);
   }
-  if (!told_) {
+  if (!result.kept.empty()) {
+    window_.notify(messages::sessionEndKept(result));
+  } else if (!told_) {
     const std::wstring message = messages::saveOutcome(result);
     if (!message.empty()) window_.notify(message);
   }

@@ -96,4 +96,5 @@ class Saver {
   // When the oldest change not yet on disk was made.
   std::optional<std::chrono::steady_clock::time_point> since_;
   bool told_ = false;  // that change's failure was told
+  bool unconfirmedTold_ = false;  // a save whose flush failed was told, once a session
 };
