@@ -22,6 +22,12 @@
 //              save Saved.
 //   UNREADABLE F there but not to be read (held, a folder): nothing beside it
 //              is touched, and nothing is written.
+//   KEPT       beside F (whatever its state), F.vksave-g.kept: a change the
+//              session's end could not write, with what it was made on;
+//              written under a .tmp name, flushed, then named. The next open
+//              merges it into what it read from F (three ways, as a save
+//              merges another copy's changes); the first save of that store
+//              that reaches the disk removes it.
 // Copies left beside a readable F by a cut save (or held by another program)
 // are STALE: the next open or commit that takes the lock removes them.
 //
@@ -42,6 +48,10 @@
 //       is left beside it; after any open or commit that took the lock
 //       with F readable, the folder is CLEAN but for copies another program
 //       holds (beside a missing F, the copies wait for the next one).
+//   I7  A .kept is never put back in F's place nor removed as a leftover:
+//       only a save (or a commit with nothing left to write) of the store
+//       that merged it removes it, once that is on disk. One that does not
+//       read whole is kept aside, never merged in part.
 // folderState says which state a folder is in at rest; the tests check it
 // after every step.
 #pragma once

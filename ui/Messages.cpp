@@ -111,9 +111,7 @@ std::wstring saveReason(const SaveResult& result) {
     case Step::Link:
       // Trying again meets the same link: the user has to act.
       return with(L"設定ファイル %s はリンクです。", detail) +
-             L"
-リンク先のファイルを消したり分けたりしないよう、置き換えません。
-"
+             L"\nリンク先のファイルを消したり分けたりしないよう、置き換えません。\n"
              L"リンクをやめて、ふつうのファイルとして置いてください。";
   }
   return L"";
