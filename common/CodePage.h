@@ -31,6 +31,10 @@ bool systemTakes(const std::string& text);
 // return one of them. On Windows the system's conversion decides; elsewhere
 // code page 932's table of the codes it rewrites (CodePage932.cpp).
 bool systemKeeps(const std::string& text);
+// text as the system's profile functions read it, which convert a file to
+// UTF-16 and back: where systemKeeps, text itself. Elsewhere text itself:
+// there the settings engine is the system.
+std::string systemReading(const std::string& text);
 // text with its single-byte letters in lower case, for comparing names with
 // letter case ignored. A double-byte character stays as it is: its second
 // byte may be that of a letter (0x83 0x41 is not 0x83 0x61).

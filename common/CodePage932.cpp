@@ -27,4 +27,8 @@ bool systemKeeps(const std::string& text) {
   return true;
 }
 
+std::string systemReading(const std::string& text) {
+  return text;
+}
+
 }  // namespace codepage

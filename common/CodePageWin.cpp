@@ -66,6 +66,10 @@ bool codepage::systemKeeps(const std::string& text) {
   return convertToAnsi(toWide(CP_ACP, text), 0, nullptr) == text;
 }
 
+std::string codepage::systemReading(const std::string& text) {
+  return convertToAnsi(toWide(CP_ACP, text), 0, nullptr);
+}
+
 bool toAnsiExact(const std::wstring& text, std::string& ansi) {
   BOOL usedDefault = FALSE;
   std::string converted = convertToAnsi(text, WC_NO_BEST_FIT_CHARS, &usedDefault);

@@ -18,7 +18,8 @@ LoadResult unreadable(const std::string& file, unsigned long error) {
 
 // The file through the profile functions. sections: how many sections the
 // system found.
-LoadResult readBySystem(const std::string& file, FileView& view, size_t& sections) {
+LoadResult readBySystem(const std::string& file, FileView& view, size_t& sections,
+                        const Deadline& deadline) {
   view = FileView{};
   sections = 0;
   refreshIniFile(file);
@@ -28,10 +29,16 @@ LoadResult readBySystem(const std::string& file, FileView& view, size_t& section
   std::string countText;
   const std::vector<std::string> names = readIniSectionNames(file);
   sections = names.size();
-  const ViewStatus status =
-      readView([&](const std::string& section,
-                   const std::string& key) { return readIniValue(file, section, key); },
-               names, view, countText);
+  // Each value is a scan of the file: a large one takes seconds, and the
+  // read must end by the deadline all the same (the session's end).
+  bool late = false;
+  const ViewStatus status = readView(
+      [&](const std::string& section, const std::string& key) -> Value {
+        if (late || (late = deadline.over())) return std::nullopt;
+        return readIniValue(file, section, key);
+      },
+      names, view, countText);
+  if (late) return unreadable(file, 0);
   LoadResult result;
   if (status == ViewStatus::Ok) return result;
   result.status =
@@ -68,7 +75,7 @@ CarefulRead readCarefully(const std::string& file, bool locked, const Deadline& 
         read.view = std::move(*plain);
       } else {
         size_t sections = 0;
-        read.result = readBySystem(file, read.view, sections);
+        read.result = readBySystem(file, read.view, sections, limit);
         // Not held, the file may have been taken for a moment during the reads.
         whole = !read.result.ok() || hold.held();
         if (read.result.ok()) {

@@ -19,6 +19,8 @@
 
 bool FileTarget::write(const std::string& section, const std::string& key,
                        const std::string& value) {
+  // Each write is a rewrite of the file: the save ends by its deadline.
+  if (late_ || (late_ = deadline_.over())) return false;
   return WriteIniString(file_, section, key, value);
 }
 
@@ -28,6 +30,7 @@ std::vector<std::string> FileTarget::sectionNames() {
 
 bool FileTarget::addSection(const std::string& section,
                             const std::vector<std::pair<std::string, std::string>>& keys) {
+  if (late_ || (late_ = deadline_.over())) return false;
   return addIniSection(file_, section, keys);
 }
 
@@ -215,10 +218,12 @@ class TempCopy {
 struct ReadBack {
   bool whole = true;
   std::string section, key;  // the first value read otherwise; empty: the bytes differ
+  bool late = false;         // the deadline came first: nothing was decided
 };
 ReadBack readsBack(const std::string& copy, const std::string& path,
                    const std::vector<Logon>& slots, const std::string& bytes,
-                   const std::optional<std::set<std::string>>& odd, SaveStats* stats) {
+                   const std::optional<std::set<std::string>>& odd, SaveStats* stats,
+                   const Deadline& deadline) {
   if (odd) {
     std::string onDisk;
     if (fileSystem().read(copy, onDisk) != FileState::Readable || onDisk != bytes)
@@ -244,8 +249,11 @@ ReadBack readsBack(const std::string& copy, const std::string& path,
   // again at every call: thousands of reads of a large file.
   dateBack(copy);
   refreshIniFile(copy);
-  for (const Expected& e : reads)
+  for (const Expected& e : reads) {
+    // Each value is a scan of the copy: the save ends by its deadline.
+    if (deadline.over()) return ReadBack{false, "", "", true};
     if (readIniValue(copy, e.section, e.key) != e.value) return ReadBack{false, e.section, e.key};
+  }
   return {};
 }
 
@@ -305,13 +313,18 @@ SaveResult saveLocked(const std::string& file, const Snapshot& base, const std::
   // system reads only the values of the store's sections in other forms.
   // One parse of the new bytes tells both their forms and what the engine
   // reads in them.
+  // A code the system reads as another (a 髙 kept from the file) is judged
+  // as the system will read it: the bytes converted as it converts them.
   const FileView made = viewOf(edited->path, edited->slots);
-  const ini::Profile parsed = ini::Profile::parse(written);
+  const std::string seen = codepage::isText(written) ? codepage::systemReading(written) : written;
+  const ini::Profile parsed = ini::Profile::parse(seen);
   const std::optional<std::set<std::string>> odd =
-      engineView(parsed) == made ? oddSections(written, parsed) : std::nullopt;
+      engineView(parsed) == made ? oddSections(seen, parsed) : std::nullopt;
   SaveStats* stats = settings.observer;
   const auto readBackStart = std::chrono::steady_clock::now();
-  ReadBack readBack = readsBack(copy->working(), edited->path, edited->slots, written, odd, stats);
+  ReadBack readBack =
+      readsBack(copy->working(), edited->path, edited->slots, written, odd, stats, deadline);
+  if (readBack.late) return failed(SaveResult::Step::TimeUp, 0, file);
   if (!readBack.whole) {
     // A file the engine reads otherwise than the system: the edits go
     // through the system's own writes, on a copy of the file as it was,
@@ -321,14 +334,16 @@ SaveResult saveLocked(const std::string& file, const Snapshot& base, const std::
     copy.emplace(file);
     if (!copy->blocked().empty()) return failed(SaveResult::Step::Copy, 0, copy->blocked());
     if (!copy->create(bytes, error)) return failed(SaveResult::Step::Copy, error, copy->working());
-    FileTarget target(copy->working());
+    FileTarget target(copy->working(), deadline);
     if (!writeChanges(target, edited->view, edited->path, edited->slots))
-      return failed(SaveResult::Step::Write, lastSystemError(), copy->working());
+      return target.late() ? failed(SaveResult::Step::TimeUp, 0, file)
+                           : failed(SaveResult::Step::Write, lastSystemError(), copy->working());
     refreshIniFile(copy->working());
     if (fileSystem().read(copy->working(), written) != FileState::Readable)
       return failed(SaveResult::Step::Write, lastSystemError(), copy->working());
-    readBack =
-        readsBack(copy->working(), edited->path, edited->slots, written, std::nullopt, stats);
+    readBack = readsBack(copy->working(), edited->path, edited->slots, written, std::nullopt,
+                         stats, deadline);
+    if (readBack.late) return failed(SaveResult::Step::TimeUp, 0, file);
     if (!readBack.whole) {
       // Not the copy's fault: the system reads a value otherwise than the
       // store holds it, and will at every try.

@@ -97,6 +97,9 @@ struct SaveResult {
     // second name): a replace would move or split what it leads to, so it is
     // never replaced. detail is the file.
     Link,
+    // The deadline came while the system read or wrote the file value by
+    // value (a large file in forms the engine leaves to it): tried again.
+    TimeUp,
   };
   Status status = Saved;
   Step step = Step::None;
@@ -232,7 +235,10 @@ class FileKeeper {
 // way when the system reads the bytes made in memory otherwise.
 class FileTarget : public SettingsTarget {
  public:
-  explicit FileTarget(std::string file) : file_(std::move(file)) {}
+  FileTarget(std::string file, Deadline deadline)
+      : file_(std::move(file)), deadline_(std::move(deadline)) {}
+  // Whether a write was refused because the deadline had come.
+  [[nodiscard]] bool late() const { return late_; }
   bool write(const std::string& section, const std::string& key, const std::string& value) override;
   std::vector<std::string> sectionNames() override;
   bool addSection(const std::string& section,
@@ -241,4 +247,6 @@ class FileTarget : public SettingsTarget {
 
  private:
   std::string file_;
+  Deadline deadline_;
+  bool late_ = false;
 };

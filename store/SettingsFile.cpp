@@ -159,7 +159,16 @@ std::optional<FileView> plainView(const std::string& bytes) {
 }
 
 std::optional<FileView> plainView(const std::string& bytes, const ini::Profile& profile) {
-  return isPlain(bytes, profile) ? viewIn(profile) : std::nullopt;
+  if (isPlain(bytes, profile)) return viewIn(profile);
+  // Codes the system reads as other codes of the same character (one 髙 in
+  // a value): the system converts the whole file to UTF-16 and back before
+  // it reads, so its reading is the engine's reading of the bytes so
+  // converted. One conversion instead of a scan of the file per value.
+  if (!codepage::isText(bytes)) return std::nullopt;
+  const std::string seen = codepage::systemReading(bytes);
+  if (seen == bytes) return std::nullopt;
+  const ini::Profile converted = ini::Profile::parse(seen);
+  return isPlain(seen, converted) ? viewIn(converted) : std::nullopt;
 }
 
 bool writeChanges(SettingsTarget& target, const FileView& view, const std::string& path,

@@ -113,8 +113,11 @@ ViewStatus readView(const ReadValue& read, const std::vector<std::string>& secti
 // "COUNT" cannot be read.
 std::optional<FileView> engineView(const std::string& bytes);
 std::optional<FileView> engineView(const ini::Profile& profile);
-// The same, for bytes the engine calls its own (isPlainFile) alone; with
-// profile, the engine's parse of bytes that the caller made already.
+// The same, for bytes the engine calls its own (isPlainFile) alone, or that
+// are its own once converted as the system converts a file before it reads
+// it (codes the system reads as other codes: codepage::systemReading), read
+// so converted; with profile, the engine's parse of bytes that the caller
+// made already.
 std::optional<FileView> plainView(const std::string& bytes);
 std::optional<FileView> plainView(const std::string& bytes, const ini::Profile& profile);
 

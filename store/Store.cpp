@@ -103,6 +103,7 @@ bool worthKeeping(const SaveResult& result) {
     case SaveResult::Step::Replace:
     case SaveResult::Step::Memory:
     case SaveResult::Step::Link:
+    case SaveResult::Step::TimeUp:
       break;
   }
   return true;

@@ -108,6 +108,8 @@ std::wstring saveReason(const SaveResult& result) {
       return with(L"%s を新しい内容に置き換えられません。", detail) + systemLine(result.error);
     case Step::Memory:
       return kOutOfMemory;
+    case Step::TimeUp:
+      return with(L"設定ファイル %s の書き込みが時間内に終わりませんでした。", detail);
     case Step::Link:
       // Trying again meets the same link: the user has to act.
       return with(L"設定ファイル %s はリンクです。", detail) +
