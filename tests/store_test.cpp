@@ -1499,6 +1499,15 @@ class HeldCopy : public FileSystem {
  public:
   bool refuseKeepAside = false;
   int failReads = 0;  // reads of a whole copy that fail first
+  std::string held;     // a copy another program holds: never removed
+  bool plant = false;   // another program makes the copy's name just before the save does
+  bool create(const std::string& like, const std::string& copy, const std::string& bytes) override {
+    if (plant) testfiles::writeBytes(copy, "another program's");
+    return FileSystem::create(like, copy, bytes);
+  }
+  bool discard(const std::string& path) override {
+    return path != held && FileSystem::discard(path);
+  }
   FileState read(const std::string& path, std::string& bytes) override {
     if (failReads > 0 && path.size() > 4 && path.compare(path.size() - 4, 4, ".new") == 0) {
       --failReads;
@@ -1515,6 +1524,68 @@ class HeldCopy : public FileSystem {
     return FileSystem::move(from, to);
   }
 };
+
+// Names beside the file that are not the save's own: a name another
+// program takes between the listing and the save's create is never removed
+// as made in part; a folder named like the next copy is stepped past; a held
+// copy at the very top stops the save, named, and the file stands.
+TEST_F(StoreTest, NamesBesideTheFileThatAreNotTheSavesOwnStayAndBlockOnlyByName) {
+  const std::string file = store.IniFileName();
+  const std::string top = copyPath(file, 9'999'999'999'999'999'999ULL, CopyKind::Whole);
+  struct Case {
+    const char* what;
+    std::vector<std::string> folders;  // folders named like copies
+    bool plant, holdTop;
+    SaveResult::Status saved;
+    std::string blocker;  // the name a failed save gives
+  };
+  for (const Case& c : {
+           Case{"a name taken meanwhile", {}, true, false, SaveResult::Failed,
+                copyPath(file, 1, CopyKind::Working)},
+           Case{"folders named like the next copies", {copyPath(file, 1, CopyKind::Working),
+                copyPath(file, 2, CopyKind::Whole)}, false, false, SaveResult::Saved, ""},
+           Case{"a held copy at the very top", {}, false, true, SaveResult::Failed, top},
+       }) {
+    writeBytes(file, "[List]\r\nCOUNT=0\r\n[0]\r\nUser=a\r\n");
+    for (const std::string& f : c.folders) std::filesystem::create_directory(f);
+    if (c.holdTop) writeBytes(top, "[List]\r\nCOUNT=0\r\n[0]\r\nUser=planted\r\n");
+    HeldCopy fs;
+    fs.plant = c.plant;
+    fs.held = c.holdTop ? top : "";
+    const UseFileSystem use(fs);
+    reset();
+    ASSERT_TRUE(store.LoadIniFile().ok()) << c.what;
+    ASSERT_TRUE(store.insert({"b", "p", "h"}));
+    const SaveResult result = store.SaveIniFile();
+    EXPECT_EQ(result, c.saved) << c.what;
+    if (!c.blocker.empty()) {
+      EXPECT_EQ(result.step, SaveResult::Step::Copy) << c.what;
+      EXPECT_EQ(result.detail, c.blocker) << c.what;
+    }
+    if (c.plant) {
+      EXPECT_EQ(readBytes(c.blocker), "another program's") << c.what;
+    }
+    for (const std::string& f : c.folders) EXPECT_TRUE(std::filesystem::is_directory(f)) << c.what;
+    // The next start reads the file, never the planted copy.
+    Store again(file);
+    ASSERT_TRUE(again.LoadIniFile().ok()) << c.what;
+    EXPECT_EQ(again.Users(), c.saved == SaveResult::Saved ? (Slots{"a", "b"}) : Slots{"a"})
+        << c.what;
+    for (const FileBeside& f : filesBeside(file)) std::filesystem::remove_all(f.path);
+  }
+  // Every name a damaged copy was kept aside under so far taken: the next
+  // gets one of its own, and the whole backup is put back.
+  std::filesystem::remove(file);
+  const std::string cut = copyPath(file, 3, CopyKind::Whole);
+  writeBytes(cut, "[List]\r\nCOUNT=1\r\n[0]\r\nUs");
+  writeBytes(copyPath(file, 2, CopyKind::Backup), "[List]\r\nCOUNT=0\r\n[0]\r\nUser=a\r\n");
+  for (unsigned n = 1; n < 100; ++n) writeBytes(keptAsidePath(cut, n), "kept");
+  reset();
+  const LoadResult loaded = store.LoadIniFile();
+  ASSERT_TRUE(loaded.ok());
+  EXPECT_EQ(store.Users(), Slots{"a"});
+  EXPECT_EQ(loaded.keptAside, std::vector<std::string>{keptAsidePath(cut, 100)});
+}
 
 // A copy the recovery could not read, or could not keep aside, decides
 // nothing: neither the older backup put back in its place, nor the copy
