@@ -59,6 +59,15 @@ class Deadline {
     d.end_ = std::min(end_, Clock::now() + within);
     return d;
   }
+  // The one way a wait is made: attempt, then again every kStep while busy
+  // says its outcome is a state that passes (another copy's lock, a file
+  // held for a moment) and the deadline allows. The last outcome.
+  template <class Attempt, class Busy>
+  auto retry(Attempt attempt, Busy busy) const {
+    auto outcome = attempt();
+    while (busy(outcome) && wait()) outcome = attempt();
+    return outcome;
+  }
   // Sleeps step, but never past the end and not after a stop; false when
   // the wait may not go on (stopped or past due), true to look again.
   bool wait(Clock::duration step = kStep) const {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "Deadline.h"
+#include "Files.h"
 #include "SettingsFile.h"
 
 // What a load found: the outcome, and what it put back first.
@@ -79,6 +80,12 @@ struct CarefulRead {
 // locked: this process holds the lock, so no copy of the program is half
 // way through a replace.
 CarefulRead readCarefully(const std::string& file, bool locked, const Deadline& deadline);
+
+// The bytes of file, waiting up to kHeldWait (and the deadline) while
+// another program holds it for a moment. error: the system's error of an
+// Unreadable file.
+FileState readHeld(const std::string& file, std::string& bytes, unsigned long& error,
+                   const Deadline& deadline);
 
 // A value of file through ReadIniString, or nothing when the key is absent.
 Value readIniValue(const std::string& file, const std::string& section, const std::string& key);

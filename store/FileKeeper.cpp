@@ -43,88 +43,102 @@ bool FileTarget::removeSection(const std::string& section) {
 FileKeeper::FileKeeper(std::string file, SaveSettings settings)
     : file_(std::move(file)), settings_(settings) {}
 
+namespace {
+
+LoadResult refused(LoadResult::Status status, std::string detail, unsigned long error = 0) {
+  LoadResult result;
+  result.status = status;
+  result.detail = std::move(detail);
+  result.error = error;
+  return result;
+}
+
+// What the store holds of a careful read: its view, and the logons it lists.
+Snapshot snapshotOf(CarefulRead& read) {
+  Snapshot snapshot;
+  snapshot.read = read.result.ok();
+  // Shown even when the logons cannot be loaded.
+  snapshot.path = read.view.path.value_or("");
+  if (read.result.ok()) {
+    snapshot.slots = listedLogons(read.view);
+    // A file without logons keeps its one empty slot, as it was written.
+    if (snapshot.slots.empty() && read.view.highest >= 0)
+      snapshot.slots.push_back(placeholderOf(read.view));
+  }
+  snapshot.view = std::move(read.view);
+  if (read.bytes) snapshot.digest = digestOf(*read.bytes);
+  return snapshot;
+}
+
+}  // namespace
+
+SaveLock::Outcome FileKeeper::lockToOpen(const Deadline& deadline, std::optional<SaveLock>& lock,
+                                         unsigned long& error) const {
+  // Copies beside the file: a save was cut off, or is under way in another
+  // copy. Whether one is put back is decided only under the lock, worth
+  // waiting for then as a save would.
+  const bool copies = hasCopies(file_, fileSystem().list(file_));
+  const SaveLock::Outcome outcome = SaveLock::acquire(
+      file_, deadline.within(copies ? settings_.lockTimeout : kOpenLockWait), lock, &error);
+  // The short wait ran out while another copy saves: between its replace's
+  // renames the file is missing with its copies beside it, which only the
+  // lock tells from a cut save. Worth the long wait then, as above.
+  if (outcome == SaveLock::Outcome::TimedOut && !copies &&
+      !planRecovery(file_, fileState(file_), fileSystem().list(file_)).candidates.empty())
+    return SaveLock::acquire(file_, deadline.within(settings_.lockTimeout), lock, &error);
+  return outcome;
+}
+
+LoadResult FileKeeper::beforeRead(SaveLock::Outcome lock, unsigned long lockError,
+                                  const Deadline& deadline) const {
+  LoadResult result;
+  if (lock == SaveLock::Outcome::Locked) {
+    Recovered recovered = recover(deadline);
+    if (!recovered.failed.empty())
+      return refused(LoadResult::Unrecovered, recovered.failed, recovered.error);
+    result.recovered = recovered.restored;
+    result.keptAside = std::move(recovered.keptAside);
+  } else {
+    // Without the lock nothing is put back; but a missing file with a
+    // whole version beside it is never taken for an empty list. Not another
+    // copy's save but a lock file that cannot be made (a read-only folder):
+    // the system's words say why.
+    const Recovery plan = planRecovery(file_, fileState(file_), fileSystem().list(file_));
+    if (!plan.candidates.empty())
+      return refused(LoadResult::Unrecovered, plan.candidates.front().path,
+                     lock == SaveLock::Outcome::Failed ? lockError : 0);
+  }
+  // Beside a missing file, a copy that may hold a version but is a link
+  // (or a folder) is never followed: the start says what it found rather
+  // than show an empty list that the close would write over it.
+  if (fileState(file_) == FileState::Missing) {
+    const std::vector<std::string> unusable = unusableCopies(file_, fileSystem().list(file_));
+    if (!unusable.empty()) {
+      LoadResult failed = refused(LoadResult::UnusableCopy, unusable.front());
+      failed.keptAside = std::move(result.keptAside);
+      return failed;
+    }
+  }
+  return result;
+}
+
 LoadResult FileKeeper::open(Snapshot& snapshot, const Deadline& deadline) const {
-  const auto notLoaded = [&](LoadResult result) {
-    snapshot = Snapshot{};
-    return result;
-  };
+  snapshot = Snapshot{};
   try {
-    // Copies beside the file: a save was cut off, or is under way in another
-    // copy. Whether one is put back is decided only under the lock, worth
-    // waiting for then as a save would.
-    const bool copies = hasCopies(file_, fileSystem().list(file_));
     std::optional<SaveLock> lock;
     unsigned long lockError = 0;
-    SaveLock::Outcome outcome = SaveLock::acquire(
-        file_, deadline.within(copies ? settings_.lockTimeout : kOpenLockWait), lock, &lockError);
-    // The short wait ran out while another copy saves: between its replace's
-    // renames the file is missing with its copies beside it, which only the
-    // lock tells from a cut save. Worth the long wait then, as above.
-    if (outcome == SaveLock::Outcome::TimedOut && !copies &&
-        !planRecovery(file_, fileState(file_), fileSystem().list(file_)).candidates.empty())
-      outcome = SaveLock::acquire(file_, deadline.within(settings_.lockTimeout), lock, &lockError);
-    const bool locked = outcome == SaveLock::Outcome::Locked;
-    std::string restored;
-    std::vector<std::string> keptAside;
-    if (locked) {
-      const Recovered recovered = recover(deadline);
-      if (!recovered.failed.empty()) {
-        LoadResult result;
-        result.status = LoadResult::Unrecovered;
-        result.detail = recovered.failed;
-        result.error = recovered.error;
-        return notLoaded(result);
-      }
-      restored = recovered.restored;
-      keptAside = recovered.keptAside;
-    } else {
-      // Without the lock nothing is put back; but a missing file with a
-      // whole version beside it is never taken for an empty list.
-      const Recovery plan = planRecovery(file_, fileState(file_), fileSystem().list(file_));
-      if (!plan.candidates.empty()) {
-        LoadResult result;
-        result.status = LoadResult::Unrecovered;
-        result.detail = plan.candidates.front().path;
-        // Not another copy's save, but a lock file that cannot be made (a
-        // read-only folder): the system's words say why.
-        if (outcome == SaveLock::Outcome::Failed) result.error = lockError;
-        return notLoaded(result);
-      }
-    }
-    // Beside a missing file, a copy that may hold a version but is a link
-    // (or a folder) is never followed: the start says what it found rather
-    // than show an empty list that the close would write over it.
-    if (fileState(file_) == FileState::Missing) {
-      const std::vector<std::string> unusable = unusableCopies(file_, fileSystem().list(file_));
-      if (!unusable.empty()) {
-        LoadResult result;
-        result.status = LoadResult::UnusableCopy;
-        result.detail = unusable.front();
-        result.keptAside = keptAside;
-        return notLoaded(result);
-      }
-    }
-    CarefulRead read = readCarefully(file_, locked, deadline);
-    read.result.recovered = restored;
-    read.result.keptAside = keptAside;
-    snapshot = Snapshot{};
-    snapshot.read = read.result.ok();
-    // Shown even when the logons cannot be loaded.
-    snapshot.path = read.view.path.value_or("");
-    if (read.result.ok()) {
-      snapshot.slots = listedLogons(read.view);
-      // A file without logons keeps its one empty slot, as it was written.
-      if (snapshot.slots.empty() && read.view.highest >= 0)
-        snapshot.slots.push_back(placeholderOf(read.view));
-    }
-    snapshot.view = std::move(read.view);
-    if (read.bytes) snapshot.digest = digestOf(*read.bytes);
+    const SaveLock::Outcome outcome = lockToOpen(deadline, lock, lockError);
+    const LoadResult before = beforeRead(outcome, lockError, deadline);
+    if (!before.ok()) return before;
+    CarefulRead read = readCarefully(file_, lock.has_value(), deadline);
+    read.result.recovered = before.recovered;
+    read.result.keptAside = before.keptAside;
+    snapshot = snapshotOf(read);
     return read.result;
   } catch (const std::bad_alloc&) {
     // However far the open came: an empty store that is never saved over the file.
-    LoadResult result;
-    result.status = LoadResult::OutOfMemory;
-    return notLoaded(result);
+    snapshot = Snapshot{};
+    return refused(LoadResult::OutOfMemory, "");
   }
 }
 
@@ -268,90 +282,106 @@ SaveResult failed(SaveResult::Step step, unsigned long error = 0, std::string de
 
 // The save of a changed store, under the lock. The copy starts from exactly
 // the bytes the comparison (and a merge) read, not from a second read.
+// The file as a save starts from: its bytes (disk, none when missing) and,
+// when another copy rewrote it since base, its view read as carefully as a
+// load reads it (held, still, confirmed): a merge on a view caught half way
+// through (another program holding it, an editor writing it) would take
+// every logon it lacks for one the other copy deleted. A failure, or none.
+std::optional<SaveResult> readForSave(const std::string& file, const Snapshot& base,
+                                      const Deadline& deadline, std::optional<std::string>& disk,
+                                      std::optional<FileView>& theirs) {
+  std::string bytes;
+  unsigned long error = 0;
+  const FileState state = readHeld(file, bytes, error, deadline);
+  if (state == FileState::Unreadable) return failed(SaveResult::Step::Read, error, file);
+  if (state == FileState::Missing) return std::nullopt;
+  // The file the snapshot was taken of: its view is the snapshot's.
+  if (digestOf(bytes) == base.digest) {
+    disk = std::move(bytes);
+    return std::nullopt;
+  }
+  CarefulRead now = readCarefully(file, true, deadline);
+  if (now.result.status == LoadResult::Unreadable)
+    return failed(SaveResult::Step::Read, now.result.error, file);
+  if (!now.result.ok()) return failed(SaveResult::Step::Count, 0, file);
+  if (!now.bytes) return failed(SaveResult::Step::Read, 0, file);
+  disk = std::move(now.bytes);
+  theirs = std::move(now.view);
+  return std::nullopt;
+}
+
+// The save's copy for a file the engine reads otherwise than the system:
+// the edits go through the system's own writes, on a copy of the file as it
+// was (disk), and that copy is read back through the system too. written:
+// the copy's bytes.
+std::optional<SaveResult> writeKeyByKey(const std::string& file, const std::string& disk,
+                                        const Edited& edited, const Deadline& deadline,
+                                        SaveStats* stats, std::optional<TempCopy>& copy,
+                                        std::string& written) {
+  if (stats) ++stats->writtenKeyByKey;
+  copy.reset();
+  copy.emplace(file);
+  unsigned long error = 0;
+  if (!copy->blocked().empty()) return failed(SaveResult::Step::Copy, 0, copy->blocked());
+  if (!copy->create(disk, error)) return failed(SaveResult::Step::Copy, error, copy->working());
+  FileTarget target(copy->working(), deadline);
+  if (!writeChanges(target, edited.view, edited.path, edited.slots))
+    return target.late() ? failed(SaveResult::Step::TimeUp, 0, file)
+                         : failed(SaveResult::Step::Write, lastSystemError(), copy->working());
+  refreshIniFile(copy->working());
+  if (fileSystem().read(copy->working(), written) != FileState::Readable)
+    return failed(SaveResult::Step::Write, lastSystemError(), copy->working());
+  const ReadBack readBack =
+      readsBack(copy->working(), edited.path, edited.slots, written, std::nullopt, stats, deadline);
+  if (readBack.late) return failed(SaveResult::Step::TimeUp, 0, file);
+  if (readBack.whole) return std::nullopt;
+  // Not the copy's fault: the system reads a value otherwise than the store
+  // holds it, and will at every try.
+  SaveResult result = failed(SaveResult::Step::ReadBack, 0, file);
+  result.section = readBack.section;
+  result.key = readBack.key;
+  return result;
+}
+
+// The sections of the new bytes whose values the system must read back, or
+// none where it must read them all. Where the engine reads the new bytes as
+// the store, the copy is read back byte for byte, also where the file
+// before was hand-edited, and the system reads only the values of the
+// store's sections in other forms. A code the system reads as another (a 髙
+// kept from the file) is judged as the system will read it: the bytes
+// converted as it converts them.
+std::optional<std::set<std::string>> sectionsToReadBack(const std::string& written,
+                                                        const FileView& made) {
+  const std::string seen = codepage::isText(written) ? codepage::systemReading(written) : written;
+  const ini::Profile parsed = ini::Profile::parse(seen);
+  return engineView(parsed) == made ? oddSections(seen, parsed) : std::nullopt;
+}
+
+// The save of a changed store, under the lock. The copy starts from exactly
+// the bytes the comparison (and a merge) read, not from a second read.
 SaveResult saveLocked(const std::string& file, const Snapshot& base, const std::string& path,
                       const std::vector<Logon>& slots, const SaveSettings& settings,
                       const Deadline& deadline, const SaveLock& lock, Committed& next) {
-  std::string bytes;
-  FileState state = fileSystem().read(file, bytes);
-  unsigned long error = state == FileState::Unreadable ? lastSystemError() : 0;
-  // Another program holding the file for a moment (a scanner) is waited for.
-  for (const Deadline held = deadline.within(kHeldWait);
-       state == FileState::Unreadable && isHeldByAnother(error) && held.wait();) {
-    state = fileSystem().read(file, bytes);
-    error = state == FileState::Unreadable ? lastSystemError() : 0;
-  }
-  if (state == FileState::Unreadable) return failed(SaveResult::Step::Read, error, file);
-  std::optional<std::string> disk =
-      state == FileState::Readable ? std::optional<std::string>(bytes) : std::nullopt;
-  // The file the snapshot was taken of: its view is the snapshot's.
-  const bool same = disk && digestOf(*disk) == base.digest;
-  // Another copy rewrote the file: read as carefully as a load reads it
-  // (held, still, confirmed), for a merge on a view the file was caught
-  // half way through (another program holding it, an editor writing it)
-  // would take every logon it lacks for one the other copy deleted.
+  std::optional<std::string> disk;
   std::optional<FileView> theirs;
-  if (disk && !same) {
-    CarefulRead now = readCarefully(file, true, deadline);
-    if (now.result.status == LoadResult::Unreadable)
-      return failed(SaveResult::Step::Read, now.result.error, file);
-    if (!now.result.ok()) return failed(SaveResult::Step::Count, 0, file);
-    if (!now.bytes) return failed(SaveResult::Step::Read, 0, file);
-    bytes = *now.bytes;
-    disk = std::move(now.bytes);
-    theirs = std::move(now.view);
-  }
+  if (auto failure = readForSave(file, base, deadline, disk, theirs)) return *failure;
   const std::optional<Edited> edited = editSettings(disk, base, path, slots, theirs);
   if (!edited) return failed(SaveResult::Step::Count, 0, file);
   auto copy = std::make_optional<TempCopy>(file);
-  error = 0;
+  unsigned long error = 0;
   if (!copy->blocked().empty()) return failed(SaveResult::Step::Copy, 0, copy->blocked());
   if (!copy->create(edited->bytes, error))
     return failed(SaveResult::Step::Copy, error, copy->working());
   std::string written = edited->bytes;
-  // Where the engine reads the new bytes as the store, the copy is read back
-  // byte for byte, also where the file before was hand-edited, and the
-  // system reads only the values of the store's sections in other forms.
-  // One parse of the new bytes tells both their forms and what the engine
-  // reads in them.
-  // A code the system reads as another (a 髙 kept from the file) is judged
-  // as the system will read it: the bytes converted as it converts them.
   const FileView made = viewOf(edited->path, edited->slots);
-  const std::string seen = codepage::isText(written) ? codepage::systemReading(written) : written;
-  const ini::Profile parsed = ini::Profile::parse(seen);
-  const std::optional<std::set<std::string>> odd =
-      engineView(parsed) == made ? oddSections(seen, parsed) : std::nullopt;
   SaveStats* stats = settings.observer;
   const auto readBackStart = std::chrono::steady_clock::now();
-  ReadBack readBack =
-      readsBack(copy->working(), edited->path, edited->slots, written, odd, stats, deadline);
+  const ReadBack readBack = readsBack(copy->working(), edited->path, edited->slots, written,
+                                      sectionsToReadBack(written, made), stats, deadline);
   if (readBack.late) return failed(SaveResult::Step::TimeUp, 0, file);
   if (!readBack.whole) {
-    // A file the engine reads otherwise than the system: the edits go
-    // through the system's own writes, on a copy of the file as it was,
-    // and that copy is read back through the system too.
-    if (stats) ++stats->writtenKeyByKey;
-    copy.reset();
-    copy.emplace(file);
-    if (!copy->blocked().empty()) return failed(SaveResult::Step::Copy, 0, copy->blocked());
-    if (!copy->create(bytes, error)) return failed(SaveResult::Step::Copy, error, copy->working());
-    FileTarget target(copy->working(), deadline);
-    if (!writeChanges(target, edited->view, edited->path, edited->slots))
-      return target.late() ? failed(SaveResult::Step::TimeUp, 0, file)
-                           : failed(SaveResult::Step::Write, lastSystemError(), copy->working());
-    refreshIniFile(copy->working());
-    if (fileSystem().read(copy->working(), written) != FileState::Readable)
-      return failed(SaveResult::Step::Write, lastSystemError(), copy->working());
-    readBack = readsBack(copy->working(), edited->path, edited->slots, written, std::nullopt,
-                         stats, deadline);
-    if (readBack.late) return failed(SaveResult::Step::TimeUp, 0, file);
-    if (!readBack.whole) {
-      // Not the copy's fault: the system reads a value otherwise than the
-      // store holds it, and will at every try.
-      SaveResult result = failed(SaveResult::Step::ReadBack, 0, file);
-      result.section = readBack.section;
-      result.key = readBack.key;
-      return result;
-    }
+    if (auto failure = writeKeyByKey(file, disk.value_or(""), *edited, deadline, stats, copy, written))
+      return *failure;
   }
   if (stats) stats->readBack += std::chrono::steady_clock::now() - readBackStart;
   if (std::string at; !copy->seal(error, at)) return failed(SaveResult::Step::Copy, error, at);
@@ -360,7 +390,6 @@ SaveResult saveLocked(const std::string& file, const Snapshot& base, const std::
   // leaves the store, and the list that shows it, as they were.
   Committed saved{Snapshot{true, edited->path, edited->slots, made, digestOf(written)},
                   edited->path, edited->slots};
-  SaveResult result;
   // The lock file deleted or moved meanwhile: another copy may hold a lock
   // of its own and save now. This save fails, to be tried again.
   if (!lock.stillHeld()) return failed(SaveResult::Step::Lock, 0, saveLockFile(file));
@@ -370,6 +399,7 @@ SaveResult saveLocked(const std::string& file, const Snapshot& base, const std::
   // The new file stands under the name: it is what the file holds now,
   // whatever the flush said, and the next save compares with it.
   std::swap(next, saved);
+  SaveResult result;
   if (replaced == Replaced::Unflushed) {
     result.unconfirmed = true;
     result.error = error;

@@ -66,6 +66,7 @@
 #include "KeptChange.h"
 #include "Logon.h"
 #include "CarefulRead.h"  // LoadResult
+#include "SaveLock.h"
 #include "SettingsFile.h"
 
 struct SaveResult {
@@ -223,6 +224,13 @@ class FileKeeper {
     std::vector<std::string> keptAside;  // copies that did not read whole
   };
   Recovered recover(const Deadline& deadline) const;
+  // The open's lock: a short wait, or a save's when a cut save may lie beside.
+  SaveLock::Outcome lockToOpen(const Deadline& deadline, std::optional<SaveLock>& lock,
+                               unsigned long& error) const;
+  // What comes before the open's read: the recovery under the lock, or the
+  // refusal to read beside a version it could not put back.
+  LoadResult beforeRead(SaveLock::Outcome lock, unsigned long lockError,
+                        const Deadline& deadline) const;
   SaveResult commitOnly(const Snapshot& base, const std::string& path,
                         const std::vector<Logon>& slots, const Deadline& deadline,
                         Committed& next) const;

@@ -134,10 +134,8 @@ FileKeeper::Resumed FileKeeper::resume(StoreState& state, const Deadline& deadli
   const std::vector<FileBeside> files = fs.list(file_);
   for (const std::string& path : keptChanges(file_, files)) {
     std::string bytes;
-    FileState read = fs.read(path, bytes);
-    for (const Deadline held = deadline.within(kHeldWait);
-         read == FileState::Unreadable && isHeldByAnother(lastSystemError()) && held.wait();)
-      read = fs.read(path, bytes);
+    unsigned long error = 0;
+    const FileState read = readHeld(path, bytes, error, deadline);
     if (read == FileState::Missing) continue;  // merged and removed by another start meanwhile
     if (read == FileState::Unreadable) {
       resumed.unread.push_back(path);
