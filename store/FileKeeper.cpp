@@ -13,6 +13,8 @@
 #include "Common.h"
 #include "FileSystem.h"
 #include "IniEngine.h"
+#include "Invariants.h"
+#include "Paths.h"
 #include "CarefulRead.h"
 #include "SaveCopies.h"
 #include "SaveLock.h"
@@ -157,6 +159,13 @@ class TempCopy {
     const std::vector<FileBeside> files = fileSystem().list(file);
     generation_ = nextGeneration(file, files);
     if (!generation_) blocked_ = topCopy(file, files);
+    for (const FileBeside& f : files) {
+      const CopyName c = copyName(fileNameOf(f.path), fileNameOf(file));
+      VK_INVARIANT(!generation_ || c.legacy || !f.plain ||
+                       (c.kind != CopyKind::Whole && c.kind != CopyKind::Backup) ||
+                       c.generation < generation_,
+                   "I4");
+    }
   }
   // Removes only what it made: a name it found taken is another's.
   ~TempCopy() {
@@ -393,12 +402,18 @@ SaveResult saveLocked(const std::string& file, const Snapshot& base, const std::
   // The lock file deleted or moved meanwhile: another copy may hold a lock
   // of its own and save now. This save fails, to be tried again.
   if (!lock.stillHeld()) return failed(SaveResult::Step::Lock, 0, saveLockFile(file));
+  [[maybe_unused]] const std::string working = copy->working(), whole = copy->whole();
   const Replaced replaced = copy->commit(error);
   if (replaced == Replaced::Old || replaced == Replaced::Both)
     return failed(SaveResult::Step::Replace, error, file);
   // The new file stands under the name: it is what the file holds now,
   // whatever the flush said, and the next save compares with it.
   std::swap(next, saved);
+  try {  // nothing after the replace may fail: not checked when memory is short
+    VK_INVARIANT(fileState(working) == FileState::Missing && fileState(whole) == FileState::Missing,
+                 "I6");
+  } catch (const std::bad_alloc&) {
+  }
   SaveResult result;
   if (replaced == Replaced::Unflushed) {
     result.unconfirmed = true;

@@ -8,6 +8,8 @@
 #include "FileKeeper.h"
 #include "FileSystem.h"
 #include "IniEngine.h"
+#include "Invariants.h"
+#include "Paths.h"
 #include "SaveCopies.h"
 
 namespace {
@@ -70,6 +72,7 @@ FileKeeper::Recovered FileKeeper::recover(const Deadline& deadline) const {
   const std::vector<FileBeside> files = fs.list(file_);
   const Recovery plan = planRecovery(file_, fileState(file_), files);
   for (const Candidate& copy : plan.candidates) {
+    VK_INVARIANT(copy.kind != CopyKind::Working && copy.kind != CopyKind::Kept, "I3, I7");
     const Whole whole = readsWhole(copy, deadline, recovered.error);
     if (whole == Whole::Unknown) {
       recovered.failed = copy.path;
@@ -99,8 +102,11 @@ FileKeeper::Recovered FileKeeper::recover(const Deadline& deadline) const {
   // Copies go only beside a whole file: while it is missing or cannot be
   // read, one of them may be the last whole version.
   if (fileState(file_) != FileState::Readable) return recovered;
-  for (const std::string& copy : plan.discard)
+  for (const std::string& copy : plan.discard) {
+    const CopyKind kind = copyName(fileNameOf(copy), fileNameOf(file_)).kind;
+    VK_INVARIANT(kind != CopyKind::None && kind != CopyKind::Kept, "I2, I7");
     if (copy != recovered.restored) fs.discard(copy);
+  }
   return recovered;
 }
 
@@ -154,3 +160,13 @@ FileKeeper::Resumed FileKeeper::resume(StoreState& state, const Deadline& deadli
   }
   return resumed;
 }
+
+#ifdef VK_CHECK_INVARIANTS
+#include <cstdio>
+#include <cstdlib>
+
+void invariantBroken(const char* name, const char* file, int line) {
+  std::fprintf(stderr, "invariant %s broken at %s:%d\n", name, file, line);
+  std::abort();
+}
+#endif
