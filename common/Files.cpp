@@ -1,8 +1,5 @@
-// Files.cpp: the portable half of Files.h: a file's identity as text, and a
-// replace that keeps a whole file.
+// Files.cpp: the portable half of Files.h: a file's identity as text.
 #include "Files.h"
-
-#include "FileSystem.h"
 
 std::string identityText(const FileId& id) {
   return std::to_string(id.volume) + ":" + std::to_string(id.index);
@@ -13,48 +10,3 @@ std::string fileIdentity(const std::string& path) {
   return id ? identityText(*id) : "";
 }
 
-namespace {
-
-// Once the new file is in place nothing may undo the outcome: a backup that
-// cannot go now (out of memory) goes with the next save's leftovers.
-void discardAfter(const std::string& backup) noexcept {
-  try {
-    fileSystem().discard(backup);
-  } catch (...) {
-  }
-}
-
-}  // namespace
-
-namespace {
-
-// The new file under to's name, on disk before the save says so.
-Replaced flushed(const std::string& to, unsigned long& systemError) {
-  if (fileSystem().flush(to)) return Replaced::New;
-  systemError = lastSystemError();
-  return Replaced::Unflushed;
-}
-
-}  // namespace
-
-Replaced replaceFile(const std::string& from, const std::string& to, const std::string& backup,
-                     unsigned long& systemError) {
-  FileSystem& fs = fileSystem();
-  const ReplaceError error = fs.replace(to, from, backup);
-  if (error == ReplaceError::None) return flushed(to, systemError);
-  systemError = lastSystemError();
-  // Under to's name stands a whole file: the old one (the new one failed to
-  // move). A backup beside it is a copy of the same.
-  if (fileState(to) != FileState::Missing) {
-    if (error != ReplaceError::UnableToMoveReplacement2) fs.discard(backup);
-    return Replaced::Old;
-  }
-  // To's file went to the backup name and the copy could not follow: put
-  // the new one in place, else the old one back; never remove either.
-  if (fs.move(from, to)) {
-    discardAfter(backup);
-    return flushed(to, systemError);
-  }
-  if (fileState(backup) != FileState::Missing && fs.move(backup, to)) return Replaced::Old;
-  return Replaced::Both;
-}

@@ -75,10 +75,6 @@ void dateBack(const std::string& path);
 // or errno): read right where the call returned.
 unsigned long lastSystemError();
 
-// What became of a replace. New: the copy is in the file's place. Old: the
-// file is as it was. Both: neither could be put back under the file's name;
-// the old file stands under the backup name, the new one under its own.
-enum class Replaced { New, Unflushed, Old, Both };
 // How the system's replace can fail, each leaving the files in a known state.
 enum class ReplaceError {
   None,
@@ -93,17 +89,6 @@ enum class ReplaceError {
 // whose bytes never got there.
 ReplaceError systemReplace(const std::string& to, const std::string& from,
                            const std::string& backup);
-// Puts from in to's place in one step (the file system's replace: see
-// FileSystem.h), to keeping its protection and attributes; to's old bytes
-// pass through backup (a name of their own beside it), which goes once the
-// replace succeeded. A replace that fails half way puts a whole file back
-// under to's name. error gets the system's error of a replace that failed.
-// New only once the new file is on disk under to's name (flushFile): the
-// system's replace is not written through, and a save the user is told of
-// must outlive a power cut; Unflushed when it stands there but the flush
-// failed.
-[[nodiscard]] Replaced replaceFile(const std::string& from, const std::string& to,
-                                   const std::string& backup, unsigned long& error);
 // Moves a file to a name that is free.
 [[nodiscard]] bool moveFile(const std::string& from, const std::string& to);
 // Removes a plain file (isPlainPath), read-only or not: a copy that took the

@@ -5,11 +5,25 @@
 #include <algorithm>
 #include <new>
 
+#include "FileKeeper.h"
 #include "IniEngine.h"
 #include "Merge.h"
 
+namespace {
+
+const std::shared_ptr<const Snapshot>& nothingRead() {
+  static const auto none = std::make_shared<const Snapshot>();
+  return none;
+}
+
+}  // namespace
+
 Store::Store(std::string iniFileName, SaveSettings settings)
-    : keeper_(std::move(iniFileName), settings) {}
+    : file_(std::move(iniFileName)), settings_(settings), loaded_(nothingRead()) {}
+
+bool Store::loadFailed() const {
+  return !loaded_->loaded();
+}
 
 LoadResult Store::LoadIniFile() {
   return LoadIniFile(Deadline(kLoadDeadline));
@@ -17,15 +31,17 @@ LoadResult Store::LoadIniFile() {
 
 LoadResult Store::LoadIniFile(const Deadline& deadline) {
   try {
-    LoadResult result = keeper_.open(loaded_, deadline);
-    path_ = loaded_.path;
-    logons_ = loaded_.slots;
+    auto snapshot = std::make_shared<Snapshot>();
+    LoadResult result = FileKeeper(file_, settings_).open(*snapshot, deadline);
+    path_ = snapshot->path;
+    logons_ = snapshot->slots;
+    loaded_ = std::move(snapshot);
     kept_.clear();
     if (result.ok()) resume(result, deadline);
     return result;
   } catch (const std::bad_alloc&) {
     // However far the load came: an empty store that is never saved over the file.
-    loaded_ = Snapshot{};
+    loaded_ = nothingRead();
     path_.clear();
     logons_.clear();
     LoadResult result;
@@ -36,7 +52,7 @@ LoadResult Store::LoadIniFile(const Deadline& deadline) {
 
 void Store::resume(LoadResult& result, const Deadline& deadline) {
   StoreState state{path_, logons_};
-  FileKeeper::Resumed resumed = keeper_.resume(state, deadline);
+  FileKeeper::Resumed resumed = FileKeeper(file_, settings_).resume(state, deadline);
   result.keptAside.insert(result.keptAside.end(), resumed.keptAside.begin(),
                           resumed.keptAside.end());
   if (resumed.merged.empty()) return;
@@ -77,7 +93,7 @@ SaveResult Store::SaveIniFile(std::chrono::milliseconds within) {
 }
 
 SaveRequest Store::saveRequest() const {
-  return SaveRequest{keeper_, loaded_, path_, logons_, kept_, false};
+  return SaveRequest{file_, settings_, loaded_, path_, logons_, kept_, false};
 }
 
 namespace {
@@ -113,21 +129,30 @@ bool worthKeeping(const SaveResult& result) {
 
 SaveDone Store::save(const SaveRequest& request, const Deadline& deadline) {
   SaveDone done;
-  if (!request.keepIfUnsaved) {
-    done.result = request.keeper.commit(request.base, request.path, request.slots, deadline,
-                                        done.next, request.merged);
-    return done;
-  }
-  // The save stops waiting early enough for the kept change to be made.
-  const auto left = deadline.end() - Deadline::Clock::now();
-  done.result = request.keeper.commit(request.base, request.path, request.slots,
-                                      deadline.within(left - kKeepReserve), done.next,
-                                      request.merged);
-  if (worthKeeping(done.result)) {
-    unsigned long error = 0;
-    done.result.kept = request.keeper.keep(
-        KeptChange{{request.base.path, request.base.slots}, {request.path, request.slots}},
-        deadline, error);
+  bool committed = false;  // whatever came after, the commit's outcome stands
+  try {
+    const FileKeeper keeper(request.file, request.settings);
+    const Snapshot& base = *request.base;
+    auto next = std::make_shared<Committed>();
+    // At the session's end the save stops waiting early enough for the kept
+    // change to be made.
+    const Deadline saveBy = request.keepIfUnsaved
+                                ? deadline.within(deadline.end() - Deadline::Clock::now() -
+                                                  kKeepReserve)
+                                : deadline;
+    done.result = keeper.commit(base, request.path, request.slots, saveBy, *next, request.merged);
+    committed = true;
+    if (done.result == SaveResult::Saved) done.next = std::move(next);
+    if (request.keepIfUnsaved && worthKeeping(done.result)) {
+      unsigned long error = 0;
+      done.result.kept = keeper.keep(
+          KeptChange{{base.path, base.slots}, {request.path, request.slots}}, deadline, error);
+    }
+  } catch (const std::bad_alloc&) {
+    if (!committed) {
+      done.result = SaveResult::Failed;
+      done.result.step = SaveResult::Step::Memory;
+    }
   }
   return done;
 }
@@ -137,9 +162,10 @@ bool Store::takeSaved(const SaveRequest& request, SaveDone&& done) {
   if (done.result == SaveResult::Saved || done.result == SaveResult::Unchanged)
     for (const std::string& gone : request.merged)
       kept_.erase(std::remove(kept_.begin(), kept_.end(), gone), kept_.end());
-  if (done.result != SaveResult::Saved) return false;
-  Committed& next = done.next;
-  // Made before any swap: the store is never half new.
+  if (done.result != SaveResult::Saved || !done.next) return false;
+  Committed& next = *done.next;
+  // Made before any swap: the store is never half new. Changed while the
+  // save ran: merged with what it wrote, as with another copy's changes.
   if (path_ != request.path || logons_ != request.slots) {
     StoreState merged =
         mergeStores({request.path, request.slots}, {path_, logons_}, {next.path, next.slots});
@@ -149,12 +175,13 @@ bool Store::takeSaved(const SaveRequest& request, SaveDone&& done) {
   const bool differs = next.path != path_ || next.slots != logons_;
   path_.swap(next.path);
   logons_.swap(next.slots);
-  std::swap(loaded_, next.file);
+  // The snapshot stays where the save made it, shared with nothing else.
+  loaded_ = std::shared_ptr<const Snapshot>(done.next, &next.file);
   return differs;
 }
 
 bool Store::changed() const {
-  return path_ != loaded_.path || logons_ != loaded_.slots;
+  return path_ != loaded_->path || logons_ != loaded_->slots;
 }
 
 std::optional<int> Store::insert(const Logon& logon) {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "Common.h"
+#include "SettingsFile.h"
 #include "Store.h"
 #include "TestFiles.h"
 

@@ -119,7 +119,7 @@ std::string FileKeeper::keep(const KeptChange& change, const Deadline& deadline,
     const unsigned long long g = nextGeneration(file_, fs.list(file_));
     if (!g) return "";
     const std::string working = copyPath(file_, g, CopyKind::Working);
-    const std::string kept = copyPath(file_, g, CopyKind::Kept);
+    std::string kept = copyPath(file_, g, CopyKind::Kept);
     if (!fs.create(file_, working, keptChangeBytes(change))) {
       error = lastSystemError();
       if (isNameTaken(error)) continue;

@@ -200,6 +200,7 @@ std::vector<std::string> keptChanges(const std::string& fileName,
       kept.emplace_back(c.generation, f.path);
   std::sort(kept.begin(), kept.end());
   std::vector<std::string> paths;
+  paths.reserve(kept.size());
   for (auto& k : kept) paths.push_back(std::move(k.second));
   return paths;
 }

@@ -130,7 +130,7 @@ LoadResult FileKeeper::open(Snapshot& snapshot, const Deadline& deadline) const 
     std::optional<SaveLock> lock;
     unsigned long lockError = 0;
     const SaveLock::Outcome outcome = lockToOpen(deadline, lock, lockError);
-    const LoadResult before = beforeRead(outcome, lockError, deadline);
+    LoadResult before = beforeRead(outcome, lockError, deadline);
     if (!before.ok()) return before;
     CarefulRead read = readCarefully(file_, lock.has_value(), deadline);
     read.result.recovered = before.recovered;
@@ -402,18 +402,12 @@ SaveResult saveLocked(const std::string& file, const Snapshot& base, const std::
   // The lock file deleted or moved meanwhile: another copy may hold a lock
   // of its own and save now. This save fails, to be tried again.
   if (!lock.stillHeld()) return failed(SaveResult::Step::Lock, 0, saveLockFile(file));
-  [[maybe_unused]] const std::string working = copy->working(), whole = copy->whole();
   const Replaced replaced = copy->commit(error);
   if (replaced == Replaced::Old || replaced == Replaced::Both)
     return failed(SaveResult::Step::Replace, error, file);
   // The new file stands under the name: it is what the file holds now,
   // whatever the flush said, and the next save compares with it.
   std::swap(next, saved);
-  try {  // nothing after the replace may fail: not checked when memory is short
-    VK_INVARIANT(fileState(working) == FileState::Missing && fileState(whole) == FileState::Missing,
-                 "I6");
-  } catch (const std::bad_alloc&) {
-  }
   SaveResult result;
   if (replaced == Replaced::Unflushed) {
     result.unconfirmed = true;

@@ -65,99 +65,15 @@
 #include "Files.h"
 #include "KeptChange.h"
 #include "Logon.h"
-#include "CarefulRead.h"  // LoadResult
+#include "CarefulRead.h"
+#include "Store.h"  // LoadResult, SaveResult, the limits
 #include "SaveLock.h"
 #include "SettingsFile.h"
 
-struct SaveResult {
-  enum Status {
-    Saved,
-    Unchanged,  // the file holds what the store holds: not touched at all
-    Failed,     // a step failed, or a value cannot be stored: the old file stays
-    NotLoaded,  // the file could not be loaded: the store's changes were not written
-  };
-  // The step a failed save stopped at.
-  enum class Step {
-    None,
-    Value,     // a value holds a line break or NUL
-    LockBusy,  // another copy (another PC) holds the lock still: detail is the lock file
-    Lock,      // the lock file cannot be made or opened, or its name was taken from
-               // this save's lock meanwhile: detail is the lock file
-    Recover,   // a cut save's copy could not be put back: detail is the copy
-    ReadOnly,  // the settings file is read-only: detail is the file
-    Read,      // the settings file cannot be read
-    Count,     // another copy rewrote the file with a "COUNT" that cannot be read
-    Copy,      // the copy beside the file cannot be made: detail is the copy
-    Write,     // the system's writes to the copy failed: detail is the copy
-    // The system read a value of the copy otherwise than it was written:
-    // section and key say which; detail is the file.
-    ReadBack,
-    Replace,  // the copy could not take the file's place
-    Memory,   // out of memory
-    // The settings file is a link (symbolic, a junction, or a file with a
-    // second name): a replace would move or split what it leads to, so it is
-    // never replaced. detail is the file.
-    Link,
-    // The deadline came while the system read or wrote the file value by
-    // value (a large file in forms the engine leaves to it): tried again.
-    TimeUp,
-  };
-  Status status = Saved;
-  Step step = Step::None;
-  unsigned long error = 0;  // the system's error of the step; 0 when it has none
-  std::string detail;
-  std::string section, key;            // the value a ReadBack step read otherwise
-  std::string recovered;               // as LoadResult's: a save cut off, put back first
-  std::vector<std::string> keptAside;  // as LoadResult's
-  // Saved, and the new file stands under the file's name, but the system
-  // could not confirm it reached the disk (error says why): told, never a
-  // reason to write it again.
-  bool unconfirmed = false;
-  // A failed save of a request that asked for it (keepIfUnsaved): the kept
-  // change that holds it for the next start; empty when none could be made.
-  std::string kept;
 
-  SaveResult() = default;
-  SaveResult(Status s) : status(s) {}  // NOLINT(google-explicit-constructor): a bare outcome
 
-  bool operator==(Status s) const { return status == s; }
-  bool operator!=(Status s) const { return status != s; }
-};
 
-// How long a save waits for another copy's save to end: well above the
-// longest save measured (5,000 logons, every slot rewritten and read back:
-// see docs/performance.md). A lock held longer belongs to a copy that hangs.
-constexpr std::chrono::milliseconds kSaveLockTimeout{30'000};
-// How long an open without copies beside the file waits for the lock: it
-// reads a file that holds still when it has it, but can read without it.
-// Two saves of 5,000 logons fit in it.
-constexpr std::chrono::milliseconds kOpenLockWait{2'000};
-// The most a load waits in all, unless its caller stops it first: what its
-// steps waited each before, another copy's save and then a file that does
-// not hold still.
-constexpr std::chrono::milliseconds kLoadDeadline = kSaveLockTimeout + kLoadTimeLimit;
 
-// What the saves measured, for the tests and the benchmark: given in the
-// settings by whoever watches.
-struct SaveStats {
-  // Saves the system read back otherwise than the bytes made in memory,
-  // which then went through its own writes key by key.
-  unsigned writtenKeyByKey = 0;
-  // The values the system read back from the saves' copies: those of the
-  // store's sections in forms the engine does not write itself.
-  unsigned valuesReadBack = 0;
-  // The time the read-backs took, through the system or byte for byte.
-  std::chrono::nanoseconds readBack{0};
-};
-
-// What the keeper is given.
-struct SaveSettings {
-  std::chrono::milliseconds lockTimeout = kSaveLockTimeout;
-  SaveStats* observer = nullptr;  // counts the saves when given
-};
-
-// What a saved store becomes: what the file holds now, and the store's next
-// path and slots, made before the replace (nothing after it may fail).
 struct Committed {
   Snapshot file;
   std::string path;
