@@ -133,6 +133,19 @@ class FormTest : public ::testing::Test {
       s += IsWindowEnabled(b) ? '1' : '0';
     return s;
   }
+  // A user's step and the action buttons it leaves (as actionButtons gives them).
+  struct ButtonsStep {
+    const char* what;
+    std::function<void()> act;
+    const char* buttons;
+  };
+  // Takes the steps in order, checking the buttons after each one.
+  void expectButtonsAfter(std::initializer_list<ButtonsStep> steps) {
+    for (const ButtonsStep& step : steps) {
+      step.act();
+      EXPECT_EQ(actionButtons(), step.buttons) << "after: " << step.what;
+    }
+  }
 
   // The command line the recording client was started with, waiting for it.
   // With expected false, waits a short while only: nothing should come.
