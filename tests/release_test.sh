@@ -62,7 +62,7 @@ done <<'MESSAGES'
 別の Vostrelk が保存中です（…）。|ui/Messages.cpp|L"別の Vostrelk が保存中です（%s）。"
 ロック ファイル … を作成できません。|ui/Messages.cpp|L"ロック ファイル %s を作成できません。"
 設定ファイル … を読み込めません。|ui/Messages.cpp|L"設定ファイル %s を読み込めません。"
-別の Vostrelk が書き換えた … の COUNT を読めません。|ui/Messages.cpp|L"別の Vostrelk が書き換えた %s の COUNT を読めません。"
+設定ファイル … が書き換えられていて、COUNT の値を読めません。|ui/Messages.cpp|L"設定ファイル %s が書き換えられていて、COUNT の値を読めません。"
 作業用のファイル … を作成できません。|ui/Messages.cpp|L"作業用のファイル %s を作成できません。"
 作業用のファイル … に書き込めません。|ui/Messages.cpp|L"作業用のファイル %s に書き込めません。"
 … を新しい内容に置き換えられません。|ui/Messages.cpp|L"%s を新しい内容に置き換えられません。"

@@ -94,7 +94,9 @@ std::wstring saveReason(const SaveResult& result) {
     case Step::Read:
       return with(L"設定ファイル %s を読み込めません。", detail) + systemLine(result.error);
     case Step::Count:
-      return with(L"別の Vostrelk が書き換えた %s の COUNT を読めません。", detail);
+      // The file changed since it was read: by another copy, by hand or by
+      // another tool. The words do not guess which.
+      return with(L"設定ファイル %s が書き換えられていて、COUNT の値を読めません。", detail);
     case Step::Copy:
       return with(L"作業用のファイル %s を作成できません。", detail) + systemLine(result.error);
     case Step::Write:
