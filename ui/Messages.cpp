@@ -215,6 +215,31 @@ std::wstring systemErrorText(unsigned long error) {
   return words.empty() ? code : words + L" " + code;
 }
 
+std::wstring shortcutLeavesThisPC(const std::string& folder, FolderReach reach) {
+  std::wstring where;
+  // No default: the compiler names a place without words.
+  switch (reach) {
+    case FolderReach::ThisPC:
+      return L"";
+    case FolderReach::Synchronised:
+      where =
+          L"このフォルダーはクラウドと同期されています。\n"
+          L"ショートカットの名前とリンク先にはパスワードが入るため、\n"
+          L"パスワードが同期先のサーバーにも保存されます。\n";
+      break;
+    case FolderReach::Network:
+      where =
+          L"このフォルダーはネットワーク上のサーバーにあります。\n"
+          L"ショートカットの名前とリンク先にはパスワードが入るため、\n"
+          L"パスワードがそのサーバーに保存されます。\n";
+      break;
+  }
+  return L"ショートカットを次のフォルダーに作成します。\n" + fromAnsi(folder) + L"\n\n" + where +
+         L"\nパスワードの欄を空にして作成すると、ショートカットには\n"
+         L"パスワードが入らず、起動したときに SQL*Plus が尋ねます。\n\n"
+         L"作成しますか？";
+}
+
 std::wstring outcomeText(Action action, const Outcome& outcome) {
   switch (outcome.kind) {
     case Outcome::Done:

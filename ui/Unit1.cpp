@@ -397,6 +397,9 @@ void TForm1::Shell_SQL() {
 }
 
 void TForm1::btnShortCutClick() {
+  const auto ask = [](const std::string& folder, FolderReach reach) {
+    return Application::askYesNo(messages::shortcutLeavesThisPC(folder, reach));
+  };
   if (const std::optional<Logon> logon = readLogon())
-    report(messages::Action::Shortcut, createLogonShortcut(store.SQLPlusPath(), *logon));
+    report(messages::Action::Shortcut, createLogonShortcut(store.SQLPlusPath(), *logon, ask));
 }
