@@ -30,6 +30,12 @@ inline const char kThreeLogons[] =
     "[1]\r\nUser=system\r\nPass=manager\r\nHost=prod\r\n"
     "[2]\r\nUser=hr\r\nPass=\r\nHost=\r\n";
 
+// The shortcut's question where none may come: the desktop is this PC's.
+inline bool neverAsked(const std::string& folder, FolderReach) {
+  ADD_FAILURE() << "asked before writing to " << folder;
+  return false;
+}
+
 class FormTest : public ::testing::Test {
  protected:
   static std::string iniPath() { return GetExeDir() + "Vostrelk.ini"; }
@@ -132,6 +138,19 @@ class FormTest : public ::testing::Test {
     for (HWND b : {form->btnInsert, form->btnShell, form->btnDelete, form->btnShortCut})
       s += IsWindowEnabled(b) ? '1' : '0';
     return s;
+  }
+  // A user's step and the action buttons it leaves (as actionButtons gives them).
+  struct ButtonsStep {
+    const char* what;
+    std::function<void()> act;
+    const char* buttons;
+  };
+  // Takes the steps in order, checking the buttons after each one.
+  void expectButtonsAfter(std::initializer_list<ButtonsStep> steps) {
+    for (const ButtonsStep& step : steps) {
+      step.act();
+      EXPECT_EQ(actionButtons(), step.buttons) << "after: " << step.what;
+    }
   }
 
   // The command line the recording client was started with, waiting for it.

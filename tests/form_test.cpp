@@ -122,7 +122,6 @@ TEST(Layout, PlacesScaleFromTheTableWithoutAWindow) {
 TEST_F(FormTest, TabOrderFollowsTheLayout) {
   start(kThreeLogons);
   clickItem(form->lstLogin, 0);
-  typeInto(form->edtUser, L"scott");  // the rule runs with an item selected: all four on
   ASSERT_EQ(actionButtons(), "1111");
   std::vector<HWND> order;
   HWND at = form->edtSQLPlus;
@@ -153,27 +152,32 @@ TEST_F(FormTest, TabOrderFollowsTheLayout) {
   }
 }
 
-TEST_F(FormTest, EnablingRuleRunsOnPathAndUserChangesNotOnSelection) {
-  start(std::nullopt);
-  typeInto(form->edtUser, L"u");
-  EXPECT_EQ(actionButtons(), "0000");  // no client path yet
-  useClient("C:\\x.exe");
-  EXPECT_EQ(actionButtons(), "1101");  // nothing selected: no delete
-  typeInto(form->edtPass, L"p");
-  typeInto(form->edtHost, L"h");
-  EXPECT_EQ(actionButtons(), "1101");  // password and host take no part
-  click(form->btnInsert);
-  EXPECT_EQ(selected(form->lstLogin), 0);
-  EXPECT_EQ(actionButtons(), "1111");  // the insertion ran the rule with an item selected
-  SendMessageW(form->lstLogin, LB_SETCURSEL, static_cast<WPARAM>(-1), 0);
-  EXPECT_EQ(actionButtons(), "1111");  // selection alone changes nothing
-  typeInto(form->edtUser, L"v");
-  EXPECT_EQ(actionButtons(), "1101");
-  typeInto(form->edtUser, L"u");
-  clickItem(form->lstLogin, 0);        // the same user again: no change, no rule
-  EXPECT_EQ(actionButtons(), "1101");  // so delete stays off
-  typeInto(form->edtUser, L"");
-  EXPECT_EQ(actionButtons(), "0000");
+// Every change of the client path, of the user box or of the list's
+// selection, by the mouse, the keyboard or the program, leaves each button
+// as its rule says; a logon chosen whose user is the one already typed too.
+TEST_F(FormTest, ButtonsFollowThePathTheUserAndTheSelectionAtEveryChange) {
+  start(kThreeLogons);
+  const auto selectByKey = [&](WPARAM key) {
+    SetFocus(form->lstLogin);
+    pressKey(form->lstLogin, key);
+  };
+  expectButtonsAfter({
+      {"started", [] {}, "0000"},
+      {"a user typed, nothing selected", [&] { typeInto(form->edtUser, L"scott"); }, "1101"},
+      {"the same user's logon clicked", [&] { clickItem(form->lstLogin, 0); }, "1111"},
+      {"password and host take no part", [&] { typeInto(form->edtPass, L""); }, "1111"},
+      {"another logon by the keyboard", [&] { selectByKey(VK_DOWN); }, "1111"},
+      {"deleted: nothing selected, boxes empty", [&] { click(form->btnDelete); }, "0000"},
+      {"a user typed again", [&] { typeInto(form->edtUser, L"hr"); }, "1101"},
+      {"the same user's logon by the keyboard", [&] { selectByKey(VK_END); }, "1111"},
+      {"no client path", [&] { useClient(""); }, "0000"},
+      {"the client path back", [&] { useClient("C:\\x.exe"); }, "1111"},
+      {"the user emptied", [&] { typeInto(form->edtUser, L""); }, "0000"},
+      {"a logon clicked", [&] { clickItem(form->lstLogin, 0); }, "1111"},
+      {"another user typed", [&] { typeInto(form->edtUser, L"new"); }, "1111"},
+      {"registered: selected", [&] { click(form->btnInsert); }, "1111"},
+  });
+  EXPECT_EQ(selected(form->lstLogin), 2);
 }
 
 TEST_F(FormTest, ChoosingAnItemCopiesItsSlotIntoTheBoxes) {
@@ -292,7 +296,6 @@ TEST_F(FormTest, EnterLaunchesFromListAndBoxesButClicksAFocusedButton) {
 
   // Enter on the focused delete button deletes and does not launch.
   clickItem(form->lstLogin, 1);
-  typeInto(form->edtUser, L"system");  // the rule runs with the item selected: delete on
   ASSERT_TRUE(IsWindowEnabled(form->btnDelete));
   SetFocus(form->btnDelete);
   EXPECT_EQ(launchAndRecord([&] { pressKey(form->btnDelete, VK_RETURN); }, false), "");

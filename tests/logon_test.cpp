@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "CodePage.h"
+#include "FolderReach.h"
 #include "Logon.h"
 #include "Paths.h"
 
@@ -279,6 +280,39 @@ TEST(Logon, FileNamesTheFileSystemWouldTakeApartAreRefused) {
        {"a:b", "a?b", "a*b", "a\"b", "a<b", "a>b", "a|b", "a/b", "a\\b", "a\tb", ""})
     EXPECT_FALSE(isValidFileName(bad)) << bad;
   EXPECT_FALSE(isValidFileName("\x95:b"));  // ':' follows no lead byte's character
+}
+
+// Where a shortcut's folder sends the password: a share, a drive the system
+// calls a network drive, or inside a folder OneDrive keeps (its variables,
+// however spelt) or a sync root the system names.
+TEST(FolderReach, SharesNetworkDrivesAndSyncedFoldersReachBeyondThisPC) {
+  if (!codepage::isLeadByte(0x95)) GTEST_SKIP() << "the paths of code page 932";
+  using R = FolderReach;
+  const std::vector<std::string> oneDrive = {"C:\\Users\\u\\OneDrive", "", ""};
+  // 表 ends in 0x5C, ア in 0x41 ('A'), ヂ in 0x61 ('a').
+  const std::vector<std::string> inWords = {"", "d:/od - corp/", "C:\\\x95\x5C", "C:\\\x83\x41"};
+  const struct {
+    const char* folder;
+    FolderFacts facts;
+    FolderReach reach;
+  } cases[] = {
+      {"C:\\Users\\u\\Desktop\\", {oneDrive}, R::ThisPC},
+      {"C:\\Users\\u\\OneDrive\\Desktop\\", {oneDrive}, R::Synchronised},
+      {"c:\\users\\U\\ONEDRIVE\\", {oneDrive}, R::Synchronised},
+      {"C:\\Users\\u\\OneDriveOld\\Desktop\\", {oneDrive}, R::ThisPC},
+      {"C:\\Users\\u\\Desktop\\", {{"", "", ""}}, R::ThisPC},  // unset: no root
+      {"D:\\OD - Corp\\Desktop\\", {inWords}, R::Synchronised},
+      {"C:\\\x95\x5C\\Desktop\\", {inWords}, R::Synchronised},
+      {"C:\\\x95\x5Cx\\Desktop\\", {inWords}, R::ThisPC},  // 表x
+      {"C:\\\x83\x41\\Desktop\\", {inWords}, R::Synchronised},
+      {"C:\\\x83\x61\\Desktop\\", {inWords}, R::ThisPC},  // ヂ is not ア in lower case
+      {"\\\\srv\\home\\Desktop\\", {oneDrive}, R::Network},
+      {"//srv/home/Desktop", {}, R::Network},
+      {"H:\\Desktop\\", {{}, true}, R::Network},
+      {"E:\\Box\\Desktop\\", {{}, false, true}, R::Synchronised},
+      {"\\\\srv\\home\\OneDrive\\Desktop", {{"\\\\srv\\home\\OneDrive"}}, R::Synchronised},
+  };
+  for (const auto& c : cases) EXPECT_EQ(folderReach(c.folder, c.facts), c.reach) << c.folder;
 }
 
 }  // namespace

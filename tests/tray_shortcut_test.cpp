@@ -8,6 +8,7 @@
 #include "FormFixture.h"
 #include "Raii.h"
 #include "Launch.h"
+#include "Messages.h"
 #include "Shortcut.h"
 
 namespace {
@@ -156,7 +157,7 @@ class ShortcutTest : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(GetDesktopFolder(dir)); }
   // The shell refuses a shortcut to a file that does not exist: the client is one that does.
-  Outcome make(const Logon& logon) { return createLogonShortcut(client, logon); }
+  Outcome make(const Logon& logon) { return createLogonShortcut(client, logon, neverAsked); }
   std::vector<std::string> desktopFiles() const {
     std::vector<std::string> names;
     for (const auto& e : fs::directory_iterator(dir)) names.push_back(e.path().filename().string());
@@ -206,7 +207,8 @@ TEST_F(ShortcutTest, WritesALinkThatStartsTheClientWithTheLogon) {
   // A bare name: the link starts the file PATH's folders give, by its full path.
   {
     const ui_test::PathVariable path("C:\\nowhere;" + GetExeDir());
-    EXPECT_EQ(createLogonShortcut("vk_recorder", {"scott", "tiger", "orcl"}).kind, Outcome::Done);
+    EXPECT_EQ(createLogonShortcut("vk_recorder", {"scott", "tiger", "orcl"}, neverAsked).kind,
+              Outcome::Done);
   }
   EXPECT_EQ(readLink(file).path, client);
   fs::remove(file);
@@ -255,6 +257,59 @@ TEST_F(ShortcutTest, EveryLogonGetsItsShortcutButAPathTooLongFailsAndLeavesNothi
   DeleteFileA(file.c_str());
 }
 
+// The desktop's shell folder at folder while it lives, then as it was.
+class DesktopAt {
+ public:
+  explicit DesktopAt(const std::string& folder) {
+    EXPECT_EQ(RegGetValueA(HKEY_CURRENT_USER, kKey, "Desktop", RRF_RT_ANY | RRF_NOEXPAND, &type_,
+                           old_, &size_),
+              ERROR_SUCCESS);
+    RegSetKeyValueA(HKEY_CURRENT_USER, kKey, "Desktop", REG_SZ, folder.c_str(), folder.size() + 1);
+  }
+  ~DesktopAt() { RegSetKeyValueA(HKEY_CURRENT_USER, kKey, "Desktop", type_, old_, size_); }
+  DesktopAt(const DesktopAt&) = delete;
+  DesktopAt& operator=(const DesktopAt&) = delete;
+
+ private:
+  static constexpr char kKey[] =
+      "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+  char old_[MAX_PATH] = {};
+  DWORD type_ = 0, size_ = sizeof old_;
+};
+
+// A desktop inside the folder that OneDrive's variable for a work account
+// names: a shortcut with a password asks first, in a box the window owns;
+// いいえ writes nothing, はい writes. Without a password: no question. (Wine
+// makes no desktop of a share: the shell cannot name one.)
+TEST_F(FormTest, ShortcutWithAPasswordAsksBeforeItLeavesThisPC) {
+  const ComInit com;
+  start(kThreeLogons);
+  useClient(GetExeDir() + "vk_recorder.exe");
+  const std::string synced = scratch.file("OneDrive - ") + "\x89\xEF\x8E\xD0";  // 会社
+  const std::string desktop =
+      synced + "\\\x83\x66\x83\x58\x83\x4E\x83\x67\x83\x62\x83\x76";  // デスクトップ
+  CreateDirectoryA(synced.c_str(), nullptr);
+  CreateDirectoryA(desktop.c_str(), nullptr);
+  const DesktopAt at(desktop);
+  SetEnvironmentVariableA("OneDriveCommercial", synced.c_str());
+  const std::string dir = desktop + "\\";
+  clickItem(form->lstLogin, 0);  // scott / tiger @ orcl
+  const auto no = answeredWith(IDNO, [&] { click(form->btnShortCut); });
+  ASSERT_EQ(no.size(), 1u);  // nothing said after いいえ
+  EXPECT_EQ(no[0].text, messages::shortcutLeavesThisPC(dir, FolderReach::Synchronised));
+  EXPECT_EQ(no[0].owner, form->Handle);
+  EXPECT_EQ(no[0].defaultButton, IDNO);
+  EXPECT_EQ(GetFileAttributesA((dir + "scott_tiger@orcl.lnk").c_str()), INVALID_FILE_ATTRIBUTES);
+  const auto yes = answeredWith(IDYES, [&] { click(form->btnShortCut); });
+  ASSERT_EQ(yes.size(), 2u);
+  EXPECT_EQ(yes[1].text, L"デスクトップに作成しました。");
+  EXPECT_EQ(readLink(dir + "scott_tiger@orcl.lnk").arguments, "scott/tiger@orcl");
+  clickItem(form->lstLogin, 2);  // hr, no password
+  EXPECT_EQ(messageFrom([&] { click(form->btnShortCut); }), L"デスクトップに作成しました。");
+  EXPECT_NE(GetFileAttributesA((dir + "hr_@.lnk").c_str()), INVALID_FILE_ATTRIBUTES);
+  SetEnvironmentVariableA("OneDriveCommercial", nullptr);
+}
+
 // The window reports what came of the shortcut, with the system's reason.
 TEST_F(FormTest, ShortcutButtonReportsWhatCameOfIt) {
   const ComInit com;
@@ -284,16 +339,8 @@ TEST(SpecialFolder, EndsWithABackslashAndFailsWithoutAPath) {
   testfiles::ScratchDir scratch;
   const std::string desk = scratch.file("\x95\x5C");
   ASSERT_TRUE(CreateDirectoryA(desk.c_str(), nullptr));
-  const char key[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
-  char old[MAX_PATH] = {};
-  DWORD size = sizeof old;
-  ASSERT_EQ(RegGetValueA(HKEY_CURRENT_USER, key, "Desktop", RRF_RT_ANY | RRF_NOEXPAND, nullptr, old,
-                         &size),
-            ERROR_SUCCESS);
-  RegSetKeyValueA(HKEY_CURRENT_USER, key, "Desktop", REG_SZ, desk.c_str(), desk.size() + 1);
-  const bool found = GetDesktopFolder(path);
-  RegSetKeyValueA(HKEY_CURRENT_USER, key, "Desktop", REG_EXPAND_SZ, old, size);
-  EXPECT_TRUE(found);
+  const DesktopAt at(desk);
+  EXPECT_TRUE(GetDesktopFolder(path));
   EXPECT_EQ(path, desk + "\\");
 }
 

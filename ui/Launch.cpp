@@ -72,7 +72,8 @@ Outcome launchClient(const std::string& path, const Logon& logon) {
   return {};
 }
 
-Outcome createLogonShortcut(const std::string& path, const Logon& logon) {
+Outcome createLogonShortcut(const std::string& path, const Logon& logon,
+                            const AskBeforeItLeaves& ask) {
   std::string file;
   if (Outcome resolved = resolveClient(path, file); resolved.kind != Outcome::Done) return resolved;
   const std::string name = shortcutFileName(logon);
@@ -81,6 +82,12 @@ Outcome createLogonShortcut(const std::string& path, const Logon& logon) {
   if (!isValidFileName(name)) return {Outcome::Failed, ERROR_INVALID_NAME};
   std::string dir;
   if (!GetDesktopFolder(dir)) return {Outcome::Failed, ERROR_PATH_NOT_FOUND};
+  // The password is in the file's name and its arguments: where the desktop
+  // is copied to a server, writing the file puts it there at once.
+  if (!logon.Pass.empty()) {
+    const FolderReach reach = folderReach(dir, folderFacts(dir));
+    if (reach != FolderReach::ThisPC && !ask(dir, reach)) return {Outcome::Cancelled};
+  }
   long result = S_OK;
   if (!CreateShortcut(dir + name, file, clientArguments(logon), "C:\\", WindowState::Normal,
                       &result))

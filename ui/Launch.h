@@ -7,15 +7,17 @@
 #include <windows.h>
 #include <commdlg.h>
 
+#include <functional>
 #include <string>
 #include <utility>
 
+#include "FolderReach.h"
 #include "Logon.h"
 
 struct Outcome {
   enum Kind {
     Done,
-    Cancelled,      // the file dialog: nothing chosen
+    Cancelled,      // the file dialog: nothing chosen; the shortcut: not wanted where it goes
     NoClient,       // the client path is empty
     PathUnusable,   // the client path has a quote, a line break or a stream's name
     BatchClient,    // the client path names a .bat or .cmd
@@ -44,8 +46,14 @@ struct Outcome {
 // for the client nor keeps a handle to it.
 [[nodiscard]] Outcome launchClient(const std::string& path, const Logon& logon);
 
-// Places a shortcut on the desktop that starts the client at path with logon.
-[[nodiscard]] Outcome createLogonShortcut(const std::string& path, const Logon& logon);
+// Asked before a shortcut whose name and arguments hold a password is
+// written to a desktop folder whose files leave this PC: the folder, and
+// where its files go. True: write it.
+using AskBeforeItLeaves = std::function<bool(const std::string& folder, FolderReach reach)>;
+// Places a shortcut on the desktop that starts the client at path with
+// logon; Cancelled, with nothing written, when ask says no.
+[[nodiscard]] Outcome createLogonShortcut(const std::string& path, const Logon& logon,
+                                          const AskBeforeItLeaves& ask);
 
 struct ClientChoice {
   Outcome outcome{Outcome::Cancelled};

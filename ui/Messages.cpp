@@ -94,7 +94,9 @@ std::wstring saveReason(const SaveResult& result) {
     case Step::Read:
       return with(L"設定ファイル %s を読み込めません。", detail) + systemLine(result.error);
     case Step::Count:
-      return with(L"別の Vostrelk が書き換えた %s の COUNT を読めません。", detail);
+      // The file changed since it was read: by another copy, by hand or by
+      // another tool. The words do not guess which.
+      return with(L"設定ファイル %s が書き換えられていて、COUNT の値を読めません。", detail);
     case Step::Copy:
       return with(L"作業用のファイル %s を作成できません。", detail) + systemLine(result.error);
     case Step::Write:
@@ -252,6 +254,31 @@ std::wstring systemErrorText(unsigned long error) {
   const std::wstring code =
       L"(エラー " + (error > 0xFFFF ? hex(error) : std::to_wstring(error)) + L")";
   return words.empty() ? code : words + L" " + code;
+}
+
+std::wstring shortcutLeavesThisPC(const std::string& folder, FolderReach reach) {
+  std::wstring where;
+  // No default: the compiler names a place without words.
+  switch (reach) {
+    case FolderReach::ThisPC:
+      return L"";
+    case FolderReach::Synchronised:
+      where =
+          L"このフォルダーはクラウドと同期されています。\n"
+          L"ショートカットの名前とリンク先にはパスワードが入るため、\n"
+          L"パスワードが同期先のサーバーにも保存されます。\n";
+      break;
+    case FolderReach::Network:
+      where =
+          L"このフォルダーはネットワーク上のサーバーにあります。\n"
+          L"ショートカットの名前とリンク先にはパスワードが入るため、\n"
+          L"パスワードがそのサーバーに保存されます。\n";
+      break;
+  }
+  return L"ショートカットを次のフォルダーに作成します。\n" + fromAnsi(folder) + L"\n\n" + where +
+         L"\nパスワードの欄を空にして作成すると、ショートカットには\n"
+         L"パスワードが入らず、起動したときに SQL*Plus が尋ねます。\n\n"
+         L"作成しますか？";
 }
 
 std::wstring outcomeText(Action action, const Outcome& outcome) {

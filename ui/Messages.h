@@ -47,6 +47,9 @@ std::wstring unusableCharacters(const std::wstring& label);
 enum class Action { Launch, Shortcut, ChooseClient };
 // The message for what an action came to; empty when there is nothing to say.
 std::wstring outcomeText(Action action, const Outcome& outcome);
+// The question before a shortcut that holds a password is written to the
+// desktop folder, whose files reach beyond this PC as reach says.
+std::wstring shortcutLeavesThisPC(const std::string& folder, FolderReach reach);
 // The system's own words for an error code (a Win32 error or an HRESULT), in
 // the user's language, with the code; the code alone when it has none.
 std::wstring systemErrorText(unsigned long error);

@@ -165,7 +165,6 @@ LRESULT TForm1::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
 void TForm1::createControls() {
   layout::createControls(Handle);
   for (const FieldOf& f : kFields) this->*f.field = GetDlgItem(Handle, f.id);
-  lastUser_ = windowText(edtUser);
   lastSQLPlus_ = windowText(edtSQLPlus);
 }
 
@@ -291,13 +290,17 @@ void TForm1::edtHostEnter() {
   hosts.boxFocused(Handle, edtHost, store.SQLPlusPath());
 }
 void TForm1::edtUserChange() {
-  if (textChanged(edtUser, lastUser_)) Chage_Btn_Enabled();
+  Chage_Btn_Enabled();
 }
 
+// Runs at every change of what the rule reads (the path, the user box, the
+// list's selection and the window's state), so no button is left as an
+// earlier state had it.
 void TForm1::Chage_Btn_Enabled() {
   const HWND focus = GetFocus();
-  // Each button set once, to its state: a shown button repaints at every
-  // change, and enabling all to disable some again painted them twice.
+  // Each button set once, to its state: a shown button repaints when its
+  // state changes (EnableWindow leaves one already so alone), and enabling
+  // all to disable some again painted them twice.
   const bool usable = !loading() && !saver.closing() && GetWindowTextLengthW(edtSQLPlus) != 0 &&
                       GetWindowTextLengthW(edtUser) != 0;
   for (HWND b : {btnShortCut, btnInsert, btnShell}) EnableWindow(b, usable);
@@ -318,11 +321,14 @@ void TForm1::Init_lstLogin() {
 
 void TForm1::lstLoginClick() {
   const auto i = static_cast<int>(SendMessageW(lstLogin, LB_GETCURSEL, 0, 0));
-  if (i < 0 || i >= store.count()) return;
-  const Logon logon = store.logonAt(i);
-  setTextA(edtUser, logon.User);
-  setTextA(edtPass, logon.Pass);
-  setTextA(edtHost, logon.Host);
+  if (i >= 0 && i < store.count()) {
+    const Logon logon = store.logonAt(i);
+    setTextA(edtUser, logon.User);
+    setTextA(edtPass, logon.Pass);
+    setTextA(edtHost, logon.Host);
+  }
+  // The user box may have held that user already: the selection is the change.
+  Chage_Btn_Enabled();
 }
 
 // The logon in the three boxes, exactly as typed, or nothing: the first box
@@ -358,16 +364,16 @@ void TForm1::btnDeleteClick() {
 }
 
 void TForm1::Delete_List(int Index) {
-  if (Index < 0) {
-    EnableWindow(btnDelete, FALSE);
-    return;
+  if (Index >= 0) {
+    store.remove(Index);
+    saver.changed();
+    SendMessageW(lstLogin, LB_DELETESTRING, static_cast<WPARAM>(Index), 0);
+    SetWindowTextW(edtUser, L"");
+    SetWindowTextW(edtPass, L"");
+    SetWindowTextW(edtHost, L"");
   }
-  store.remove(Index);
-  saver.changed();
-  SendMessageW(lstLogin, LB_DELETESTRING, static_cast<WPARAM>(Index), 0);
-  SetWindowTextW(edtUser, L"");
-  SetWindowTextW(edtPass, L"");
-  SetWindowTextW(edtHost, L"");
+  // The list reports no change of selection it makes itself.
+  Chage_Btn_Enabled();
 }
 
 void TForm1::btnFileOpenClick() {
@@ -392,6 +398,9 @@ void TForm1::Shell_SQL() {
 }
 
 void TForm1::btnShortCutClick() {
+  const auto ask = [](const std::string& folder, FolderReach reach) {
+    return Application::askYesNo(messages::shortcutLeavesThisPC(folder, reach));
+  };
   if (const std::optional<Logon> logon = readLogon())
-    report(messages::Action::Shortcut, createLogonShortcut(store.SQLPlusPath(), *logon));
+    report(messages::Action::Shortcut, createLogonShortcut(store.SQLPlusPath(), *logon, ask));
 }

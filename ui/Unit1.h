@@ -107,8 +107,8 @@ class TForm1 {
   UINT dpi_ = 96;
   layout::Applied applied_;    // the font, and the title bar's, tray's and Alt+Tab's icons
   std::wstring lastOpenFile_;  // the file chosen last in this run, offered again
-  // The texts the enabling rule last saw: setting a box to the text it holds is no change.
-  std::wstring lastUser_, lastSQLPlus_;
+  // The path box's text as last seen: setting the box to the text it holds is no change.
+  std::wstring lastSQLPlus_;
   std::optional<Application::MainWindow> mainWindow_;  // from WM_CREATE to WM_NCDESTROY
   // edtSQLPlus shows SQLPlusPath (FormCreate is done): its changes are the store's.
   bool showsStore_ = false;
