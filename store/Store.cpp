@@ -53,8 +53,7 @@ LoadResult Store::LoadIniFile(const Deadline& deadline) {
 void Store::resume(LoadResult& result, const Deadline& deadline) {
   StoreState state{path_, logons_};
   FileKeeper::Resumed resumed = FileKeeper(file_, settings_).resume(state, deadline);
-  result.keptAside.insert(result.keptAside.end(), resumed.keptAside.begin(),
-                          resumed.keptAside.end());
+  result.resumedAside = std::move(resumed.keptAside);
   if (resumed.merged.empty()) return;
   const auto missingFrom = [](const std::vector<Logon>& from, const std::vector<Logon>& in) {
     std::vector<Logon> missing;

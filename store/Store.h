@@ -47,6 +47,8 @@ struct LoadResult {
   std::vector<std::string> resumed;
   std::vector<Logon> cameBack, goneAgain;  // logons added and deleted by them
   bool pathCameBack = false;               // the client path was theirs
+  // Kept changes that did not read whole: kept aside (keptAsidePath), not merged.
+  std::vector<std::string> resumedAside;
 
   bool ok() const { return status == Ok; }
 };

@@ -946,7 +946,9 @@ TEST_F(StoreTest, AChangeTheSessionEndCouldNotWriteComesBackMergedAtTheNextStart
   reset();
   const LoadResult damaged = store.LoadIniFile();
   EXPECT_TRUE(damaged.resumed.empty());
-  EXPECT_EQ(damaged.keptAside, std::vector<std::string>{keptAsidePath(copyPath(file, 9, CopyKind::Kept), 1)});
+  EXPECT_EQ(damaged.resumedAside,
+            std::vector<std::string>{keptAsidePath(copyPath(file, 9, CopyKind::Kept), 1)});
+  EXPECT_TRUE(damaged.keptAside.empty());  // no save was cut off
   EXPECT_EQ(store.Users(), (Slots{"mine", "theirs"}));
 }
 

@@ -182,17 +182,27 @@ std::wstring loadFailed(const LoadResult& result) {
 }
 
 std::wstring resumedNotice(const LoadResult& result) {
-  if (result.resumed.empty()) return L"";
+  std::wstring text;
   // The password is not shown: the user names a logon by its user and host.
   const auto named = [](const Logon& l) { return fromAnsi(l.User + " @ " + l.Host); };
-  std::wstring text =
-      L"前回 Windows の終了（サインアウトなど）のときに\n"
-      L"保存できなかった変更を、設定ファイルに戻しました。\n";
-  if (result.cameBack.empty() && result.goneAgain.empty() && !result.pathCameBack)
-    text += L"設定ファイルはすでにその内容でした。\n";
-  for (const Logon& l : result.cameBack) text += L"\n追加: " + named(l);
-  for (const Logon& l : result.goneAgain) text += L"\n削除: " + named(l);
-  if (result.pathCameBack) text += L"\nSQL*Plus のパスを変更";
+  if (!result.resumed.empty()) {
+    text =
+        L"前回 Windows の終了（サインアウトなど）のときに\n"
+        L"保存できなかった変更を、設定ファイルに戻しました。\n";
+    if (result.cameBack.empty() && result.goneAgain.empty() && !result.pathCameBack)
+      text += L"設定ファイルはすでにその内容でした。\n";
+    for (const Logon& l : result.cameBack) text += L"\n追加: " + named(l);
+    for (const Logon& l : result.goneAgain) text += L"\n削除: " + named(l);
+    if (result.pathCameBack) text += L"\nSQL*Plus のパスを変更";
+  }
+  if (!result.resumedAside.empty()) {
+    // Not deleted: it may hold what was typed before the session ended.
+    if (!text.empty()) text += L"\n\n";
+    text +=
+        L"残しておいた変更のファイルが、途中までしか書かれていませんでした。\n"
+        L"戻さずに、次の名前で残してあります。\n";
+    for (const std::string& aside : result.resumedAside) text += L"\n" + fromAnsi(aside);
+  }
   return text;
 }
 
@@ -277,7 +287,7 @@ std::wstring shortcutLeavesThisPC(const std::string& folder, FolderReach reach) 
   }
   return L"ショートカットを次のフォルダーに作成します。\n" + fromAnsi(folder) + L"\n\n" + where +
          L"\nパスワードの欄を空にして作成すると、ショートカットには\n"
-         L"パスワードが入らず、起動したときに SQL*Plus が尋ねます。\n\n"
+         L"パスワードが入らず、起動したときに SQL*Plus がたずねます。\n\n"
          L"作成しますか？";
 }
 

@@ -32,7 +32,7 @@ std::wstring saveReason(const SaveResult& result);
 // they did not read whole.
 std::wstring recoveredNotice(const std::string& copy, const std::vector<std::string>& keptAside);
 // The box after a start that merged changes a session's end had kept: what
-// came back; empty when there were none.
+// came back, and the kept changes it could not read whole; empty when none.
 std::wstring resumedNotice(const LoadResult& result);
 // The box after a save that replaced the file but whose flush the system
 // could not confirm: saved, told once.

@@ -228,7 +228,8 @@ void TForm1::storeLoaded(const LoadResult& loaded) {
   // keeps the user's logons untouched for repair.
   if (!loaded.recovered.empty() || !loaded.keptAside.empty())
     Application::showMessage(messages::recoveredNotice(loaded.recovered, loaded.keptAside));
-  if (!loaded.resumed.empty()) Application::showMessage(messages::resumedNotice(loaded));
+  if (const std::wstring resumed = messages::resumedNotice(loaded); !resumed.empty())
+    Application::showMessage(resumed);
   if (!loaded.ok()) Application::showErrorBox(messages::loadFailed(loaded));
 }
 
