@@ -83,13 +83,13 @@ TEST(Launch, FileDialogThatCannotOpenIsNoCancel) {
   const FileDialog failing{[](LPOPENFILENAMEW) -> BOOL { return FALSE; },
                            []() -> DWORD { return error; }};
   error = CDERR_INITIALIZATION;
-  const ClientChoice failed = chooseClient(nullptr, L"", &failing);
+  const ClientChoice failed = chooseClient(nullptr, L"", messages::kExeFilter, &failing);
   EXPECT_EQ(failed.outcome.kind, Outcome::Failed);
   EXPECT_EQ(failed.outcome.error, DWORD{CDERR_INITIALIZATION});
   EXPECT_EQ(messages::outcomeText(messages::Action::ChooseClient, failed.outcome),
             L"ファイルを選ぶダイアログを開けませんでした。(エラー 0x00000002)");
   error = 0;  // Cancel
-  EXPECT_EQ(chooseClient(nullptr, L"", &failing).outcome.kind, Outcome::Cancelled);
+  EXPECT_EQ(chooseClient(nullptr, L"", messages::kExeFilter, &failing).outcome.kind, Outcome::Cancelled);
 }
 
 }  // namespace

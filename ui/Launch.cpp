@@ -5,7 +5,6 @@
 
 #include "CodePage.h"
 #include "Common.h"
-#include "Messages.h"
 #include "Paths.h"
 #include "Raii.h"
 #include "Shortcut.h"
@@ -95,14 +94,15 @@ Outcome createLogonShortcut(const std::string& path, const Logon& logon,
   return {};
 }
 
-ClientChoice chooseClient(HWND owner, const std::wstring& offered, const FileDialog* dialog) {
+ClientChoice chooseClient(HWND owner, const std::wstring& offered, const wchar_t* filter,
+                          const FileDialog* dialog) {
   ClientChoice choice;
   std::wstring file = offered;
   file.resize(32768, L'\0');
   OPENFILENAMEW ofn{};
   ofn.lStructSize = sizeof ofn;
   ofn.hwndOwner = owner;
-  ofn.lpstrFilter = messages::kExeFilter;
+  ofn.lpstrFilter = filter;
   ofn.lpstrFile = file.data();
   ofn.nMaxFile = static_cast<DWORD>(file.size());
   ofn.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_ENABLESIZING | OFN_NOCHANGEDIR;

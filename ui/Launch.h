@@ -67,7 +67,10 @@ struct FileDialog {
   decltype(&CommDlgExtendedError) error;
 };
 // The file dialog for the client's executable, owned by owner, offering
-// offered (the file chosen last). A dialog that could not open is Failed
-// with its own error (CommDlgExtendedError), never taken for Cancel.
+// offered (the file chosen last), its files shown through filter (the
+// dialog's name and pattern pairs, each ended by a NUL: the window's words).
+// A dialog that could not open is Failed with its own error
+// (CommDlgExtendedError), never taken for Cancel.
 [[nodiscard]] ClientChoice chooseClient(HWND owner, const std::wstring& offered,
+                                        const wchar_t* filter,
                                         const FileDialog* dialog = nullptr);

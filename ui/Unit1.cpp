@@ -378,7 +378,7 @@ void TForm1::Delete_List(int Index) {
 }
 
 void TForm1::btnFileOpenClick() {
-  const ClientChoice choice = chooseClient(Handle, lastOpenFile_);
+  const ClientChoice choice = chooseClient(Handle, lastOpenFile_, messages::kExeFilter);
   if (!choice.file.empty()) lastOpenFile_ = choice.file;
   if (choice.outcome.kind == Outcome::Done) {
     store.setSQLPlusPath(choice.path);
