@@ -96,6 +96,17 @@ class CuttingFiles : public FileSystem {
   bool discard(const std::string& path) override {
     return gate(Op::Discard, path) == Gate::Run && FileSystem::discard(path);
   }
+  bool writeKey(const std::string& file, const std::string& section, const std::string& key,
+                const std::string& value) override {
+    return gate(Op::Write, file) == Gate::Run && FileSystem::writeKey(file, section, key, value);
+  }
+  bool addKeys(const std::string& file, const std::string& section,
+               const std::vector<std::pair<std::string, std::string>>& keys) override {
+    return gate(Op::Write, file) == Gate::Run && FileSystem::addKeys(file, section, keys);
+  }
+  bool removeKeys(const std::string& file, const std::string& section) override {
+    return gate(Op::Write, file) == Gate::Run && FileSystem::removeKeys(file, section);
+  }
 
   // Whether the program was ended: nothing after reached the disk.
   bool ended() const { return endAfter >= 0 && steps > endAfter; }
@@ -139,6 +150,8 @@ std::optional<SaveResult::Step> stepOf(const CuttingFiles::Step& step, const std
       return SaveResult::Step::Copy;
     case Op::Replace:
       return SaveResult::Step::Replace;
+    case Op::Write:  // the system's writes of the copy, key by key
+      return SaveResult::Step::Write;
     case Op::Discard:
     case Op::Read:
     case Op::List:
@@ -158,6 +171,9 @@ const std::string kOther =
 const std::string kMine = "[List]\r\nCOUNT=0\r\n[0]\r\nUser=mine\r\nPass=m\r\n";
 // The first 60 bytes of kOther: a whole copy's name, cut off.
 const std::string kCutShort = kOther.substr(0, 60);
+// kOld with UTF-8's byte-order mark and a password in code page 932 (表).
+const std::string kMarked = "\xEF\xBB\xBF" + kOld.substr(0, kOld.find("Pass=k")) + "Pass=\x95\x5C" +
+                            kOld.substr(kOld.find("Pass=k") + 6);
 // A change a session's end kept beside kOld: a logon added to it.
 const std::string kKept = keptChangeBytes(
     {{"C:\\ora\\sqlplus.exe", {{"old", "secret", "h"}, {"keep", "k", "h"}}},
@@ -169,6 +185,7 @@ struct Folder {
   const char* what;
   const std::string* file;
   std::vector<std::pair<const char*, const std::string*>> beside;
+  const char* pass = "n";  // the password of the logon the change adds
 };
 const Folder kFolders[] = {
     {"the program's own file", &kOld, {}},
@@ -185,6 +202,9 @@ const Folder kFolders[] = {
      nullptr,
      {{"vksave-2.bak", &kOld}, {"vksave-3.new", &kCutShort}}},
     {"a change kept at the session's end, merged by the start", &kOld, {{"vksave-4.kept", &kKept}}},
+    // Under Wine the system reads this file as UTF-8 and the save's copy is
+    // written key by key through the system (natively, by the bytes).
+    {"a file the system reads otherwise (UTF-8's mark, a Japanese value)", &kMarked, {}, "\x95\x5C"},
 };
 
 // The user's own file beside every folder's: never touched.
@@ -216,7 +236,8 @@ class Cut : public ::testing::Test {
   };
   // sessionEnd: the change is saved as the session's end saves it, the file
   // held (read-only here) so that the save keeps it beside the file.
-  static Run startAndChange(const std::string& file, CuttingFiles& fs, bool sessionEnd = false) {
+  static Run startAndChange(const std::string& file, CuttingFiles& fs, const char* pass = "n",
+                            bool sessionEnd = false) {
     const UseFileSystem use(fs);
     Run run{Store(file), LoadResult{}, SaveResult{}, Slots{}, 0};
     Store& store = run.store;
@@ -226,7 +247,7 @@ class Cut : public ::testing::Test {
     if (!run.loaded.ok()) return run;
     for (int i = 0; i < store.count(); ++i)
       if (store.logonAt(i).User == "old") store.remove(i);
-    (void)store.insert({"new", "n", "h"});
+    (void)store.insert({"new", pass, "h"});
     if (!sessionEnd) {
       run.saved = store.SaveIniFile();
       return run;
@@ -268,7 +289,7 @@ TEST_F(Cut, EveryStepOfAStartAndASaveEndedOrFailedLeavesOneWholeVersion) {
     // The run without a cut: how many steps, and the two versions.
     const std::string plain = make(f, n++);
     CuttingFiles counting;
-    const Run whole = startAndChange(plain, counting);
+    const Run whole = startAndChange(plain, counting, f.pass);
     ASSERT_TRUE(whole.loaded.ok()) << f.what;
     ASSERT_EQ(whole.saved, SaveResult::Saved) << f.what;
     const Slots& before = whole.listed;
@@ -284,7 +305,7 @@ TEST_F(Cut, EveryStepOfAStartAndASaveEndedOrFailedLeavesOneWholeVersion) {
         CuttingFiles cut;
         cut.endAfter = k;
         cut.endInside = inside;
-        (void)startAndChange(file, cut);
+        (void)startAndChange(file, cut, f.pass);
         ASSERT_TRUE(cut.ended() || k == counting.steps - 1) << what;
         const Slots users = nextStart(file);
         EXPECT_TRUE(users == before || users == after) << what;
@@ -298,7 +319,7 @@ TEST_F(Cut, EveryStepOfAStartAndASaveEndedOrFailedLeavesOneWholeVersion) {
         CuttingFiles failing;
         failing.failAt = k;
         failing.error = e.code;
-        Run run = startAndChange(file, failing);
+        Run run = startAndChange(file, failing, f.pass);
         const LoadResult& loaded = run.loaded;
         const SaveResult& saved = run.saved;
         // A step of the start's is its recovery's.
@@ -357,7 +378,7 @@ TEST_F(Cut, EveryStepOfTheSessionEndsKeptChangeEndedOrFailedLosesNothing) {
   const Folder& f = kFolders[0];
   const std::string plain = make(f, n++);
   CuttingFiles counting;
-  const Run whole = startAndChange(plain, counting, true);
+  const Run whole = startAndChange(plain, counting, f.pass, true);
   ASSERT_FALSE(whole.saved.kept.empty());
   const Slots before = whole.listed, after = nextStart(plain);
   ASSERT_NE(before, after);
@@ -369,7 +390,7 @@ TEST_F(Cut, EveryStepOfTheSessionEndsKeptChangeEndedOrFailedLosesNothing) {
       CuttingFiles cut;
       cut.endAfter = k;
       cut.endInside = inside;
-      (void)startAndChange(file, cut, true);
+      (void)startAndChange(file, cut, f.pass, true);
       const Slots users = nextStart(file);
       EXPECT_TRUE(users == before || users == after) << what;
       afterAGoodSave(file, what);
@@ -381,7 +402,7 @@ TEST_F(Cut, EveryStepOfTheSessionEndsKeptChangeEndedOrFailedLosesNothing) {
       CuttingFiles failing;
       failing.failAt = k;
       failing.error = e.code;
-      const Run run = startAndChange(file, failing, true);
+      const Run run = startAndChange(file, failing, f.pass, true);
       EXPECT_EQ(nextStart(file), run.saved.kept.empty() ? before : after) << what;
       afterAGoodSave(file, what);
       ++cases;

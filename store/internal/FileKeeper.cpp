@@ -23,7 +23,7 @@ bool FileTarget::write(const std::string& section, const std::string& key,
                        const std::string& value) {
   // Each write is a rewrite of the file: the save ends by its deadline.
   if (late_ || (late_ = deadline_.over())) return false;
-  return WriteIniString(file_, section, key, value);
+  return fileSystem().writeKey(file_, section, key, value);
 }
 
 std::vector<std::string> FileTarget::sectionNames() {
@@ -33,11 +33,11 @@ std::vector<std::string> FileTarget::sectionNames() {
 bool FileTarget::addSection(const std::string& section,
                             const std::vector<std::pair<std::string, std::string>>& keys) {
   if (late_ || (late_ = deadline_.over())) return false;
-  return addIniSection(file_, section, keys);
+  return fileSystem().addKeys(file_, section, keys);
 }
 
 bool FileTarget::removeSection(const std::string& section) {
-  return removeIniSection(file_, section);
+  return fileSystem().removeKeys(file_, section);
 }
 
 // ---- The keeper -----------------------------------------------------------

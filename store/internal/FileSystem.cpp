@@ -2,6 +2,8 @@
 // calls of Files.h.
 #include "FileSystem.h"
 
+#include "Common.h"
+
 FileState FileSystem::read(const std::string& path, std::string& bytes) {
   return readFileBytes(path, bytes);
 }
@@ -30,6 +32,20 @@ ReplaceError FileSystem::replace(const std::string& to, const std::string& from,
 
 bool FileSystem::discard(const std::string& path) {
   return discardFile(path);
+}
+
+bool FileSystem::writeKey(const std::string& file, const std::string& section,
+                          const std::string& key, const std::string& value) {
+  return WriteIniString(file, section, key, value);
+}
+
+bool FileSystem::addKeys(const std::string& file, const std::string& section,
+                         const std::vector<std::pair<std::string, std::string>>& keys) {
+  return addIniSection(file, section, keys);
+}
+
+bool FileSystem::removeKeys(const std::string& file, const std::string& section) {
+  return removeIniSection(file, section);
 }
 
 namespace {

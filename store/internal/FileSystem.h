@@ -6,6 +6,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "Files.h"
@@ -14,7 +15,7 @@ class FileSystem {
  public:
   // What a step does; the protocol's cut points are the steps that change
   // the disk (Create onwards).
-  enum class Op { Read, List, Create, Flush, Move, Replace, Discard };
+  enum class Op { Read, List, Create, Flush, Move, Replace, Discard, Write };
 
   virtual ~FileSystem() = default;
   // Each is the system's call of the same name in Files.h.
@@ -27,6 +28,13 @@ class FileSystem {
   virtual ReplaceError replace(const std::string& to, const std::string& from,
                                const std::string& backup);
   virtual bool discard(const std::string& path);
+  // The system's own writes of a copy, key by key (WriteIniString and its
+  // kin in Common.h): the save's way for a file the system reads otherwise.
+  [[nodiscard]] virtual bool writeKey(const std::string& file, const std::string& section,
+                                      const std::string& key, const std::string& value);
+  [[nodiscard]] virtual bool addKeys(const std::string& file, const std::string& section,
+                                     const std::vector<std::pair<std::string, std::string>>& keys);
+  [[nodiscard]] virtual bool removeKeys(const std::string& file, const std::string& section);
 };
 
 // The file system in use.
