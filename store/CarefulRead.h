@@ -21,6 +21,8 @@ struct LoadResult {
     // The file is missing, a cut save's copy lies beside it, and another
     // copy of the program holds the lock: it could not be put back.
     Unrecovered,
+    // An error the program does not expect was raised: detail is its own words.
+    Unexpected,
   };
   Status status = Ok;
   // The "COUNT" text that could not be loaded, the file, or the copy that

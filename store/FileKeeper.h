@@ -82,6 +82,8 @@ struct SaveResult {
     ReadBack,
     Replace,  // the copy could not take the file's place, or not on disk
     Memory,   // out of memory
+    // An error the program does not expect was raised: detail is its own words.
+    Unexpected,
   };
   Status status = Saved;
   Step step = Step::None;

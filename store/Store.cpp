@@ -2,10 +2,34 @@
 // the keeper's (FileKeeper.cpp).
 #include "Store.h"
 
+#include <exception>
 #include <new>
+#include <utility>
 
 #include "IniEngine.h"
 #include "Merge.h"
+
+namespace {
+
+// What an error raised in the file's work was: out of memory (true), or
+// another, whose own words go to detail.
+bool outOfMemory(std::string& detail) noexcept {
+  try {
+    throw;
+  } catch (const std::bad_alloc&) {
+    return true;
+  } catch (const std::exception& e) {
+    try {
+      detail = e.what();
+    } catch (const std::bad_alloc&) {
+      return true;
+    }
+  } catch (...) {  // NOLINT(bugprone-empty-catch): no words of its own to keep
+  }
+  return false;
+}
+
+}  // namespace
 
 Store::Store(std::string iniFileName, SaveSettings settings)
     : keeper_(std::move(iniFileName), settings) {}
@@ -20,13 +44,13 @@ LoadResult Store::LoadIniFile(const Deadline& deadline) {
     path_ = loaded_.path;
     logons_ = loaded_.slots;
     return result;
-  } catch (const std::bad_alloc&) {
+  } catch (...) {
     // However far the load came: an empty store that is never saved over the file.
     loaded_ = Snapshot{};
     path_.clear();
     logons_.clear();
     LoadResult result;
-    result.status = LoadResult::OutOfMemory;
+    result.status = outOfMemory(result.detail) ? LoadResult::OutOfMemory : LoadResult::Unexpected;
     return result;
   }
 }
@@ -58,8 +82,15 @@ SaveRequest Store::saveRequest() const {
 
 SaveDone Store::save(const SaveRequest& request, const Deadline& deadline) {
   SaveDone done;
-  done.result =
-      request.keeper.commit(request.base, request.path, request.slots, deadline, done.next);
+  try {
+    done.result =
+        request.keeper.commit(request.base, request.path, request.slots, deadline, done.next);
+  } catch (...) {
+    // The commit leaves no copy of its own behind, whatever stopped it.
+    done.result = SaveResult::Failed;
+    done.result.step =
+        outOfMemory(done.result.detail) ? SaveResult::Step::Memory : SaveResult::Step::Unexpected;
+  }
   return done;
 }
 

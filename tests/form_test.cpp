@@ -10,6 +10,7 @@
 #include <system_error>
 #include <thread>
 
+#include "FileSystem.h"
 #include "FormFixture.h"
 #include "Messages.h"
 #include "Raii.h"
@@ -735,6 +736,52 @@ TEST_F(FormTest, CloseTellsWhatItPutBack) {
   EXPECT_EQ(told[0].text, messages::recoveredNotice(whole, {}));
   EXPECT_EQ(readBytes(iniPath()), kThreeLogons);
   EXPECT_TRUE(filesBeside(iniPath()).empty());
+}
+
+// A file system whose every read raises an error the program does not
+// expect: as an error raised on the worker.
+struct ReadsRaise : FileSystem {
+  FileState read(const std::string&, std::string&) override {
+    throw std::runtime_error("disk on fire");
+  }
+};
+
+// An error raised on the worker is the job's outcome: after one in the load
+// the window says so and still closes; after one in the close's save the
+// close asks as after any failed save, and いいえ gives the list back.
+TEST_F(FormTest, AnErrorOnTheWorkerIsTheJobsOutcome) {
+  ReadsRaise raising;
+  std::optional<UseFileSystem> use(raising);
+  writeBytes(iniPath(), kThreeLogons);
+  LoadResult failed;
+  failed.status = LoadResult::Unexpected;
+  failed.detail = "disk on fire";
+  EXPECT_EQ(messageFrom([&] {
+              form = TForm1::create(GetModuleHandleW(nullptr));
+              Application::showMainWindow(form->Handle, SW_SHOWNORMAL);
+              untilLoaded();
+            }),
+            L"(Vostrelk, icon) " + Application::errorBoxText(messages::loadFailed(failed)));
+  EXPECT_TRUE(boxesFrom([&] { closeWindow(); }).empty());
+  EXPECT_EQ(form->Handle, nullptr);
+  form.reset();
+  pump();
+
+  use.reset();
+  start(kThreeLogons);
+  clickItem(form->lstLogin, 0);
+  click(form->btnDelete);
+  use.emplace(raising);
+  const auto asked = answeredWith(IDNO, [&] { closeWindow(); });
+  ASSERT_EQ(asked.size(), 1u);
+  SaveResult raised(SaveResult::Failed);
+  raised.step = SaveResult::Step::Unexpected;
+  raised.detail = "disk on fire";
+  EXPECT_EQ(asked[0].text, messages::closeWithoutSaving(raised));
+  EXPECT_FALSE(form->saver.closing());
+  EXPECT_EQ(items(form->lstLogin),
+            (std::vector<std::wstring>{L"system / manager @ prod", L"hr /  @ "}));
+  use.reset();
 }
 
 TEST_F(FormTest, CountErrorIsShownAndTheFileIsKeptByteForByte) {

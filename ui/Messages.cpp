@@ -108,6 +108,8 @@ std::wstring saveReason(const SaveResult& result) {
       return with(L"%s を新しい内容に置き換えられません。", detail) + systemLine(result.error);
     case Step::Memory:
       return kOutOfMemory;
+    case Step::Unexpected:
+      return unexpectedError(result.detail.c_str());
   }
   return L"";
 }
@@ -143,6 +145,8 @@ std::wstring loadFailed(const LoadResult& result) {
       return L"範囲チェックエラー";
     case LoadResult::OutOfMemory:
       return kOutOfMemory;
+    case LoadResult::Unexpected:
+      return unexpectedError(result.detail.c_str());
     case LoadResult::Unreadable:
       // Without the system's error: the file did not hold still, or another
       // program took it while the system read it. (Short lines: the box
