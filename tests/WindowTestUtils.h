@@ -84,6 +84,7 @@ struct CaughtBox {
   bool hasIcon = false;
   int defaultButton = 0;
   RECT rect{};
+  HWND owner = nullptr;
 };
 
 // Catches the modal boxes (#32770 windows) this thread opens while it lives,
@@ -132,6 +133,7 @@ class DialogCatcher {
     if (HWND icon = GetDlgItem(wnd, 0x440))
       box.hasIcon = SendMessageW(icon, STM_GETICON, 0, 0) != 0 && IsWindowVisible(icon);
     GetWindowRect(wnd, &box.rect);
+    box.owner = GetWindow(wnd, GW_OWNER);
     for (int id : {IDOK, IDCANCEL, IDYES, IDNO})  // the button drawn as the default
       if (HWND b = GetDlgItem(wnd, id);
           b && (GetWindowLongW(b, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON)

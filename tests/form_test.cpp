@@ -529,16 +529,20 @@ std::vector<std::string>& balloons() {
   static std::vector<std::string> shown;
   return shown;
 }
+// It is slow to show one, as a shell busy at the session's end may be.
 BOOL WINAPI balloonShell(DWORD message, PNOTIFYICONDATAA data) {
-  if (message == NIM_MODIFY && (data->uFlags & NIF_INFO)) balloons().push_back(data->szInfo);
+  if (message == NIM_MODIFY && (data->uFlags & NIF_INFO)) {
+    Sleep(2000);
+    balloons().push_back(data->szInfo);
+  }
   return TRUE;
 }
 
 // Whatever holds the file (another copy hung in its save, another program
-// holding it without sharing), the session's end is over within the 5
-// seconds Windows gives, shows no box, and tells in the notification area
-// that the change was not saved (the user had not been told yet: the change
-// is a moment old).
+// holding it without sharing), and however slow the shell is to show a
+// balloon, the session's end is over within the 5 seconds Windows gives,
+// shows no box, and tells in the notification area that the change was not
+// saved (the user had not been told yet: the change is a moment old).
 TEST_F(FormTest, SessionEndIsOverInTimeWhateverHoldsTheFile) {
   for (const bool lock : {true, false}) {
     SCOPED_TRACE(lock ? "another copy's lock" : "a file held without sharing");
@@ -624,8 +628,10 @@ TEST_F(FormTest, ThePathBoxShowsThePathASaveMergedIn) {
 
 // A change that cannot reach the disk (here the lock file cannot be opened:
 // another program holds it without sharing) is told once, kTellAfter after it was made, and tried
-// again all the while, also after the close's question was answered いいえ; once it can, it is
-// saved with what another copy wrote meanwhile, and the list shows both.
+// again all the while, also after a session's end that did not end (cancelled before it came,
+// or by another program after the save it made failed) and after the close's question was
+// answered いいえ; once it can, it is saved with what another copy wrote meanwhile, and the list
+// shows both.
 TEST_F(FormTest, AChangeThatCannotReachTheDiskIsToldOnceAndSavedWhenItCan) {
   start(kThreeLogons);
   const std::string lock = saveLockFile(iniPath());
@@ -633,6 +639,10 @@ TEST_F(FormTest, AChangeThatCannotReachTheDiskIsToldOnceAndSavedWhenItCan) {
   ASSERT_TRUE(held);
   typeInto(form->edtUser, L"later");
   click(form->btnInsert);
+  for (const BOOL ends : {FALSE, TRUE}) {
+    EXPECT_TRUE(SendMessageW(form->Handle, WM_QUERYENDSESSION, 0, 0));
+    SendMessageW(form->Handle, WM_ENDSESSION, ends, 0);
+  }
   const auto waited = std::chrono::milliseconds(Saver::kTellAfter).count() + Saver::kRetryMs + 1000;
   const std::vector<CaughtBox> told = boxesFrom([&] { pump(static_cast<DWORD>(waited)); });
   ASSERT_EQ(told.size(), 1u);
@@ -724,18 +734,53 @@ TEST_F(FormTest, TheCloseWaitsForItsSaveWithTheWindowShowingIt) {
   EXPECT_EQ(onDisk().Users(), (std::vector<std::string>{"system", "hr"}));
 }
 
-// A save cut off while the window ran (another copy killed between its
-// renames) is put back by the close, which says so.
+// A save cut off (another copy killed between its renames) is put back by
+// whichever job finds it, and said before the window goes, whenever the
+// close comes: found by the close's own save, by a change's save under way
+// at the close, or by the load the close stopped.
 TEST_F(FormTest, CloseTellsWhatItPutBack) {
-  start(kThreeLogons);
   const std::string whole = copyPath(iniPath(), 4, CopyKind::Whole);
-  writeBytes(whole, kThreeLogons);
-  ASSERT_TRUE(MoveFileA(iniPath().c_str(), copyPath(iniPath(), 4, CopyKind::Backup).c_str()));
-  const std::vector<CaughtBox> told = boxesFrom([&] { closeWindow(); });
-  ASSERT_EQ(told.size(), 1u);
-  EXPECT_EQ(told[0].text, messages::recoveredNotice(whole, {}));
-  EXPECT_EQ(readBytes(iniPath()), kThreeLogons);
-  EXPECT_TRUE(filesBeside(iniPath()).empty());
+  const auto cut = [&] {
+    writeBytes(whole, kThreeLogons);
+    ASSERT_TRUE(MoveFileA(iniPath().c_str(), copyPath(iniPath(), 4, CopyKind::Backup).c_str()));
+  };
+  enum class By { TheClosesSave, AChangesSave, TheLoad };
+  for (const auto& [by, what] :
+       {std::pair{By::TheClosesSave, "by the close's save"},
+        std::pair{By::AChangesSave, "by a change's save"}, std::pair{By::TheLoad, "by the load"}}) {
+    SCOPED_TRACE(what);
+    std::vector<CaughtBox> told;
+    switch (by) {
+      case By::TheClosesSave:
+        start(kThreeLogons);
+        cut();
+        told = boxesFrom([&] { closeWindow(); });
+        break;
+      case By::AChangesSave: {
+        Hold other = changeWhileAnotherCopySaves();
+        pump(Saver::kDelayMs + 300);  // the change's save waits for the lock
+        SendMessageW(form->Handle, WM_CLOSE, 0, 0);
+        cut();
+        other.lock.reset();
+        told = boxesFrom([&] { untilClosed(); });
+        break;
+      }
+      case By::TheLoad:
+        writeBytes(iniPath(), kThreeLogons);
+        cut();
+        form = TForm1::create(GetModuleHandleW(nullptr));
+        ASSERT_NE(form, nullptr);
+        SendMessageW(form->Handle, WM_CLOSE, 0, 0);
+        told = boxesFrom([&] { untilClosed(); });
+        break;
+    }
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_EQ(told[0].text, messages::recoveredNotice(whole, {}));
+    EXPECT_EQ(form->Handle, nullptr);
+    EXPECT_TRUE(filesBeside(iniPath()).empty());
+    form.reset();
+    pump();
+  }
 }
 
 // A file system whose every read raises an error the program does not
@@ -1039,15 +1084,35 @@ TEST_F(FormTest, EachChangeIsSavedAtOnceAndAnotherCopysLockNeverHoldsTheWindow) 
 }
 
 // The save at the close fails (here another copy's save holds the lock):
-// the user is asked, いいえ (the default) keeps the window as it was, and the
-// next close saves.
+// the user is asked, in a box of the window's own (the window, hidden to
+// the tray meanwhile, comes back under it), and a second close while the
+// question is up asks nothing more; いいえ (the default) keeps the window as
+// it was, and the next close saves.
 TEST_F(FormTest, SaveThatFailsAtCloseAsksAndKeepsTheWindow) {
   {
     Hold other = changeWhileAnotherCopySaves();
     form->store.settings().lockTimeout = std::chrono::milliseconds(200);
-    const auto asked = answeredWith(IDNO, [&] { closeWindow(); });
+    SendMessageW(form->Handle, WM_CLOSE, 0, 0);
+    SendMessageW(form->Handle, WM_TRAYICON, 1, WM_RBUTTONDOWN);
+    ASSERT_FALSE(IsWindowVisible(form->Handle));
+    bool shownUnder = false;
+    std::optional<DialogCatcher> catcher;
+    catcher.emplace([&](HWND dlg) {
+      if (catcher->boxes.size() == 1) {
+        shownUnder = IsWindowVisible(form->Handle) && !IsWindowEnabled(form->Handle);
+        SendMessageW(form->Handle, WM_CLOSE, 0, 0);
+        pump(600);  // long enough for a second close's save to fail
+      }
+      PostMessageW(dlg, WM_COMMAND, MAKEWPARAM(IDNO, BN_CLICKED), 0);
+    });
+    untilClosed();
+    pump(600);
+    const std::vector<CaughtBox> asked = catcher->boxes;
+    catcher.reset();
     form->store.settings().lockTimeout = kSaveLockTimeout;
     ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0].owner, form->Handle);
+    EXPECT_TRUE(shownUnder);
     EXPECT_EQ(
         asked[0].text,
         L"設定の保存に失敗しました。保存せずに終了しますか？\n\n別の Vostrelk が保存中です（" +

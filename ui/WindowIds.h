@@ -8,7 +8,7 @@
 // SetTimer's ids on the main window.
 enum TimerId : UINT_PTR {
   kTrayRetryTimer = 1,  // TrayIcon: the next try at registering the icon
-  kSaveChangesTimer,    // TForm1: a change saved a moment later, or retried
+  kSaveChangesTimer,    // Saver: a change saved a moment later, or retried
 };
 
 // Messages to the main window from the program itself.
@@ -22,4 +22,7 @@ enum AppMessage : UINT {
   // Posted when the worker's job on the settings file (a load, a save) has
   // ended: the window takes its result (Saver::onDone).
   WM_STOREDONE,
+  // Posted for a balloon from the icon: shown once the window's thread is
+  // free (TrayIcon::balloon).
+  WM_TRAYBALLOON,
 };
