@@ -40,6 +40,27 @@ bool FileTarget::removeSection(const std::string& section) {
 FileKeeper::FileKeeper(std::string file, SaveSettings settings)
     : file_(std::move(file)), settings_(settings) {}
 
+namespace {
+
+// What a careful read found, as the program keeps it.
+Snapshot snapshotOf(CarefulRead& read) {
+  Snapshot snapshot;
+  snapshot.read = read.result.ok();
+  // Shown even when the logons cannot be loaded.
+  snapshot.path = read.view.path.value_or("");
+  if (read.result.ok()) {
+    snapshot.slots = listedLogons(read.view);
+    // A file without logons keeps its one empty slot, as it was written.
+    if (snapshot.slots.empty() && read.view.highest >= 0)
+      snapshot.slots.push_back(placeholderOf(read.view));
+  }
+  snapshot.view = std::move(read.view);
+  if (read.bytes) snapshot.digest = digestOf(*read.bytes);
+  return snapshot;
+}
+
+}  // namespace
+
 LoadResult FileKeeper::open(Snapshot& snapshot, const Deadline& deadline) const {
   const auto notLoaded = [&](LoadResult result) {
     snapshot = Snapshot{};
@@ -91,18 +112,7 @@ LoadResult FileKeeper::open(Snapshot& snapshot, const Deadline& deadline) const 
     CarefulRead read = readCarefully(file_, locked, deadline);
     read.result.recovered = restored;
     read.result.keptAside = keptAside;
-    snapshot = Snapshot{};
-    snapshot.read = read.result.ok();
-    // Shown even when the logons cannot be loaded.
-    snapshot.path = read.view.path.value_or("");
-    if (read.result.ok()) {
-      snapshot.slots = listedLogons(read.view);
-      // A file without logons keeps its one empty slot, as it was written.
-      if (snapshot.slots.empty() && read.view.highest >= 0)
-        snapshot.slots.push_back(placeholderOf(read.view));
-    }
-    snapshot.view = std::move(read.view);
-    if (read.bytes) snapshot.digest = digestOf(*read.bytes);
+    snapshot = snapshotOf(read);
     return read.result;
   } catch (const std::bad_alloc&) {
     // However far the open came: an empty store that is never saved over the file.
@@ -110,6 +120,13 @@ LoadResult FileKeeper::open(Snapshot& snapshot, const Deadline& deadline) const 
     result.status = LoadResult::OutOfMemory;
     return notLoaded(result);
   }
+}
+
+bool FileKeeper::look(const Deadline& deadline, Snapshot& now) const {
+  CarefulRead read = readCarefully(file_, false, deadline);
+  if (!read.result.ok() || !read.bytes) return false;
+  now = snapshotOf(read);
+  return true;
 }
 
 namespace {

@@ -111,6 +111,36 @@ bool Store::takeSaved(const SaveRequest& request, SaveDone&& done) {
   return differs;
 }
 
+Follow Store::followRequest() const {
+  return Follow{keeper_, loaded_.digest, followed_, std::nullopt};
+}
+
+void Store::follow(Follow& follow, const Deadline& deadline) {
+  follow.file.reset();
+  // Nothing there, or nothing rewritten since the last look read it.
+  const std::string stamp = fileStamp(follow.keeper.file());
+  if (stamp.empty() || stamp == follow.stamp) return;
+  Snapshot now;
+  if (!follow.keeper.look(deadline, now)) return;  // no news: the next look reads again
+  follow.stamp = stamp;
+  if (now.digest != follow.digest) follow.file = std::move(now);
+}
+
+bool Store::takeFollowed(Follow&& follow) {
+  if (loadFailed() || follow.digest != loaded_.digest) return false;
+  followed_ = std::move(follow.stamp);
+  if (!follow.file) return false;
+  Snapshot& file = *follow.file;
+  // Made before any swap: the store is never half new.
+  StoreState merged =
+      mergeStores({loaded_.path, loaded_.slots}, {path_, logons_}, {file.path, file.slots});
+  const bool differs = merged.path != path_ || merged.logons != logons_;
+  path_.swap(merged.path);
+  logons_.swap(merged.logons);
+  std::swap(loaded_, file);
+  return differs;
+}
+
 bool Store::changed() const {
   return path_ != loaded_.path || logons_ != loaded_.slots;
 }

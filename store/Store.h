@@ -30,6 +30,17 @@ struct SaveDone {
   Committed next;
 };
 
+// A look at the file for another copy's saves, handed to whoever runs it
+// (the window's worker) and filled in by Store::follow: the file, the
+// digest of the bytes the store's base came from, the file's stamp at the
+// last look that read it, and what this look found.
+struct Follow {
+  FileKeeper keeper;
+  std::optional<size_t> digest;
+  std::string stamp;
+  std::optional<Snapshot> file;  // the file now, read whole, where it is not the base
+};
+
 class Store {
  public:
   explicit Store(std::string iniFileName = "", SaveSettings settings = {});
@@ -69,6 +80,20 @@ class Store {
   // or the logons changed.
   bool takeSaved(const SaveRequest& request, SaveDone&& done);
 
+  // The look at the file for another copy's saves.
+  [[nodiscard]] Follow followRequest() const;
+  // Runs a look, on any thread: the file read as it is now, without the
+  // lock, nothing put back or written (FileKeeper::look); a file whose
+  // stamp is the last look's is not read again. Every wait ends by the
+  // deadline.
+  static void follow(Follow& follow, const Deadline& deadline);
+  // Takes what a look found: the file's snapshot is the store's base from
+  // now on, and the store holds the three-way merge of its base, itself
+  // (changes not saved yet) and the file. Nothing where the store was never
+  // loaded, or saved since the look was asked for. Whether the path or the
+  // logons changed.
+  bool takeFollowed(Follow&& follow);
+
   // Whether the path or a slot differs from what the load (or the last
   // save) left.
   [[nodiscard]] bool changed() const;
@@ -107,6 +132,7 @@ class Store {
   std::string path_;
   std::vector<Logon> logons_;
   Snapshot loaded_;
+  std::string followed_;  // the file's stamp at the last look that read it
 };
 
 // The text the list box shows for a logon: "user / pass @ host".

@@ -16,12 +16,16 @@ StoreWorker::~StoreWorker() {
 
 void StoreWorker::load(std::string file, SaveSettings settings, Clock::duration within) {
   Result failed;
-  failed.loaded.emplace(Loaded{Store(std::move(file), settings), LoadResult{}});
+  failed.loaded.emplace(Loaded{Store(std::move(file), settings), LoadResult{}, nullptr});
   failed.loaded->result.status = LoadResult::Unexpected;
   start(
       std::move(failed),
       [](Result& r, const Deadline& deadline) {
-        r.loaded->result = r.loaded->store.LoadIniFile(deadline);
+        Loaded& loaded = *r.loaded;
+        loaded.result = loaded.store.LoadIniFile(deadline);
+        // Made here, not on the owner's thread: on a file server, even the
+        // folder's opening waits on the network.
+        loaded.watch = std::make_unique<FolderWatch>(loaded.store.IniFileName());
       },
       within);
 }
@@ -37,6 +41,14 @@ void StoreWorker::save(SaveRequest request, Clock::duration within) {
         r.saved->done = Store::save(r.saved->request, deadline);
       },
       within);
+}
+
+void StoreWorker::follow(Follow follow, Clock::duration within) {
+  Result failed;  // a look that failed found nothing
+  failed.followed.emplace(std::move(follow));
+  start(
+      std::move(failed),
+      [](Result& r, const Deadline& deadline) { Store::follow(*r.followed, deadline); }, within);
 }
 
 void StoreWorker::start(Result failed, Job job, Clock::duration within) {

@@ -1,6 +1,7 @@
 // StoreWorker.h: the one thread that does the settings file's work for its
-// owner (the window): the load and the saves, with the merge and the
-// recovery in them, one job at a time. The owner hands it a job, is told through the notice it gave (a
+// owner (the window): the load, the saves and the looks at the file for
+// another copy's saves, with the merge and the recovery in them, one job at
+// a time. The owner hands it a job, is told through the notice it gave (a
 // posted message) when the job has ended, and takes the result on its own
 // thread: it never waits on the file. Every wait of a job ends by the job's
 // deadline, or at once when stopped. Every job ends with an outcome of its
@@ -17,16 +18,19 @@
 #include <thread>
 
 #include "Deadline.h"
+#include "FolderWatch.h"
 #include "Store.h"
 
 class StoreWorker {
  public:
   using Clock = Deadline::Clock;
 
-  // What an ended job came to: a load's store, or a save's request and outcome.
+  // What an ended job came to: a load's store (and the watch on its
+  // file's folder), a save's request and outcome, or a look.
   struct Loaded {
     Store store;
     LoadResult result;
+    std::unique_ptr<FolderWatch> watch;
   };
   struct Saved {
     SaveRequest request;
@@ -35,6 +39,7 @@ class StoreWorker {
   struct Result {
     std::optional<Loaded> loaded;
     std::optional<Saved> saved;
+    std::optional<Follow> followed;
   };
 
   // ended is called on the worker's thread each time a job has ended.
@@ -48,6 +53,7 @@ class StoreWorker {
   // thread can be had, the job runs at once on the caller's thread.
   void load(std::string file, SaveSettings settings, Clock::duration within);
   void save(SaveRequest request, Clock::duration within);
+  void follow(Follow follow, Clock::duration within);
 
   // Whether a job was started and its result not taken yet.
   [[nodiscard]] bool busy() const;

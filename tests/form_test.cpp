@@ -626,6 +626,35 @@ TEST_F(FormTest, ThePathBoxShowsThePathASaveMergedIn) {
   EXPECT_FALSE(form->store.changed());  // the box's text shown back is no change
 }
 
+// Another copy (another PC) saves: within a few seconds the list shows the
+// file as it is now, the logon selected still selected and what is typed
+// in the boxes left alone; nothing is written.
+TEST_F(FormTest, TheListFollowsAnotherCopysSaves) {
+  start(kThreeLogons);
+  clickItem(form->lstLogin, 1);  // system / manager @ prod
+  typeInto(form->edtPass, L"typing");
+  Store other(iniPath());
+  ASSERT_TRUE(other.LoadIniFile().ok());
+  other.remove(0);
+  ASSERT_TRUE(other.insert({"theirs", "t", "h"}));
+  ASSERT_EQ(other.SaveIniFile(), SaveResult::Saved);
+  const std::string saved = readBytes(iniPath());
+  const std::vector<std::wstring> followed{L"system / manager @ prod", L"hr /  @ ",
+                                           L"theirs / t @ h"};
+  const DWORD began = GetTickCount();
+  do pump(50);
+  while (items(form->lstLogin) != followed && GetTickCount() - began < 5000);
+  EXPECT_EQ(items(form->lstLogin), followed);
+  EXPECT_LT(GetTickCount() - began, 3000u);
+  EXPECT_EQ(selected(form->lstLogin), 0);
+  EXPECT_EQ(text(form->edtUser), L"system");
+  EXPECT_EQ(text(form->edtPass), L"typing");
+  EXPECT_FALSE(form->saver.pending());
+  pump(1500);
+  EXPECT_EQ(readBytes(iniPath()), saved);
+  EXPECT_TRUE(filesBeside(iniPath()).empty());
+}
+
 // A change that cannot reach the disk (here the lock file cannot be opened:
 // another program holds it without sharing) is told once, kTellAfter after it was made, and tried
 // again all the while, also after a session's end that did not end (cancelled before it came,

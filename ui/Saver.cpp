@@ -25,7 +25,8 @@ bool allowed(State from, State to) {
     case State::LoadClosing:
       return to == State::Telling || to == State::Closed;
     case State::Idle:
-      return to == State::Saving || to == State::CloseSaving;
+      return to == State::Following || to == State::Saving || to == State::CloseSaving;
+    case State::Following:
     case State::Saving:
       return to == State::Idle || to == State::Closing;
     case State::Closing:
@@ -80,6 +81,10 @@ void Saver::changed() {
 }
 
 bool Saver::onTimer(UINT_PTR id) {
+  if (id == kFollowTimer) {
+    follow();
+    return true;
+  }
   if (id != kSaveChangesTimer) return false;
   stopTimer();
   // One job at a time: a change made while one runs is saved once it has
@@ -104,6 +109,22 @@ void Saver::startCloseSave() {
   to(State::CloseSaving);
 }
 
+// A follow tick: another copy's save is read once the folder's notice says
+// something changed there (or, without a notice, every kPollTicks ticks),
+// while nothing else runs. Not while a change waits for its save either:
+// the save merges the file in as it saves, and shows it.
+void Saver::follow() {
+  if (state_ != State::Idle || unsaved_ || store_.loadFailed()) return;
+  if (watch_ && watch_->watching()) {
+    if (!watch_->changed()) return;
+  } else if (++ticks_ < kPollTicks) {
+    return;
+  }
+  ticks_ = 0;
+  worker_.follow(store_.followRequest(), kFollowDeadline);
+  to(State::Following);
+}
+
 void Saver::onDone() {
   std::optional<StoreWorker::Result> result =
       ended_ ? std::exchange(ended_, std::nullopt) : worker_.take();
@@ -116,6 +137,10 @@ void Saver::onDone() {
       result->saved ? std::optional<SaveResult>(result->saved->done.result) : std::nullopt;
   take(*result);
   switch (state_) {
+    case State::Following:
+      to(State::Idle);
+      if (unsaved_) SetTimer(owner_, kSaveChangesTimer, kDelayMs, nullptr);  // made meanwhile
+      return;
     case State::Saving:
       if (saved) {
         saveEnded(*saved);
@@ -151,10 +176,13 @@ void Saver::take(StoreWorker::Result& result) {
     }
     if (differs && !closing()) window_.shown();
   }
+  if (result.followed && store_.takeFollowed(std::move(*result.followed)) && !closing())
+    window_.shown();
 }
 
 void Saver::loadEnded(StoreWorker::Loaded& loaded) {
   store_ = std::move(loaded.store);
+  watch_ = std::move(loaded.watch);
   if (state_ == State::LoadClosing) {
     // Stopped by the close: nothing can have changed, but what the load
     // had put back or kept aside is told before the window goes.
@@ -168,6 +196,7 @@ void Saver::loadEnded(StoreWorker::Loaded& loaded) {
     return;
   }
   to(State::Idle);
+  if (!store_.loadFailed()) SetTimer(owner_, kFollowTimer, kFollowMs, nullptr);
   window_.loaded(loaded.result);
 }
 
@@ -208,6 +237,10 @@ void Saver::close() {
       return;
     case State::Idle:
       startCloseSave();
+      return;
+    case State::Following:
+      worker_.stop();  // of no use now
+      to(State::Closing);
       return;
     case State::Saving:
       to(State::Closing);  // its end starts the close's save
@@ -264,6 +297,7 @@ void Saver::sessionEnd() {
       until - kSessionEndWorkMargin - std::chrono::steady_clock::now());
   worker_.save(store_.saveRequest(), std::max(left, std::chrono::milliseconds(0)));
   switch (state_) {
+    case State::Following:
     case State::Saving:
       to(State::Idle);
       to(State::Saving);

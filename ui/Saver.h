@@ -2,8 +2,9 @@
 // on one worker (StoreWorker), so that the window never waits on the file:
 // the load, a save a moment after each change, again and again while it
 // cannot, the user told once when a change has not reached the disk for a
-// while, the close's save (the window answering meanwhile) and the session
-// end's, within the time Windows gives. Each ended job comes back as WM_STOREDONE; every
+// while, the list following the file when another copy saves, the close's
+// save (the window answering meanwhile) and the session end's, within the
+// time Windows gives. Each ended job comes back as WM_STOREDONE; every
 // outcome reaches the user, whenever the close or the session's end comes.
 #pragma once
 
@@ -11,10 +12,12 @@
 
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "FolderWatch.h"
 #include "Store.h"
 #include "StoreWorker.h"
 #include "WindowIds.h"
@@ -43,6 +46,17 @@ class Saver {
   // The session end's save stops waiting this long before the handler does:
   // the save's own work after its last wait (the copy, the replace) fits.
   static constexpr std::chrono::milliseconds kSessionEndWorkMargin{500};
+  // The folder's change notice is looked at this often: another copy's save
+  // shows in the list within about a second.
+  static constexpr UINT kFollowMs = 1000;
+  // Where the system gives no notice (some file servers), the file is
+  // looked at every so many of those ticks: its stamp, and its bytes only
+  // when that changed.
+  static constexpr int kPollTicks = 3;
+  // How long a look waits for a file held or between another copy's
+  // renames: the next notice looks again.
+  static constexpr std::chrono::milliseconds kFollowDeadline{2000};
+
   // Where the saver stands: what runs on the worker, and how far the close
   // has come. Every change of state passes through to(), which knows the
   // transitions.
@@ -50,6 +64,7 @@ class Saver {
     Loading,      // the load runs: nothing may change
     LoadClosing,  // the close came during the load: stopped, the window goes when it ends
     Idle,         // loaded; nothing on the worker
+    Following,    // the worker reads the file another copy saved
     Saving,       // a change's save (or the session end's) runs
     Closing,      // the close came while a job ran: the close's own save follows its end
     CloseSaving,  // the close's save runs; the list says so
@@ -109,6 +124,7 @@ class Saver {
   void to(State next);
   void startSave(std::chrono::milliseconds within);
   void startCloseSave();
+  void follow();
   void take(StoreWorker::Result& result);
   void loadEnded(StoreWorker::Loaded& loaded);
   void saveEnded(const SaveResult& result);
@@ -128,4 +144,6 @@ class Saver {
   // The session end's save, taken to see whether it saved: its end is
   // handled by the next WM_STOREDONE, as any save's.
   std::optional<StoreWorker::Result> ended_;
+  std::unique_ptr<FolderWatch> watch_;  // the file's folder, from the load on
+  int ticks_ = 0;                       // follow ticks since the last look, without a notice
 };
