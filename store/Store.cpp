@@ -3,7 +3,9 @@
 #include "Store.h"
 
 #include <algorithm>
+#include <exception>
 #include <new>
+#include <utility>
 
 #include "FileKeeper.h"
 #include "IniEngine.h"
@@ -14,6 +16,24 @@ namespace {
 const std::shared_ptr<const Snapshot>& nothingRead() {
   static const auto none = std::make_shared<const Snapshot>();
   return none;
+}
+
+// What an error raised in the file's work was: out of memory (true), or
+// another, whose own words go to detail.
+bool outOfMemory(std::string& detail) noexcept {
+  try {
+    throw;
+  } catch (const std::bad_alloc&) {
+    return true;
+  } catch (const std::exception& e) {
+    try {
+      detail = e.what();
+    } catch (const std::bad_alloc&) {
+      return true;
+    }
+  } catch (...) {  // NOLINT(bugprone-empty-catch): no words of its own to keep
+  }
+  return false;
 }
 
 }  // namespace
@@ -39,13 +59,13 @@ LoadResult Store::LoadIniFile(const Deadline& deadline) {
     kept_.clear();
     if (result.ok()) resume(result, deadline);
     return result;
-  } catch (const std::bad_alloc&) {
+  } catch (...) {
     // However far the load came: an empty store that is never saved over the file.
     loaded_ = nothingRead();
     path_.clear();
     logons_.clear();
     LoadResult result;
-    result.status = LoadResult::OutOfMemory;
+    result.status = outOfMemory(result.detail) ? LoadResult::OutOfMemory : LoadResult::Unexpected;
     return result;
   }
 }
@@ -119,6 +139,7 @@ bool worthKeeping(const SaveResult& result) {
     case SaveResult::Step::Memory:
     case SaveResult::Step::Link:
     case SaveResult::Step::TimeUp:
+    case SaveResult::Step::Unexpected:
       break;
   }
   return true;
@@ -147,10 +168,13 @@ SaveDone Store::save(const SaveRequest& request, const Deadline& deadline) {
       done.result.kept = keeper.keep(
           KeptChange{{base.path, base.slots}, {request.path, request.slots}}, deadline, error);
     }
-  } catch (const std::bad_alloc&) {
+  } catch (...) {
+    // The commit leaves no copy of its own behind, whatever stopped it; once
+    // it has ended, its outcome stands.
     if (!committed) {
       done.result = SaveResult::Failed;
-      done.result.step = SaveResult::Step::Memory;
+      done.result.step = outOfMemory(done.result.detail) ? SaveResult::Step::Memory
+                                                         : SaveResult::Step::Unexpected;
     }
   }
   return done;
@@ -176,6 +200,37 @@ bool Store::takeSaved(const SaveRequest& request, SaveDone&& done) {
   logons_.swap(next.slots);
   // The snapshot stays where the save made it, shared with nothing else.
   loaded_ = std::shared_ptr<const Snapshot>(done.next, &next.file);
+  return differs;
+}
+
+Follow Store::followRequest() const {
+  return Follow{file_, settings_, loaded_->digest, followed_, nullptr};
+}
+
+void Store::follow(Follow& follow, const Deadline& deadline) {
+  follow.now.reset();
+  // Nothing there, or nothing rewritten since the last look read it.
+  const std::string stamp = fileStamp(follow.file);
+  if (stamp.empty() || stamp == follow.stamp) return;
+  auto now = std::make_shared<Snapshot>();
+  if (!FileKeeper(follow.file, follow.settings).look(deadline, *now))
+    return;  // no news: the next look reads again
+  follow.stamp = stamp;
+  if (now->digest != follow.digest) follow.now = std::move(now);
+}
+
+bool Store::takeFollowed(Follow&& follow) {
+  if (loadFailed() || follow.digest != loaded_->digest) return false;
+  followed_ = std::move(follow.stamp);
+  if (!follow.now) return false;
+  const Snapshot& file = *follow.now;
+  // Made before any swap: the store is never half new.
+  StoreState merged =
+      mergeStores({loaded_->path, loaded_->slots}, {path_, logons_}, {file.path, file.slots});
+  const bool differs = merged.path != path_ || merged.logons != logons_;
+  path_.swap(merged.path);
+  logons_.swap(merged.logons);
+  loaded_ = std::move(follow.now);
   return differs;
 }
 

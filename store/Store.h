@@ -28,6 +28,8 @@ struct LoadResult {
     // may hold a version is a link or a folder: never followed, never passed
     // over for an empty list. detail is that name.
     UnusableCopy,
+    // An error the program does not expect was raised: detail is its own words.
+    Unexpected,
   };
   Status status = Ok;
   // The "COUNT" text that could not be loaded, the file, or the copy that
@@ -85,6 +87,8 @@ struct SaveResult {
     // The deadline came while the system read or wrote the file value by
     // value (a large file in forms the engine leaves to it): tried again.
     TimeUp,
+    // An error the program does not expect was raised: detail is its own words.
+    Unexpected,
   };
   Status status = Saved;
   Step step = Step::None;
@@ -181,6 +185,17 @@ struct SaveDone {
   std::shared_ptr<Committed> next;  // once Saved
 };
 
+// A look at the file for another copy's saves, handed to whoever runs it
+// (the window's worker) and filled in by Store::follow: the file, the
+// digest of the bytes the store's base came from, the file's stamp at the
+// last look that read it, and what this look found.
+struct Follow {
+  std::string file;
+  SaveSettings settings;
+  std::optional<size_t> digest;
+  std::string stamp;
+  std::shared_ptr<Snapshot> now;  // the file now, read whole, where it is not the base
+};
 
 class Store {
  public:
@@ -220,6 +235,20 @@ class Store {
   // changed meanwhile. Otherwise the store stays as it is. Whether the path
   // or the logons changed.
   bool takeSaved(const SaveRequest& request, SaveDone&& done);
+
+  // The look at the file for another copy's saves.
+  [[nodiscard]] Follow followRequest() const;
+  // Runs a look, on any thread: the file read as it is now, without the
+  // lock, nothing put back or written (FileKeeper::look); a file whose
+  // stamp is the last look's is not read again. Every wait ends by the
+  // deadline.
+  static void follow(Follow& follow, const Deadline& deadline);
+  // Takes what a look found: the file's snapshot is the store's base from
+  // now on, and the store holds the three-way merge of its base, itself
+  // (changes not saved yet) and the file. Nothing where the store was never
+  // loaded, or saved since the look was asked for. Whether the path or the
+  // logons changed.
+  bool takeFollowed(Follow&& follow);
 
   // Whether the path or a slot differs from what the load (or the last
   // save) left.
@@ -266,6 +295,7 @@ class Store {
   std::vector<Logon> logons_;
   std::shared_ptr<const Snapshot> loaded_;
   std::vector<std::string> kept_;
+  std::string followed_;  // the file's stamp at the last look that read it
 };
 
 // The text the list box shows for a logon: "user / pass @ host".

@@ -15,33 +15,49 @@ StoreWorker::~StoreWorker() {
 }
 
 void StoreWorker::load(std::string file, SaveSettings settings, Clock::duration within) {
+  Result failed;
+  failed.loaded.emplace(Loaded{Store(std::move(file), settings), LoadResult{}, nullptr});
+  failed.loaded->result.status = LoadResult::Unexpected;
   start(
-      [file = std::move(file), settings](const Deadline& deadline) {
-        Result r;
-        r.loaded.emplace(Loaded{Store(file, settings), LoadResult{}});
-        r.loaded->result = r.loaded->store.LoadIniFile(deadline);
-        return r;
+      std::move(failed),
+      [](Result& r, const Deadline& deadline) {
+        Loaded& loaded = *r.loaded;
+        loaded.result = loaded.store.LoadIniFile(deadline);
+        // Made here, not on the owner's thread: on a file server, even the
+        // folder's opening waits on the network.
+        loaded.watch = std::make_unique<FolderWatch>(loaded.store.IniFileName());
       },
       within);
 }
 
 void StoreWorker::save(SaveRequest request, Clock::duration within) {
+  Result failed;
+  failed.saved.emplace(Saved{std::move(request), SaveDone{}});
+  failed.saved->done.result = SaveResult::Failed;
+  failed.saved->done.result.step = SaveResult::Step::Unexpected;
   start(
-      [request = std::move(request)](const Deadline& deadline) mutable {
-        Result r;
-        SaveDone done = Store::save(request, deadline);
-        r.saved.emplace(Saved{std::move(request), std::move(done)});
-        return r;
+      std::move(failed),
+      [](Result& r, const Deadline& deadline) {
+        r.saved->done = Store::save(r.saved->request, deadline);
       },
       within);
 }
 
-void StoreWorker::start(std::function<Result(const Deadline&)> job, Clock::duration within) {
+void StoreWorker::follow(Follow follow, Clock::duration within) {
+  Result failed;  // a look that failed found nothing
+  failed.followed.emplace(std::move(follow));
+  start(
+      std::move(failed),
+      [](Result& r, const Deadline& deadline) { Store::follow(*r.followed, deadline); }, within);
+}
+
+void StoreWorker::start(Result failed, Job job, Clock::duration within) {
   {
     const std::lock_guard<std::mutex> hold(mutex_);
     stop_ = std::make_shared<StopSignal>();
     deadline_.emplace(within, stop_);
     job_ = std::move(job);
+    result_ = std::move(failed);
     busy_ = running_ = true;
   }
   if (!thread_.joinable()) {
@@ -59,26 +75,28 @@ void StoreWorker::start(std::function<Result(const Deadline&)> job, Clock::durat
 // thread, one pass runs the job given.
 void StoreWorker::run(bool ownThread) {
   for (;;) {
-    std::function<Result(const Deadline&)> job;
+    Job job;
+    Result result;
     std::optional<Deadline> deadline;
     {
       std::unique_lock<std::mutex> hold(mutex_);
       changed_.wait(hold, [this] { return quit_ || job_; });
       if (!job_) return;  // quit
       job = std::exchange(job_, nullptr);
+      result = std::move(*result_);
+      result_.reset();
       deadline = deadline_;
     }
-    std::optional<Result> result;
-    std::exception_ptr failure;
     try {
-      result = job(*deadline);
-    } catch (...) {
-      failure = std::current_exception();
+      job(result, *deadline);
+    } catch (...) {  // NOLINT(bugprone-empty-catch)
+      // The result says the job failed, as it was made to: the owner takes
+      // an outcome, never a job that seems to run for ever. (The store's
+      // own calls turn what they raise into outcomes with its words.)
     }
     {
       const std::lock_guard<std::mutex> hold(mutex_);
       result_ = std::move(result);
-      failure_ = failure;
       running_ = false;
     }
     changed_.notify_all();
@@ -103,9 +121,8 @@ bool StoreWorker::waitUntil(Clock::time_point until) {
 }
 
 std::optional<StoreWorker::Result> StoreWorker::take() {
-  std::unique_lock<std::mutex> hold(mutex_);
+  const std::lock_guard<std::mutex> hold(mutex_);
   if (running_ || !busy_) return std::nullopt;
   busy_ = false;
-  if (failure_) std::rethrow_exception(std::exchange(failure_, nullptr));
   return std::exchange(result_, std::nullopt);
 }

@@ -91,10 +91,12 @@ class FormTest : public ::testing::Test {
     ui_test::typeInto(form->edtUser, L"typed");
     return other;
   }
-  // Pumps until the window has taken the store its load read.
+  // Pumps until the window has taken the store its load read; a load that
+  // never ends fails the test after a minute instead of holding the run.
   void untilLoaded() {
+    const DWORD began = GetTickCount();
     do pump(10);
-    while (form->loading());
+    while (form->loading() && GetTickCount() - began < kLongest);
   }
   void TearDown() override {
     form.reset();
@@ -114,11 +116,13 @@ class FormTest : public ::testing::Test {
     SendMessageW(form->Handle, WM_CLOSE, 0, 0);
     untilClosed();
   }
-  // Pumps until the close's save has ended.
+  // Pumps until the close's save has ended (a minute at most, as above).
   void untilClosed() {
+    const DWORD began = GetTickCount();
     do pump(10);
-    while (form->Handle && form->saver.closing());
+    while (form->Handle && form->saver.closing() && GetTickCount() - began < kLongest);
   }
+  static constexpr DWORD kLongest = 60000;
 
   static std::wstring text(HWND wnd) { return windowText(wnd); }
   static int selected(HWND list) {
@@ -131,6 +135,11 @@ class FormTest : public ::testing::Test {
     wchar_t buf[1024] = {};
     SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(buf));
     return buf;
+  }
+  static std::vector<std::wstring> items(HWND list) {
+    std::vector<std::wstring> all;
+    for (int i = 0; i < itemCount(list); ++i) all.push_back(item(list, i));
+    return all;
   }
   // Which of the four action buttons are enabled: insert, launch, delete, shortcut.
   std::string actionButtons() const {

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <atomic>
 #include <filesystem>
+#include <functional>
 #include <random>
 #include <set>
 #include <sstream>
@@ -239,18 +240,34 @@ TEST_F(StoreTest, TwoCopiesOnOneFileKeepEachOthersChanges) {
   EXPECT_EQ(store.SQLPlusPath(), "C:\\ours.exe");
 }
 
+// A look at the file for another copy's saves, as the window's worker
+// makes it (Saver::follow); whether the store's list changed.
+bool follow(Store& store) {
+  Follow look = store.followRequest();
+  Store::follow(look, Deadline(std::chrono::seconds(2)));
+  return store.takeFollowed(std::move(look));
+}
+
 // Two copies of the program on one file, each with its store, change it in
 // turns: their saves keep each other's changes (the merge's rules, through
-// the saves themselves). Steps: A or B, then +x (insert), -x (delete) or s
-// (save); N is a's logon with a new password.
+// the saves themselves), and a copy that follows the file lists the other's
+// saves beside its own changes not saved yet, writing nothing. Steps: A or
+// B, then +x (insert), -x (delete), s (save) or f (follow); N is a's logon
+// with a new password.
 TEST_F(StoreTest, TwoStoresOnOneFileKeepEachOthersSaves) {
   const auto logon = [](char c) {
     return c == 'N' ? Logon{"a", "new", ""} : Logon{std::string(1, c), "", ""};
   };
+  const auto logons = [&](const char* letters) {
+    std::vector<Logon> all;
+    for (const char* l = letters; *l; ++l) all.push_back(logon(*l));
+    return all;
+  };
   struct Case {
     const char* what;
     const char* steps;
-    const char* after;  // the logons the file then holds, in order
+    const char* after;             // the logons the file then holds, in order
+    const char* listed = nullptr;  // the logons the last step's copy then lists
   };
   for (const Case& c : {
            Case{"each adds a logon: this copy's first", "A+c B+d As Bs", "abdc"},
@@ -259,26 +276,88 @@ TEST_F(StoreTest, TwoStoresOnOneFileKeepEachOthersSaves) {
            Case{"an edit here, a delete there", "A-a A+N B-b As Bs", "N"},
            Case{"a save with nothing new writes nothing", "A+c As Bs B+d Bs", "abdc"},
            Case{"what one deleted does not come back from the other", "A-a As B+c Bs As", "bc"},
+           Case{"one deletes, the other follows", "A-a As Bf", "b", "b"},
+           Case{"the other follows an edit and a new logon", "A-a A+N A+c As Bf", "bNc", "bNc"},
+           Case{"a change not saved yet stays beside what is followed", "A+c As B-b B+d Bf", "abc",
+                "adc"},
+           Case{"and the save after it keeps both", "A+c As B-b B+d Bf Bs", "adc", "adc"},
+           Case{"a file not saved again is no news", "B+d Bf", "ab", "abd"},
+           Case{"what one deleted after a follow stays deleted", "A+c As Bf B-c Bs Af", "ab", "ab"},
        }) {
     writeBytes(store.IniFileName(), "[List]\r\nCOUNT=1\r\n[0]\r\nUser=a\r\n[1]\r\nUser=b\r\n");
     Store copies[2] = {Store(store.IniFileName()), Store(store.IniFileName())};
     for (Store& s : copies) ASSERT_TRUE(s.LoadIniFile().ok());
     std::istringstream steps(c.steps);
+    Store* last = nullptr;
     for (std::string step; steps >> step;) {
-      Store& s = copies[step[0] - 'A'];
-      if (step[1] == 's')
+      Store& s = *(last = &copies[step[0] - 'A']);
+      if (step[1] == 's') {
         EXPECT_NE(s.SaveIniFile(), SaveResult::Failed) << c.what;
-      else if (step[1] == '+')
+      } else if (step[1] == 'f') {
+        const std::string before = readBytes(s.IniFileName());
+        const std::vector<Logon> listed = s.logons();
+        const bool shown = follow(s);
+        EXPECT_EQ(shown, s.logons() != listed) << c.what;
+        EXPECT_EQ(readBytes(s.IniFileName()), before) << c.what;
+      } else if (step[1] == '+') {
         EXPECT_TRUE(s.insert(logon(step[2]))) << c.what;
-      else
+      } else {
         for (int i = 0; i < s.count(); ++i)
           if (s.logonAt(i) == logon(step[2])) s.remove(i);
+      }
     }
     Store after(store.IniFileName());
     ASSERT_TRUE(after.LoadIniFile().ok());
-    std::vector<Logon> expected;
-    for (const char* l = c.after; *l; ++l) expected.push_back(logon(*l));
-    EXPECT_EQ(after.logons(), expected) << c.what;
+    EXPECT_EQ(after.logons(), logons(c.after)) << c.what;
+    if (c.listed) {
+      EXPECT_EQ(last->logons(), logons(c.listed)) << c.what;
+    }
+  }
+}
+
+// A look reads a file only when it reads whole, without the lock, and
+// writes, moves and puts back nothing: a file cut between a save's renames,
+// one whose "COUNT" cannot be read or one another program holds are no
+// news, and the folder stays as it was.
+TEST_F(StoreTest, AFollowingLookReadsAWholeFileAndWritesNothing) {
+  const std::string file = store.IniFileName();
+  const std::string one = "[List]\r\nCOUNT=0\r\n[0]\r\nUser=c\r\n";
+#ifdef _WIN32
+  UniqueFile holding;
+#endif
+  const std::vector<std::pair<const char*, std::function<void()>>> cases = {
+      {"a save cut between its renames",
+       [&] {
+         writeBytes(copyPath(file, 5, CopyKind::Whole), one);
+         std::filesystem::rename(file, copyPath(file, 5, CopyKind::Backup));
+       }},
+      {"a \"COUNT\" that cannot be read", [&] { writeBytes(file, "[List]\r\nCOUNT=x\r\n"); }},
+#ifdef _WIN32
+      {"a file held by another program",
+       [&] {
+         writeBytes(file, one);
+         holding = UniqueFile(
+             CreateFileA(file.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+       }},
+#endif
+  };
+  const auto folder = [&] {
+    std::vector<std::string> names;
+    for (const FileBeside& f : filesBeside(file)) names.push_back(f.path);
+    return std::make_pair(fileState(file), names);
+  };
+  for (const auto& [what, meanwhile] : cases) {
+    SCOPED_TRACE(what);
+    for (const FileBeside& f : filesBeside(file)) std::filesystem::remove(f.path);
+    ASSERT_TRUE(load("[List]\r\nCOUNT=1\r\n[0]\r\nUser=a\r\n[1]\r\nUser=b\r\n").ok());
+    meanwhile();
+    const auto before = folder();
+    EXPECT_FALSE(follow(store));
+    EXPECT_EQ(store.Users(), (Slots{"a", "b"}));
+    EXPECT_EQ(folder(), before);
+#ifdef _WIN32
+    holding.reset();
+#endif
   }
 }
 

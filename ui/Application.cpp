@@ -12,7 +12,7 @@ namespace Application {
 std::wstring title = kAppNameW;
 namespace {
 
-const MainWindow* current = nullptr;  // the one the window holds now
+MainWindow* current = nullptr;  // the one the window holds now
 
 bool isPushButton(HWND wnd) {
   wchar_t cls[16] = {};
@@ -28,8 +28,28 @@ bool modifierDown(const MSG& msg) {
          GetKeyState(VK_MENU) < 0;
 }
 
+int boxesShown = 0;
+
 HWND boxOwner() {
-  return current && IsWindowVisible(current->wnd) ? current->wnd : nullptr;
+  if (!current || !current->placed) return nullptr;
+  const HWND wnd = current->wnd;
+  if (!IsWindowVisible(wnd)) {
+    // A box without an owner left the window usable under it, to be
+    // brought back from the tray and closed again: brought back here
+    // instead, as the icon does.
+    ShowWindow(wnd, SW_SHOW);
+    if (IsIconic(wnd)) ShowWindow(wnd, SW_RESTORE);
+  }
+  return wnd;
+}
+
+// A box of the window's own, counted while it is up.
+int box(const std::wstring& text, UINT type) {
+  const HWND owner = boxOwner();
+  ++boxesShown;
+  const int answer = MessageBoxW(owner, text.c_str(), title.c_str(), type);
+  --boxesShown;
+  return answer;
 }
 
 }  // namespace
@@ -71,12 +91,15 @@ void loadSystemDllsOnly() {
 }
 
 void showMessage(const std::wstring& text) {
-  MessageBoxW(boxOwner(), text.c_str(), title.c_str(), MB_OK);
+  box(text, MB_OK);
 }
 
 bool askYesNo(const std::wstring& text) {
-  return MessageBoxW(boxOwner(), text.c_str(), title.c_str(),
-                     MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES;
+  return box(text, MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES;
+}
+
+bool boxShown() {
+  return boxesShown > 0;
 }
 
 std::wstring errorBoxText(std::wstring message) {
@@ -85,8 +108,7 @@ std::wstring errorBoxText(std::wstring message) {
 }
 
 void showErrorBox(std::wstring message) {
-  MessageBoxW(boxOwner(), errorBoxText(std::move(message)).c_str(), title.c_str(),
-              MB_OK | MB_ICONSTOP);
+  box(errorBoxText(std::move(message)), MB_OK | MB_ICONSTOP);
 }
 
 void processMessage(MSG& msg) {
@@ -106,6 +128,7 @@ void processMessage(MSG& msg) {
 }
 
 void showMainWindow(HWND mainWnd, int showCommand) {
+  if (current && current->wnd == mainWnd) current->placed = true;
   switch (showCommand) {
     case SW_SHOWMINNOACTIVE:
     case SW_SHOWMINIMIZED:

@@ -41,11 +41,19 @@ class MainWindow {
   HWND wnd;
   std::function<bool(MSG&)> keyPreview;
   HWND focus = nullptr;
+  // showMainWindow has put it on the screen (it may be in the tray since):
+  // from then on a box brings it back, to own the box.
+  bool placed = false;
 };
 
 // Runs a handler's work; an error it raises is shown in the error box, here
 // and nowhere else. False when it raised one.
 bool guarded(const std::function<void()>& work);
+
+// The boxes below are the main window's own, the window brought back
+// first where it is hidden (to the tray): disabled under the box, it takes
+// nothing until the box is answered. (A box while the window is being
+// made, before it was ever shown, has no owner.)
 
 // The message dialog: no icon, the title as caption, one OK button.
 void showMessage(const std::wstring& text);
@@ -57,6 +65,8 @@ void showMessage(const std::wstring& text);
 void showErrorBox(std::wstring message);
 // What showErrorBox shows for Message.
 std::wstring errorBoxText(std::wstring message);
+// Whether one of the boxes above is up.
+[[nodiscard]] bool boxShown();
 
 // Handles one message as the loop does: key preview, dialog keys, dispatch.
 void processMessage(MSG& msg);

@@ -117,6 +117,8 @@ std::wstring saveReason(const SaveResult& result) {
       return with(L"設定ファイル %s はリンクです。", detail) +
              L"\nリンク先のファイルを消したり分けたりしないよう、置き換えません。\n"
              L"リンクをやめて、ふつうのファイルとして置いてください。";
+    case Step::Unexpected:
+      return unexpectedError(result.detail.c_str());
   }
   return L"";
 }
@@ -152,6 +154,8 @@ std::wstring loadFailed(const LoadResult& result) {
       return L"範囲チェックエラー";
     case LoadResult::OutOfMemory:
       return kOutOfMemory;
+    case LoadResult::Unexpected:
+      return unexpectedError(result.detail.c_str());
     case LoadResult::Unreadable:
       // Without the system's error: the file did not hold still, or another
       // program took it while the system read it. (Short lines: the box

@@ -4,6 +4,8 @@
 #include "AppName.h"
 #include "Text.h"
 
+#include <utility>
+
 TrayIcon::~TrayIcon() {
   remove();
 }
@@ -31,6 +33,10 @@ bool TrayIcon::onMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
   }
   if (msg == WM_TIMER && wParam == kRetryTimer) {
     retry();
+    return true;
+  }
+  if (msg == WM_TRAYBALLOON) {
+    showBalloon();
     return true;
   }
   if (msg != taskbarCreated_ || taskbarCreated_ == 0) return false;
@@ -101,7 +107,13 @@ void TrayIcon::remove() {
 }
 
 void TrayIcon::balloon(const std::wstring& text) {
-  if (!shown_) return;
+  balloon_ = text;
+  PostMessageW(owner_, WM_TRAYBALLOON, 0, 0);
+}
+
+void TrayIcon::showBalloon() {
+  const std::wstring text = std::exchange(balloon_, std::wstring());
+  if (!shown_ || text.empty()) return;
   NOTIFYICONDATAA info = data_;
   // The layout that carries a balloon, understood from Windows 2000 on.
   info.cbSize = NOTIFYICONDATAA_V2_SIZE;

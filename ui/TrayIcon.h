@@ -30,8 +30,8 @@ class TrayIcon {
   void attach(HWND owner);
   // The owner's messages that are the icon's: WM_TRAYICON (a left button
   // down brings the owner back to the front, a right one hides it; other
-  // mouse messages are ignored), its retry timer and the new shell's
-  // "TaskbarCreated". True when msg was one of them (dealt with).
+  // mouse messages are ignored), its retry timer, its balloon and the new
+  // shell's "TaskbarCreated". True when msg was one of them (dealt with).
   bool onMessage(UINT msg, WPARAM wParam, LPARAM lParam);
   // Registers the icon and hides the owner behind it; without an icon the
   // owner could not be brought back, so it goes to the taskbar instead
@@ -45,7 +45,9 @@ class TrayIcon {
   void remove();
   // A balloon from the icon, with the program's name as its title: the one
   // way to tell the user something where no box may be shown (the session's
-  // end). Nothing without an icon.
+  // end). Posted, and shown once the owner's thread is free: the shell may
+  // be slow to answer, and the session's end may not wait for it. Nothing
+  // without an icon.
   void balloon(const std::wstring& text);
   bool TrayIconShown() const { return shown_; }
   const NOTIFYICONDATAA& TrayIconData() const { return data_; }
@@ -58,6 +60,7 @@ class TrayIcon {
   bool tryRegister();
   void startRetrying();
   void stopRetrying();
+  void showBalloon();
 
   ShellFn shell_;
   HWND owner_ = nullptr;
@@ -66,4 +69,5 @@ class TrayIcon {
   int retriesLeft_ = 0;
   HICON icon_ = nullptr;
   NOTIFYICONDATAA data_{};
+  std::wstring balloon_;  // the balloon posted, until it is shown
 };

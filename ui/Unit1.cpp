@@ -52,6 +52,15 @@ const CommandRoute kCommandRoutes[] = {
     {IDC_BTNSHORTCUT, BN_CLICKED, &TForm1::btnShortCutClick},
 };
 
+// The text of a list box's item.
+std::wstring listItem(HWND list, int i) {
+  const auto item = static_cast<WPARAM>(i);
+  std::wstring text(static_cast<size_t>(SendMessageW(list, LB_GETTEXTLEN, item, 0)) + 1, L'\0');
+  text.resize(static_cast<size_t>(
+      SendMessageW(list, LB_GETTEXT, item, reinterpret_cast<LPARAM>(text.data()))));
+  return text;
+}
+
 }  // namespace
 
 std::unique_ptr<TForm1> TForm1::create(HINSTANCE instance, TrayIcon::ShellFn shell) {
@@ -240,12 +249,23 @@ void TForm1::FormShow() {
   if (GetActiveWindow() == Handle) SetFocus(lstLogin);
 }
 
-// The store as it is now: the path the launch will use (a save may have
-// merged another copy's in) and the list.
+// The store as it is now: the path the launch will use (a save, or another
+// copy's save followed, may have merged another copy's in) and the list,
+// which keeps its place and its selected logon where that is still listed.
 void TForm1::showStore() {
   setTextA(edtSQLPlus, store.SQLPlusPath());
+  const auto at = static_cast<int>(SendMessageW(lstLogin, LB_GETCURSEL, 0, 0));
+  const std::wstring selected = at >= 0 ? listItem(lstLogin, at) : L"";
+  const LRESULT top = SendMessageW(lstLogin, LB_GETTOPINDEX, 0, 0);
   SendMessageW(lstLogin, LB_RESETCONTENT, 0, 0);
   Init_lstLogin();
+  SendMessageW(lstLogin, LB_SETTOPINDEX, static_cast<WPARAM>(top), 0);
+  const auto count = static_cast<int>(SendMessageW(lstLogin, LB_GETCOUNT, 0, 0));
+  for (int i = 0; at >= 0 && i < count; ++i)
+    if (listItem(lstLogin, i) == selected) {
+      SendMessageW(lstLogin, LB_SETCURSEL, static_cast<WPARAM>(i), 0);
+      break;
+    }
   Chage_Btn_Enabled();
 }
 

@@ -8,7 +8,8 @@
 // SetTimer's ids on the main window.
 enum TimerId : UINT_PTR {
   kTrayRetryTimer = 1,  // TrayIcon: the next try at registering the icon
-  kSaveChangesTimer,    // TForm1: a change saved a moment later, or retried
+  kSaveChangesTimer,    // Saver: a change saved a moment later, or retried
+  kFollowTimer,         // Saver: a look at the settings file's folder for another copy's save
 };
 
 // Messages to the main window from the program itself.
@@ -19,7 +20,10 @@ enum AppMessage : UINT {
   // Posted when a read has found the host box's names: the suggestions take
   // them (HostSuggestions::onNamesRead).
   WM_HOSTNAMESREAD = WM_APP + 1,
-  // Posted when the worker's job on the settings file (a load, a save) has
-  // ended: the window takes its result (Saver::onDone).
+  // Posted when the worker's job on the settings file (a load, a save, a
+  // look) has ended: the window takes its result (Saver::onDone).
   WM_STOREDONE,
+  // Posted for a balloon from the icon: shown once the window's thread is
+  // free (TrayIcon::balloon).
+  WM_TRAYBALLOON,
 };

@@ -124,6 +124,13 @@ LoadResult FileKeeper::beforeRead(SaveLock::Outcome lock, unsigned long lockErro
   return result;
 }
 
+bool FileKeeper::look(const Deadline& deadline, Snapshot& now) const {
+  CarefulRead read = readCarefully(file_, false, deadline);
+  if (!read.result.ok() || !read.bytes) return false;
+  now = snapshotOf(read);
+  return true;
+}
+
 LoadResult FileKeeper::open(Snapshot& snapshot, const Deadline& deadline) const {
   snapshot = Snapshot{};
   try {

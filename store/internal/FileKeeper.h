@@ -101,6 +101,14 @@ class FileKeeper {
   // file that cannot be loaded gives a snapshot that is never written.
   [[nodiscard]] LoadResult open(Snapshot& snapshot, const Deadline& deadline) const;
 
+  // Reads the file as it is now, to follow another copy's saves: without
+  // the lock, and nothing put back, moved or written, as a load that could
+  // not take the lock reads (readCarefully). now gets what the file holds
+  // when it reads whole (there, still, its "COUNT" readable); otherwise
+  // false: a file missing, cut, held or between another copy's renames is
+  // no news.
+  [[nodiscard]] bool look(const Deadline& deadline, Snapshot& now) const;
+
   // Writes path and slots over what base says the file held, under the lock,
   // every wait (the lock, a file held, a file that does not hold still)
   // ended by the deadline, after putting back a cut save: only what
