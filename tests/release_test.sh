@@ -151,7 +151,6 @@ Windows の終了までに設定を保存できませんでした。|ui/Messages
 … を新しい内容に置き換えられません。|ui/Messages.cpp|L"%s を新しい内容に置き換えられません。"
 …を設定ファイルに書いて読み直すと、別の文字になって戻ってきます。|ui/Messages.cpp|L"を設定ファイルに書いて読み直すと、別の文字になって戻ってきます。\n"
 …を設定ファイルに書いて読み直すと、|ui/Messages.cpp|L"を設定ファイルに書いて読み直すと、
-別の文字になって戻ってきます。|ui/Messages.cpp|別の文字になって戻ってきます。\n"
 この値は保存できません。入力し直してください。|ui/Messages.cpp|L"この値は保存できません。入力し直してください。"
 改行などの保存できない文字を含む値があります。|ui/Messages.cpp|L"改行などの保存できない文字を含む値があります。"
 メモリが足りません|ui/Messages.cpp|kOutOfMemory[] = L"メモリが足りません";
@@ -208,6 +207,21 @@ Oracle SQL*Plus|ui/Unit1Layout.cpp|L" Oracle SQL*Plus "
 起動|ui/Unit1Layout.cpp|L"起動(&E)",
 削除|ui/Unit1Layout.cpp|L"削除(&D)",
 ｼｮｰﾄｶｯﾄ作成|ui/Unit1Layout.cpp|L"ｼｮｰﾄｶｯﾄ作成(&S)",
+設定ファイルはすでにその内容でした。|ui/Messages.cpp|L"設定ファイルはすでにその内容でした。\n"
+SQL*Plus のパスを変更|ui/Messages.cpp|L"\nSQL*Plus のパスを変更"
+残しておいた変更のファイルが、途中までしか書かれていませんでした。|ui/Messages.cpp|L"残しておいた変更のファイルが、途中までしか書かれていませんでした。\n"
+戻さずに、次の名前で残してあります。|ui/Messages.cpp|L"戻さずに、次の名前で残してあります。\n"
+念のため、しばらくしてから一覧を確かめてください。|ui/Messages.cpp|L"\n念のため、しばらくしてから一覧を確かめてください。"
+見つかったもの: …|ui/Messages.cpp|L"見つかったもの: " +
+中身を確かめて、ふつうのファイルとして置き直してください.|ui/Messages.cpp|L"中身を確かめて、ふつうのファイルとして置き直してください"
+リンク先のファイルを消したり分けたりしないよう、置き換えません。|ui/Messages.cpp|L"\nリンク先のファイルを消したり分けたりしないよう、置き換えません。\n"
+リンクをやめて、ふつうのファイルとして置いてください。|ui/Messages.cpp|L"リンクをやめて、ふつうのファイルとして置いてください。"
+SQL*Plus のパス|ui/Messages.cpp|return L"SQL*Plus のパス";
+ショートカットを次のフォルダーに作成します。|ui/Messages.cpp|L"ショートカットを次のフォルダーに作成します。\n"
+このフォルダーはクラウドと同期されています。|ui/Messages.cpp|L"このフォルダーはクラウドと同期されています。\n"
+このフォルダーはネットワーク上のサーバーにあります。|ui/Messages.cpp|L"このフォルダーはネットワーク上のサーバーにあります。\n"
+作成しますか？|ui/Messages.cpp|L"作成しますか？"
+登録(A)|ui/Unit1Layout.cpp|L"登録(&A)",
 MESSAGES
 check "the error box ends a message with a period where it has none" \
   grep -qF "message += L'.';" "$VOSTRELK_ROOT/ui/Application.cpp"
