@@ -568,12 +568,14 @@ TEST_F(FormTest, SessionEndIsOverInTimeWhateverHoldsTheFile) {
     ASSERT_EQ(balloons().size(), 1u);
     const std::wstring kept = messages::sessionEndKept(SaveResult{});
     EXPECT_EQ(fromAnsi(balloons()[0]).rfind(kept.substr(0, kept.find(L'\n')), 0), 0u);
+    // The session has ended: the program goes without its close, while the
+    // file is still held (a window that lives on tries again, and saves).
+    form.reset();
+    pump();
     hold.file.reset();
     EXPECT_EQ(readBytes(iniPath()), kThreeLogons);
     hold.lock.reset();
     EXPECT_EQ(keptChanges(iniPath(), filesBeside(iniPath())).size(), 1u);
-    form.reset();  // the session has ended: the program goes without its close
-    pump();
     const std::vector<CaughtBox> told =
         boxesFrom([&] { start(kThreeLogons, SW_SHOWNORMAL, balloonShell); });
     ASSERT_EQ(told.size(), 1u);
