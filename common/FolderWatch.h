@@ -13,7 +13,7 @@
 class FolderWatch {
  public:
   explicit FolderWatch(const std::string& file);
-  ~FolderWatch();
+  ~FolderWatch();  // NOLINT(performance-trivially-destructible): closes the notice on Windows
   FolderWatch(const FolderWatch&) = delete;
   FolderWatch& operator=(const FolderWatch&) = delete;
 
