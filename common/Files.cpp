@@ -9,4 +9,3 @@ std::string fileIdentity(const std::string& path) {
   const std::optional<FileId> id = fileId(path);
   return id ? identityText(*id) : "";
 }
-

@@ -156,10 +156,10 @@ SaveDone Store::save(const SaveRequest& request, const Deadline& deadline) {
     auto next = std::make_shared<Committed>();
     // At the session's end the save stops waiting early enough for the kept
     // change to be made.
-    const Deadline saveBy = request.keepIfUnsaved
-                                ? deadline.within(deadline.end() - Deadline::Clock::now() -
-                                                  kKeepReserve)
-                                : deadline;
+    const Deadline saveBy =
+        request.keepIfUnsaved
+            ? deadline.within(deadline.end() - Deadline::Clock::now() - kKeepReserve)
+            : deadline;
     done.result = keeper.commit(base, request.path, request.slots, saveBy, *next, request.merged);
     committed = true;
     if (done.result == SaveResult::Saved) done.next = std::move(next);
@@ -173,8 +173,8 @@ SaveDone Store::save(const SaveRequest& request, const Deadline& deadline) {
     // it has ended, its outcome stands.
     if (!committed) {
       done.result = SaveResult::Failed;
-      done.result.step = outOfMemory(done.result.detail) ? SaveResult::Step::Memory
-                                                         : SaveResult::Step::Unexpected;
+      done.result.step =
+          outOfMemory(done.result.detail) ? SaveResult::Step::Memory : SaveResult::Step::Unexpected;
     }
   }
   return done;

@@ -172,8 +172,8 @@ class FormTest : public ::testing::Test {
     // A client started under a loaded machine may take many seconds to
     // write its record (seen: over 15 with other Wine sessions running); a
     // launch that must not happen is looked for a moment only.
-    for (int i = 0;
-         i < (expected ? 1200 : 30) && GetFileAttributesA(record.c_str()) == INVALID_FILE_ATTRIBUTES;
+    for (int i = 0; i < (expected ? 1200 : 30) &&
+                    GetFileAttributesA(record.c_str()) == INVALID_FILE_ATTRIBUTES;
          ++i)
       pump(50);
     return readBytes(record);

@@ -204,7 +204,10 @@ const Folder kFolders[] = {
     {"a change kept at the session's end, merged by the start", &kOld, {{"vksave-4.kept", &kKept}}},
     // Under Wine the system reads this file as UTF-8 and the save's copy is
     // written key by key through the system (natively, by the bytes).
-    {"a file the system reads otherwise (UTF-8's mark, a Japanese value)", &kMarked, {}, "\x95\x5C"},
+    {"a file the system reads otherwise (UTF-8's mark, a Japanese value)",
+     &kMarked,
+     {},
+     "\x95\x5C"},
 };
 
 // The user's own file beside every folder's: never touched.
@@ -384,8 +387,9 @@ TEST_F(Cut, EveryStepOfTheSessionEndsKeptChangeEndedOrFailedLosesNothing) {
   ASSERT_NE(before, after);
   for (int k = whole.startSteps; k < counting.steps; ++k) {
     for (const bool inside : {false, true}) {
-      const std::string what = "the session's end, ended " + std::string(inside ? "inside" : "after") +
-                               " step " + std::to_string(k);
+      const std::string what = "the session's end, ended " +
+                               std::string(inside ? "inside" : "after") + " step " +
+                               std::to_string(k);
       const std::string file = make(f, n++);
       CuttingFiles cut;
       cut.endAfter = k;
@@ -397,7 +401,8 @@ TEST_F(Cut, EveryStepOfTheSessionEndsKeptChangeEndedOrFailedLosesNothing) {
       ++cases;
     }
     for (const DiskError& e : kErrors) {
-      const std::string what = "the session's end, step " + std::to_string(k) + " failed: " + e.what;
+      const std::string what =
+          "the session's end, step " + std::to_string(k) + " failed: " + e.what;
       const std::string file = make(f, n++);
       CuttingFiles failing;
       failing.failAt = k;

@@ -419,10 +419,10 @@ TEST_F(EngineDiff, EveryCodeAndEveryLengthAtAnEdgeReadsAsTheSystemReadsIt) {
       const Value system = systemRead(f, c.section, c.key);
       if (converted) {
         ++byConversion;
-        EXPECT_EQ(valueRead(ini::Profile::parse(seen).get(codepage::systemReading(c.section),
-                                                          codepage::systemReading(c.key),
-                                                          kAbsentKey)),
-                  system)
+        EXPECT_EQ(
+            valueRead(ini::Profile::parse(seen).get(codepage::systemReading(c.section),
+                                                    codepage::systemReading(c.key), kAbsentKey)),
+            system)
             << c.bytes;
       }
       if (!plain || c.bytes.size() > 200) {
@@ -451,7 +451,7 @@ TEST_F(EngineDiff, EveryCodeAndEveryLengthAtAnEdgeReadsAsTheSystemReadsIt) {
             << roundTrips << " of them values the program wrote, " << byConversion
             << " read by the engine as the system converts them), in " << batches.size()
             << " files\n";
-  EXPECT_GT(byEngine, 20000u);  // the engine's forms were compared, not only refused
+  EXPECT_GT(byEngine, 20000u);    // the engine's forms were compared, not only refused
   EXPECT_GT(byConversion, 300u);  // every code the system rewrites, in a value at least
 }
 

@@ -89,7 +89,8 @@ TEST(Launch, FileDialogThatCannotOpenIsNoCancel) {
   EXPECT_EQ(messages::outcomeText(messages::Action::ChooseClient, failed.outcome),
             L"ファイルを選ぶダイアログを開けませんでした。(エラー 0x00000002)");
   error = 0;  // Cancel
-  EXPECT_EQ(chooseClient(nullptr, L"", messages::kExeFilter, &failing).outcome.kind, Outcome::Cancelled);
+  EXPECT_EQ(chooseClient(nullptr, L"", messages::kExeFilter, &failing).outcome.kind,
+            Outcome::Cancelled);
 }
 
 }  // namespace

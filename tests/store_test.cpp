@@ -1579,9 +1579,9 @@ namespace {
 class HeldCopy : public FileSystem {
  public:
   bool refuseKeepAside = false;
-  int failReads = 0;  // reads of a whole copy that fail first
-  std::string held;     // a copy another program holds: never removed
-  bool plant = false;   // another program makes the copy's name just before the save does
+  int failReads = 0;   // reads of a whole copy that fail first
+  std::string held;    // a copy another program holds: never removed
+  bool plant = false;  // another program makes the copy's name just before the save does
   bool create(const std::string& like, const std::string& copy, const std::string& bytes) override {
     if (plant) testfiles::writeBytes(copy, "another program's");
     return FileSystem::create(like, copy, bytes);
@@ -1621,10 +1621,18 @@ TEST_F(StoreTest, NamesBesideTheFileThatAreNotTheSavesOwnStayAndBlockOnlyByName)
     std::string blocker;  // the name a failed save gives
   };
   for (const Case& c : {
-           Case{"a name taken meanwhile", {}, true, false, SaveResult::Failed,
+           Case{"a name taken meanwhile",
+                {},
+                true,
+                false,
+                SaveResult::Failed,
                 copyPath(file, 1, CopyKind::Working)},
-           Case{"folders named like the next copies", {copyPath(file, 1, CopyKind::Working),
-                copyPath(file, 2, CopyKind::Whole)}, false, false, SaveResult::Saved, ""},
+           Case{"folders named like the next copies",
+                {copyPath(file, 1, CopyKind::Working), copyPath(file, 2, CopyKind::Whole)},
+                false,
+                false,
+                SaveResult::Saved,
+                ""},
            Case{"a held copy at the very top", {}, false, true, SaveResult::Failed, top},
        }) {
     writeBytes(file, "[List]\r\nCOUNT=0\r\n[0]\r\nUser=a\r\n");

@@ -72,5 +72,4 @@ struct FileDialog {
 // A dialog that could not open is Failed with its own error
 // (CommDlgExtendedError), never taken for Cancel.
 [[nodiscard]] ClientChoice chooseClient(HWND owner, const std::wstring& offered,
-                                        const wchar_t* filter,
-                                        const FileDialog* dialog = nullptr);
+                                        const wchar_t* filter, const FileDialog* dialog = nullptr);

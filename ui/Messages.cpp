@@ -178,7 +178,8 @@ std::wstring loadFailed(const LoadResult& result) {
       // A link is never followed; an empty list would be written over it.
       return L"設定ファイルがなく、その代わりになるはずのファイルが\n"
              L"リンクかフォルダーのため、使いませんでした。\n"
-             L"見つかったもの: " + fromAnsi(result.detail) +
+             L"見つかったもの: " +
+             fromAnsi(result.detail) +
              L"\nこの起動では一覧を読み込まず、何も保存しません。\n"
              L"中身を確かめて、ふつうのファイルとして置き直してください";
   }
@@ -213,13 +214,13 @@ std::wstring resumedNotice(const LoadResult& result) {
 std::wstring savedUnconfirmed(const SaveResult& result) {
   return with(L"設定ファイル %s に保存しましたが、", fromAnsi(result.detail)) +
          L"\nディスクに書き込まれたことを Windows が確認できませんでした。" +
-         systemLine(result.error) +
-         L"\n念のため、しばらくしてから一覧を確かめてください。";
+         systemLine(result.error) + L"\n念のため、しばらくしてから一覧を確かめてください。";
 }
 
 std::wstring sessionEndKept(const SaveResult& result) {
   return L"Windows の終了までに設定を保存できませんでした。\n"
-         L"変更は設定ファイルの横に残し、次の起動で戻します。\n" + saveReason(result);
+         L"変更は設定ファイルの横に残し、次の起動で戻します。\n" +
+         saveReason(result);
 }
 
 std::wstring saveOutcome(const SaveResult& result) {

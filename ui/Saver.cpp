@@ -209,8 +209,8 @@ void Saver::loadEnded(StoreWorker::Loaded& loaded) {
 void Saver::saveEnded(const SaveResult& result) {
   to(State::Idle);
   std::wstring told;
-  if (result == SaveResult::Failed && (result.step == SaveResult::Step::ReadBack ||
-                                       result.step == SaveResult::Step::Link)) {
+  if (result == SaveResult::Failed &&
+      (result.step == SaveResult::Step::ReadBack || result.step == SaveResult::Step::Link)) {
     // Trying again reads the same value back, or meets the same link: told
     // at once, tried again at the next change.
     if (unsaved_) unsaved_->told = true;

@@ -146,5 +146,5 @@ class Saver {
   std::optional<StoreWorker::Result> ended_;
   std::unique_ptr<FolderWatch> watch_;  // the file's folder, from the load on
   int ticks_ = 0;                       // follow ticks since the last look, without a notice
-  bool unconfirmedTold_ = false;  // a save whose flush failed was told, once a session
+  bool unconfirmedTold_ = false;        // a save whose flush failed was told, once a session
 };

@@ -103,12 +103,7 @@ LRESULT TForm1::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
   if (tray.onMessage(msg, wParam, lParam)) return 0;
   switch (msg) {
     case WM_CREATE:
-      mainWindow_.emplace(Handle, [this](MSG& m) { return previewKey(m); });
-      tray.attach(Handle);
-      saver.attach(Handle);
-      createControls();
-      applyLayout(GetDpiForWindow(Handle));
-      FormCreate();
+      onCreate();
       return 0;
     case WM_COMMAND:
       onCommand(LOWORD(wParam), HIWORD(wParam));
@@ -136,13 +131,9 @@ LRESULT TForm1::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
       if (reinterpret_cast<HWND>(lParam) == edtSQLPlus)
         return reinterpret_cast<LRESULT>(buttonFaceColours(reinterpret_cast<HDC>(wParam)));
       break;
-    case WM_DPICHANGED: {
-      applyLayout(HIWORD(wParam));
-      const auto* suggested = reinterpret_cast<const RECT*>(lParam);
-      SetWindowPos(Handle, nullptr, suggested->left, suggested->top, 0, 0,
-                   SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOSIZE);
+    case WM_DPICHANGED:
+      onDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
       return 0;
-    }
     case WM_CLOSE:
       FormClose();
       return 0;
@@ -157,18 +148,38 @@ LRESULT TForm1::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
       RemoveTrayIcon();
       PostQuitMessage(0);
       return 0;
-    case WM_NCDESTROY: {
-      // The last message: nothing may reach this object through the window now.
-      const HWND wnd = Handle;
-      SetWindowLongPtrW(wnd, GWLP_USERDATA, 0);
-      mainWindow_.reset();
-      Handle = nullptr;
-      return DefWindowProcW(wnd, msg, wParam, lParam);
-    }
+    case WM_NCDESTROY:
+      return onNcDestroy(wParam, lParam);
     default:
       break;
   }
   return DefWindowProcW(Handle, msg, wParam, lParam);
+}
+
+void TForm1::onCreate() {
+  mainWindow_.emplace(Handle, [this](MSG& m) { return previewKey(m); });
+  tray.attach(Handle);
+  saver.attach(Handle);
+  createControls();
+  applyLayout(GetDpiForWindow(Handle));
+  FormCreate();
+}
+
+// The window moved to a display of another density: laid out again, and
+// placed where Windows suggests (its size is the layout's).
+void TForm1::onDpiChanged(UINT dpi, const RECT& suggested) {
+  applyLayout(dpi);
+  SetWindowPos(Handle, nullptr, suggested.left, suggested.top, 0, 0,
+               SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOSIZE);
+}
+
+LRESULT TForm1::onNcDestroy(WPARAM wParam, LPARAM lParam) {
+  // The last message: nothing may reach this object through the window now.
+  const HWND wnd = Handle;
+  SetWindowLongPtrW(wnd, GWLP_USERDATA, 0);
+  mainWindow_.reset();
+  Handle = nullptr;
+  return DefWindowProcW(wnd, WM_NCDESTROY, wParam, lParam);
 }
 
 void TForm1::createControls() {

@@ -93,6 +93,9 @@ class TForm1 {
   static LRESULT CALLBACK StaticWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam);
   LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam);
   LRESULT handle(UINT msg, WPARAM wParam, LPARAM lParam);
+  void onCreate();
+  void onDpiChanged(UINT dpi, const RECT& suggested);
+  LRESULT onNcDestroy(WPARAM wParam, LPARAM lParam);
   void onCommand(int id, int code);
   bool previewKey(MSG& msg);
   void createControls();

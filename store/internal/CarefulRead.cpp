@@ -55,8 +55,7 @@ struct Look {
   FileState state = FileState::Missing;
   bool whole = true, still = false;
 };
-Look lookAt(const std::string& file, const std::optional<FileView>& before,
-            const Deadline& limit) {
+Look lookAt(const std::string& file, const std::optional<FileView>& before, const Deadline& limit) {
   Look look;
   CarefulRead& read = look.read;
   const ReadHold hold(file);
@@ -91,9 +90,9 @@ Look lookAt(const std::string& file, const std::optional<FileView>& before,
     }
   }
   std::string after;
-  look.still = look.state != FileState::Unreadable && fileStamp(file) == stamp &&
-               (fileSystem().read(file, after) == FileState::Readable ? read.bytes == after
-                                                                      : !read.bytes);
+  look.still =
+      look.state != FileState::Unreadable && fileStamp(file) == stamp &&
+      (fileSystem().read(file, after) == FileState::Readable ? read.bytes == after : !read.bytes);
   return look;
 }
 
@@ -115,7 +114,8 @@ CarefulRead readCarefully(const std::string& file, bool locked, const Deadline& 
     // A file held the whole time is as the system says it is.
     if (heldNow && held.over()) return std::move(look.read);
     if (limit.over()) {
-      if (look.state == FileState::Missing && look.still) return std::move(look.read);  // no file yet
+      if (look.state == FileState::Missing && look.still)
+        return std::move(look.read);  // no file yet
       CarefulRead none;
       none.result = unreadable(file, 0);
       return none;

@@ -12,8 +12,6 @@
 #include "SettingsFile.h"
 #include "Store.h"  // LoadResult, the limits
 
-
-
 // What a careful read found: the view and the bytes it came from.
 struct CarefulRead {
   LoadResult result;

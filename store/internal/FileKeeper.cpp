@@ -196,8 +196,8 @@ class TempCopy {
     error = lastSystemError();
     // Made in part all the same (a disk full): it goes with this copy. A
     // name found taken was never this copy's, whatever stands there now.
-    made_ = !isNameTaken(error) && fileState(working()) != FileState::Missing &&
-            isPlainPath(working());
+    made_ =
+        !isNameTaken(error) && fileState(working()) != FileState::Missing && isPlainPath(working());
     return false;
   }
   // The copy is on disk and was read back: only now does it get the name
@@ -396,7 +396,8 @@ SaveResult saveLocked(const std::string& file, const Snapshot& base, const std::
                                       sectionsToReadBack(written, made), stats, deadline);
   if (readBack.late) return failed(SaveResult::Step::TimeUp, 0, file);
   if (!readBack.whole) {
-    if (auto failure = writeKeyByKey(file, disk.value_or(""), *edited, deadline, stats, copy, written))
+    if (auto failure =
+            writeKeyByKey(file, disk.value_or(""), *edited, deadline, stats, copy, written))
       return *failure;
   }
   if (stats) stats->readBack += std::chrono::steady_clock::now() - readBackStart;

@@ -70,10 +70,6 @@
 #include "SaveLock.h"
 #include "SettingsFile.h"
 
-
-
-
-
 struct Committed {
   Snapshot file;
   std::string path;

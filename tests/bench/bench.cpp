@@ -426,8 +426,8 @@ void rewrittenCodeTable(const std::string& work, int runs) {
           runs);
       ratios[withCode][0] = load;
       ratios[withCode][1] = change;
-      std::printf("| %d | %s | %.1f | %.1f |\n", logons, withCode ? "one such code" : "plain",
-                  load, change);
+      std::printf("| %d | %s | %.1f | %.1f |\n", logons, withCode ? "one such code" : "plain", load,
+                  change);
     }
     std::printf("| %d | ratio | %.2f | %.2f |\n", logons, ratios[1][0] / ratios[0][0],
                 ratios[1][1] / ratios[0][1]);
