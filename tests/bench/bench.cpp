@@ -207,7 +207,11 @@ double ticksToMs(LONGLONG ticks) {
 // The window in this process on a settings file of bytes beside this
 // program, shown and loaded (the list is there once the worker's load ends).
 std::unique_ptr<TForm1> windowOn(const std::string& bytes) {
-  writeFile(GetExeDir() + "Vostrelk.ini", bytes);
+  const std::string file = GetExeDir() + "Vostrelk.ini";
+  // What an earlier row left beside the file (the session end's kept change)
+  // would be merged and told in a box that nobody here answers.
+  for (const FileBeside& f : filesBeside(file)) DeleteFileA(f.path.c_str());
+  writeFile(file, bytes);
   std::unique_ptr<TForm1> form = TForm1::create(GetModuleHandleW(nullptr));
   Application::showMainWindow(form->Handle, SW_SHOWNORMAL);
   do pump(1);
