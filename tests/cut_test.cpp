@@ -108,6 +108,20 @@ class CuttingFiles : public FileSystem {
     return gate(Op::Write, file) == Gate::Run && FileSystem::removeKeys(file, section);
   }
 
+  // A run ended after (or inside) step k, or failed at step k with error.
+  static CuttingFiles endingAt(int k, bool inside) {
+    CuttingFiles fs;
+    fs.endAfter = k;
+    fs.endInside = inside;
+    return fs;
+  }
+  static CuttingFiles failingAt(int k, unsigned long error) {
+    CuttingFiles fs;
+    fs.failAt = k;
+    fs.error = error;
+    return fs;
+  }
+
   // Whether the program was ended: nothing after reached the disk.
   bool ended() const { return endAfter >= 0 && steps > endAfter; }
 
@@ -305,9 +319,7 @@ TEST_F(Cut, EveryStepOfAStartAndASaveEndedOrFailedLeavesOneWholeVersion) {
         const std::string what = std::string(f.what) + ", ended " + (inside ? "inside" : "after") +
                                  " step " + std::to_string(k);
         const std::string file = make(f, n++);
-        CuttingFiles cut;
-        cut.endAfter = k;
-        cut.endInside = inside;
+        CuttingFiles cut = CuttingFiles::endingAt(k, inside);
         (void)startAndChange(file, cut, f.pass);
         ASSERT_TRUE(cut.ended() || k == counting.steps - 1) << what;
         const Slots users = nextStart(file);
@@ -319,9 +331,7 @@ TEST_F(Cut, EveryStepOfAStartAndASaveEndedOrFailedLeavesOneWholeVersion) {
         const std::string what =
             std::string(f.what) + ", step " + std::to_string(k) + " failed: " + e.what;
         const std::string file = make(f, n++);
-        CuttingFiles failing;
-        failing.failAt = k;
-        failing.error = e.code;
+        CuttingFiles failing = CuttingFiles::failingAt(k, e.code);
         Run run = startAndChange(file, failing, f.pass);
         const LoadResult& loaded = run.loaded;
         const SaveResult& saved = run.saved;
@@ -391,9 +401,7 @@ TEST_F(Cut, EveryStepOfTheSessionEndsKeptChangeEndedOrFailedLosesNothing) {
                                std::string(inside ? "inside" : "after") + " step " +
                                std::to_string(k);
       const std::string file = make(f, n++);
-      CuttingFiles cut;
-      cut.endAfter = k;
-      cut.endInside = inside;
+      CuttingFiles cut = CuttingFiles::endingAt(k, inside);
       (void)startAndChange(file, cut, f.pass, true);
       const Slots users = nextStart(file);
       EXPECT_TRUE(users == before || users == after) << what;
@@ -404,9 +412,7 @@ TEST_F(Cut, EveryStepOfTheSessionEndsKeptChangeEndedOrFailedLosesNothing) {
       const std::string what =
           "the session's end, step " + std::to_string(k) + " failed: " + e.what;
       const std::string file = make(f, n++);
-      CuttingFiles failing;
-      failing.failAt = k;
-      failing.error = e.code;
+      CuttingFiles failing = CuttingFiles::failingAt(k, e.code);
       const Run run = startAndChange(file, failing, f.pass, true);
       EXPECT_EQ(nextStart(file), run.saved.kept.empty() ? before : after) << what;
       afterAGoodSave(file, what);
