@@ -21,7 +21,7 @@
 // later the save. A working copy never sets it: never put back, a planted
 // or held one is only a name to avoid. Only a whole copy at the very top
 // (19 nines, none the program reaches: each save removes the copies before
-// it) would leave no later generation; the save then takes the lowest free.
+// it) would leave no later generation; the save then fails, naming it.
 // Only a plain file (FileBeside::plain) is a copy: a link of any kind named
 // like one is never followed, put back or removed. The names the lock file
 // takes as its holder lets go (saveLockAside) are the program's too (OldLock). 1.4.0 named them
